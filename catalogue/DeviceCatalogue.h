@@ -1,0 +1,93 @@
+#pragma once
+// The device catalogue: which parameters a device type and firmware version has, read from
+// params.cfg, plus the type-name table and the version number text form.
+// All texts are Windows-1251 bytes, as the catalogue file holds them.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Raw value meaning "no value".
+constexpr int32_t VALUE_UNDEFINED = 2147483647;
+
+// A raw value shared between the window and one worker without a lock: relaxed atomic
+// loads and stores, copyable like a plain integer.
+class TSharedValue
+{
+public:
+    TSharedValue(int32_t v = VALUE_UNDEFINED) : value_(v) {}
+    TSharedValue(const TSharedValue &other) : value_(other.load()) {}
+    TSharedValue &operator=(const TSharedValue &other)
+    {
+        store(other.load());
+        return *this;
+    }
+    TSharedValue &operator=(int32_t v)
+    {
+        store(v);
+        return *this;
+    }
+    operator int32_t() const { return load(); }
+    // Current value.
+    int32_t load() const { return value_.load(std::memory_order_relaxed); }
+    // Replaces the value.
+    void store(int32_t v) { value_.store(v, std::memory_order_relaxed); }
+
+private:
+    std::atomic<int32_t> value_;
+};
+
+// One catalogued parameter of the current device.
+struct ParameterDescription
+{
+    uint16_t Minimum = 0;
+    uint16_t Maximum = 0;
+    uint16_t Default = 0;
+    std::string Name;                     // "название"
+    std::string Size;                     // "тип": "байт", "слово" or anything else
+    TSharedValue Value = VALUE_UNDEFINED; // current raw value
+    int32_t Index = 0;                    // number on the bus
+    int32_t Divisor = 0;                  // display scale
+};
+
+// One pair of the type-name table.
+struct TDeviceTypeName
+{
+    uint16_t Code = 0;
+    std::string Name;
+};
+
+// Parameter list of the device chosen on the list page, in catalogue order.
+extern std::vector<ParameterDescription> DeviceParameters;
+// Type-name table, at most one pair per code, in insertion order.
+extern std::vector<TDeviceTypeName> DeviceTypeNames;
+
+// Shows an error to the operator: text and caption in UTF-8. Supplied by the window.
+using TShowCatalogueError = std::function<void(const std::string &text, const std::string &caption)>;
+
+// Reads params.cfg at `path` into the catalogue document; failures go to `showError`.
+void LoadParams(const std::string &path, const TShowCatalogueError &showError);
+// Fills DeviceTypeNames from the document, or from the built-in table when it has no devices.
+void LoadTypeNames();
+// Inserts or replaces the name of one type code.
+void SetTypeName(uint16_t code, const std::string &name);
+// Name of a type code, or "Неизвестный" (Windows-1251).
+std::string TypeName(uint16_t code);
+// Version text to number: "1.05" -> 105; 0 when it does not convert.
+uint16_t ParseVersion(const std::string &text);
+// Version number to text: 105 -> "1.05", 0 -> "".
+std::string FormatVersion(uint16_t version);
+// True when `version` is in the version list (an empty list holds every version).
+bool VersionInList(const std::string &list, uint16_t version);
+// True when the catalogue offers parameters for this type and version.
+bool GoDeviceParams(uint16_t type, uint16_t version);
+// Rebuilds DeviceParameters for this type and version.
+void FormDeviceParam(uint16_t type, uint16_t version);
+// Empties DeviceParameters.
+void ClearDeviceParams();
+// Catalogue text (Windows-1251) as UTF-8, for display.
+std::string Cp1251ToUtf8(const std::string &text);
+// UTF-8 text as Windows-1251 (characters without a Windows-1251 form become '?').
+std::string Utf8ToCp1251(const std::string &text);

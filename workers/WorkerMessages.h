@@ -1,0 +1,27 @@
+#pragma once
+// The messages by which workers report to the main window, and the posting of them.
+
+#include <cstdint>
+#include <string>
+
+constexpr uint32_t WM_USER = 0x400;
+constexpr uint32_t WM_DEVICEFOUND = WM_USER + 200; // wParam address*256+type, lParam version
+constexpr uint32_t WM_PROGRESS = WM_USER + 201;    // wParam percent
+constexpr uint32_t WM_SEARCHDONE = WM_USER + 204;
+constexpr uint32_t WM_PLACEEDITOR = WM_USER + 205;
+constexpr uint32_t WM_LOADDONE = WM_USER + 206;
+constexpr uint32_t WM_SAVEDONE = WM_USER + 207;
+
+// Whatever receives worker messages: posting never blocks and keeps the posting order.
+class IMessageTarget
+{
+public:
+    virtual ~IMessageTarget() = default;
+    // Queues one message for the receiver's thread.
+    virtual void PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam) = 0;
+};
+
+// Makes `target` the main window that workers post to (nullptr: messages are dropped).
+void SetMainWindowTarget(IMessageTarget *target);
+// Posts one message to the main window from any thread.
+void PostToMainWindow(uint32_t message, uint32_t wParam, uint32_t lParam);
