@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Linvar three ways and runs every test:
+#   default  - the normal build, all tests;
+#   asan     - AddressSanitizer (with leak checks) and UndefinedBehaviorSanitizer, all tests;
+#   tsan     - ThreadSanitizer over the core (link, catalogue, workers, tools), no GUI.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh test
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+status=0
+for preset in default asan tsan; do
+    echo "=== $preset: configure and build" >&2
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j"$jobs"
+done
+for preset in default asan tsan; do
+    echo "=== $preset: tests" >&2
+    ctest --preset "$preset" -j"$jobs" || status=1
+done
+exit $status
