@@ -1,0 +1,203 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QEvent>
+#include <QFont>
+#include <QString>
+#include <QVector>
+
+#include <cstdint>
+#include <functional>
+
+class QLabel;
+class QPainter;
+class QRect;
+
+// Cell data callback: ARow -1 asks for the title of column ACol; Color (0x00BBGGRR, top byte 0xFF
+// for a system colour index), Flags and Data are filled in by the owner.
+using TGetDataEvent = std::function<void(int ARow, int ACol, std::uint32_t &Color,
+                                         std::uint8_t &Flags, QString &Data)>;
+
+// Plain notification carrying the control that raised it.
+using TNotifyEvent = std::function<void(QObject *Sender)>;
+
+// Frame around the client area: none, or the sunken 3-D edge.
+enum class TBorderStyle
+{
+    bsNone,
+    bsSingle
+};
+
+// Read-only owner-drawn grid with one title row; it keeps no cell data and asks OnGetData for
+// every cell it paints. The viewport is the client area; the scroll bars are the area's own.
+class TASGrid : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    // Number of the selection-changed message the grid posts to itself (WM_USER + 200).
+    static constexpr int WM_GRIDSELCHANGE = 0x4C8;
+    // Event type that carries WM_GRIDSELCHANGE through the grid's own event queue.
+    static constexpr QEvent::Type GridSelChangeEvent =
+        static_cast<QEvent::Type>(QEvent::User + WM_GRIDSELCHANGE);
+
+    // Colours the grid paints with, in the 0x00BBGGRR encoding.
+    static constexpr std::uint32_t clBlack = 0x000000;
+    static constexpr std::uint32_t clWhite = 0xFFFFFF;
+    static constexpr std::uint32_t clGray = 0x808080;
+    static constexpr std::uint32_t clWindow = 0xFF000005;
+    static constexpr std::uint32_t clBtnFace = 0xFF00000F;
+    static constexpr std::uint32_t clWindowText = 0xFF000008;
+
+    // Creates an empty grid: no columns, no rows, nothing selected.
+    explicit TASGrid(QWidget *parent = nullptr);
+    ~TASGrid() override;
+
+    // Turns an encoded colour into a Qt colour; system colours come from the palette.
+    static QColor ColorFromValue(std::uint32_t Value, const QPalette &Palette);
+
+    // Number of columns; values of 0 or less are ignored, others reset every width to 60.
+    int ColCount() const { return FColCount; }
+    void SetColCount(int Value);
+    // Number of body rows; keeps the selection inside the new range and posts its change.
+    int RowCount() const { return FRowCount; }
+    void SetRowCount(int Value);
+    // Height of the title row in pixels; 0 or less is ignored.
+    int TitleHeight() const { return FTitleHeight; }
+    void SetTitleHeight(int Value);
+    // Height of a body row in pixels; 0 or less is ignored.
+    int RowHeight() const { return FRowHeight; }
+    void SetRowHeight(int Value);
+    // Body font size in points; 0 or less is ignored.
+    int FontSize() const { return FFontSize; }
+    void SetFontSize(int Value);
+    // Selected body row, -1 for none; out-of-range values are ignored.
+    int SelectedRow() const { return FSelectedRow; }
+    void SetSelectedRow(int Value);
+    // Font of the title row; its bold style also feeds the body font. Setting it does not repaint.
+    const QFont &TitleFont() const { return FTitleFont; }
+    void SetTitleFont(const QFont &Font);
+    // Text colour of the title row (encoded colour); the toolkit's font carries no colour.
+    std::uint32_t TitleFontColor() const { return FTitleFontColor; }
+    void SetTitleFontColor(std::uint32_t Value);
+    // Shows the full text of a cut-off cell in a tooltip-style window under the pointer.
+    bool HotHint() const { return FHotHint; }
+    void SetHotHint(bool Value);
+    // Sunken client edge or none.
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle Value);
+    // Whether Tab moves the focus into the grid (a click always does).
+    bool TabStop() const { return FTabStop; }
+    void SetTabStop(bool Value);
+
+    // Cell data callback; unassigned paints empty cells.
+    const TGetDataEvent &OnGetData() const { return FOnGetData; }
+    void SetOnGetData(TGetDataEvent Handler);
+    // Raised when WM_GRIDSELCHANGE comes back, after the selection has changed.
+    const TNotifyEvent &OnCSelRow() const { return FOnCSelRow; }
+    void SetOnCSelRow(TNotifyEvent Handler);
+    // Raised at once on Enter or double click.
+    const TNotifyEvent &OnChoiseRow() const { return FOnChoiseRow; }
+    void SetOnChoiseRow(TNotifyEvent Handler);
+
+    // Width of column Index, 0 outside 0 .. ColCount - 1.
+    int ColWidths(int Index) const;
+    // Sets the width of column Index; out-of-range indexes are ignored (true); a negative width
+    // is refused and reported by false.
+    bool SetColWidths(int Index, int Width);
+
+    // SelectedRow - TopRow: where the selected row sits among the rows shown.
+    int SelectedOffset() const { return FSelectedRow - FTopRow; }
+    // Whole body rows that fit below the title (never below 0).
+    int VisibleRows() const;
+    // First body row shown.
+    int TopRow() const { return FTopRow; }
+    // First column shown.
+    int LeftCol() const { return FLeftCol; }
+    // Largest allowed LeftCol and TopRow after the last scroll bar update.
+    int HScrollMax() const { return FHScrollMax; }
+    int VScrollMax() const { return FVScrollMax; }
+    // Column drawn pressed, -1 for none.
+    int PressedCol() const { return FPressedCol; }
+    // Column whose right border is being dragged, -1 for none.
+    int ResizeCol() const { return FResizeCol; }
+    // Cell (row * ColCount + column) whose hint is showing, -1 for none.
+    qint64 HintCell() const { return FHintCell; }
+    // The tooltip-style window of the hot hint.
+    QLabel *HintWindow() const { return FHintWindow; }
+
+    // Recomputes the scroll ranges and repaints the body and the selection frame.
+    void RefreshBody();
+    // Recomputes both scroll ranges from the client size and clamps TopRow and LeftCol.
+    void UpdateScrollBars();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+    // Painting steps; each draws straight onto the viewport through the painter.
+    void PaintTitle(QPainter &Painter);
+    void PaintBody(QPainter &Painter, int FromY, int ToY);
+    void DrawCellText(QPainter &Painter, const QRect &Rect, int X0, int Y0, QString Text);
+    void DrawSelectionFrame(QPainter &Painter, bool Show);
+
+private:
+    void PostSelChange();
+    void LeftButtonDown(int X, int Y);
+    void MoveSelection(int Row);
+    void HideHint();
+    void UpdateHint(int X, int Y);
+    void InvalidateTitle();
+    void InvalidateRowFrame(int Row);
+    void OnHScrollAction(int Action);
+    void OnVScrollAction(int Action);
+    void ApplyScrollBars();
+    int PageRows() const;
+    int ClientWidth() const;
+    int ClientHeight() const;
+    int CharHeight(const QFont &Font) const;
+    QFont BodyFont() const;
+
+    int FColCount = 0;
+    int FRowCount = 0;
+    int FTitleHeight = 20;
+    int FRowHeight = 20;
+    int FFontSize = 9;
+    int FSelectedRow = -1;
+    QFont FTitleFont;
+    std::uint32_t FTitleFontColor = clWindowText;
+    bool FHotHint = false;
+    TBorderStyle FBorderStyle = TBorderStyle::bsNone;
+    bool FTabStop = false;
+    TGetDataEvent FOnGetData;
+    TNotifyEvent FOnCSelRow;
+    TNotifyEvent FOnChoiseRow;
+
+    QVector<int> FColWidths{60};
+    int FTopRow = 0;
+    int FLeftCol = 0;
+    int FHScrollMax = -1;
+    int FHScrollPos = -1;
+    int FVScrollMax = -1;
+    int FVScrollPos = -1;
+    int FPressedCol = -1;
+    int FResizeCol = -1;
+    qint64 FHintCell = -1;
+    QLabel *FHintWindow = nullptr;
+
+    // Callback arguments of the current painting pass; never reset between cells.
+    std::uint32_t FPassColor = 0;
+    std::uint8_t FPassFlags = 0;
+    QString FPassData;
+    bool FUpdatingBars = false;
+};
