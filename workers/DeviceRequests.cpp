@@ -1,0 +1,123 @@
+#include "workers/DeviceRequests.h"
+
+#include "catalogue/DeviceCatalogue.h"
+#include "link/Link.h"
+
+// The catalogue's size names as its Windows-1251 bytes.
+const std::string SizeByte = "\xE1\xE0\xE9\xF2";     // "байт"
+const std::string SizeWord = "\xF1\xEB\xEE\xE2\xEE"; // "слово"
+
+namespace {
+
+constexpr uint8_t RequestLength = 0x06;
+constexpr uint8_t WordWriteLength = 0x07;
+
+// Reply byte n, counted from 1 as on the wire; 0 beyond the reply.
+uint8_t ReplyByte(const std::vector<uint8_t> &reply, size_t n)
+{
+    return n >= 1 && n <= reply.size() ? reply[n - 1] : 0;
+}
+
+bool Accepted(const std::vector<uint8_t> &reply)
+{
+    return ReplyByte(reply, 3) == REPLY_ACCEPTED;
+}
+
+bool OneDataByte(const std::vector<uint8_t> &reply)
+{
+    return ReplyByte(reply, 2) == 5;
+}
+
+} // namespace
+
+std::vector<uint8_t> PingRequest(uint8_t address)
+{
+    return {address, RequestLength, 0x00, CMD_PING, 0x00, 0x00};
+}
+
+std::vector<uint8_t> IdentifyRequest(uint8_t address)
+{
+    return {address, RequestLength, 0x00, CMD_IDENTIFY, 0x00, 0x00};
+}
+
+std::vector<uint8_t> ReadRequest(uint8_t address, int32_t index)
+{
+    return {address, RequestLength, 0x00, CMD_READ_PARAM, static_cast<uint8_t>(index & 0xFF), 0x00};
+}
+
+std::vector<uint8_t> WriteRequest(uint8_t address, int32_t index, const std::string &size,
+                                  int32_t value)
+{
+    const auto low = static_cast<uint8_t>(value & 0xFF);
+    const auto high = static_cast<uint8_t>((value >> 8) & 0xFF);
+    const auto number = static_cast<uint8_t>(index & 0xFF);
+    if (size == SizeWord)
+        return {address, WordWriteLength, 0x00, CMD_WRITE_PARAM, number, low, high};
+    if (size == SizeByte)
+        return {address, RequestLength, 0x00, CMD_WRITE_PARAM, number, low};
+    return {};
+}
+
+bool ReplyFrom(const std::vector<uint8_t> &reply, uint8_t address)
+{
+    return !reply.empty() && reply[0] == address;
+}
+
+TDeviceIdentity DecodeIdentifyReply(const std::vector<uint8_t> &reply)
+{
+    TDeviceIdentity identity;
+    identity.Type = ReplyByte(reply, 4);
+    identity.Version = ReplyByte(reply, 5);
+    if (ReplyByte(reply, 2) > 5)
+        identity.Version = static_cast<uint16_t>(identity.Version + 256 * ReplyByte(reply, 6));
+    return identity;
+}
+
+int32_t DecodeReadReply(const std::vector<uint8_t> &reply)
+{
+    if (!Accepted(reply))
+        return VALUE_UNDEFINED;
+    // The reply's length alone says whether one or two data bytes came back.
+    if (OneDataByte(reply))
+        return ReplyByte(reply, 5);
+    return ReplyByte(reply, 5) + 256 * ReplyByte(reply, 6);
+}
+
+int32_t DecodeWriteReply(const std::vector<uint8_t> &reply, const std::string &size)
+{
+    // A rejected write leaves the device's value unknown to us.
+    if (!Accepted(reply))
+        return VALUE_UNDEFINED;
+    // A word echoed as a single byte: byte 6 would be the check byte, not data.
+    if (size == SizeByte || OneDataByte(reply))
+        return ReplyByte(reply, 5);
+    return ReplyByte(reply, 5) + 256 * ReplyByte(reply, 6);
+}
+
+bool ProbeAddress(uint8_t address, TDeviceIdentity &identity)
+{
+    std::vector<uint8_t> reply;
+    const auto ping = PingRequest(address);
+    // Another device answering in this one's place is passed over.
+    if (!SendRequest(ping.data(), ping.size(), reply) || !ReplyFrom(reply, address))
+        return false;
+    const auto identify = IdentifyRequest(address);
+    if (!SendRequest(identify.data(), identify.size(), reply) || !ReplyFrom(reply, address))
+        return false;
+    identity = DecodeIdentifyReply(reply);
+    return true;
+}
+
+bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,
+                        std::vector<uint8_t> &reply, const std::atomic<bool> *stop)
+{
+    for (int i = 0; i < RequestsPerParameter; ++i) {
+        // A reply from another address answers someone else's request: not ours.
+        if (SendRequest(request.data(), request.size(), reply) && ReplyFrom(reply, address))
+            return true;
+        if (stop && stop->load())
+            break;
+    }
+    reply.clear();
+    return false;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// Request frames of the device operations and the decoding of their replies. Frames are the
+// bytes 1..L without the check byte, which SendRequest appends.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Transactions per parameter when the device gives no valid reply: the first one and two
+// repeats. Each transaction already makes three attempts inside SendRequest, so a parameter
+// of a silent device costs nine attempts (about 5.5 s at the default timings) before the
+// worker gives up on it and goes on with the next.
+constexpr int RequestsPerParameter = 3;
+
+// Size texts of the catalogue ("тип" of a parameter), Windows-1251.
+extern const std::string SizeByte; // "байт"
+extern const std::string SizeWord; // "слово"
+
+// Type and firmware version reported by a device.
+struct TDeviceIdentity
+{
+    uint8_t Type = 0;
+    uint16_t Version = 0;
+};
+
+// Ping frame for `address`.
+std::vector<uint8_t> PingRequest(uint8_t address);
+// Identify frame for `address`.
+std::vector<uint8_t> IdentifyRequest(uint8_t address);
+// Read frame for parameter `index` (only its low 8 bits go out).
+std::vector<uint8_t> ReadRequest(uint8_t address, int32_t index);
+// Write frame for a parameter of catalogue size `size`: a word (L = 7) or a byte (L = 6);
+// empty for any other size.
+std::vector<uint8_t> WriteRequest(uint8_t address, int32_t index, const std::string &size,
+                                  int32_t value);
+
+// True when `reply` comes from `address`.
+bool ReplyFrom(const std::vector<uint8_t> &reply, uint8_t address);
+// Type and version from a valid identify reply; the version's high byte only when L > 5.
+TDeviceIdentity DecodeIdentifyReply(const std::vector<uint8_t> &reply);
+// Value carried by a valid read reply: VALUE_UNDEFINED unless accepted (0x3E); one data byte
+// when L is 5, two (low first) otherwise.
+int32_t DecodeReadReply(const std::vector<uint8_t> &reply);
+// Value echoed by a valid write reply for a parameter of catalogue size `size`:
+// VALUE_UNDEFINED unless accepted (0x3E); byte 5 for a byte, bytes 5 and 6 for a word unless
+// the reply carries only one data byte (L = 5).
+int32_t DecodeWriteReply(const std::vector<uint8_t> &reply, const std::string &size);
+
+// Ping and identify one address, as the search does; true and `identity` when a device there
+// answered both with its own address.
+bool ProbeAddress(uint8_t address, TDeviceIdentity &identity);
+// Sends `request` until a valid reply from `address` arrives, at most RequestsPerParameter
+// times, giving up early once `stop` is set; true with that reply.
+bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,
+                        std::vector<uint8_t> &reply, const std::atomic<bool> *stop = nullptr);

@@ -1,0 +1,152 @@
+#include "workers/TThread.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+
+// What the worker, its handles and the registry share; lives as long as any of them.
+struct TWorkerState
+{
+    std::atomic<bool> Stop{false};
+    std::mutex Lock;
+    std::condition_variable Changed; // signalled on a stop request and at the end
+    bool Started = false;
+    bool Ended = false;
+};
+
+namespace {
+
+// Registry of the running workers, so the program can stop and wait for all at its end.
+std::mutex registryLock;
+std::condition_variable registryChanged;
+std::set<std::shared_ptr<TWorkerState>> running;
+
+void Register(const std::shared_ptr<TWorkerState> &state)
+{
+    std::lock_guard<std::mutex> guard(registryLock);
+    running.insert(state);
+}
+
+void Unregister(const std::shared_ptr<TWorkerState> &state)
+{
+    std::lock_guard<std::mutex> guard(registryLock);
+    running.erase(state);
+    registryChanged.notify_all();
+}
+
+void SignalStop(TWorkerState &state)
+{
+    std::lock_guard<std::mutex> guard(state.Lock);
+    state.Stop.store(true);
+    state.Changed.notify_all();
+}
+
+} // namespace
+
+void TWorkerHandle::RequestStop() const
+{
+    if (state_)
+        SignalStop(*state_);
+}
+
+bool TWorkerHandle::Started() const
+{
+    if (!state_)
+        return false;
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    return state_->Started;
+}
+
+bool TWorkerHandle::Running() const
+{
+    if (!state_)
+        return false;
+    std::lock_guard<std::mutex> guard(state_->Lock);
+    return state_->Started && !state_->Ended;
+}
+
+void TWorkerHandle::Wait() const
+{
+    if (!state_)
+        return;
+    std::unique_lock<std::mutex> guard(state_->Lock);
+    state_->Changed.wait(guard, [this] { return !state_->Started || state_->Ended; });
+}
+
+bool TWorkerHandle::WaitFor(std::chrono::milliseconds timeout) const
+{
+    if (!state_)
+        return true;
+    std::unique_lock<std::mutex> guard(state_->Lock);
+    return state_->Changed.wait_for(guard, timeout,
+                                    [this] { return !state_->Started || state_->Ended; });
+}
+
+TThread::TThread() : TThread(std::make_shared<TWorkerState>()) {}
+
+TThread::TThread(std::shared_ptr<TWorkerState> state) : Stop(state->Stop), state_(std::move(state))
+{
+}
+
+TThread::~TThread() = default;
+
+void TThread::Start(TWorkerHandle *handle)
+{
+    if (handle)
+        *handle = TWorkerHandle(state_);
+    {
+        std::lock_guard<std::mutex> guard(state_->Lock);
+        state_->Started = true;
+    }
+    Register(state_);
+    try {
+        std::thread(&TThread::Run, this, state_).detach();
+    } catch (const std::system_error &) {
+        // No thread: the worker never runs; its handle says so and the creator frees it.
+        Unregister(state_);
+        std::lock_guard<std::mutex> guard(state_->Lock);
+        state_->Started = false;
+        state_->Changed.notify_all();
+    }
+}
+
+bool TThread::Pause(uint32_t ms)
+{
+    std::unique_lock<std::mutex> guard(state_->Lock);
+    return !state_->Changed.wait_for(guard, std::chrono::milliseconds(ms),
+                                     [this] { return state_->Stop.load(); });
+}
+
+void TThread::Run(TThread *self, std::shared_ptr<TWorkerState> state)
+{
+    self->Execute();
+    delete self;
+    // Only now is the object gone: whoever waits may release what the worker used.
+    {
+        std::lock_guard<std::mutex> guard(state->Lock);
+        state->Ended = true;
+        state->Changed.notify_all();
+    }
+    Unregister(state);
+}
+
+void StopAllWorkers()
+{
+    std::lock_guard<std::mutex> guard(registryLock);
+    for (const auto &state : running)
+        SignalStop(*state);
+}
+
+void WaitAllWorkers()
+{
+    std::unique_lock<std::mutex> guard(registryLock);
+    registryChanged.wait(guard, [] { return running.empty(); });
+}
+
+size_t RunningWorkers()
+{
+    std::lock_guard<std::mutex> guard(registryLock);
+    return running.size();
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The base of the background workers: a thread that runs its body once, reports only by
+// posted messages and frees itself when the body returns. Whoever must wait for a worker
+// does so through a TWorkerHandle, which outlives the worker object.
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+struct TWorkerState;
+
+// Lasting handle to one worker: safe to use after the worker has freed itself.
+class TWorkerHandle
+{
+public:
+    TWorkerHandle() = default;
+    // True when the handle refers to a worker (running or ended).
+    explicit operator bool() const { return state_ != nullptr; }
+    // Asks the worker to end at its next check; nothing on an empty handle.
+    void RequestStop() const;
+    // True when the worker's thread was started (false also on an empty handle).
+    bool Started() const;
+    // True while the worker's body runs or its object is not yet freed.
+    bool Running() const;
+    // Blocks until the worker has ended and freed itself; returns at once on an empty handle.
+    void Wait() const;
+    // As Wait, but gives up after `timeout`; true when the worker has ended.
+    bool WaitFor(std::chrono::milliseconds timeout) const;
+
+private:
+    friend class TThread;
+    explicit TWorkerHandle(std::shared_ptr<TWorkerState> state) : state_(std::move(state)) {}
+    std::shared_ptr<TWorkerState> state_;
+};
+
+// Thread base class: the most derived constructor calls Start() as its last step, so a worker
+// is created running. If the thread cannot be created, Started() of its handle is false, no
+// message is posted and the creator deletes the object.
+class TThread
+{
+public:
+    TThread(const TThread &) = delete;
+    TThread &operator=(const TThread &) = delete;
+    virtual ~TThread();
+
+    // Stop request: set through a handle (or by the worker itself), read between exchanges.
+    std::atomic<bool> &Stop;
+
+protected:
+    TThread();
+    // The work, run once on the worker's own thread.
+    virtual void Execute() = 0;
+    // Starts the thread; `handle`, when given, receives the worker's handle before it runs.
+    void Start(TWorkerHandle *handle);
+    // Sleeps `ms` milliseconds, waking early on a stop request; false when stopped.
+    bool Pause(uint32_t ms);
+
+private:
+    explicit TThread(std::shared_ptr<TWorkerState> state);
+    static void Run(TThread *self, std::shared_ptr<TWorkerState> state);
+    std::shared_ptr<TWorkerState> state_;
+};
+
+// Asks every running worker to stop.
+void StopAllWorkers();
+// Blocks until every worker has ended and freed itself.
+void WaitAllWorkers();
+// Number of workers whose body runs or whose object is not yet freed.
+size_t RunningWorkers();
