@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QCursor>
+#include <QFont>
+#include <QLabel>
+#include <QPalette>
+
+#include <cstdint>
+#include <functional>
+
+// Turns a colour value (0x00BBGGRR; a top byte 0xFF names the system colour of the low byte)
+// into a Qt colour; system colours come from Palette.
+QColor ColorFromTColor(std::uint32_t Color, const QPalette &Palette);
+
+// Label that looks like a link while the pointer is over it: its text takes FocusColor and an
+// underline and the pointer becomes a pointing hand; on leave its own look comes back. It does
+// nothing on a click itself; the owner's OnClick does (a std::function member, the same event
+// style as the spin edits).
+class TAInternetLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    // Pure blue in the 0x00BBGGRR encoding, the default FocusColor.
+    static constexpr std::uint32_t clBlue = 0xFF0000;
+
+    // Raised when the label is clicked with the left button (pressed and released over it).
+    std::function<void(QObject *Sender)> OnClick;
+
+    // Creates the label with FocusColor blue.
+    explicit TAInternetLabel(QWidget *Parent = nullptr);
+    // Creates the label with a caption.
+    explicit TAInternetLabel(const QString &Caption, QWidget *Parent = nullptr);
+
+    // Text colour while the pointer is over the label, 0x00BBGGRR.
+    std::uint32_t FocusColor() const { return FFocusColor; }
+    // Sets the hover colour; a label under the pointer takes it at once.
+    void SetFocusColor(std::uint32_t Value);
+    // Whether the label shows its hover look.
+    bool Hovered() const { return FHovered; }
+
+protected:
+    void enterEvent(QEnterEvent *Event) override;
+    void leaveEvent(QEvent *Event) override;
+    void mousePressEvent(QMouseEvent *Event) override;
+    void mouseReleaseEvent(QMouseEvent *Event) override;
+
+private:
+    // Puts on the hover look.
+    void ApplyHoverLook();
+
+    std::uint32_t FFocusColor = clBlue;
+    bool FHovered = false;
+    bool FPressed = false;
+    // The look to restore on leave, and whether each part was the label's own or inherited.
+    QPalette FSavedPalette;
+    QFont FSavedFont;
+    QCursor FSavedCursor;
+    bool FOwnPalette = false;
+    bool FOwnFont = false;
+    bool FOwnCursor = false;
+};

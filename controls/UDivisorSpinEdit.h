@@ -1,0 +1,79 @@
+#pragma once
+
+#include "UDivisorSpinEditBase.h"
+
+#include <cstdint>
+#include <optional>
+
+// Canonical fixed-point text of Value / Divisor: general format with at most 15 significant
+// digits, Separator as the decimal mark only when there is a fraction, no grouping, no "+", and
+// scientific notation (1E-6, 1,5E-7) below 0.00001 or above 15 integer digits. Divisor 0 is
+// taken as 1.
+QString FixedPointText(std::int32_t Value, std::uint32_t Divisor, QChar Separator);
+
+// Reads a fixed-point text: spaces, an optional sign, digits with at most one Separator (a lone
+// Separator is 0), an optional exponent, spaces. The number times Divisor is rounded half to
+// even; empty when the text does not read or the result does not fit into 32 bits.
+std::optional<std::int32_t> FixedPointValue(const QString &Text, std::uint32_t Divisor,
+                                            QChar Separator);
+
+// Editor of an integer shown as a decimal fraction: the integer counts steps of 1 / Divisor. The
+// integer is never stored; GetValue reads it from the text each time. Bounds apply to the integer
+// and are enforced by the steps, on focus entry and exit, on paste and on SetText; typing and
+// SetValue may leave the bounds. Events: see TSpinEditBase (OnChange, OnKeyDown, OnEnter, OnExit).
+class TDivisorSpinEdit : public TSpinEditBase
+{
+    Q_OBJECT
+
+public:
+    // Creates the editor: Divisor 1, bounds -2147483647 .. 2147483647, Separator ",", empty text.
+    explicit TDivisorSpinEdit(QWidget *Parent = nullptr);
+
+    // Reads the integer from the text; a text that does not read, or does not fit into 32 bits,
+    // is replaced by MinValue's text and MinValue is returned.
+    std::int32_t GetValue();
+    // Shows Value in canonical form, without a bounds check; raises OnChange.
+    void SetValue(std::int32_t Value);
+
+    // Steps per displayed unit.
+    std::uint32_t Divisor() const { return FDivisor; }
+    // Stores Divisor unless it is 0, then rewrites the text: the number shown stays, rounded to
+    // the new step, and the integer changes.
+    void SetDivisor(std::uint32_t Value);
+    // Lower bound of the integer.
+    std::int32_t MinValue() const { return FMinValue; }
+    // Sets the lower bound; ignored above MaxValue. A shown value below it is raised to it.
+    void SetMinValue(std::int32_t Value);
+    // Upper bound of the integer.
+    std::int32_t MaxValue() const { return FMaxValue; }
+    // Sets the upper bound; ignored below MinValue. A shown value above it is lowered to it.
+    void SetMaxValue(std::int32_t Value);
+    // Decimal mark used to show and to read the text.
+    QChar Separator() const { return FSeparator; }
+    // Changes the decimal mark; the text is not rewritten.
+    void SetSeparator(QChar Value);
+    // The edit text.
+    QString Text() const { return text(); }
+    // Assigns the text, then shows its value clamped into the bounds in canonical form.
+    // (QLineEdit::setText replaces the text without that.)
+    void SetText(const QString &Value);
+
+protected:
+    std::int32_t StepRead() override;
+    void StepWrite(std::int32_t Value) override;
+    std::int32_t StepLow() const override { return FMinValue; }
+    std::int32_t StepHigh() const override { return FMaxValue; }
+    std::int64_t PageStep() const override { return FDivisor; }
+    bool AcceptsCharacter(QChar Character) const override;
+    void AfterPaste() override;
+    void FocusClamp() override;
+
+private:
+    // Shows the current value clamped into the bounds.
+    void Clamp(bool RewriteInRange);
+
+    std::uint32_t FDivisor = 1;
+    std::int32_t FMaxValue = 2147483647;
+    std::int32_t FMinValue = -2147483647;
+    QChar FSeparator = QLatin1Char(',');
+};

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QLineEdit>
+
+#include <cstdint>
+#include <functional>
+
+class QScrollBar;
+
+// Event style shared by the spin edits and the hyperlink label: each event is a public
+// std::function member named like the event (OnChange, OnKeyDown, OnClick); an empty member means
+// no handler. Handlers run synchronously on the window thread.
+
+// Key-down handler: Key is a Qt::Key value and may be changed; 0 swallows the key.
+using TKeyEvent = std::function<void(QObject *Sender, int &Key, Qt::KeyboardModifiers Shift)>;
+
+// Single-line edit with a small vertical scroll bar at its right whose two arrows step an integer
+// held in the text. The number is never stored: every step reads it back from the text. The
+// mechanics shared by the fixed-point and the port number editors live here; each subclass says
+// how the text becomes a number and back, the bounds and which characters may be typed.
+//
+// How the editor's notions map onto Qt:
+// - the upper arrow of the vertical bar triggers QAbstractSlider::SliderSingleStepSub (the value
+//   of a vertical slider grows downwards) and counts as "line up", that is one step UP; the lower
+//   arrow (SliderSingleStepAdd) is "line down"; a click in the trough above the thumb
+//   (SliderPageStepSub) is "page up", below it (SliderPageStepAdd) "page down"; dragging the
+//   thumb (SliderMove) is "thumb tracking" and releasing it is "thumb released";
+// - the key-down hook is keyPressEvent before QLineEdit sees the key; the character hook is the
+//   text the key press (or an input method) would insert;
+// - one QWheelEvent with a vertical delta is one wheel message.
+class TSpinEditBase : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    // Raised after every change of the text, typed or rewritten by the control itself, and after
+    // every rewrite of the text by the control even when the text stays the same.
+    std::function<void(QObject *Sender)> OnChange;
+    // Raised for every key press before the edit handles it. Shift+Up and Shift+Down, which the
+    // control uses to step, arrive with Key 0. Setting Key to 0 keeps the key from the edit.
+    TKeyEvent OnKeyDown;
+    // Raised when the editor has gained the focus (after its own clamping, if any).
+    std::function<void(QObject *Sender)> OnEnter;
+    // Raised when the editor has lost the focus (after its own clamping, if any).
+    std::function<void(QObject *Sender)> OnExit;
+
+    // The scroll bar whose arrows are the spin buttons.
+    QScrollBar *SpinBar() const { return FBar; }
+
+    // Replaces the sound made for a refused typed character (QApplication::beep by default) and
+    // returns the previous one; an empty function restores the default.
+    static std::function<void()> SetBeep(std::function<void()> Beep);
+
+protected:
+    // Builds the edit and its scroll bar.
+    explicit TSpinEditBase(QWidget *Parent);
+
+    // Reads the number from the text for a step; may throw EControlError.
+    virtual std::int32_t StepRead() = 0;
+    // Writes a stepped number into the text.
+    virtual void StepWrite(std::int32_t Value) = 0;
+    // Lowest number a step may reach.
+    virtual std::int32_t StepLow() const = 0;
+    // Highest number a step may reach.
+    virtual std::int32_t StepHigh() const = 0;
+    // Size of a page step.
+    virtual std::int64_t PageStep() const = 0;
+    // Whether a typed printable character may go into the text.
+    virtual bool AcceptsCharacter(QChar Character) const = 0;
+    // Runs after the edit has pasted text from the clipboard.
+    virtual void AfterPaste() {}
+    // Runs when the focus arrives or leaves, before OnEnter or OnExit.
+    virtual void FocusClamp() {}
+
+    // Replaces the text and raises OnChange, also when the text does not change.
+    void ReplaceText(const QString &Text);
+    // Sounds the beep for a refused character.
+    static void Beep();
+
+    void keyPressEvent(QKeyEvent *Event) override;
+    void inputMethodEvent(QInputMethodEvent *Event) override;
+    void wheelEvent(QWheelEvent *Event) override;
+    void focusInEvent(QFocusEvent *Event) override;
+    void focusOutEvent(QFocusEvent *Event) override;
+    void resizeEvent(QResizeEvent *Event) override;
+    void changeEvent(QEvent *Event) override;
+    void contextMenuEvent(QContextMenuEvent *Event) override;
+    void mouseReleaseEvent(QMouseEvent *Event) override;
+    void dropEvent(QDropEvent *Event) override;
+    bool eventFilter(QObject *Watched, QEvent *Event) override;
+
+private:
+    // Runs one scroll bar action as a spin step.
+    void SpinAction(int Action);
+    // Steps by the wheel: up when Up, else down.
+    void WheelStep(bool Up);
+    // Places the scroll bar at the right edge and keeps the text clear of it.
+    void PlaceBar();
+    // Runs a step, reporting an error instead of letting it leave the event handler.
+    bool Guarded(const std::function<void()> &Step);
+
+    QScrollBar *FBar = nullptr;
+    bool FInPaste = false;
+};
