@@ -1,0 +1,135 @@
+// The catalogue command: the device entries of params.cfg, or the parameters one device
+// type and firmware gets.
+
+#include "CliRun.h"
+#include "JsonWriter.h"
+#include "ValueText.h"
+
+#include "catalogue/DeviceCatalogue.h"
+#include "catalogue/USimpleXMLParser.h"
+
+#include <iostream>
+
+namespace {
+
+struct TCatalogueDevice
+{
+    long Type = 0;
+    std::string Name;     // UTF-8
+    std::string Versions; // as written in the file
+    int Parameters = 0;
+    bool Offered = false; // an entry with an empty version list is never offered
+};
+
+// The device entries in file order, walked the way the catalogue itself walks them.
+std::vector<TCatalogueDevice> CatalogueDevices()
+{
+    std::vector<TCatalogueDevice> devices;
+    TSimpleXMLParser &parser = CatalogueParser();
+    const std::string device = Utf8ToCp1251("Прибор");
+    const std::string parameter = Utf8ToCp1251("Параметр");
+    const int count = parser.CountNodes("/*");
+    for (int i = 0; i < count; ++i) {
+        const std::string path = "/" + device + "[" + std::to_string(i) + "]";
+        if (!parser.SelectNode(path))
+            continue;
+        TCatalogueDevice entry;
+        if (!ParseWholeNumber(parser.GetAttribute(Utf8ToCp1251("тип")), -2147483647L, 2147483647L,
+                              entry.Type))
+            continue;
+        entry.Name = Cp1251ToUtf8(parser.GetAttribute(Utf8ToCp1251("название")));
+        entry.Versions = parser.GetAttribute(Utf8ToCp1251("версии"));
+        entry.Offered = !entry.Versions.empty();
+        entry.Parameters = parser.CountNodes(path + "/" + parameter);
+        devices.push_back(entry);
+    }
+    return devices;
+}
+
+int ListDevices(const TCliOptions &options)
+{
+    const auto devices = CatalogueDevices();
+    if (options.Json) {
+        TJsonWriter json;
+        json.BeginObject();
+        json.BeginArray("devices");
+        for (const auto &entry : devices) {
+            json.BeginObject();
+            json.Number("type", entry.Type);
+            json.String("name", entry.Name);
+            json.String("versions", entry.Versions);
+            json.Number("parameters", entry.Parameters);
+            json.Bool("offered", entry.Offered);
+            json.EndObject();
+        }
+        json.EndArray();
+        json.EndObject();
+        std::cout << json.Text() << '\n';
+        return ExitOk;
+    }
+    if (devices.empty()) {
+        std::cout << "The catalogue has no device entries.\n";
+        return ExitOk;
+    }
+    std::cout << "Type  Versions              Parameters  Name\n";
+    for (const auto &entry : devices) {
+        std::cout << PadRight(std::to_string(entry.Type), 6)
+                  << PadRight(entry.Versions.empty() ? "(none)" : entry.Versions, 22)
+                  << PadRight(std::to_string(entry.Parameters), 12) << entry.Name << '\n';
+    }
+    return ExitOk;
+}
+
+int ListParameters(const TCliOptions &options)
+{
+    const uint8_t type = *options.Type;
+    const uint16_t version = *options.Firmware;
+    const bool offered = GoDeviceParams(type, version);
+    FormDeviceParam(type, version);
+    if (options.Json) {
+        TJsonWriter json;
+        json.BeginObject();
+        json.Number("type", type);
+        json.String("name", Cp1251ToUtf8(TypeName(type)));
+        json.String("firmware", FormatVersion(version));
+        json.Number("version", version);
+        json.Bool("offered", offered);
+        json.BeginArray("parameters");
+        for (const auto &entry : DeviceParameters) {
+            json.BeginObject();
+            json.Number("index", entry.Index);
+            json.String("name", Cp1251ToUtf8(entry.Name));
+            json.String("size", Cp1251ToUtf8(entry.Size));
+            json.Number("divisor", entry.Divisor);
+            json.Number("minimum", entry.Minimum);
+            json.Number("maximum", entry.Maximum);
+            json.Number("default", entry.Default);
+            json.EndObject();
+        }
+        json.EndArray();
+        json.EndObject();
+        std::cout << json.Text() << '\n';
+    } else {
+        std::cout << "Type " << int(type) << " (" << Cp1251ToUtf8(TypeName(type)) << "), firmware "
+                  << FormatVersion(version) << (offered ? "" : ": not offered by the catalogue")
+                  << '\n';
+        if (!DeviceParameters.empty())
+            std::cout << "Index  Size    Minimum  Maximum  Default  Name\n";
+        for (const auto &entry : DeviceParameters) {
+            std::cout << PadRight(std::to_string(entry.Index), 7)
+                      << PadRight(Cp1251ToUtf8(entry.Size), 8)
+                      << PadRight(FormatParameterValue(entry.Minimum, entry.Divisor), 9)
+                      << PadRight(FormatParameterValue(entry.Maximum, entry.Divisor), 9)
+                      << PadRight(FormatParameterValue(entry.Default, entry.Divisor), 9)
+                      << Cp1251ToUtf8(entry.Name) << '\n';
+        }
+    }
+    return offered ? ExitOk : ExitCatalogue;
+}
+
+} // namespace
+
+int RunCatalogue(const TCliOptions &options)
+{
+    return options.Type ? ListParameters(options) : ListDevices(options);
+}

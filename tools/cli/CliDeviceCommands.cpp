@@ -1,0 +1,303 @@
+// The commands that talk to the bus: scan, read and write.
+
+#include "CliRun.h"
+#include "JsonWriter.h"
+#include "ValueText.h"
+
+#include "catalogue/DeviceCatalogue.h"
+#include "workers/DeviceListEntry.h"
+#include "workers/DeviceRequests.h"
+#include "workers/TLoadThread.h"
+#include "workers/TMessageQueue.h"
+#include "workers/TSaveThread.h"
+#include "workers/TSearchThread.h"
+
+#include <iostream>
+
+namespace {
+
+struct TTarget
+{
+    uint8_t Address = 0;
+    TDeviceIdentity Identity;
+};
+
+// The device the options name: type and firmware as given, or as the device reports them.
+// Builds DeviceParameters for it.
+int ResolveDevice(const TCliOptions &options, TTarget &target)
+{
+    target.Address = *options.Address;
+    if (options.Type) {
+        target.Identity.Type = *options.Type;
+        target.Identity.Version = *options.Firmware;
+    } else if (!ProbeAddress(target.Address, target.Identity)) {
+        ReportError("no device answers at address " + std::to_string(target.Address));
+        return ExitDeviceFailure;
+    }
+    const auto &id = target.Identity;
+    if (!GoDeviceParams(id.Type, id.Version)) {
+        ReportError("the catalogue describes no parameters for type " + std::to_string(id.Type) +
+                    " (" + Cp1251ToUtf8(TypeName(id.Type)) + "), firmware " +
+                    (id.Version ? FormatVersion(id.Version) : std::string("0")));
+        return ExitCatalogue;
+    }
+    FormDeviceParam(id.Type, id.Version);
+    return ExitOk;
+}
+
+std::string ValueOrUndefined(int32_t raw, int32_t divisor)
+{
+    return raw == VALUE_UNDEFINED ? std::string("undefined") : FormatParameterValue(raw, divisor);
+}
+
+void WriteDeviceHead(TJsonWriter &json, const TTarget &target)
+{
+    json.Number("address", target.Address);
+    json.Number("type", target.Identity.Type);
+    json.String("name", Cp1251ToUtf8(TypeName(target.Identity.Type)));
+    json.String("firmware", FormatVersion(target.Identity.Version));
+    json.Number("version", target.Identity.Version);
+}
+
+void PrintDeviceHead(const TTarget &target)
+{
+    std::cout << "Address " << int(target.Address) << ", type " << int(target.Identity.Type) << " ("
+              << Cp1251ToUtf8(TypeName(target.Identity.Type)) << "), firmware "
+              << FormatVersion(target.Identity.Version) << '\n';
+}
+
+void WriteValue(TJsonWriter &json, const char *key, int32_t raw, int32_t divisor)
+{
+    if (raw == VALUE_UNDEFINED)
+        json.Null(key);
+    else
+        json.RawNumber(key, FormatParameterValue(raw, divisor));
+}
+
+void WriteRaw(TJsonWriter &json, const char *key, int32_t raw)
+{
+    if (raw == VALUE_UNDEFINED)
+        json.Null(key);
+    else
+        json.Number(key, raw);
+}
+
+// Finds the entry an assignment names: by its name, or by its index number.
+ParameterDescription *FindEntry(const std::string &name)
+{
+    const std::string catalogueName = Utf8ToCp1251(name);
+    for (auto &entry : DeviceParameters) {
+        if (entry.Name == catalogueName)
+            return &entry;
+    }
+    long index = 0;
+    if (ParseWholeNumber(name, 0, 0x7FFFFFFF, index)) {
+        for (auto &entry : DeviceParameters) {
+            if (entry.Index == index)
+                return &entry;
+        }
+    }
+    return nullptr;
+}
+
+bool Writable(const ParameterDescription &entry)
+{
+    return entry.Size == SizeByte || entry.Size == SizeWord;
+}
+
+} // namespace
+
+int RunScan(const TCliOptions &options)
+{
+    std::vector<DeviceListEntry> found;
+    RunWorker(
+        [&](TWorkerHandle *handle) { new TSearchThread(options.ZeroAddress ? 0 : 1, handle); },
+        WM_SEARCHDONE,
+        [&](const TPostedMessage &message) {
+            if (message.Message == WM_DEVICEFOUND)
+                found.push_back(DeviceListEntry::FromDeviceFound(message.WParam, message.LParam));
+            else if (message.Message == WM_PROGRESS)
+                ReportProgress(options, "scan", message.WParam);
+        });
+    EndProgress(options);
+
+    if (options.Json) {
+        TJsonWriter json;
+        json.BeginObject();
+        json.BeginArray("devices");
+        for (const auto &entry : found) {
+            json.BeginObject();
+            json.Number("address", entry.Address());
+            json.Number("type", entry.Type());
+            json.String("name", Cp1251ToUtf8(TypeName(entry.Type())));
+            json.String("firmware", FormatVersion(entry.Version()));
+            json.Number("version", entry.Version());
+            json.Number("tag", entry.Tag);
+            json.String("text", entry.TextUtf8());
+            json.Bool("catalogued", GoDeviceParams(entry.Type(), entry.Version()));
+            json.EndObject();
+        }
+        json.EndArray();
+        json.EndObject();
+        std::cout << json.Text() << '\n';
+    } else if (found.empty()) {
+        std::cout << "No devices found.\n";
+    } else {
+        std::cout << "Address  Type  Firmware  Name\n";
+        for (const auto &entry : found) {
+            std::cout << PadRight(std::to_string(entry.Address()), 9)
+                      << PadRight(std::to_string(entry.Type()), 6)
+                      << PadRight(FormatVersion(entry.Version()), 10)
+                      << Cp1251ToUtf8(TypeName(entry.Type())) << '\n';
+        }
+    }
+    return ExitOk;
+}
+
+int RunRead(const TCliOptions &options)
+{
+    TTarget target;
+    if (const int status = ResolveDevice(options, target); status != ExitOk)
+        return status;
+    RunWorker([&](TWorkerHandle *handle) { new TLoadThread(target.Address, handle); }, WM_LOADDONE,
+              [&](const TPostedMessage &message) {
+                  if (message.Message == WM_PROGRESS)
+                      ReportProgress(options, "read", message.WParam);
+              });
+    EndProgress(options);
+
+    size_t defined = 0;
+    for (const auto &entry : DeviceParameters)
+        defined += entry.Value != VALUE_UNDEFINED;
+
+    if (options.Json) {
+        TJsonWriter json;
+        json.BeginObject();
+        WriteDeviceHead(json, target);
+        json.BeginArray("parameters");
+        for (const auto &entry : DeviceParameters) {
+            json.BeginObject();
+            json.Number("index", entry.Index);
+            json.String("name", Cp1251ToUtf8(entry.Name));
+            json.String("size", Cp1251ToUtf8(entry.Size));
+            json.Number("divisor", entry.Divisor);
+            json.Number("minimum", entry.Minimum);
+            json.Number("maximum", entry.Maximum);
+            json.Number("default", entry.Default);
+            WriteRaw(json, "raw", entry.Value);
+            WriteValue(json, "value", entry.Value, entry.Divisor);
+            json.EndObject();
+        }
+        json.EndArray();
+        json.EndObject();
+        std::cout << json.Text() << '\n';
+    } else {
+        PrintDeviceHead(target);
+        for (const auto &entry : DeviceParameters) {
+            std::cout << PadRight(std::to_string(entry.Index), 5)
+                      << PadRight(Cp1251ToUtf8(entry.Name), 34)
+                      << ValueOrUndefined(entry.Value, entry.Divisor) << '\n';
+        }
+    }
+    if (!DeviceParameters.empty() && defined == 0) {
+        ReportError("the device at address " + std::to_string(target.Address) +
+                    " gave no parameter value");
+        return ExitDeviceFailure;
+    }
+    return ExitOk;
+}
+
+int RunWrite(const TCliOptions &options)
+{
+    TTarget target;
+    if (const int status = ResolveDevice(options, target); status != ExitOk)
+        return status;
+    if (options.Defaults) {
+        for (auto &entry : DeviceParameters)
+            entry.Value = entry.Default;
+    }
+    for (const auto &assignment : options.Assignments) {
+        ParameterDescription *entry = FindEntry(assignment.Name);
+        if (!entry) {
+            ReportError("the device has no parameter '" + assignment.Name + "'");
+            return ExitUsage;
+        }
+        if (!Writable(*entry)) {
+            ReportError("parameter '" + assignment.Name + "' cannot be written");
+            return ExitUsage;
+        }
+        int32_t raw = 0;
+        if (!ParseParameterValue(assignment.Value, entry->Divisor, options.Raw, raw) ||
+            raw < entry->Minimum || raw > entry->Maximum) {
+            ReportError("parameter '" + assignment.Name + "': '" + assignment.Value +
+                        "' is not a value from " +
+                        FormatParameterValue(entry->Minimum, entry->Divisor) + " to " +
+                        FormatParameterValue(entry->Maximum, entry->Divisor) +
+                        (options.Raw ? " (raw)" : ""));
+            return ExitUsage;
+        }
+        entry->Value = raw;
+    }
+
+    // The write worker sends every entry that has a value; remember what was asked for.
+    std::vector<int32_t> requested;
+    for (const auto &entry : DeviceParameters)
+        requested.push_back(Writable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
+
+    RunWorker([&](TWorkerHandle *handle) { new TSaveThread(target.Address, handle); }, WM_SAVEDONE,
+              [&](const TPostedMessage &message) {
+                  if (message.Message == WM_PROGRESS)
+                      ReportProgress(options, "write", message.WParam);
+              });
+    EndProgress(options);
+
+    int status = ExitOk;
+    TJsonWriter json;
+    json.BeginObject();
+    WriteDeviceHead(json, target);
+    json.BeginArray("parameters");
+    if (!options.Json)
+        PrintDeviceHead(target);
+    for (size_t i = 0; i < DeviceParameters.size(); ++i) {
+        const auto &entry = DeviceParameters[i];
+        if (requested[i] == VALUE_UNDEFINED)
+            continue;
+        const int32_t stored = entry.Value;
+        const char *result = "written";
+        if (stored == VALUE_UNDEFINED)
+            result = "failed";
+        else if (stored != requested[i])
+            result = "differs";
+        if (stored != requested[i]) {
+            status = ExitDeviceFailure;
+            ReportError("parameter '" + Cp1251ToUtf8(entry.Name) + "': " +
+                        (stored == VALUE_UNDEFINED
+                             ? std::string("the device did not confirm the write")
+                             : "the device stored " + FormatParameterValue(stored, entry.Divisor) +
+                                   " instead of " +
+                                   FormatParameterValue(requested[i], entry.Divisor)));
+        }
+        if (options.Json) {
+            json.BeginObject();
+            json.Number("index", entry.Index);
+            json.String("name", Cp1251ToUtf8(entry.Name));
+            json.String("size", Cp1251ToUtf8(entry.Size));
+            json.Number("divisor", entry.Divisor);
+            json.Number("requested_raw", requested[i]);
+            WriteValue(json, "requested", requested[i], entry.Divisor);
+            WriteRaw(json, "raw", stored);
+            WriteValue(json, "value", stored, entry.Divisor);
+            json.String("result", result);
+            json.EndObject();
+        } else {
+            std::cout << PadRight(std::to_string(entry.Index), 5)
+                      << PadRight(Cp1251ToUtf8(entry.Name), 34)
+                      << PadRight(ValueOrUndefined(stored, entry.Divisor), 12) << result << '\n';
+        }
+    }
+    json.EndArray();
+    json.EndObject();
+    if (options.Json)
+        std::cout << json.Text() << '\n';
+    return status;
+}

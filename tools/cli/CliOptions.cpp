@@ -1,0 +1,247 @@
+#include "CliOptions.h"
+
+#include "ValueText.h"
+
+#include <cctype>
+
+namespace {
+
+bool ParseFirmware(const std::string &text, uint16_t &version)
+{
+    // major.minor with one or two minor digits, as devices and the catalogue number them
+    // (1.5 is 1.50); anything looser would silently name another version.
+    const auto point = text.find('.');
+    if (point == std::string::npos || point == 0 || point > 3 || text.size() - point - 1 < 1 ||
+        text.size() - point - 1 > 2)
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (i != point && !std::isdigit(static_cast<unsigned char>(text[i])))
+            return false;
+    }
+    const long major = std::stol(text.substr(0, point));
+    long minor = std::stol(text.substr(point + 1));
+    if (text.size() - point - 1 == 1)
+        minor *= 10;
+    const long number = major * 100 + minor;
+    if (number > 65535)
+        return false;
+    version = static_cast<uint16_t>(number);
+    return true;
+}
+
+TCliCommand CommandNamed(const std::string &name)
+{
+    if (name == "scan")
+        return TCliCommand::Scan;
+    if (name == "read")
+        return TCliCommand::Read;
+    if (name == "write")
+        return TCliCommand::Write;
+    if (name == "catalogue" || name == "catalog")
+        return TCliCommand::Catalogue;
+    if (name == "help")
+        return TCliCommand::Help;
+    return TCliCommand::None;
+}
+
+} // namespace
+
+std::string CliUsage()
+{
+    return "Usage: linvar-cli [options] <command> [arguments]\n"
+           "\n"
+           "Commands:\n"
+           "  scan [--zero]                      find the devices on the bus (127, then 1..126;\n"
+           "                                     with --zero, 0..126)\n"
+           "  read --address A [--type T --firmware V]\n"
+           "                                     read a device's parameters; without type and\n"
+           "                                     firmware the device is identified first\n"
+           "  write --address A [--type T --firmware V] [--defaults] [--raw] NAME=VALUE...\n"
+           "                                     write parameters given by name or index; with\n"
+           "                                     --defaults every parameter gets its default\n"
+           "                                     first; values are as shown (divided), or raw\n"
+           "                                     device units with --raw\n"
+           "  catalogue [--type T --firmware V]  list the catalogue's devices, or the\n"
+           "                                     parameters of one type and firmware\n"
+           "\n"
+           "Options:\n"
+           "  --port N          serial port number 0..255 (default: the first of 1..15 that\n"
+           "                    opens)\n"
+           "  --device PATH     serial device path instead of a port number\n"
+           "  --catalogue FILE  catalogue file (default: params.cfg beside linvar-cli)\n"
+           "  --json            JSON output\n"
+           "  --quiet           no progress on stderr\n"
+           "  --help            this text\n"
+           "\n"
+           "Exit status: 0 success, 1 device or write failure, 2 bad arguments,\n"
+           "3 port does not open, 4 catalogue problem, 130 interrupted.\n";
+}
+
+bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, std::string &error)
+{
+    options = TCliOptions{};
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0 && arg != "-h" && arg != "-q") {
+            words.push_back(arg);
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (const auto eq = arg.find('='); eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        auto flag = [&]() {
+            if (inlineValue) {
+                error = "option " + name + " takes no value";
+                return false;
+            }
+            return true;
+        };
+        auto value = [&](std::string &out) {
+            if (inlineValue) {
+                out = *inlineValue;
+            } else if (i + 1 < argc) {
+                out = argv[++i];
+            } else {
+                error = "option " + name + " needs a value";
+                return false;
+            }
+            return true;
+        };
+        auto number = [&](long minimum, long maximum, long &out) {
+            std::string text;
+            if (!value(text))
+                return false;
+            if (!ParseWholeNumber(text, minimum, maximum, out)) {
+                error = "option " + name + ": '" + text + "' is not a number from " +
+                        std::to_string(minimum) + " to " + std::to_string(maximum);
+                return false;
+            }
+            return true;
+        };
+
+        long n = 0;
+        if (name == "--help" || name == "-h") {
+            if (!flag())
+                return false;
+            options.Command = TCliCommand::Help;
+            return true;
+        } else if (name == "--json") {
+            if (!flag())
+                return false;
+            options.Json = true;
+        } else if (name == "--quiet" || name == "-q") {
+            if (!flag())
+                return false;
+            options.Quiet = true;
+        } else if (name == "--zero") {
+            if (!flag())
+                return false;
+            options.ZeroAddress = true;
+        } else if (name == "--defaults") {
+            if (!flag())
+                return false;
+            options.Defaults = true;
+        } else if (name == "--raw") {
+            if (!flag())
+                return false;
+            options.Raw = true;
+        } else if (name == "--port") {
+            if (!number(0, 255, n))
+                return false;
+            options.Port = static_cast<uint8_t>(n);
+        } else if (name == "--device") {
+            if (!value(options.Device))
+                return false;
+            if (options.Device.empty()) {
+                error = "option --device needs a path";
+                return false;
+            }
+        } else if (name == "--catalogue" || name == "--catalog") {
+            if (!value(options.Catalogue))
+                return false;
+            if (options.Catalogue.empty()) {
+                error = "option --catalogue needs a file";
+                return false;
+            }
+        } else if (name == "--address") {
+            if (!number(0, 127, n))
+                return false;
+            options.Address = static_cast<uint8_t>(n);
+        } else if (name == "--type") {
+            if (!number(0, 255, n))
+                return false;
+            options.Type = static_cast<uint8_t>(n);
+        } else if (name == "--firmware") {
+            std::string text;
+            uint16_t version = 0;
+            if (!value(text))
+                return false;
+            if (!ParseFirmware(text, version)) {
+                error = "option --firmware: '" + text + "' is not a version such as 1.05";
+                return false;
+            }
+            options.Firmware = version;
+        } else {
+            error = "unknown option " + name;
+            return false;
+        }
+    }
+
+    if (words.empty()) {
+        error = "no command given";
+        return false;
+    }
+    options.Command = CommandNamed(words[0]);
+    if (options.Command == TCliCommand::None) {
+        error = "unknown command '" + words[0] + "'";
+        return false;
+    }
+    if (options.Command == TCliCommand::Help)
+        return true;
+
+    for (size_t i = 1; i < words.size(); ++i) {
+        // Names may hold '=' themselves ("a=b=5"): the value follows the last one.
+        const auto eq = words[i].rfind('=');
+        if (options.Command != TCliCommand::Write || eq == std::string::npos || eq == 0) {
+            error = "unexpected argument '" + words[i] + "'";
+            return false;
+        }
+        options.Assignments.push_back({words[i].substr(0, eq), words[i].substr(eq + 1)});
+    }
+
+    if (options.Port && !options.Device.empty()) {
+        error = "give either --port or --device, not both";
+        return false;
+    }
+    const bool needsAddress =
+        options.Command == TCliCommand::Read || options.Command == TCliCommand::Write;
+    if (needsAddress && !options.Address) {
+        error = "the command needs --address";
+        return false;
+    }
+    if (options.Type.has_value() != options.Firmware.has_value()) {
+        error = "give --type and --firmware together";
+        return false;
+    }
+    if (options.ZeroAddress && options.Command != TCliCommand::Scan) {
+        error = "--zero belongs to scan";
+        return false;
+    }
+    if ((options.Defaults || options.Raw) && options.Command != TCliCommand::Write) {
+        error = "--defaults and --raw belong to write";
+        return false;
+    }
+    if (options.Command == TCliCommand::Write && !options.Defaults && options.Assignments.empty()) {
+        error = "write needs NAME=VALUE arguments or --defaults";
+        return false;
+    }
+    if (options.Address && !needsAddress) {
+        error = "--address belongs to read and write";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The command line of linvar-cli: global options, the sub-command and its arguments.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Sub-commands.
+enum class TCliCommand
+{
+    None,
+    Help,
+    Scan,
+    Read,
+    Write,
+    Catalogue
+};
+
+// One NAME=VALUE assignment of the write command.
+struct TAssignment
+{
+    std::string Name; // parameter name (UTF-8) or index number
+    std::string Value;
+};
+
+// Everything the command line says.
+struct TCliOptions
+{
+    TCliCommand Command = TCliCommand::None;
+    std::optional<uint8_t> Port;      // --port N
+    std::string Device;               // --device PATH
+    std::string Catalogue;            // --catalogue FILE
+    bool Json = false;                // --json
+    bool Quiet = false;               // --quiet: no progress on stderr
+    bool ZeroAddress = false;         // scan --zero
+    std::optional<uint8_t> Address;   // --address A
+    std::optional<uint8_t> Type;      // --type T
+    std::optional<uint16_t> Firmware; // --firmware V (version number, 1.11 -> 111)
+    bool Defaults = false;            // write --defaults
+    bool Raw = false;                 // write --raw: values are raw device units
+    std::vector<TAssignment> Assignments;
+};
+
+// Parses argv; false with a one-line `error` when the command line is not usable.
+bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, std::string &error);
+// The usage text.
+std::string CliUsage();

@@ -1,0 +1,181 @@
+#include "CliRun.h"
+
+#include "catalogue/DeviceCatalogue.h"
+#include "link/Link.h"
+#include "workers/TMessageQueue.h"
+#include "workers/TThread.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+void OnInterrupt(int)
+{
+    interrupted.store(true);
+}
+
+// The folder of the running executable, with a trailing slash; empty when unknown.
+std::string ExecutableFolder()
+{
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return {};
+    std::string text(path, static_cast<size_t>(length));
+    const auto slash = text.rfind('/');
+    return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
+}
+
+// Loads the catalogue; false with the loader's message when it could not.
+bool LoadCatalogue(const TCliOptions &options, std::string &error)
+{
+    const std::string path =
+        options.Catalogue.empty() ? ExecutableFolder() + "params.cfg" : options.Catalogue;
+    bool failed = false;
+    LoadParams(path, [&](const std::string &text, const std::string &) {
+        failed = true;
+        error = text + ": " + path;
+    });
+    LoadTypeNames();
+    return !failed;
+}
+
+std::string OpenError()
+{
+    const int error = LastOpenError();
+    return error ? std::string(": ") + std::strerror(error) : std::string();
+}
+
+// Opens the port the options name, or the first of 1..15 that opens, as the window does.
+bool OpenPort(const TCliOptions &options, std::string &error)
+{
+    if (!options.Device.empty()) {
+        if (OpenComPortDevice(options.Device))
+            return true;
+        error = "cannot open " + options.Device + OpenError();
+        return false;
+    }
+    if (options.Port) {
+        if (OpenComPort(*options.Port))
+            return true;
+        const std::string path = ComPortPath(*options.Port);
+        error = "cannot open port " + std::to_string(*options.Port) +
+                (path.empty() ? std::string() : " (" + path + ")") + OpenError();
+        return false;
+    }
+    for (uint8_t number = 1; number <= 15; ++number) {
+        if (OpenComPort(number))
+            return true;
+    }
+    error = "no serial port among 1..15 opens; choose one with --port or --device";
+    return false;
+}
+
+} // namespace
+
+void ReportError(const std::string &text)
+{
+    std::cerr << "linvar-cli: " << text << '\n';
+}
+
+void ReportProgress(const TCliOptions &options, const char *what, uint32_t percent)
+{
+    if (!options.Quiet)
+        std::cerr << '\r' << what << ": " << percent << '%' << std::flush;
+}
+
+void EndProgress(const TCliOptions &options)
+{
+    if (!options.Quiet)
+        std::cerr << '\n';
+}
+
+bool RunWorker(const std::function<void(TWorkerHandle *)> &start, uint32_t endMessage,
+               const std::function<void(const TPostedMessage &)> &onMessage)
+{
+    TMessageQueue queue;
+    SetMainWindowTarget(&queue);
+    TWorkerHandle handle;
+    start(&handle);
+    bool stopAsked = false;
+    if (handle.Started()) {
+        for (;;) {
+            if (interrupted.load() && !stopAsked) {
+                handle.RequestStop();
+                stopAsked = true;
+            }
+            TPostedMessage message;
+            if (!queue.Next(message, std::chrono::milliseconds(100)))
+                continue;
+            onMessage(message);
+            if (message.Message == endMessage)
+                break;
+        }
+        handle.Wait();
+    } else {
+        ReportError("cannot start a worker thread");
+    }
+    SetMainWindowTarget(nullptr);
+    return handle.Started() && !stopAsked;
+}
+
+std::string PadRight(const std::string &text, size_t width)
+{
+    size_t characters = 0;
+    for (unsigned char c : text) {
+        if ((c & 0xC0) != 0x80)
+            ++characters;
+    }
+    return characters >= width ? text : text + std::string(width - characters, ' ');
+}
+
+int RunCli(const TCliOptions &options)
+{
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    std::string error;
+    const bool catalogueLoaded = LoadCatalogue(options, error);
+    if (!catalogueLoaded) {
+        // The sweep names devices without a catalogue (built-in names); nothing else can.
+        if (options.Command != TCliCommand::Scan) {
+            ReportError(error);
+            return ExitCatalogue;
+        }
+        ReportError("warning: " + error);
+    }
+    if (options.Command == TCliCommand::Catalogue)
+        return RunCatalogue(options);
+
+    LoadLinkSettings();
+    InitPerfFrequency();
+    if (!OpenPort(options, error)) {
+        ReportError(error);
+        return ExitPort;
+    }
+    int status = ExitUsage;
+    switch (options.Command) {
+    case TCliCommand::Scan:
+        status = RunScan(options);
+        break;
+    case TCliCommand::Read:
+        status = RunRead(options);
+        break;
+    case TCliCommand::Write:
+        status = RunWrite(options);
+        break;
+    default:
+        break;
+    }
+    CloseComPort();
+    return interrupted.load() ? ExitInterrupted : status;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Shared pieces of the linvar-cli commands: exit codes, output, the port, the catalogue and
+// running a worker to its end message.
+
+#include "CliOptions.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TWorkerHandle;
+struct TPostedMessage;
+
+// Exit statuses.
+constexpr int ExitOk = 0;
+constexpr int ExitDeviceFailure = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExitPort = 3;
+constexpr int ExitCatalogue = 4;
+constexpr int ExitInterrupted = 130;
+
+// Runs the command the options name; returns the exit status.
+int RunCli(const TCliOptions &options);
+
+// Prints "linvar-cli: <text>" on stderr.
+void ReportError(const std::string &text);
+// Prints progress on stderr unless quiet: "<what>: <percent>%", overwriting the line.
+void ReportProgress(const TCliOptions &options, const char *what, uint32_t percent);
+// Ends a progress line begun by ReportProgress.
+void EndProgress(const TCliOptions &options);
+
+// Starts a worker with `start` (which creates it and fills the handle), feeds every posted
+// message to `onMessage` until `endMessage` arrives, then waits for the worker to be gone.
+// An interrupt (Ctrl+C) asks the worker to stop; false when that happened.
+bool RunWorker(const std::function<void(TWorkerHandle *)> &start, uint32_t endMessage,
+               const std::function<void(const TPostedMessage &)> &onMessage);
+
+// `text` (UTF-8) padded with blanks to `width` characters.
+std::string PadRight(const std::string &text, size_t width);
+
+// The commands.
+int RunScan(const TCliOptions &options);
+int RunRead(const TCliOptions &options);
+int RunWrite(const TCliOptions &options);
+int RunCatalogue(const TCliOptions &options);

@@ -1,0 +1,23 @@
+// linvar-cli: the device search, parameter read and write, and the catalogue from the
+// command line, over the same link, catalogue and workers as the window.
+
+#include "CliOptions.h"
+#include "CliRun.h"
+
+#include <iostream>
+
+int main(int argc, char *argv[])
+{
+    TCliOptions options;
+    std::string error;
+    if (!ParseCliOptions(argc, argv, options, error)) {
+        ReportError(error);
+        std::cerr << "Try 'linvar-cli --help'.\n";
+        return ExitUsage;
+    }
+    if (options.Command == TCliCommand::Help) {
+        std::cout << CliUsage();
+        return ExitOk;
+    }
+    return RunCli(options);
+}
