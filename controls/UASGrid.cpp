@@ -1,0 +1,1058 @@
+#include "UASGrid.h"
+
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// Column widths of a freshly sized grid.
+constexpr int kDefaultColWidth = 60;
+// Distance in pixels within which the pointer counts as being on a title border.
+constexpr int kBorderSlack = 4;
+// Hints are offered only for columns wider than this.
+constexpr int kHintMinColWidth = 12;
+
+const QString kEllipsis = QStringLiteral("...");
+
+// Fills (l, t) - (r, b), right and bottom exclusive; empty rectangles draw nothing.
+void FillBox(QPainter &p, qint64 l, qint64 t, qint64 r, qint64 b, const QColor &c)
+{
+    if (r <= l || b <= t) {
+        return;
+    }
+    p.fillRect(QRect(int(l), int(t), int(r - l), int(b - t)), c);
+}
+
+// Horizontal line from (x0, y) towards (x1, y); like the classic line-to, the end point itself
+// is not drawn.
+void DrawHLine(QPainter &p, qint64 x0, qint64 y, qint64 x1, const QColor &c)
+{
+    if (x1 > x0) {
+        FillBox(p, x0, y, x1, y + 1, c);
+    } else if (x1 < x0) {
+        FillBox(p, x1 + 1, y, x0 + 1, y + 1, c);
+    }
+}
+
+// Vertical line from (x, y0) towards (x, y1), end point not drawn.
+void DrawVLine(QPainter &p, qint64 x, qint64 y0, qint64 y1, const QColor &c)
+{
+    if (y1 > y0) {
+        FillBox(p, x, y0, x + 1, y1, c);
+    } else if (y1 < y0) {
+        FillBox(p, x, y1 + 1, x + 1, y0 + 1, c);
+    }
+}
+
+// Removes the last character, keeping surrogate pairs together.
+void ChopLastChar(QString &text)
+{
+    int n = 1;
+    if (text.size() >= 2 && text.at(text.size() - 1).isLowSurrogate() &&
+        text.at(text.size() - 2).isHighSurrogate()) {
+        n = 2;
+    }
+    text.chop(n);
+}
+
+} // namespace
+
+TASGrid::TASGrid(QWidget *parent) : QAbstractScrollArea(parent)
+{
+    setFrameStyle(QFrame::NoFrame);
+    setFocusPolicy(Qt::ClickFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+    // The grid paints every pixel of the client area itself, so Qt need not clear it first.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAutoFillBackground(false);
+    viewport()->setMouseTracking(true);
+    viewport()->setCursor(Qt::ArrowCursor);
+
+    FHintWindow =
+        new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    FHintWindow->setAttribute(Qt::WA_ShowWithoutActivating);
+    FHintWindow->setTextFormat(Qt::PlainText);
+    FHintWindow->setFrameStyle(QFrame::Box | QFrame::Plain);
+    FHintWindow->setLineWidth(1);
+    FHintWindow->setIndent(1);
+    FHintWindow->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    FHintWindow->setAutoFillBackground(true);
+    FHintWindow->hide();
+
+    connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            &TASGrid::OnHScrollAction);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            &TASGrid::OnVScrollAction);
+}
+
+TASGrid::~TASGrid() = default;
+
+QColor TASGrid::ColorFromValue(std::uint32_t Value, const QPalette &Palette)
+{
+    if ((Value >> 24) == 0xFF) {
+        switch (Value & 0xFF) {
+        case 4: // menu
+            return Palette.color(QPalette::Window);
+        case 5: // window background
+            return Palette.color(QPalette::Base);
+        case 7: // menu text
+            return Palette.color(QPalette::WindowText);
+        case 8: // window text
+            return Palette.color(QPalette::Text);
+        case 13: // highlight
+            return Palette.color(QPalette::Highlight);
+        case 14: // highlighted text
+            return Palette.color(QPalette::HighlightedText);
+        case 15: // button face
+            return Palette.color(QPalette::Button);
+        case 16: // button shadow
+            return Palette.color(QPalette::Dark);
+        case 18: // button text
+            return Palette.color(QPalette::ButtonText);
+        case 20: // button highlight
+            return Palette.color(QPalette::Light);
+        case 23: // tooltip text
+            return Palette.color(QPalette::ToolTipText);
+        case 24: // tooltip background
+            return Palette.color(QPalette::ToolTipBase);
+        default:
+            return Palette.color(QPalette::WindowText);
+        }
+    }
+    return QColor(int(Value & 0xFF), int((Value >> 8) & 0xFF), int((Value >> 16) & 0xFF));
+}
+
+// ---- properties ----
+
+void TASGrid::SetColCount(int Value)
+{
+    if (Value <= 0) {
+        return;
+    }
+    FColCount = Value;
+    FColWidths = QVector<int>(Value, kDefaultColWidth);
+    // A pressed cell or an armed resize may name a column that no longer exists.
+    if (FPressedCol >= FColCount) {
+        FPressedCol = -1;
+    }
+    if (FResizeCol >= FColCount) {
+        FResizeCol = -1;
+    }
+    HideHint();
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TASGrid::SetRowCount(int Value)
+{
+    if (Value <= 0) {
+        Value = 0;
+        if (FSelectedRow != -1) {
+            FSelectedRow = -1;
+            PostSelChange();
+        }
+        FTopRow = 0;
+    } else if (FSelectedRow == -1) {
+        FSelectedRow = 0;
+        PostSelChange();
+    } else if (FSelectedRow >= Value) {
+        FSelectedRow = Value - 1;
+        PostSelChange();
+    }
+    FRowCount = Value;
+    HideHint();
+    UpdateScrollBars();
+    // Repaint in every case: new rows and a newly selected row must show at once.
+    viewport()->update();
+}
+
+void TASGrid::SetTitleHeight(int Value)
+{
+    if (Value <= 0) {
+        return;
+    }
+    FTitleHeight = Value;
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TASGrid::SetRowHeight(int Value)
+{
+    if (Value <= 0) {
+        return;
+    }
+    FRowHeight = Value;
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TASGrid::SetFontSize(int Value)
+{
+    if (Value <= 0) {
+        return;
+    }
+    FFontSize = Value;
+    viewport()->update();
+}
+
+void TASGrid::SetSelectedRow(int Value)
+{
+    if (Value < 0 || Value >= FRowCount) {
+        return;
+    }
+    // With no whole row visible the selected row becomes the top one.
+    const int visible = std::max(VisibleRows(), 1);
+    if (Value < FTopRow) {
+        FTopRow = Value;
+    } else if (Value > FTopRow + visible - 1) {
+        FTopRow = Value - visible + 1;
+    }
+    if (Value != FSelectedRow) {
+        FSelectedRow = Value;
+        PostSelChange();
+    }
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TASGrid::SetTitleFont(const QFont &Font)
+{
+    FTitleFont = Font;
+}
+
+void TASGrid::SetTitleFontColor(std::uint32_t Value)
+{
+    FTitleFontColor = Value;
+}
+
+void TASGrid::SetHotHint(bool Value)
+{
+    FHotHint = Value;
+    if (!Value) {
+        HideHint();
+    }
+}
+
+void TASGrid::SetBorderStyle(TBorderStyle Value)
+{
+    if (Value == FBorderStyle) {
+        return;
+    }
+    FBorderStyle = Value;
+    // The sunken 2-pixel client edge of classic windows.
+    setFrameStyle(Value == TBorderStyle::bsSingle ? (QFrame::WinPanel | QFrame::Sunken)
+                                                  : QFrame::NoFrame);
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TASGrid::SetTabStop(bool Value)
+{
+    FTabStop = Value;
+    setFocusPolicy(Value ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void TASGrid::SetOnGetData(TGetDataEvent Handler)
+{
+    FOnGetData = std::move(Handler);
+}
+
+void TASGrid::SetOnCSelRow(TNotifyEvent Handler)
+{
+    FOnCSelRow = std::move(Handler);
+}
+
+void TASGrid::SetOnChoiseRow(TNotifyEvent Handler)
+{
+    FOnChoiseRow = std::move(Handler);
+}
+
+int TASGrid::ColWidths(int Index) const
+{
+    if (Index < 0 || Index >= FColCount) {
+        return 0;
+    }
+    return FColWidths.at(Index);
+}
+
+bool TASGrid::SetColWidths(int Index, int Width)
+{
+    if (Index < 0 || Index >= FColCount) {
+        return true;
+    }
+    if (Width < 0) {
+        return false;
+    }
+    FColWidths[Index] = Width;
+    UpdateScrollBars();
+    viewport()->update();
+    return true;
+}
+
+int TASGrid::VisibleRows() const
+{
+    return std::max((ClientHeight() - FTitleHeight) / FRowHeight, 0);
+}
+
+int TASGrid::PageRows() const
+{
+    return VisibleRows();
+}
+
+int TASGrid::ClientWidth() const
+{
+    return viewport()->width();
+}
+
+int TASGrid::ClientHeight() const
+{
+    return viewport()->height();
+}
+
+int TASGrid::CharHeight(const QFont &Font) const
+{
+    if (Font.pointSizeF() > 0) {
+        return qRound(Font.pointSizeF() * logicalDpiY() / 72.0);
+    }
+    return std::max(Font.pixelSize(), 0);
+}
+
+QFont TASGrid::BodyFont() const
+{
+    // Only the bold style carries over from the title font.
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(FFontSize);
+    font.setBold(FTitleFont.bold());
+    return font;
+}
+
+// ---- scrolling state ----
+
+void TASGrid::UpdateScrollBars()
+{
+    // Twice: showing or hiding one bar changes the room left for the other.
+    for (int pass = 0; pass < 2; ++pass) {
+        const qint64 cw = ClientWidth();
+        FHScrollMax = 0;
+        qint64 sum = 0;
+        for (int j = FColCount - 1; j >= 0; --j) {
+            sum += FColWidths.at(j);
+            if (sum > cw) {
+                FHScrollMax = j + 1;
+                break;
+            }
+        }
+        FLeftCol = std::min(FLeftCol, FHScrollMax);
+        FHScrollPos = FLeftCol;
+
+        FVScrollMax = std::max(FRowCount - std::max(VisibleRows(), 1), 0);
+        FTopRow = std::min(FTopRow, FVScrollMax);
+        FVScrollPos = FTopRow;
+        ApplyScrollBars();
+    }
+}
+
+void TASGrid::ApplyScrollBars()
+{
+    if (FUpdatingBars) {
+        return;
+    }
+    FUpdatingBars = true;
+    QScrollBar *h = horizontalScrollBar();
+    h->setRange(0, FHScrollMax);
+    h->setSingleStep(1);
+    h->setPageStep(1);
+    h->setValue(FHScrollPos);
+    QScrollBar *v = verticalScrollBar();
+    v->setRange(0, FVScrollMax);
+    v->setSingleStep(1);
+    v->setPageStep(std::max(PageRows(), 1));
+    v->setValue(FVScrollPos);
+    FUpdatingBars = false;
+}
+
+void TASGrid::RefreshBody()
+{
+    UpdateScrollBars();
+    viewport()->update(
+        QRect(0, FTitleHeight, ClientWidth(), std::max(ClientHeight() - FTitleHeight, 0)));
+}
+
+// Scroll bar actions stand for the classic scroll codes: single step = line left/up and
+// right/down, page step = page left/up and right/down, slider move = thumb tracking, slider to
+// minimum/maximum = top and bottom (offered by the bar's context menu). The bar's own
+// position is a full 32-bit value, so thumb tracking needs no widening of a 16-bit position.
+void TASGrid::OnHScrollAction(int Action)
+{
+    QScrollBar *bar = horizontalScrollBar();
+    qint64 candidate = FHScrollPos;
+    switch (Action) {
+    case QAbstractSlider::SliderSingleStepSub:
+    case QAbstractSlider::SliderPageStepSub:
+        --candidate;
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+    case QAbstractSlider::SliderPageStepAdd:
+        ++candidate;
+        break;
+    case QAbstractSlider::SliderMove:
+        candidate = bar->sliderPosition();
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        candidate = 0;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        candidate = FHScrollMax;
+        break;
+    default:
+        break;
+    }
+    candidate = std::clamp<qint64>(candidate, 0, std::max(FHScrollMax, 0));
+    if (candidate != FHScrollPos) {
+        FLeftCol = int(candidate);
+        HideHint();
+        UpdateScrollBars();
+        viewport()->update();
+    }
+    // The bar applies its slider position right after this handler: keep it on ours.
+    bar->setSliderPosition(std::max(FHScrollPos, 0));
+}
+
+void TASGrid::OnVScrollAction(int Action)
+{
+    QScrollBar *bar = verticalScrollBar();
+    const qint64 n = PageRows();
+    qint64 candidate = FVScrollPos;
+    switch (Action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        --candidate;
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        ++candidate;
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        candidate = std::max<qint64>(0, candidate - n);
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        candidate = std::min<qint64>(FVScrollMax, candidate + n);
+        break;
+    case QAbstractSlider::SliderMove:
+        candidate = bar->sliderPosition();
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        candidate = 0;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        candidate = FVScrollMax;
+        break;
+    default:
+        break;
+    }
+    candidate = std::clamp<qint64>(candidate, 0, std::max(FVScrollMax, 0));
+    if (candidate != FVScrollPos) {
+        FTopRow = int(candidate);
+        HideHint();
+        RefreshBody();
+    }
+    bar->setSliderPosition(std::max(FVScrollPos, 0));
+}
+
+void TASGrid::scrollContentsBy(int, int)
+{
+    // The grid scrolls by rows and columns through its own state; nothing to move here.
+}
+
+// ---- painting ----
+
+void TASGrid::paintEvent(QPaintEvent *event)
+{
+    UpdateScrollBars();
+    QPainter painter(viewport());
+    // A painting pass starts with empty data; the owner fills it cell by cell.
+    FPassColor = 0;
+    FPassFlags = 0;
+    FPassData.clear();
+    const QRect area = event->rect();
+    if (area.top() < FTitleHeight) {
+        PaintTitle(painter);
+    }
+    if (area.bottom() >= FTitleHeight) {
+        PaintBody(painter, area.top(), area.bottom() + 1);
+    }
+    DrawSelectionFrame(painter, true);
+}
+
+void TASGrid::PaintTitle(QPainter &Painter)
+{
+    const qint64 cw = ClientWidth();
+    const int th = FTitleHeight;
+    const QPalette &pal = palette();
+    const QColor black = ColorFromValue(clBlack, pal);
+    const QColor white = ColorFromValue(clWhite, pal);
+    const QColor grey = ColorFromValue(clGray, pal);
+    const QColor face = ColorFromValue(clBtnFace, pal);
+    const QColor window = ColorFromValue(clWindow, pal);
+
+    Painter.setFont(FTitleFont);
+    const QFontMetrics fm(FTitleFont, viewport());
+    const int h = CharHeight(FTitleFont);
+    // A title lower than its font centres the text line instead of aligning its top.
+    const int textTop = th >= h ? (th - h) / 2 - 2 : (th - fm.height()) / 2;
+
+    qint64 x = 0;
+    for (int i = FLeftCol; i < FColCount; ++i) {
+        const qint64 w = FColWidths.at(i);
+        const bool pressed = i == FPressedCol;
+        const QColor &light = pressed ? grey : white;
+        const QColor &shadow = pressed ? white : grey;
+        // The raised edge leaves its top right corner pixel open; give it the face colour.
+        FillBox(Painter, x + w - 2, 0, std::min(x + w - 1, cw), 1, face);
+        DrawHLine(Painter, x, th - 1, std::min(x + w - 1, cw), black);
+        if (x + w < cw) {
+            DrawVLine(Painter, x + w - 1, th - 1, -1, black);
+        }
+        DrawHLine(Painter, x + 1, th - 2, std::min(x + w - 2, cw), shadow);
+        if (x + w < cw) {
+            DrawVLine(Painter, x + w - 2, th - 2, 0, shadow);
+        }
+        DrawVLine(Painter, x, th - 2, 0, light);
+        DrawHLine(Painter, x, 0, std::min(x + w - 2, cw), light);
+
+        if (FOnGetData) {
+            FOnGetData(-1, i, FPassColor, FPassFlags, FPassData);
+            Painter.setPen(ColorFromValue(FTitleFontColor, pal));
+            Painter.setBrush(face);
+            DrawCellText(Painter, QRect(int(x + 1), 1, int(w - 3), th - 3), int(x + 5), textTop,
+                         FPassData);
+        } else {
+            FillBox(Painter, x + 1, 1, std::min(x + w - 2, cw), th - 2, face);
+        }
+        x += w;
+        if (x >= cw) {
+            break;
+        }
+    }
+    if (x < cw) {
+        FillBox(Painter, x, 0, cw, th, window);
+    }
+}
+
+void TASGrid::PaintBody(QPainter &Painter, int FromY, int ToY)
+{
+    const qint64 cw = ClientWidth();
+    const qint64 ch = ClientHeight();
+    const qint64 th = FTitleHeight;
+    const qint64 rh = FRowHeight;
+    const QPalette &pal = palette();
+    const QColor window = ColorFromValue(clWindow, pal);
+    const QColor black = ColorFromValue(clBlack, pal);
+
+    const QFont font = BodyFont();
+    Painter.setFont(font);
+    Painter.setPen(black);
+    Painter.setBrush(window);
+    const QFontMetrics fm(font, viewport());
+    const int h = CharHeight(font);
+    const int textOffset = rh >= h ? int(rh - h) / 2 - 2 : int(rh - fm.height()) / 2;
+
+    qint64 y = th;
+    // Rows starting at or below the client bottom are not shown, so they are not asked for.
+    for (int r = FTopRow; r < FRowCount && y < ch; ++r) {
+        const qint64 bottom = std::min(y + rh, ch);
+        if (y < ToY && y + rh > FromY) {
+            qint64 x = 0;
+            for (int c = FLeftCol; c < FColCount; ++c) {
+                const qint64 w = FColWidths.at(c);
+                QString text;
+                if (FOnGetData) {
+                    FOnGetData(r, c, FPassColor, FPassFlags, FPassData);
+                    Painter.setPen(ColorFromValue(FPassColor, pal));
+                    text = FPassData;
+                }
+                DrawCellText(Painter, QRect(int(x), int(y), int(w), int(bottom - y)), int(x + 5),
+                             int(y + textOffset), text);
+                x += w;
+                if (x >= cw) {
+                    break;
+                }
+            }
+            if (r == FSelectedRow) {
+                const qint64 b = y + rh;
+                const qint64 right = std::min(x, cw);
+                if (FLeftCol == 0) {
+                    DrawVLine(Painter, 1, y + 1, std::min(b - 2, ch), black);
+                }
+                DrawHLine(Painter, 1, y + 1, right, black);
+                DrawHLine(Painter, 1, b - 2, right, black);
+                if (x < cw) {
+                    DrawVLine(Painter, x - 1, y + 1, std::min(b - 2, ch), black);
+                }
+            }
+            if (x < cw) {
+                FillBox(Painter, x, y, cw, bottom, window);
+            }
+        }
+        y += rh;
+    }
+    if (y < ch) {
+        FillBox(Painter, 0, y, cw, ch, window);
+    }
+}
+
+void TASGrid::DrawCellText(QPainter &Painter, const QRect &Rect, int X0, int Y0, QString Text)
+{
+    // The room for the text ends at the cell's own edge, even where the client area cuts it.
+    const qint64 right = qint64(Rect.x()) + Rect.width();
+    const qint64 available = right - X0;
+    const QFontMetrics fm(Painter.font(), viewport());
+    if (!Text.isEmpty() && fm.horizontalAdvance(Text) > available) {
+        const qint64 limit = available - fm.horizontalAdvance(kEllipsis);
+        // Long texts: find the cut by halving first, then finish character by character.
+        if (Text.size() > 32) {
+            int lo = 0;
+            int hi = int(Text.size());
+            while (lo < hi) {
+                const int mid = (lo + hi + 1) / 2;
+                if (fm.horizontalAdvance(Text.left(mid)) <= limit) {
+                    lo = mid;
+                } else {
+                    hi = mid - 1;
+                }
+            }
+            Text.truncate(std::min<qsizetype>(qsizetype(lo) + 1, Text.size()));
+        }
+        while (!Text.isEmpty() && fm.horizontalAdvance(Text) > limit) {
+            ChopLastChar(Text);
+        }
+        Text += kEllipsis;
+    }
+    const qint64 clipRight = std::min<qint64>(right, ClientWidth());
+    if (clipRight <= Rect.x() || Rect.height() <= 0) {
+        return;
+    }
+    const QRect clip(Rect.x(), Rect.y(), int(clipRight - Rect.x()), Rect.height());
+    Painter.fillRect(clip, Painter.brush().color());
+    if (Text.isEmpty()) {
+        return;
+    }
+    Painter.save();
+    Painter.setClipRect(clip);
+    Painter.drawText(X0, Y0 + fm.ascent(), Text);
+    Painter.restore();
+}
+
+void TASGrid::DrawSelectionFrame(QPainter &Painter, bool Show)
+{
+    if (FSelectedRow < FTopRow) {
+        return;
+    }
+    const qint64 ch = ClientHeight();
+    const qint64 cw = ClientWidth();
+    const qint64 t = qint64(FSelectedRow - FTopRow) * FRowHeight + FTitleHeight;
+    if (ch <= t + 1) {
+        return;
+    }
+    const qint64 b = t + FRowHeight;
+    qint64 r = 0;
+    for (int c = FLeftCol; c < FColCount; ++c) {
+        r += FColWidths.at(c);
+    }
+    const QColor colour = ColorFromValue(Show ? clBlack : clWindow, palette());
+    if (FLeftCol == 0) {
+        DrawVLine(Painter, 1, t + 1, std::min(b - 2, ch), colour);
+    }
+    DrawHLine(Painter, 1, t + 1, std::min(r, cw), colour);
+    DrawHLine(Painter, 1, b - 2, std::min(r, cw), colour);
+    if (r < cw) {
+        DrawVLine(Painter, r - 1, t + 1, std::min(b - 2, ch), colour);
+    }
+}
+
+// ---- events ----
+
+void TASGrid::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+}
+
+bool TASGrid::event(QEvent *event)
+{
+    if (event->type() == GridSelChangeEvent) {
+        if (FOnCSelRow) {
+            FOnCSelRow(this);
+        }
+        return true;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool TASGrid::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::Leave) {
+        HideHint();
+        if (FPressedCol != -1) {
+            FPressedCol = -1;
+            InvalidateTitle();
+        }
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void TASGrid::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    LeftButtonDown(pos.x(), pos.y());
+    event->accept();
+}
+
+void TASGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseDoubleClickEvent(event);
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    LeftButtonDown(pos.x(), pos.y());
+    event->accept();
+    if (FOnChoiseRow) {
+        FOnChoiseRow(this);
+    }
+}
+
+void TASGrid::LeftButtonDown(int X, int Y)
+{
+    if (!hasFocus()) {
+        setFocus(Qt::MouseFocusReason);
+    }
+    const int th = FTitleHeight;
+    if (Y > 0 && Y < th) {
+        const bool split = viewport()->cursor().shape() == Qt::SplitHCursor;
+        qint64 left = 0;
+        for (int i = FLeftCol; i < FColCount; ++i) {
+            const qint64 w = FColWidths.at(i);
+            if (!split && left + kBorderSlack < X && X < left + w - kBorderSlack) {
+                FPressedCol = i;
+                InvalidateTitle();
+                return;
+            }
+            left += w;
+            if (split && left - kBorderSlack < X && X < left + kBorderSlack) {
+                FResizeCol = i;
+                return;
+            }
+        }
+        return;
+    }
+    if (Y <= th) {
+        return;
+    }
+    const qint64 bottom =
+        std::min<qint64>(qint64(FRowCount - FTopRow) * FRowHeight + th, ClientHeight());
+    if (Y >= bottom || X <= 0 || X >= ClientWidth()) {
+        return;
+    }
+    const int row = FTopRow + (Y - th) / FRowHeight;
+    if (row == FSelectedRow) {
+        return;
+    }
+    // Only the two rows whose frames change are redrawn.
+    InvalidateRowFrame(FSelectedRow);
+    FSelectedRow = row;
+    PostSelChange();
+    InvalidateRowFrame(FSelectedRow);
+}
+
+void TASGrid::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    event->accept();
+    const int x = event->position().toPoint().x();
+    if (FPressedCol != -1) {
+        FPressedCol = -1;
+        InvalidateTitle();
+    }
+    if (FResizeCol != -1) {
+        // Left edge of the column in client coordinates (negative once scrolled off).
+        qint64 left = 0;
+        if (FResizeCol >= FLeftCol) {
+            for (int c = FLeftCol; c < FResizeCol; ++c) {
+                left += FColWidths.at(c);
+            }
+        } else {
+            for (int c = FResizeCol; c < FLeftCol; ++c) {
+                left -= FColWidths.at(c);
+            }
+        }
+        // A release too close to the left edge keeps the resize armed for the next one.
+        if (x > left + kBorderSlack) {
+            FColWidths[FResizeCol] = int(std::min<qint64>(x - left, INT_MAX));
+            FResizeCol = -1;
+            UpdateScrollBars();
+            viewport()->update();
+        }
+    }
+}
+
+void TASGrid::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    const int x = pos.x();
+    const int y = pos.y();
+    bool onBorder = false;
+    if (y > 0 && y < FTitleHeight) {
+        qint64 border = 0;
+        for (int i = FLeftCol; i < FColCount; ++i) {
+            border += FColWidths.at(i);
+            if (border - kBorderSlack < x && x < border + kBorderSlack) {
+                onBorder = true;
+                break;
+            }
+            if (border - kBorderSlack >= x) {
+                break;
+            }
+        }
+    }
+    const Qt::CursorShape wanted =
+        (onBorder || FResizeCol != -1) ? Qt::SplitHCursor : Qt::ArrowCursor;
+    if (viewport()->cursor().shape() != wanted) {
+        viewport()->setCursor(wanted);
+    }
+    if (FHotHint) {
+        UpdateHint(x, y);
+    }
+    event->accept();
+}
+
+void TASGrid::UpdateHint(int X, int Y)
+{
+    const qint64 th = FTitleHeight;
+    const qint64 rh = FRowHeight;
+    const qint64 bottom = std::min<qint64>(qint64(FRowCount - FTopRow) * rh + th, ClientHeight());
+    if (!(Y > th && Y < bottom)) {
+        HideHint();
+        return;
+    }
+    qint64 left = 0;
+    for (int i = FLeftCol; i < FColCount; ++i) {
+        const qint64 w = FColWidths.at(i);
+        if (w > kHintMinColWidth && left < X && X < left + w) {
+            const int rowInView = int((Y - th) / rh);
+            const int row = rowInView + FTopRow;
+            if (!FOnGetData) {
+                return;
+            }
+            std::uint32_t colour = 0;
+            std::uint8_t flags = 0;
+            QString data;
+            FOnGetData(row, i, colour, flags, data);
+            const qint64 cell = qint64(row) * FColCount + i;
+            if (cell == FHintCell) {
+                return;
+            }
+            QFont font(QStringLiteral("Arial"));
+            font.setPointSize(FFontSize);
+            const QFontMetrics fm(font, FHintWindow);
+            const int width = fm.horizontalAdvance(data);
+            if (width + kHintMinColWidth > w) {
+                FHintCell = cell;
+                const QPoint screen =
+                    viewport()->mapToGlobal(QPoint(int(left), int(rowInView * rh + th)));
+                // The hint covers the cell's text; it grows to a whole text line when rows
+                // are lower than the font, and stays on the screen.
+                QRect rect(screen.x(), screen.y() + 2, width + 5,
+                           std::max(int(rh) - 7, fm.height() + 2));
+                if (const QScreen *s = this->screen()) {
+                    const QRect avail = s->availableGeometry();
+                    if (rect.right() > avail.right()) {
+                        rect.moveRight(avail.right());
+                    }
+                    if (rect.left() < avail.left()) {
+                        rect.moveLeft(avail.left());
+                    }
+                    if (rect.bottom() > avail.bottom()) {
+                        rect.moveBottom(avail.bottom());
+                    }
+                }
+                QPalette pal = FHintWindow->palette();
+                pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
+                pal.setColor(QPalette::WindowText, ColorFromValue(colour, palette()));
+                FHintWindow->setPalette(pal);
+                FHintWindow->setFont(font);
+                FHintWindow->setText(data);
+                FHintWindow->setGeometry(rect);
+                FHintWindow->show();
+                FHintWindow->raise();
+            } else {
+                HideHint();
+            }
+            return;
+        }
+        if (i == FColCount - 1) {
+            HideHint();
+        } else {
+            left += w;
+        }
+    }
+}
+
+void TASGrid::HideHint()
+{
+    if (FHintCell >= 0) {
+        FHintWindow->hide();
+        FHintCell = -1;
+    }
+}
+
+void TASGrid::wheelEvent(QWheelEvent *event)
+{
+    // The wheel belongs to the grid alone; it never scrolls the parent.
+    event->accept();
+    const int delta = event->angleDelta().y();
+    if (delta == 0) {
+        return; // a sideways tilt carries no vertical turn
+    }
+    const int visible = std::max(VisibleRows(), 1);
+    if (delta > 0) {
+        if (FSelectedRow <= 0) {
+            return;
+        }
+        --FSelectedRow;
+        if (FSelectedRow < FTopRow) {
+            FTopRow = FSelectedRow;
+        }
+    } else {
+        if (FSelectedRow < 0 || FSelectedRow >= FRowCount - 1) {
+            return;
+        }
+        ++FSelectedRow;
+        if (FSelectedRow > FTopRow + visible - 1) {
+            FTopRow = FSelectedRow - visible + 1;
+        }
+    }
+    RefreshBody();
+    PostSelChange();
+}
+
+void TASGrid::keyPressEvent(QKeyEvent *event)
+{
+    const int sel = FSelectedRow;
+    const int n = PageRows();
+    const int visible = std::max(VisibleRows(), 1);
+    const bool canUp = sel > 0;
+    const bool canDown = sel >= 0 && sel < FRowCount - 1;
+    int target = -1;
+    bool up = false;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!FOnChoiseRow) {
+            event->ignore();
+            return;
+        }
+        event->accept();
+        FOnChoiseRow(this);
+        return;
+    case Qt::Key_Up:
+        if (canUp) {
+            target = sel - 1;
+            up = true;
+        }
+        break;
+    case Qt::Key_Down:
+        if (canDown) {
+            target = sel + 1;
+        }
+        break;
+    case Qt::Key_PageUp:
+        if (canUp) {
+            target = std::max(0, sel - n);
+            up = true;
+        }
+        break;
+    case Qt::Key_PageDown:
+        if (canDown) {
+            target = int(std::min<qint64>(qint64(sel) + n, FRowCount - 1));
+        }
+        break;
+    case Qt::Key_Home:
+        if (canUp) {
+            target = 0;
+            up = true;
+        }
+        break;
+    case Qt::Key_End:
+        if (canDown) {
+            target = FRowCount - 1;
+        }
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        // The grid keeps the arrow keys, though the horizontal ones do nothing here.
+        event->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // The movement keys are the grid's own, acting or not: the area's default handling would
+    // move the scroll bars behind the grid's back.
+    event->accept();
+    if (target < 0) {
+        return;
+    }
+    FSelectedRow = target;
+    if (up) {
+        if (FSelectedRow < FTopRow) {
+            FTopRow = FSelectedRow;
+        }
+    } else if (FSelectedRow > FTopRow + visible - 1) {
+        FTopRow = FSelectedRow - visible + 1;
+    }
+    RefreshBody();
+    PostSelChange();
+}
+
+// ---- helpers ----
+
+void TASGrid::PostSelChange()
+{
+    QCoreApplication::postEvent(this, new QEvent(GridSelChangeEvent));
+}
+
+void TASGrid::InvalidateTitle()
+{
+    viewport()->update(QRect(0, 0, ClientWidth(), FTitleHeight));
+}
+
+void TASGrid::InvalidateRowFrame(int Row)
+{
+    if (Row < 0 || Row < FTopRow) {
+        return;
+    }
+    const qint64 top = qint64(Row - FTopRow) * FRowHeight + FTitleHeight;
+    if (top >= ClientHeight()) {
+        return;
+    }
+    viewport()->update(QRect(0, int(top), ClientWidth(), FRowHeight));
+}
