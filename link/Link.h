@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 // Timing and line options, read once at start; nothing in the program writes them.
@@ -43,6 +44,16 @@ bool PortIsOpen();
 // Reads the monotonic counter's frequency into PerfFrequency.
 void InitPerfFrequency();
 
+// The settings file in use: $LINVAR_SETTINGS when set, else /etc/linvar/rs485.conf.
+std::string LinkSettingsPath();
+// The device path behind port `number` (the settings file's "COM<n>" entry, else the
+// default rule); empty when the number names no device.
+std::string ComPortPath(uint8_t number);
+// Like OpenComPort, for a device given by its path (command-line use).
+bool OpenComPortDevice(const std::string &path);
+// errno of the last failed opening (EACCES, EBUSY, ENOENT...), 0 after a successful one.
+int LastOpenError();
+
 // Frame commands and the accepted reply status.
 constexpr uint8_t CMD_PING = 0x01;
 constexpr uint8_t CMD_IDENTIFY = 0x0D;
@@ -50,11 +61,20 @@ constexpr uint8_t CMD_READ_PARAM = 0x3F;
 constexpr uint8_t CMD_WRITE_PARAM = 0x3D;
 constexpr uint8_t REPLY_ACCEPTED = 0x3E;
 
+// The check byte table: the 1-Wire CRC-8 table (reflected 0x8C) except entry 0xF9 = 0xFC.
+extern const uint8_t Crc8Table[256];
 // Check byte over the first `count` bytes.
 uint8_t Crc8(const uint8_t *bytes, size_t count);
+// Attempts per transaction, the first one included.
+constexpr int MaxAttempts = 3;
+// Largest frame on the wire, check byte included.
+constexpr size_t MaxFrameSize = 255;
+// Time of one character on the wire in µs, integer arithmetic as the devices expect.
+int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits);
 
 // One transaction: sends request bytes 1..L (the check byte is added here) and receives
 // the reply frame into `reply` (resized to the bytes received, check byte included).
 // True when a well-formed reply arrived within three attempts; false at once when no
-// port is open.
+// port is open or the request is not 1..254 bytes. On failure `reply` holds what the last
+// attempt received (possibly nothing).
 bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply);

@@ -1,0 +1,129 @@
+#include "LinkState.h"
+
+#include <cerrno>
+
+#include "PosixSerial.h"
+
+TLinkSettings LinkSettings;
+int64_t PerfFrequency = 0;
+std::recursive_mutex PortLock;
+std::unique_ptr<ISerialPort> PortHandle;
+std::atomic<uint32_t> BaudRate{9600};
+
+namespace {
+
+// Driver queue sizes requested at opening: a reply never exceeds 255 bytes.
+constexpr uint32_t InputQueueSize = 300;
+constexpr uint32_t OutputQueueSize = 0;
+
+ISerialPlatform *InstalledPlatform = nullptr;
+std::atomic<int> OpenError{0};
+// Mirrors PortHandle for the tests made without the lock (a worker's start, the window).
+std::atomic<bool> PortOpen{false};
+
+// Opens the device at `path` and configures it; the lock is held by the caller.
+bool OpenAndConfigure(const std::string &path)
+{
+    int error = ENOENT;
+    std::unique_ptr<ISerialPort> port;
+    if (!path.empty()) {
+        port = SerialPlatform().Open(path, error);
+    }
+    OpenError = port ? 0 : error;
+    if (!port) {
+        return false;
+    }
+    PortHandle = std::move(port);
+    PortOpen = true;
+    SetComState(BaudRate);
+    PortHandle->SetupQueues(InputQueueSize, OutputQueueSize);
+    TSerialTimeouts timeouts;
+    PortHandle->GetTimeouts(timeouts);
+    timeouts.ReadInterval = LinkSettings.CmdIntervalTimeout;
+    timeouts.ReadMultiplier = LinkSettings.CmdTimeoutMultiplier;
+    timeouts.ReadConstant = LinkSettings.CmdTimeoutConstant;
+    timeouts.WriteMultiplier = 0;
+    timeouts.WriteConstant = 0;
+    PortHandle->SetTimeouts(timeouts);
+    return true;
+}
+
+} // namespace
+
+ISerialPlatform &SerialPlatform()
+{
+    static TPosixSerialPlatform posix;
+    return InstalledPlatform != nullptr ? *InstalledPlatform : posix;
+}
+
+void SetSerialPlatform(ISerialPlatform *platform)
+{
+    InstalledPlatform = platform;
+}
+
+bool OpenComPort(uint8_t number)
+{
+    return OpenComPortDevice(ComPortPath(number));
+}
+
+bool OpenComPortDevice(const std::string &path)
+{
+    std::lock_guard<std::recursive_mutex> lock(PortLock);
+    // Opening always closes first: a failed opening leaves no port open at all.
+    CloseComPort();
+    if (PortHandle) {
+        return false;
+    }
+    return OpenAndConfigure(path);
+}
+
+bool SetComState(uint32_t baudRate)
+{
+    std::lock_guard<std::recursive_mutex> lock(PortLock);
+    if (!PortHandle) {
+        return true;
+    }
+    TLineSettings line;
+    PortHandle->GetLineSettings(line);
+    line.BaudRate = baudRate;
+    line.DataBits = 8;
+    line.Parity = false;
+    line.StopBits = LinkSettings.StopBits;
+    line.DtrControl = false;
+    line.RtsToggle = true;
+    line.AbortOnError = false;
+    PortHandle->SetLineSettings(line);
+    BaudRate = baudRate;
+    return true;
+}
+
+void CloseComPort()
+{
+    std::lock_guard<std::recursive_mutex> lock(PortLock);
+    PortOpen = false;
+    PortHandle.reset();
+}
+
+bool PortIsOpen()
+{
+    return PortOpen;
+}
+
+void InitPerfFrequency()
+{
+    PerfFrequency = SerialPlatform().CounterFrequency();
+}
+
+int LastOpenError()
+{
+    return OpenError;
+}
+
+int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits)
+{
+    const int64_t perSecond =
+        (2 * static_cast<int64_t>(baudRate)) / (20 + static_cast<int64_t>(stopBits));
+    // A line speed too low for the formula would divide by zero; such a line has no usable
+    // character time, so a whole second stands in for it.
+    return perSecond > 0 ? 1'000'000 / perSecond : 1'000'000;
+}

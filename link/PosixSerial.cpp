@@ -1,0 +1,380 @@
+#include "PosixSerial.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Without a write time-out a write waits for the driver; a port that accepts nothing for
+// this long (a converter unplugged mid-write) ends the write with what went out.
+constexpr int64_t StalledWriteNs = 5'000'000'000;
+
+int64_t MsToNs(uint64_t ms)
+{
+    return static_cast<int64_t>(ms) * 1'000'000;
+}
+
+// Waits for `events` on fd until the monotonic deadline; true when they are signalled.
+bool WaitFor(int fd, short events, int64_t deadlineNs, short &revents)
+{
+    for (;;) {
+        const int64_t left = deadlineNs - MonotonicNs();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd p{fd, events, 0};
+        timespec ts{static_cast<time_t>(left / 1'000'000'000),
+                    static_cast<long>(left % 1'000'000'000)};
+        const int n = ppoll(&p, 1, &ts, nullptr);
+        if (n > 0) {
+            revents = p.revents;
+            return true;
+        }
+        if (n < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+speed_t SpeedOf(uint32_t baud)
+{
+    switch (baud) {
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    default:
+        return B0;
+    }
+}
+
+uint32_t BaudOf(speed_t speed)
+{
+    switch (speed) {
+    case B1200:
+        return 1200;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B230400:
+        return 230400;
+    default:
+        return 0;
+    }
+}
+
+class TPosixSerialPort : public ISerialPort
+{
+public:
+    explicit TPosixSerialPort(int fd) : Fd(fd) {}
+    ~TPosixSerialPort() override
+    {
+        // Leave the kernel's RS-485 mode as it was found, for the next program.
+        if (Rs485Changed) {
+            ioctl(Fd, TIOCSRS485, &SavedRs485);
+        }
+        flock(Fd, LOCK_UN);
+        close(Fd);
+    }
+
+    bool SetupQueues(uint32_t, uint32_t) override
+    {
+        // The tty layer sizes its own buffers; there is nothing to request.
+        return true;
+    }
+
+    bool GetLineSettings(TLineSettings &settings) override
+    {
+        termios t{};
+        if (tcgetattr(Fd, &t) != 0) {
+            return false;
+        }
+        settings.BaudRate = BaudOf(cfgetospeed(&t));
+        switch (t.c_cflag & CSIZE) {
+        case CS5:
+            settings.DataBits = 5;
+            break;
+        case CS6:
+            settings.DataBits = 6;
+            break;
+        case CS7:
+            settings.DataBits = 7;
+            break;
+        default:
+            settings.DataBits = 8;
+            break;
+        }
+        settings.Parity = (t.c_cflag & PARENB) != 0;
+        settings.StopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
+        settings.DtrControl = false;
+        settings.RtsToggle = Rs485Changed;
+        settings.AbortOnError = false;
+        return true;
+    }
+
+    bool SetLineSettings(const TLineSettings &settings) override
+    {
+        termios t{};
+        if (tcgetattr(Fd, &t) != 0) {
+            return false;
+        }
+        // A serial device opens in the terminal's cooked mode; the bus carries binary
+        // frames, so every byte must pass untouched (no echo, no line editing, no
+        // translation), as a comm port on other systems always does.
+        cfmakeraw(&t);
+        t.c_cflag |= CLOCAL | CREAD;
+        t.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+        switch (settings.DataBits) {
+        case 5:
+            t.c_cflag |= CS5;
+            break;
+        case 6:
+            t.c_cflag |= CS6;
+            break;
+        case 7:
+            t.c_cflag |= CS7;
+            break;
+        default:
+            t.c_cflag |= CS8;
+            break;
+        }
+        if (settings.Parity) {
+            t.c_cflag |= PARENB;
+        }
+        // One and a half stop bits have no termios setting. Two is the nearest safe
+        // choice: a receiver expecting 1.5 accepts the longer idle, and the frames are
+        // never shorter than the devices expect.
+        if (settings.StopBits != 0) {
+            t.c_cflag |= CSTOPB;
+        }
+        // DTR stays where explicit set and clear put it: no drop on close.
+        t.c_cflag &= ~HUPCL;
+        // Reads are driven by poll() with our own time-outs.
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = 0;
+        const speed_t speed = SpeedOf(settings.BaudRate);
+        if (speed != B0) {
+            cfsetispeed(&t, speed);
+            cfsetospeed(&t, speed);
+        }
+        const bool applied = tcsetattr(Fd, TCSANOW, &t) == 0;
+        ApplyRtsToggle(settings.RtsToggle);
+        return applied;
+    }
+
+    bool GetTimeouts(TSerialTimeouts &timeouts) override
+    {
+        timeouts = Timeouts;
+        return true;
+    }
+
+    bool SetTimeouts(const TSerialTimeouts &timeouts) override
+    {
+        Timeouts = timeouts;
+        return true;
+    }
+
+    bool Purge(TPurge what) override
+    {
+        // Reads and writes are synchronous, so nothing is pending to abort beyond what
+        // the driver buffers: both kinds flush the driver's queue of that direction.
+        const int queue =
+            (what == TPurge::TxClear || what == TPurge::TxAbort) ? TCOFLUSH : TCIFLUSH;
+        return tcflush(Fd, queue) == 0;
+    }
+
+    bool SetRts(bool on) override { return ModemLine(TIOCM_RTS, on); }
+    bool SetDtr(bool on) override { return ModemLine(TIOCM_DTR, on); }
+
+    size_t Read(uint8_t *buffer, size_t count) override
+    {
+        if (count == 0) {
+            return 0;
+        }
+        const int64_t start = MonotonicNs();
+        const uint64_t totalMs =
+            static_cast<uint64_t>(Timeouts.ReadMultiplier) * count + Timeouts.ReadConstant;
+        const int64_t totalDeadline = start + MsToNs(totalMs);
+        size_t got = 0;
+        int64_t lastByte = 0;
+        for (;;) {
+            const ssize_t n = read(Fd, buffer + got, count - got);
+            if (n > 0) {
+                got += static_cast<size_t>(n);
+                lastByte = MonotonicNs();
+                if (got == count) {
+                    return got;
+                }
+                continue;
+            }
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN) {
+                // The device is gone (a hung-up pseudo-terminal, an unplugged adapter).
+                return got;
+            }
+            int64_t deadline = totalDeadline;
+            if (got > 0 && Timeouts.ReadInterval != 0) {
+                deadline = std::min(deadline, lastByte + MsToNs(Timeouts.ReadInterval));
+            }
+            short revents = 0;
+            if (!WaitFor(Fd, POLLIN, deadline, revents)) {
+                return got;
+            }
+            if ((revents & POLLIN) == 0) {
+                // Hang-up or error without data: nothing more will arrive.
+                return got;
+            }
+        }
+    }
+
+    size_t Write(const uint8_t *buffer, size_t count) override
+    {
+        const uint64_t totalMs =
+            static_cast<uint64_t>(Timeouts.WriteMultiplier) * count + Timeouts.WriteConstant;
+        const bool bounded = totalMs != 0;
+        const int64_t totalDeadline = MonotonicNs() + MsToNs(totalMs);
+        size_t done = 0;
+        while (done < count) {
+            const ssize_t n = write(Fd, buffer + done, count - done);
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN) {
+                break;
+            }
+            const int64_t deadline = bounded ? totalDeadline : MonotonicNs() + StalledWriteNs;
+            short revents = 0;
+            if (!WaitFor(Fd, POLLOUT, deadline, revents) || (revents & POLLOUT) == 0) {
+                break;
+            }
+        }
+        return done;
+    }
+
+private:
+    bool ModemLine(int line, bool on)
+    {
+        // Pseudo-terminals and some adapters have no modem lines; the call then fails and
+        // the caller ignores it.
+        return ioctl(Fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0;
+    }
+
+    void ApplyRtsToggle(bool on)
+    {
+        // Toggle mode maps to the kernel's RS-485 mode: the driver raises RTS while it
+        // sends. Most drivers (and every pseudo-terminal) refuse it; that is ignored.
+        serial_rs485 current{};
+        if (ioctl(Fd, TIOCGRS485, &current) != 0) {
+            return;
+        }
+        if (!Rs485Changed) {
+            SavedRs485 = current;
+        }
+        serial_rs485 wanted = current;
+        if (on) {
+            wanted.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+            wanted.flags &= ~SER_RS485_RTS_AFTER_SEND;
+        } else {
+            wanted.flags &= ~SER_RS485_ENABLED;
+        }
+        if (ioctl(Fd, TIOCSRS485, &wanted) == 0) {
+            Rs485Changed = true;
+        }
+    }
+
+    int Fd;
+    TSerialTimeouts Timeouts;
+    serial_rs485 SavedRs485{};
+    bool Rs485Changed = false;
+};
+
+} // namespace
+
+int64_t MonotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::unique_ptr<ISerialPort> TPosixSerialPlatform::Open(const std::string &path, int &error)
+{
+    error = 0;
+    // O_NONBLOCK: opening must not wait for a carrier, and reads are driven by poll().
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return nullptr;
+    }
+    if (!isatty(fd)) {
+        close(fd);
+        error = ENOTTY;
+        return nullptr;
+    }
+    // Exclusive use: an advisory lock keeps out every program that asks for one, TIOCEXCL
+    // keeps out later opens of the device by anyone without special rights.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
+        close(fd);
+        return nullptr;
+    }
+    ioctl(fd, TIOCEXCL);
+    return std::make_unique<TPosixSerialPort>(fd);
+}
+
+void TPosixSerialPlatform::SleepMs(uint32_t ms)
+{
+    timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1'000'000};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+int64_t TPosixSerialPlatform::Counter()
+{
+    return MonotonicNs();
+}
+
+int64_t TPosixSerialPlatform::CounterFrequency()
+{
+    return 1'000'000'000;
+}

@@ -1,0 +1,153 @@
+#include "LinkState.h"
+
+#include <algorithm>
+
+namespace {
+
+// The first read takes the shortest possible reply: address, L, status, command, one data
+// byte and the check byte.
+constexpr size_t FirstRead = 6;
+// Accepted reply lengths on the wire, check byte included.
+constexpr size_t MinReply = 6;
+constexpr size_t MaxReply = 127;
+// Largest request without its check byte.
+constexpr size_t MaxRequest = MaxFrameSize - 1;
+
+// The reply time-out set for a request: pings wait briefly, since a whole bus sweep waits
+// on every silent address; everything else gets the generous command set.
+TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
+{
+    TSerialTimeouts wanted;
+    if (count >= 4 && request[3] == CMD_PING) {
+        wanted.ReadInterval = LinkSettings.IntervalTimeout;
+        wanted.ReadMultiplier = LinkSettings.TimeoutMultiplier;
+        wanted.ReadConstant = LinkSettings.TimeoutConstant;
+    } else {
+        wanted.ReadInterval = LinkSettings.CmdIntervalTimeout;
+        wanted.ReadMultiplier = LinkSettings.CmdTimeoutMultiplier;
+        wanted.ReadConstant = LinkSettings.CmdTimeoutConstant;
+    }
+    return wanted;
+}
+
+// Applies the reply time-outs only when the port's differ: the update is a driver call
+// that costs time on every transaction otherwise.
+void ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count)
+{
+    const TSerialTimeouts wanted = ReplyTimeouts(request, count);
+    TSerialTimeouts current;
+    port.GetTimeouts(current);
+    if (current.ReadInterval == wanted.ReadInterval &&
+        current.ReadMultiplier == wanted.ReadMultiplier &&
+        current.ReadConstant == wanted.ReadConstant) {
+        return;
+    }
+    current.ReadInterval = wanted.ReadInterval;
+    current.ReadMultiplier = wanted.ReadMultiplier;
+    current.ReadConstant = wanted.ReadConstant;
+    current.WriteMultiplier = 0;
+    current.WriteConstant = 0;
+    port.SetTimeouts(current);
+}
+
+// Sends the frame; returns whether the last write call wrote everything it was given.
+bool Transmit(ISerialPort &port, const uint8_t *request, size_t count, int64_t charTimeUs)
+{
+    ISerialPlatform &platform = SerialPlatform();
+    const uint8_t check = Crc8(request, count);
+    if (!LinkSettings.USARTMode && PerfFrequency != 0) {
+        // The converter's transmitter must stay on until the last stop bit has left the
+        // UART, and not a moment longer, or the device's first reply bytes are lost; the
+        // driver gives no notice of that moment, so the wire time is counted out.
+        const int64_t t0 = platform.Counter();
+        uint8_t frame[MaxFrameSize];
+        std::copy(request, request + count, frame);
+        frame[count] = check;
+        const size_t n = count + 1;
+        const size_t written = port.Write(frame, n);
+        const int64_t holdUs = charTimeUs * static_cast<int64_t>(n) + LinkSettings.TailinUS;
+        const int64_t holdTicks = PerfFrequency * holdUs / 1'000'000;
+        // A sleep would overshoot by the scheduler's slack, so spin on the counter.
+        while (platform.Counter() - t0 < holdTicks) {
+        }
+        return written == n;
+    }
+    if (port.Write(request, count) != count) {
+        return false;
+    }
+    return port.Write(&check, 1) == 1;
+}
+
+// Reads one reply; returns the count received, `reply` sized to it.
+size_t Receive(ISerialPort &port, std::vector<uint8_t> &reply)
+{
+    reply.assign(FirstRead, 0);
+    const size_t first = port.Read(reply.data(), FirstRead);
+    if (first != FirstRead || reply[1] <= 5) {
+        reply.resize(first);
+        return first;
+    }
+    // The rest of the frame, never beyond the largest frame there can be.
+    const size_t rest = std::min<size_t>(reply[1] - 5, MaxFrameSize - FirstRead);
+    reply.resize(FirstRead + rest, 0);
+    const size_t second = port.Read(reply.data() + FirstRead, rest);
+    reply.resize(FirstRead + second);
+    return FirstRead + second;
+}
+
+bool Valid(const std::vector<uint8_t> &reply)
+{
+    const size_t count = reply.size();
+    if (count < MinReply || count > MaxReply || count != static_cast<size_t>(reply[1]) + 1) {
+        return false;
+    }
+    return Crc8(reply.data(), count - 1) == reply[count - 1];
+}
+
+} // namespace
+
+bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply)
+{
+    reply.clear();
+    const int64_t charTimeUs = CharacterTimeUs(BaudRate, LinkSettings.StopBits);
+    // A request must leave room for its check byte in the largest frame.
+    if (request == nullptr || count == 0 || count > MaxRequest) {
+        return false;
+    }
+    if (!PortIsOpen()) {
+        return false;
+    }
+    std::lock_guard<std::recursive_mutex> lock(PortLock);
+    // The port may have been closed between the test above and taking the lock.
+    if (!PortHandle) {
+        return false;
+    }
+    ISerialPort &port = *PortHandle;
+    ISerialPlatform &platform = SerialPlatform();
+    for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
+        platform.SleepMs(LinkSettings.StartTimeOut);
+        if (!LinkSettings.SmartPI) {
+            port.SetDtr(false);
+            port.SetRts(true);
+        }
+        port.Purge(TPurge::TxClear);
+        port.Purge(TPurge::TxAbort);
+        port.Purge(TPurge::RxClear);
+        port.Purge(TPurge::RxAbort);
+        ChooseTimeouts(port, request, count);
+        const bool sent = Transmit(port, request, count, charTimeUs);
+        if (!LinkSettings.SmartPI) {
+            port.SetDtr(true);
+            port.SetRts(false);
+        }
+        if (!sent) {
+            reply.clear();
+            continue;
+        }
+        Receive(port, reply);
+        if (Valid(reply)) {
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,221 @@
+#include "SettingsFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Trim(const std::string &text)
+{
+    const auto begin = text.find_first_not_of(" \t\r\n");
+    if (begin == std::string::npos) {
+        return {};
+    }
+    const auto end = text.find_last_not_of(" \t\r\n");
+    return text.substr(begin, end - begin + 1);
+}
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Reads the whole settings file; empty when it is missing or unreadable.
+std::string ReadSettingsFile(const std::string &path, bool &exists)
+{
+    std::ifstream in(path, std::ios::binary);
+    exists = static_cast<bool>(in);
+    if (!in) {
+        return {};
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Creates the missing settings file empty, as the registry key is created empty. Without
+// the rights to do so nothing happens; an existing file is never touched.
+void CreateEmptySettingsFile(const std::string &path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        mkdir(path.substr(0, slash).c_str(), 0755);
+    }
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        close(fd);
+    }
+}
+
+} // namespace
+
+std::map<std::string, std::string> ParseSettingsText(const std::string &text)
+{
+    std::map<std::string, std::string> values;
+    const std::string key = Lower(SettingsKeyPath);
+    // Lines before the first section header count as the key's own, so a file of bare
+    // name=value lines works too.
+    bool inKey = true;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        line = Trim(line);
+        if (line.empty() || line[0] == '#' || line[0] == ';') {
+            continue;
+        }
+        if (line.front() == '[') {
+            const auto close = line.find(']');
+            const std::string section =
+                close == std::string::npos ? std::string() : Trim(line.substr(1, close - 1));
+            inKey = Lower(section) == key;
+            continue;
+        }
+        if (!inKey) {
+            continue;
+        }
+        const auto equals = line.find('=');
+        const std::string name = Trim(line.substr(0, equals));
+        if (name.empty()) {
+            continue;
+        }
+        values[Lower(name)] =
+            equals == std::string::npos ? std::string() : Trim(line.substr(equals + 1));
+    }
+    return values;
+}
+
+bool ParseSettingNumber(const std::string &text, uint32_t &value)
+{
+    const std::string t = Trim(text);
+    size_t pos = 0;
+    int base = 10;
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        base = 16;
+        pos = 2;
+    }
+    if (pos >= t.size()) {
+        return false;
+    }
+    uint64_t result = 0;
+    for (; pos < t.size(); ++pos) {
+        const unsigned char c = static_cast<unsigned char>(t[pos]);
+        int digit = -1;
+        if (std::isdigit(c)) {
+            digit = c - '0';
+        } else if (base == 16 && std::isxdigit(c)) {
+            digit = std::tolower(c) - 'a' + 10;
+        }
+        if (digit < 0) {
+            return false;
+        }
+        result = result * base + static_cast<uint64_t>(digit);
+        // A value wider than 32 bits counts as missing, like registry data over four bytes.
+        if (result > 0xFFFFFFFFull) {
+            return false;
+        }
+    }
+    value = static_cast<uint32_t>(result);
+    return true;
+}
+
+TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &values)
+{
+    TLinkSettings settings;
+    const TLinkSettings defaults;
+    struct TNumeric
+    {
+        const char *Name;
+        uint32_t TLinkSettings::*Field;
+    };
+    static const TNumeric numerics[] = {
+        {"intervaltimeout", &TLinkSettings::IntervalTimeout},
+        {"timeoutmultiplier", &TLinkSettings::TimeoutMultiplier},
+        {"timeoutconstant", &TLinkSettings::TimeoutConstant},
+        {"cmdintervaltimeout", &TLinkSettings::CmdIntervalTimeout},
+        {"cmdtimeoutmultiplier", &TLinkSettings::CmdTimeoutMultiplier},
+        {"cmdtimeoutconstant", &TLinkSettings::CmdTimeoutConstant},
+        {"starttimeout", &TLinkSettings::StartTimeOut},
+        {"tailinus", &TLinkSettings::TailinUS},
+        {"stopbits", &TLinkSettings::StopBits},
+    };
+    for (const TNumeric &numeric : numerics) {
+        const auto it = values.find(numeric.Name);
+        uint32_t value = 0;
+        if (it != values.end() && ParseSettingNumber(it->second, value)) {
+            settings.*numeric.Field = value;
+        } else {
+            settings.*numeric.Field = defaults.*numeric.Field;
+        }
+    }
+    // Only 0, 1 and 2 name a stop-bit setting. Any other value would also break the
+    // character time (a large one makes its divisor zero), so it counts as missing.
+    if (settings.StopBits > 2) {
+        settings.StopBits = defaults.StopBits;
+    }
+    settings.SmartPI = values.count("smartpi") != 0;
+    settings.USARTMode = values.count("usartmode") != 0;
+    return settings;
+}
+
+std::string DefaultComPortPath(uint8_t number)
+{
+    // USB converters come first: the window takes the first of ports 1..15 that opens, and
+    // the built-in UARTs' device nodes exist (and often open) even with no hardware behind
+    // them, so they must not be reachable from that range.
+    if (number >= 1 && number <= 99) {
+        return "/dev/ttyUSB" + std::to_string(number - 1);
+    }
+    if (number >= 100 && number <= 199) {
+        return "/dev/ttyS" + std::to_string(number - 100);
+    }
+    if (number >= 200) {
+        return "/dev/ttyACM" + std::to_string(number - 200);
+    }
+    return {};
+}
+
+std::string ComPortPathFromValues(const std::map<std::string, std::string> &values, uint8_t number)
+{
+    const auto it = values.find("com" + std::to_string(number));
+    if (it != values.end()) {
+        return it->second;
+    }
+    return DefaultComPortPath(number);
+}
+
+std::string LinkSettingsPath()
+{
+    const char *env = std::getenv("LINVAR_SETTINGS");
+    if (env != nullptr && *env != '\0') {
+        return env;
+    }
+    return DefaultSettingsPath;
+}
+
+void LoadLinkSettings()
+{
+    const std::string path = LinkSettingsPath();
+    bool exists = false;
+    const std::string text = ReadSettingsFile(path, exists);
+    if (!exists) {
+        CreateEmptySettingsFile(path);
+    }
+    LinkSettings = LinkSettingsFromValues(ParseSettingsText(text));
+}
+
+std::string ComPortPath(uint8_t number)
+{
+    bool exists = false;
+    return ComPortPathFromValues(ParseSettingsText(ReadSettingsFile(LinkSettingsPath(), exists)),
+                                 number);
+}

@@ -1,0 +1,175 @@
+#include "SimulatorProcess.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int ReadyTimeoutMs = 10'000;
+constexpr int StopTimeoutMs = 5'000;
+
+} // namespace
+
+std::string SimulatorProcess::ExecutablePath()
+{
+    return LINVAR_SIM_PATH;
+}
+
+SimulatorProcess::SimulatorProcess(const std::string &configPath)
+    : SimulatorProcess(configPath, TOptions())
+{
+}
+
+SimulatorProcess::SimulatorProcess(const std::string &configPath, const TOptions &options)
+{
+    Start(configPath, options);
+}
+
+void SimulatorProcess::Start(const std::string &configPath, const TOptions &options)
+{
+    Port = options.Port;
+    const char *tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/linvar-sim-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        Failure = "cannot create a temporary folder: " + std::string(std::strerror(errno));
+        return;
+    }
+    Directory = pattern;
+    LinkPath = Directory + "/bus";
+    Settings = Directory + "/rs485.conf";
+
+    std::vector<std::string> args = {ExecutablePath(), "--config", configPath, "--link", LinkPath};
+    args.insert(args.end(), options.Arguments.begin(), options.Arguments.end());
+    std::vector<char *> argv;
+    for (std::string &arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        Failure = "pipe: " + std::string(std::strerror(errno));
+        return;
+    }
+    const pid_t pid = fork();
+    if (pid < 0) {
+        Failure = "fork: " + std::string(std::strerror(errno));
+        close(out[0]);
+        close(out[1]);
+        return;
+    }
+    if (pid == 0) {
+        // The simulator must not outlive a test runner that dies without cleaning up.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        dup2(out[1], STDOUT_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    Child = pid;
+    close(out[1]);
+    StdoutFd = out[0];
+
+    // The simulator prints "ready LINK PTY" once its device can be opened.
+    std::string line;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(ReadyTimeoutMs);
+    while (line.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd p{StdoutFd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+            Failure = "linvar-sim did not report ready in time";
+            return;
+        }
+        char buffer[256];
+        const ssize_t n = read(StdoutFd, buffer, sizeof buffer);
+        if (n <= 0) {
+            Failure = "linvar-sim ended before it was ready (see its messages above)";
+            return;
+        }
+        line.append(buffer, static_cast<size_t>(n));
+    }
+    if (line.rfind("ready ", 0) != 0) {
+        Failure = "unexpected first line from linvar-sim: " + line;
+        return;
+    }
+
+    std::ofstream settings(Settings);
+    settings << "[Software\\KAVEN\\VELMO\\RS]\n";
+    settings << "COM" << static_cast<int>(Port) << "=" << LinkPath << "\n";
+    for (const std::string &extra : options.SettingsLines) {
+        settings << extra << "\n";
+    }
+    settings.close();
+    if (!settings) {
+        Failure = "cannot write " + Settings;
+        return;
+    }
+    const char *previous = std::getenv("LINVAR_SETTINGS");
+    HadSettingsEnv = previous != nullptr;
+    if (HadSettingsEnv) {
+        SavedSettingsEnv = previous;
+    }
+    setenv("LINVAR_SETTINGS", Settings.c_str(), 1);
+    EnvChanged = true;
+    IsReady = true;
+}
+
+int SimulatorProcess::Stop()
+{
+    int result = -1;
+    if (Child > 0) {
+        kill(Child, SIGTERM);
+        int status = 0;
+        bool ended = false;
+        for (int waited = 0; waited < StopTimeoutMs; waited += 5) {
+            if (waitpid(Child, &status, WNOHANG) == Child) {
+                ended = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (!ended) {
+            kill(Child, SIGKILL);
+            waitpid(Child, &status, 0);
+        } else if (WIFEXITED(status)) {
+            result = WEXITSTATUS(status);
+        }
+        Child = 0;
+    }
+    if (StdoutFd >= 0) {
+        close(StdoutFd);
+        StdoutFd = -1;
+    }
+    IsReady = false;
+    return result;
+}
+
+SimulatorProcess::~SimulatorProcess()
+{
+    Stop();
+    if (EnvChanged) {
+        if (HadSettingsEnv) {
+            setenv("LINVAR_SETTINGS", SavedSettingsEnv.c_str(), 1);
+        } else {
+            unsetenv("LINVAR_SETTINGS");
+        }
+    }
+    if (!Directory.empty()) {
+        unlink(Settings.c_str());
+        unlink(LinkPath.c_str());
+        rmdir(Directory.c_str());
+    }
+}

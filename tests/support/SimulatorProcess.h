@@ -1,0 +1,69 @@
+#pragma once
+// Runs the real bus simulator (linvar-sim) for a test: starts it on a configuration, waits
+// until its pseudo-terminal is ready, maps a port number to it through a temporary settings
+// file named by LINVAR_SETTINGS, and stops it by its own pid when destroyed.
+//
+//     SimulatorProcess sim(LINVAR_TEST_DATA "/sim-basic.conf");
+//     ASSERT_TRUE(sim.Ready()) << sim.Error();
+//     LoadLinkSettings();                 // picks up the settings file
+//     ASSERT_TRUE(OpenComPort(sim.PortNumber()));
+//
+// Not copyable; one at a time per process (LINVAR_SETTINGS is process-wide).
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class SimulatorProcess
+{
+public:
+    struct TOptions
+    {
+        uint8_t Port = 1;                       // port number mapped to the simulator
+        std::vector<std::string> SettingsLines; // extra settings lines, e.g. "TimeoutConstant=20"
+        std::vector<std::string> Arguments;     // extra simulator arguments, e.g. "--seed", "7"
+    };
+
+    // Starts linvar-sim on `configPath` and waits (up to 10 s) until it is ready.
+    explicit SimulatorProcess(const std::string &configPath);
+    SimulatorProcess(const std::string &configPath, const TOptions &options);
+    // Stops the simulator (SIGTERM, then SIGKILL if it lingers), removes the temporary
+    // files and restores LINVAR_SETTINGS.
+    ~SimulatorProcess();
+    SimulatorProcess(const SimulatorProcess &) = delete;
+    SimulatorProcess &operator=(const SimulatorProcess &) = delete;
+
+    // True when the simulator runs and its device is reachable.
+    bool Ready() const { return IsReady; }
+    // Why it is not ready, for test output.
+    const std::string &Error() const { return Failure; }
+    // The stable path of the simulated bus (a symbolic link to its pseudo-terminal).
+    const std::string &DevicePath() const { return LinkPath; }
+    // The settings file written for this run.
+    const std::string &SettingsPath() const { return Settings; }
+    // The port number that names the simulated bus.
+    uint8_t PortNumber() const { return Port; }
+    // The simulator's process id (0 when it did not start).
+    pid_t Pid() const { return Child; }
+    // Stops the simulator now and returns its exit status (-1 if it had to be killed).
+    int Stop();
+
+    // Path of the linvar-sim executable these tests were built with.
+    static std::string ExecutablePath();
+
+private:
+    void Start(const std::string &configPath, const TOptions &options);
+
+    bool IsReady = false;
+    std::string Failure;
+    std::string Directory;
+    std::string LinkPath;
+    std::string Settings;
+    uint8_t Port = 1;
+    pid_t Child = 0;
+    int StdoutFd = -1;
+    bool EnvChanged = false;
+    bool HadSettingsEnv = false;
+    std::string SavedSettingsEnv;
+};

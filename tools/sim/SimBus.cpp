@@ -1,0 +1,221 @@
+#include "SimBus.h"
+
+#include "Link.h"
+
+namespace {
+
+// Garbage never grows past this; the oldest bytes go first.
+constexpr size_t MaxBuffered = 512;
+// Requests have L of at least 5; the longest frame has L = 254.
+constexpr uint8_t MinLength = 5;
+constexpr uint8_t MaxLength = 254;
+
+std::vector<uint8_t> Frame(std::vector<uint8_t> body)
+{
+    body[1] = static_cast<uint8_t>(body.size());
+    body.push_back(Crc8(body.data(), body.size()));
+    return body;
+}
+
+bool FrameAt(const std::vector<uint8_t> &buffer, size_t at)
+{
+    if (buffer.size() - at < 2 || buffer[at] > 127) {
+        return false;
+    }
+    const uint8_t length = buffer[at + 1];
+    if (length < MinLength || length > MaxLength || buffer.size() - at < size_t(length) + 1u) {
+        return false;
+    }
+    return Crc8(buffer.data() + at, length) == buffer[at + length];
+}
+
+} // namespace
+
+TSimBus::TSimBus(const TSimConfig &config) : Config(config), Random(config.Seed) {}
+
+std::vector<TSimReply> TSimBus::Feed(const uint8_t *bytes, size_t count)
+{
+    Buffer.insert(Buffer.end(), bytes, bytes + count);
+    if (Buffer.size() > MaxBuffered) {
+        Buffer.erase(Buffer.begin(), Buffer.end() - MaxBuffered);
+    }
+    return TakeFrames();
+}
+
+void TSimBus::Idle()
+{
+    Buffer.clear();
+}
+
+std::vector<TSimReply> TSimBus::TakeFrames()
+{
+    std::vector<TSimReply> replies;
+    // The earliest complete frame with a right check byte wins; whatever precedes it is
+    // line noise or the rest of a frame that was cut off.
+    for (size_t at = 0; at < Buffer.size();) {
+        if (!FrameAt(Buffer, at)) {
+            ++at;
+            continue;
+        }
+        const size_t end = at + Buffer[at + 1] + 1;
+        const std::vector<uint8_t> frame(Buffer.begin() + at, Buffer.begin() + end);
+        Buffer.erase(Buffer.begin(), Buffer.begin() + end);
+        at = 0;
+        TSimReply reply;
+        if (Handle(frame, reply)) {
+            replies.push_back(reply);
+        }
+    }
+    return replies;
+}
+
+int TSimBus::ParamValue(uint8_t address, uint8_t index) const
+{
+    for (const TSimDevice &device : Config.Devices) {
+        if (device.Address == address) {
+            const auto it = device.Params.find(index);
+            return it == device.Params.end() ? -1 : it->second.Value;
+        }
+    }
+    return -1;
+}
+
+bool TSimBus::Strikes(TFault &fault, uint8_t command)
+{
+    if ((fault.Command >= 0 && fault.Command != command) || fault.Count == 0) {
+        return false;
+    }
+    if (fault.Percent < 100) {
+        std::uniform_real_distribution<double> chance(0, 100);
+        if (chance(Random) >= fault.Percent) {
+            return false;
+        }
+    }
+    if (fault.Count > 0) {
+        --fault.Count;
+    }
+    return true;
+}
+
+bool TSimBus::Handle(const std::vector<uint8_t> &frame, TSimReply &reply)
+{
+    ++RequestCount;
+    TSimDevice *device = nullptr;
+    for (TSimDevice &candidate : Config.Devices) {
+        if (candidate.Address == frame[0]) {
+            device = &candidate;
+        }
+    }
+    if (device == nullptr) {
+        return false;
+    }
+    std::vector<uint8_t> bytes = Answer(*device, frame);
+    reply.LatencyUs =
+        (device->LatencyMs >= 0 ? uint32_t(device->LatencyMs) : Config.LatencyMs) * 1000;
+    std::vector<uint32_t> gaps(bytes.size(), 0);
+    const uint8_t command = frame[3];
+
+    std::vector<TFault *> struck;
+    for (TFault &fault : device->Faults) {
+        if (Strikes(fault, command)) {
+            struck.push_back(&fault);
+        }
+    }
+    for (TFault &fault : Config.RandomFaults) {
+        if (Strikes(fault, command)) {
+            struck.push_back(&fault);
+        }
+    }
+    // Faults that change the content come first, then the ones that cut or pad the stream.
+    for (TFaultKind kind :
+         {TFaultKind::NoReply, TFaultKind::Long, TFaultKind::WrongAddress, TFaultKind::BadCrc,
+          TFaultKind::Truncate, TFaultKind::Late, TFaultKind::Noise}) {
+        for (const TFault *fault : struck) {
+            if (fault->Kind != kind) {
+                continue;
+            }
+            switch (kind) {
+            case TFaultKind::NoReply:
+                return false;
+            case TFaultKind::Long: {
+                std::vector<uint8_t> body(bytes.begin(), bytes.end() - 1);
+                body.resize(127, 0);
+                bytes = Frame(body);
+                gaps.assign(bytes.size(), 0);
+                break;
+            }
+            case TFaultKind::WrongAddress:
+                bytes[0] = static_cast<uint8_t>((bytes[0] + 1) & 0x7F);
+                bytes.back() = Crc8(bytes.data(), bytes.size() - 1);
+                break;
+            case TFaultKind::BadCrc:
+                bytes.back() ^= 0xFF;
+                break;
+            case TFaultKind::Truncate:
+                bytes.resize(bytes.size() > 3 ? bytes.size() - 3 : 1);
+                gaps.resize(bytes.size());
+                break;
+            case TFaultKind::Late:
+                gaps.back() += fault->Ms * 1000;
+                break;
+            case TFaultKind::Noise: {
+                std::uniform_int_distribution<int> count(1, 3);
+                std::uniform_int_distribution<int> value(0, 255);
+                const int n = count(Random);
+                for (int i = 0; i < n; ++i) {
+                    bytes.insert(bytes.begin(), static_cast<uint8_t>(value(Random)));
+                    gaps.insert(gaps.begin(), 0);
+                }
+                break;
+            }
+            }
+        }
+    }
+    reply.Bytes = bytes;
+    reply.GapUs = gaps;
+    return true;
+}
+
+std::vector<uint8_t> TSimBus::Answer(TSimDevice &device, const std::vector<uint8_t> &frame)
+{
+    const uint8_t address = device.Address;
+    const uint8_t command = frame[3];
+    const uint8_t length = frame[1];
+    switch (command) {
+    case CMD_PING:
+        return Frame({address, 0, 0x00, CMD_PING, 0x00});
+    case CMD_IDENTIFY: {
+        std::vector<uint8_t> body = {address, 0, 0x00, device.Type,
+                                     static_cast<uint8_t>(device.Version & 0xFF)};
+        if (device.IdentifyLength > 5) {
+            body.push_back(static_cast<uint8_t>(device.Version >> 8));
+        }
+        body.resize(device.IdentifyLength, 0);
+        return Frame(body);
+    }
+    case CMD_READ_PARAM:
+    case CMD_WRITE_PARAM: {
+        const auto it = length >= 5 ? device.Params.find(frame[4]) : device.Params.end();
+        if (it == device.Params.end() || (command == CMD_WRITE_PARAM && length < 6)) {
+            return Frame({address, 0, REPLY_REJECTED, command, 0x00});
+        }
+        TSimParam &param = it->second;
+        if (command == CMD_WRITE_PARAM) {
+            // A byte parameter keeps the low eight bits of whatever is written.
+            uint16_t value = frame[5];
+            if (length >= 7) {
+                value = static_cast<uint16_t>(value | frame[6] << 8);
+            }
+            param.Value = param.Word ? value : static_cast<uint16_t>(value & 0xFF);
+        }
+        std::vector<uint8_t> body = {address, 0, REPLY_ACCEPTED, command,
+                                     static_cast<uint8_t>(param.Value & 0xFF)};
+        if (param.Word) {
+            body.push_back(static_cast<uint8_t>(param.Value >> 8));
+        }
+        return Frame(body);
+    }
+    default:
+        return Frame({address, 0, REPLY_REJECTED, command, 0x00});
+    }
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The simulated bus: finds request frames in the byte stream the client writes and makes
+// the addressed device's reply, faults included. Timing is left to the caller: a reply
+// says how long to wait and where to pause.
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "SimConfig.h"
+
+// One reply to send: wait LatencyUs, then the bytes one character time apart, with an
+// extra pause of GapUs[i] before byte i.
+struct TSimReply
+{
+    uint32_t LatencyUs = 0;
+    std::vector<uint8_t> Bytes;
+    std::vector<uint32_t> GapUs;
+};
+
+class TSimBus
+{
+public:
+    explicit TSimBus(const TSimConfig &config);
+
+    // Takes bytes from the wire; returns the replies to the requests they complete.
+    std::vector<TSimReply> Feed(const uint8_t *bytes, size_t count);
+    // A pause on the wire ends any partial frame (the devices resynchronise on it).
+    void Idle();
+    // Bytes waiting for the rest of a frame.
+    size_t Pending() const { return Buffer.size(); }
+    // A device's parameter value, or -1 when it holds no such parameter.
+    int ParamValue(uint8_t address, uint8_t index) const;
+    // Requests answered or ignored so far.
+    uint64_t Requests() const { return RequestCount; }
+
+private:
+    std::vector<TSimReply> TakeFrames();
+    bool Handle(const std::vector<uint8_t> &frame, TSimReply &reply);
+    std::vector<uint8_t> Answer(TSimDevice &device, const std::vector<uint8_t> &frame);
+    bool Strikes(TFault &fault, uint8_t command);
+
+    TSimConfig Config;
+    std::mt19937 Random;
+    std::vector<uint8_t> Buffer;
+    uint64_t RequestCount = 0;
+};
+
+// Status byte of a reply that rejects a request (an unknown parameter or command).
+constexpr uint8_t REPLY_REJECTED = 0x21;

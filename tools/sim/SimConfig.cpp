@@ -1,0 +1,280 @@
+#include "SimConfig.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "Link.h"
+
+namespace {
+
+bool ParseUnsigned(const std::string &text, uint64_t max, uint64_t &value)
+{
+    if (text.empty()) {
+        return false;
+    }
+    size_t used = 0;
+    try {
+        value = std::stoull(text, &used, 0);
+    } catch (...) {
+        return false;
+    }
+    return used == text.size() && text[0] != '-' && value <= max;
+}
+
+// "111" or "1.11" (major and two minor digits).
+bool ParseVersion(const std::string &text, uint16_t &version)
+{
+    const auto dot = text.find('.');
+    uint64_t value = 0;
+    if (dot == std::string::npos) {
+        if (!ParseUnsigned(text, 0xFFFF, value)) {
+            return false;
+        }
+        version = static_cast<uint16_t>(value);
+        return true;
+    }
+    uint64_t major = 0;
+    uint64_t minor = 0;
+    const std::string minorText = text.substr(dot + 1);
+    if (!ParseUnsigned(text.substr(0, dot), 655, major) || minorText.size() != 2 ||
+        !ParseUnsigned(minorText, 99, minor) || major * 100 + minor > 0xFFFF) {
+        return false;
+    }
+    version = static_cast<uint16_t>(major * 100 + minor);
+    return true;
+}
+
+bool ParseFaultKind(const std::string &name, TFaultKind &kind)
+{
+    static const std::map<std::string, TFaultKind> kinds = {
+        {"no-reply", TFaultKind::NoReply},  {"bad-crc", TFaultKind::BadCrc},
+        {"truncate", TFaultKind::Truncate}, {"wrong-address", TFaultKind::WrongAddress},
+        {"noise", TFaultKind::Noise},       {"late", TFaultKind::Late},
+        {"long", TFaultKind::Long},
+    };
+    const auto it = kinds.find(name);
+    if (it == kinds.end()) {
+        return false;
+    }
+    kind = it->second;
+    return true;
+}
+
+bool ParseCommand(const std::string &name, int &command)
+{
+    static const std::map<std::string, int> commands = {
+        {"ping", CMD_PING},
+        {"identify", CMD_IDENTIFY},
+        {"read", CMD_READ_PARAM},
+        {"write", CMD_WRITE_PARAM},
+    };
+    const auto it = commands.find(name);
+    if (it == commands.end()) {
+        return false;
+    }
+    command = it->second;
+    return true;
+}
+
+// KIND [PERCENT] [ms N] [on COMMAND] [count N], from words[first].
+bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPercent,
+                TFault &fault, std::string &error)
+{
+    if (first >= words.size() || !ParseFaultKind(words[first], fault.Kind)) {
+        error = "unknown fault kind";
+        return false;
+    }
+    bool havePercent = false;
+    for (size_t i = first + 1; i < words.size(); ++i) {
+        uint64_t value = 0;
+        const std::string &word = words[i];
+        if (word == "ms" || word == "count") {
+            if (i + 1 >= words.size() || !ParseUnsigned(words[i + 1], 3'600'000, value)) {
+                error = "'" + word + "' needs a number";
+                return false;
+            }
+            if (word == "ms") {
+                fault.Ms = static_cast<uint32_t>(value);
+            } else {
+                fault.Count = static_cast<int>(value);
+            }
+            ++i;
+        } else if (word == "on") {
+            if (i + 1 >= words.size() || !ParseCommand(words[i + 1], fault.Command)) {
+                error = "'on' needs ping, identify, read or write";
+                return false;
+            }
+            ++i;
+        } else {
+            size_t used = 0;
+            double percent = -1;
+            try {
+                percent = std::stod(word, &used);
+            } catch (...) {
+                used = 0;
+            }
+            if (used != word.size() || percent < 0 || percent > 100 || havePercent) {
+                error = "unexpected '" + word + "'";
+                return false;
+            }
+            fault.Percent = percent;
+            havePercent = true;
+        }
+    }
+    if (needPercent && !havePercent) {
+        error = "random-fault needs a percentage";
+        return false;
+    }
+    return true;
+}
+
+bool ParseDevice(const std::vector<std::string> &words, TSimDevice &device, std::string &error)
+{
+    uint64_t value = 0;
+    if (words.size() < 2 || !ParseUnsigned(words[1], 127, value)) {
+        error = "device needs an address 0..127";
+        return false;
+    }
+    device.Address = static_cast<uint8_t>(value);
+    bool haveType = false;
+    for (size_t i = 2; i < words.size(); i += 2) {
+        if (i + 1 >= words.size()) {
+            error = "'" + words[i] + "' needs a value";
+            return false;
+        }
+        const std::string &key = words[i];
+        const std::string &text = words[i + 1];
+        if (key == "type" && ParseUnsigned(text, 255, value)) {
+            device.Type = static_cast<uint8_t>(value);
+            haveType = true;
+        } else if (key == "version" && ParseVersion(text, device.Version)) {
+        } else if (key == "identify" && ParseUnsigned(text, 254, value) && value >= 5) {
+            device.IdentifyLength = static_cast<uint8_t>(value);
+        } else if (key == "latency" && ParseUnsigned(text, 60'000, value)) {
+            device.LatencyMs = static_cast<int>(value);
+        } else {
+            error = "bad device field '" + key + " " + text + "'";
+            return false;
+        }
+    }
+    if (!haveType) {
+        error = "device needs a type";
+        return false;
+    }
+    return true;
+}
+
+bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::string &error)
+{
+    const std::string &keyword = words[0];
+    uint64_t value = 0;
+    if (keyword == "latency" || keyword == "char-us" || keyword == "seed") {
+        if (words.size() != 2 || !ParseUnsigned(words[1], 0xFFFFFFFF, value)) {
+            error = keyword + " needs one number";
+            return false;
+        }
+        (keyword == "latency"   ? config.LatencyMs
+         : keyword == "char-us" ? config.CharUs
+                                : config.Seed) = static_cast<uint32_t>(value);
+        return true;
+    }
+    if (keyword == "device") {
+        TSimDevice device;
+        if (!ParseDevice(words, device, error)) {
+            return false;
+        }
+        for (const TSimDevice &other : config.Devices) {
+            if (other.Address == device.Address) {
+                error = "address " + std::to_string(device.Address) + " used twice";
+                return false;
+            }
+        }
+        config.Devices.push_back(device);
+        return true;
+    }
+    if (keyword == "param" || keyword == "fault") {
+        if (config.Devices.empty()) {
+            error = keyword + " before any device";
+            return false;
+        }
+        TSimDevice &device = config.Devices.back();
+        if (keyword == "fault") {
+            TFault fault;
+            if (!ParseFault(words, 1, false, fault, error)) {
+                return false;
+            }
+            device.Faults.push_back(fault);
+            return true;
+        }
+        uint64_t index = 0;
+        if (words.size() != 4 || !ParseUnsigned(words[1], 255, index) ||
+            (words[2] != "byte" && words[2] != "word") || !ParseUnsigned(words[3], 0xFFFF, value)) {
+            error = "param needs INDEX byte|word VALUE";
+            return false;
+        }
+        TSimParam param;
+        param.Word = words[2] == "word";
+        if (!param.Word && value > 0xFF) {
+            error = "a byte parameter holds 0..255";
+            return false;
+        }
+        param.Value = static_cast<uint16_t>(value);
+        device.Params[static_cast<uint8_t>(index)] = param;
+        return true;
+    }
+    if (keyword == "random-fault") {
+        TFault fault;
+        if (!ParseFault(words, 1, true, fault, error)) {
+            return false;
+        }
+        config.RandomFaults.push_back(fault);
+        return true;
+    }
+    error = "unknown keyword '" + keyword + "'";
+    return false;
+}
+
+} // namespace
+
+bool ParseSimConfig(const std::string &text, TSimConfig &config, std::string &error)
+{
+    config = TSimConfig();
+    std::istringstream lines(text);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        const auto hash = line.find('#');
+        if (hash != std::string::npos) {
+            line.erase(hash);
+        }
+        std::istringstream wordStream(line);
+        std::vector<std::string> words;
+        for (std::string word; wordStream >> word;) {
+            words.push_back(word);
+        }
+        if (words.empty()) {
+            continue;
+        }
+        std::string reason;
+        if (!ParseLine(words, config, reason)) {
+            error = "line " + std::to_string(number) + ": " + reason;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LoadSimConfig(const std::string &path, TSimConfig &config, std::string &error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!ParseSimConfig(text.str(), config, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}

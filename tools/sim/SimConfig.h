@@ -1,0 +1,64 @@
+#pragma once
+// The bus simulator's configuration: the devices on the simulated bus, what they hold,
+// how fast they answer and which faults they show. Format: tools/sim/README.md.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// Ways a reply can go wrong.
+enum class TFaultKind
+{
+    NoReply,      // the device stays silent
+    BadCrc,       // the check byte is wrong
+    Truncate,     // the last three bytes never come
+    WrongAddress, // another address answers
+    Noise,        // one to three stray bytes before the reply
+    Late,         // a pause before the last byte
+    Long          // the reply grows to L = 127 (valid check byte)
+};
+
+// One fault of a device or of the whole bus.
+struct TFault
+{
+    TFaultKind Kind = TFaultKind::NoReply;
+    double Percent = 100; // chance per reply
+    uint32_t Ms = 100;    // pause of a late byte
+    int Command = -1;     // only replies to this command code; -1: all
+    int Count = -1;       // only this many replies in all; -1: no limit
+};
+
+// One parameter a device holds.
+struct TSimParam
+{
+    bool Word = false; // two bytes (L = 6 replies) rather than one
+    uint16_t Value = 0;
+};
+
+// One simulated device.
+struct TSimDevice
+{
+    uint8_t Address = 0;
+    uint8_t Type = 0;
+    uint16_t Version = 0;
+    uint8_t IdentifyLength = 6; // L of the identify reply (5: version low byte only)
+    int LatencyMs = -1;         // -1: the bus default
+    std::map<uint8_t, TSimParam> Params;
+    std::vector<TFault> Faults;
+};
+
+// The whole configuration.
+struct TSimConfig
+{
+    uint32_t LatencyMs = 2; // pause before the first reply byte
+    uint32_t CharUs = 1041; // pace of reply bytes: one character at 9600 baud
+    uint32_t Seed = 1;      // seed of the random faults
+    std::vector<TFault> RandomFaults;
+    std::vector<TSimDevice> Devices;
+};
+
+// Parses configuration text; false with "line N: reason" in `error` on the first mistake.
+bool ParseSimConfig(const std::string &text, TSimConfig &config, std::string &error);
+// Reads and parses a configuration file.
+bool LoadSimConfig(const std::string &path, TSimConfig &config, std::string &error);

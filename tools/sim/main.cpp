@@ -1,0 +1,278 @@
+// linvar-sim: devices on an RS-485 bus, answering over a pseudo-terminal that the program
+// opens as if it were a serial port. Usage and configuration: tools/sim/README.md.
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "SimBus.h"
+
+namespace {
+
+volatile sig_atomic_t StopRequested = 0;
+
+// A pause this long on the wire ends a partial frame, as the devices' receivers do.
+constexpr int64_t FrameGapNs = 20'000'000;
+
+void OnStopSignal(int)
+{
+    StopRequested = 1;
+}
+
+int64_t NowNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// Sleeps until the monotonic time `when`; false when a stop was requested meanwhile.
+bool SleepUntil(int64_t when)
+{
+    timespec ts{static_cast<time_t>(when / 1'000'000'000), static_cast<long>(when % 1'000'000'000)};
+    while (!StopRequested) {
+        const int rc = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+        if (rc == 0) {
+            return true;
+        }
+        if (rc != EINTR) {
+            return false;
+        }
+    }
+    return false;
+}
+
+std::string Hex(const uint8_t *bytes, size_t count)
+{
+    std::string text;
+    char hex[4];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(hex, sizeof hex, i ? " %02X" : "%02X", bytes[i]);
+        text += hex;
+    }
+    return text;
+}
+
+// Sends a reply at the pace of the line: each byte one character time after the last.
+void SendReply(int master, const TSimReply &reply, uint32_t charUs, bool verbose)
+{
+    int64_t slot = NowNs() + static_cast<int64_t>(reply.LatencyUs) * 1000;
+    for (size_t i = 0; i < reply.Bytes.size(); ++i) {
+        slot += static_cast<int64_t>(reply.GapUs[i]) * 1000;
+        if (!SleepUntil(slot)) {
+            return;
+        }
+        // A byte the client's side cannot take is lost, as on a real line.
+        if (write(master, &reply.Bytes[i], 1) < 0 && errno != EAGAIN) {
+            return;
+        }
+        slot += static_cast<int64_t>(charUs) * 1000;
+    }
+    // The last byte has left only when its character time is over.
+    SleepUntil(slot);
+    if (verbose) {
+        std::fprintf(stderr, "linvar-sim: tx %s\n",
+                     Hex(reply.Bytes.data(), reply.Bytes.size()).c_str());
+    }
+}
+
+void Usage()
+{
+    std::fprintf(stderr,
+                 "usage: linvar-sim --config FILE --link PATH [--seed N] [--verbose]\n"
+                 "  Simulates devices on an RS-485 bus behind a pseudo-terminal reachable\n"
+                 "  as PATH. Prints \"ready PATH PTY\" when it answers; stops on SIGTERM or\n"
+                 "  SIGINT and removes PATH.\n");
+}
+
+// Opens the pseudo-terminal in raw mode; returns the master, the slave's path in `pty`
+// and a descriptor of the slave that we keep open (`keep`).
+int OpenPty(std::string &pty, int &keep)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        return -1;
+    }
+    char name[PATH_MAX];
+    if (ptsname_r(master, name, sizeof name) != 0) {
+        close(master);
+        return -1;
+    }
+    pty = name;
+    // While no client has the slave open, the master would report a hang-up on every
+    // poll; holding the slave open ourselves keeps the master quiet between clients.
+    keep = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // The line starts raw so nothing we send comes back as an echo before the client has
+    // configured the port itself.
+    termios t{};
+    if (tcgetattr(master, &t) == 0) {
+        cfmakeraw(&t);
+        tcsetattr(master, TCSANOW, &t);
+    }
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    return master;
+}
+
+// Makes `link` point at `pty`, replacing an old link but never another kind of file.
+bool MakeLink(const std::string &link, const std::string &pty)
+{
+    struct stat st
+    {
+    };
+    if (lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            std::fprintf(stderr, "linvar-sim: %s exists and is not a symbolic link\n",
+                         link.c_str());
+            return false;
+        }
+        unlink(link.c_str());
+    }
+    if (symlink(pty.c_str(), link.c_str()) != 0) {
+        std::fprintf(stderr, "linvar-sim: cannot create %s: %s\n", link.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// Removes the link if it still points at our pseudo-terminal.
+void RemoveLink(const std::string &link, const std::string &pty)
+{
+    char target[PATH_MAX];
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n > 0) {
+        target[n] = '\0';
+        if (pty == target) {
+            unlink(link.c_str());
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::string configPath;
+    std::string link;
+    bool verbose = false;
+    bool haveSeed = false;
+    uint32_t seed = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--config" || arg == "--link" || arg == "--seed") && i + 1 < argc) {
+            const std::string value = argv[++i];
+            if (arg == "--config") {
+                configPath = value;
+            } else if (arg == "--link") {
+                link = value;
+            } else {
+                char *end = nullptr;
+                const unsigned long n = std::strtoul(value.c_str(), &end, 0);
+                if (value.empty() || *end != '\0' || n > 0xFFFFFFFFul) {
+                    std::fprintf(stderr, "linvar-sim: bad seed '%s'\n", value.c_str());
+                    return 2;
+                }
+                seed = static_cast<uint32_t>(n);
+                haveSeed = true;
+            }
+        } else if (arg == "--verbose") {
+            verbose = true;
+        } else if (arg == "--help" || arg == "-h") {
+            Usage();
+            return 0;
+        } else {
+            Usage();
+            return 2;
+        }
+    }
+    if (configPath.empty() || link.empty()) {
+        Usage();
+        return 2;
+    }
+    TSimConfig config;
+    std::string error;
+    if (!LoadSimConfig(configPath, config, error)) {
+        std::fprintf(stderr, "linvar-sim: %s\n", error.c_str());
+        return 2;
+    }
+    if (haveSeed) {
+        config.Seed = seed;
+    }
+
+    struct sigaction action
+    {
+    };
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    std::string pty;
+    int keep = -1;
+    const int master = OpenPty(pty, keep);
+    if (master < 0) {
+        std::fprintf(stderr, "linvar-sim: cannot open a pseudo-terminal: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    if (!MakeLink(link, pty)) {
+        return 1;
+    }
+    std::printf("ready %s %s\n", link.c_str(), pty.c_str());
+    std::fflush(stdout);
+
+    TSimBus bus(config);
+    int64_t lastByte = 0;
+    while (!StopRequested) {
+        pollfd p{master, POLLIN, 0};
+        const int n = poll(&p, 1, 50);
+        if (n < 0 && errno != EINTR) {
+            break;
+        }
+        if (n <= 0 || (p.revents & POLLIN) == 0) {
+            if (bus.Pending() != 0 && NowNs() - lastByte > FrameGapNs) {
+                bus.Idle();
+            }
+            if (n > 0 && (p.revents & (POLLHUP | POLLERR))) {
+                // Nobody holds the slave (should not happen while we keep it): wait.
+                SleepUntil(NowNs() + 10'000'000);
+            }
+            continue;
+        }
+        uint8_t buffer[512];
+        const ssize_t got = read(master, buffer, sizeof buffer);
+        if (got <= 0) {
+            continue;
+        }
+        const int64_t now = NowNs();
+        if (bus.Pending() != 0 && now - lastByte > FrameGapNs) {
+            bus.Idle();
+        }
+        lastByte = now;
+        if (verbose) {
+            std::fprintf(stderr, "linvar-sim: rx %s\n", Hex(buffer, size_t(got)).c_str());
+        }
+        for (const TSimReply &reply : bus.Feed(buffer, static_cast<size_t>(got))) {
+            SendReply(master, reply, config.CharUs, verbose);
+        }
+    }
+    RemoveLink(link, pty);
+    if (keep >= 0) {
+        close(keep);
+    }
+    close(master);
+    return 0;
+}
