@@ -83,6 +83,7 @@ protected:
     void focusInEvent(QFocusEvent *Event) override;
     void focusOutEvent(QFocusEvent *Event) override;
     void resizeEvent(QResizeEvent *Event) override;
+    void showEvent(QShowEvent *Event) override;
     void changeEvent(QEvent *Event) override;
     void contextMenuEvent(QContextMenuEvent *Event) override;
     void mouseReleaseEvent(QMouseEvent *Event) override;
