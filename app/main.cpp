@@ -1,12 +1,21 @@
-#include <QApplication>
-#include <QMainWindow>
+// Program entry: the application with its top-level error handler, the main window, the About
+// box (hidden until asked for) and the message loop.
+
+#include "UAbout.h"
+#include "UAppIcon.h"
+#include "ULinvar.h"
+#include "ULinvarApplication.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Параметры интерфейса RS485"));
-    window.resize(445, 391);
+    TLinvarApplication app(argc, argv);
+    app.setWindowIcon(AppIcon());
+    TMainFormLinvar window;
+    TAboutForm about(&window);
+    window.SetAboutForm(&about);
+    // With no port to work on the window has said so; the program ends without running.
+    if (window.TerminateRequested())
+        return 1;
     window.show();
     return app.exec();
 }

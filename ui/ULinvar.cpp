@@ -1,0 +1,455 @@
+#include "ULinvar.h"
+
+#include "UAbout.h"
+#include "UAppIcon.h"
+#include "UErrorBox.h"
+#include "ULinvarApplication.h"
+
+#include "ControlErrors.h"
+
+#include "UASGrid.h"
+#include "UComPortSpinEdit.h"
+#include "UDivisorSpinEdit.h"
+
+#include "catalogue/DeviceCatalogue.h"
+#include "link/Link.h"
+#include "workers/DeviceListEntry.h"
+#include "workers/TSearchThread.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <cerrno>
+
+namespace {
+
+const QString WaitingText = QStringLiteral("Ждем...");
+const QString SearchingText = QStringLiteral("Поиск...");
+const QString QueryCaption = QStringLiteral("Опрос");
+const QString StopCaption = QStringLiteral("Стоп");
+const QString NoFreePortText = QStringLiteral("Нет свободных последовательных портов");
+const QString PortBusyText =
+    QStringLiteral("Выбранный последовательный порт занят или не существует");
+
+// Second line for a port that exists but that the user may not open: on Linux serial devices
+// belong to the "dialout" group, and a fresh account is usually not in it.
+QString PermissionHint()
+{
+    return QStringLiteral("Нет прав на доступ к порту: добавьте пользователя в группу "
+                          "\"dialout\" (sudo usermod -aG dialout $USER) и войдите в систему "
+                          "заново.");
+}
+
+bool IsPermissionError(int error)
+{
+    return error == EACCES || error == EPERM;
+}
+
+} // namespace
+
+TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) : QMainWindow(parent)
+{
+    // Minimise but no maximise: a customised title bar with the close and minimise buttons.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("Параметры интерфейса RS485"));
+    setWindowIcon(AppIcon());
+    resize(445, 391);
+
+    N1 = menuBar()->addAction(QStringLiteral("О программе..."));
+    connect(N1, &QAction::triggered, this, &TMainFormLinvar::N1Click);
+
+    // The page control with hidden tabs is a stacked widget inside a sunken panel.
+    Panel = new QFrame(this);
+    Panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto *panelLayout = new QVBoxLayout(Panel);
+    panelLayout->setContentsMargins(1, 1, 1, 1);
+    PageControl = new QStackedWidget(Panel);
+    panelLayout->addWidget(PageControl);
+    setCentralWidget(Panel);
+
+    CreateListPage();
+    CreateParamsPage();
+    CreateStatusBar();
+    PageControl->setCurrentIndex(0);
+
+    // Workers reach the window only through posted messages.
+    SetMainWindowTarget(this);
+
+    // The port lock is a process-wide object that exists before the window; the system timer
+    // resolution needs no raising on Linux, where sleeps are already fine-grained.
+    LoadLinkSettings();
+    InitPerfFrequency();
+    OpenFirstPort();
+
+    StatusBarResize();
+    SetStatus(WaitingText);
+    ASGrid->SetColWidths(1, 70);
+    ASGrid->SetColWidths(0, std::max(0, GridPanel->width() - 75));
+    LoadCatalogue(catalogueDir);
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TMainFormLinvar::~TMainFormLinvar()
+{
+    // No worker may outlive the window: a search is stopped at once, and so is a read or a
+    // write that is still running if the window goes away without its Close command.
+    SearchWorker.RequestStop();
+    ParamsWorker.RequestStop();
+    StopAllWorkers();
+    SearchWorker.Wait();
+    ParamsWorker.Wait();
+    WaitAllWorkers();
+    SetMainWindowTarget(nullptr);
+    CloseComPort();
+}
+
+void TMainFormLinvar::CreateListPage()
+{
+    TabSheet1 = new QWidget(PageControl);
+    auto *page = new QVBoxLayout(TabSheet1);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+
+    pnlPorts = new QWidget(TabSheet1);
+    pnlPorts->setFixedHeight(29);
+    auto *ports = new QHBoxLayout(pnlPorts);
+    ports->setContentsMargins(6, 3, 6, 3);
+    LabelPort = new QLabel(QStringLiteral("Последовательный порт:"), pnlPorts);
+    ComboBoxPort = new TComPortSpinEdit(pnlPorts);
+    ComboBoxPort->SetText(QStringLiteral("1"));
+    ComboBoxPort->setFixedWidth(44);
+    CheckBoxPort = new QCheckBox(QStringLiteral("Искать прибор по нулевому адресу"), pnlPorts);
+    ports->addWidget(LabelPort);
+    ports->addWidget(ComboBoxPort);
+    ports->addSpacing(8);
+    ports->addWidget(CheckBoxPort);
+    ports->addStretch(1);
+    page->addWidget(pnlPorts);
+
+    ListBox = new QListWidget(TabSheet1);
+    ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
+    page->addWidget(ListBox, 1);
+
+    pnlButtons = new QWidget(TabSheet1);
+    pnlButtons->setFixedHeight(41);
+    auto *buttons = new QHBoxLayout(pnlButtons);
+    buttons->setContentsMargins(8, 8, 8, 8);
+    buttons->addStretch(1);
+    ButtonQuery = new QPushButton(QueryCaption, pnlButtons);
+    ParamsButton = new QPushButton(QStringLiteral("Параметры"), pnlButtons);
+    ParamsButton->setEnabled(false);
+    buttons->addWidget(ButtonQuery);
+    buttons->addWidget(ParamsButton);
+    page->addWidget(pnlButtons);
+
+    connect(ButtonQuery, &QPushButton::clicked, this, &TMainFormLinvar::ButtonQueryClick);
+    connect(ParamsButton, &QPushButton::clicked, this, &TMainFormLinvar::ParamsButtonClick);
+    connect(ListBox, &QListWidget::currentRowChanged, this, &TMainFormLinvar::ListBoxClick);
+    connect(ListBox, &QListWidget::itemDoubleClicked, this, &TMainFormLinvar::ListBoxDblClick);
+
+    PageControl->addWidget(TabSheet1);
+}
+
+void TMainFormLinvar::CreateStatusBar()
+{
+    StatusBar = new QStatusBar(this);
+    setStatusBar(StatusBar);
+    // Panel 0 is a fixed-width label in the status bar's layout. Panel 1 is the rest of the
+    // bar; it has no widget of its own, the progress bar lies over it and is placed by hand
+    // (StatusBarResize), as the window's layout of the bar expects.
+    StatusPanel0 = new QLabel(StatusBar);
+    StatusPanel0->setFixedWidth(StatusPanel0Width);
+    StatusPanel0->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusBar->addWidget(StatusPanel0);
+    ProgressBar = new QProgressBar(StatusBar);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    ProgressBar->setTextVisible(false);
+    ProgressBar->show();
+    StatusBar->installEventFilter(this);
+}
+
+void TMainFormLinvar::OpenFirstPort()
+{
+    bool permissionDenied = false;
+    for (int number = 1; number <= 15; ++number) {
+        if (OpenComPort(static_cast<uint8_t>(number))) {
+            ComboBoxPort->SetText(QString::number(number));
+            return;
+        }
+        permissionDenied = permissionDenied || IsPermissionError(LastOpenError());
+    }
+    QString text = NoFreePortText;
+    if (permissionDenied)
+        text += QLatin1Char('\n') + PermissionHint();
+    ShowErrorBox(this, text);
+    // The program ends when its message loop would start (see the program entry).
+    FTerminateRequested = true;
+}
+
+void TMainFormLinvar::LoadCatalogue(const QString &catalogueDir)
+{
+    const QString dir =
+        catalogueDir.isEmpty() ? QCoreApplication::applicationDirPath() : catalogueDir;
+    const QString path = QDir(dir).filePath(QStringLiteral("params.cfg"));
+    LoadParams(QFile::encodeName(path).toStdString(), [this](const std::string &text,
+                                                             const std::string &caption) {
+        ShowErrorBox(this, QString::fromStdString(text), QString::fromStdString(caption));
+    });
+    LoadTypeNames();
+}
+
+QString TMainFormLinvar::StatusText() const
+{
+    return StatusPanel0->text();
+}
+
+void TMainFormLinvar::SetStatus(const QString &text)
+{
+    StatusPanel0->setText(text);
+}
+
+void TMainFormLinvar::SetCloseEnabled(bool enabled)
+{
+    FCloseEnabled = enabled;
+    // The title bar's close button follows where the window system honours the hint; the
+    // window refuses the Close command itself in any case (closeEvent).
+    if (QWindow *window = windowHandle())
+        window->setFlag(Qt::WindowCloseButtonHint, enabled);
+}
+
+void TMainFormLinvar::SetListPageEnabled(bool enabled)
+{
+    ButtonQuery->setEnabled(enabled);
+    ComboBoxPort->setEnabled(enabled);
+    CheckBoxPort->setEnabled(enabled);
+    ListBox->setEnabled(enabled);
+    if (!enabled)
+        ParamsButton->setEnabled(false);
+}
+
+bool TMainFormLinvar::SelectedTag(uint32_t &tag) const
+{
+    const QListWidgetItem *item = ListBox->currentItem();
+    if (!item || !item->isSelected())
+        return false;
+    tag = item->data(Qt::UserRole).toUInt();
+    return true;
+}
+
+void TMainFormLinvar::UpdateParamsButton()
+{
+    uint32_t tag = 0;
+    if (ListBox->count() == 0 || !SelectedTag(tag)) {
+        ParamsButton->setEnabled(false);
+        return;
+    }
+    uint8_t address = 0, type = 0;
+    uint16_t version = 0;
+    DecodeDeviceTag(tag, address, type, version);
+    ParamsButton->setEnabled(GoDeviceParams(type, version));
+}
+
+void TMainFormLinvar::PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam)
+{
+    // Posted events to one receiver keep their order, which the handlers rely on.
+    QCoreApplication::postEvent(this, new TWindowMessageEvent(message, wParam, lParam));
+}
+
+bool TMainFormLinvar::event(QEvent *event)
+{
+    const int type = event->type();
+    if (type >= static_cast<int>(WM_DEVICEFOUND) && type <= static_cast<int>(WM_SAVEDONE)) {
+        if (const auto *message = dynamic_cast<TWindowMessageEvent *>(event)) {
+            switch (static_cast<uint32_t>(type)) {
+            case WM_DEVICEFOUND:
+                WMDeviceFound(message->WParam, message->LParam);
+                break;
+            case WM_PROGRESS:
+                WMProgress(message->WParam);
+                break;
+            case WM_SEARCHDONE:
+                WMSearchDone();
+                break;
+            case WM_PLACEEDITOR:
+                WMPlaceEditor();
+                break;
+            case WM_LOADDONE:
+                WMLoadDone();
+                break;
+            case WM_SAVEDONE:
+                WMSaveDone();
+                break;
+            default:
+                break;
+            }
+            return true;
+        }
+    }
+    return QMainWindow::event(event);
+}
+
+bool TMainFormLinvar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == StatusBar && event->type() == QEvent::Resize)
+        StatusBarResize();
+    if (watched == GridPanel && event->type() == QEvent::Resize) {
+        // The grid fills its panel; the editor floating over it is placed by WM_PLACEEDITOR.
+        ASGrid->setGeometry(GridPanel->rect());
+        FormResize();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainFormLinvar::closeEvent(QCloseEvent *event)
+{
+    // The Close command (title-bar button, window menu, Alt+F4) is refused while a parameter
+    // read or write runs; a search is stopped by the window's destruction.
+    if (!FCloseEnabled) {
+        event->ignore();
+        return;
+    }
+    SearchWorker.RequestStop();
+    event->accept();
+}
+
+void TMainFormLinvar::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TMainFormLinvar::ButtonQueryClick()
+{
+    if (FBusyState == TBusyState::Searching) {
+        ButtonQuery->setEnabled(false);
+        SearchWorker.RequestStop();
+        return;
+    }
+    if (FBusyState != TBusyState::Idle)
+        return;
+
+    const int port = ComboBoxPort->PortNumber();
+    if (port < 0 || port > 255) {
+        // A number that names no port is the framework's range check error.
+        ShowApplicationError(this, ERangeError().Message());
+        return;
+    }
+    if (!OpenComPort(static_cast<uint8_t>(port))) {
+        QString text = PortBusyText;
+        if (IsPermissionError(LastOpenError()))
+            text += QLatin1Char('\n') + PermissionHint();
+        ShowErrorBox(this, text);
+        return;
+    }
+
+    SetListPageEnabled(false);
+    ButtonQuery->setEnabled(true);
+    ListBox->clear();
+    const uint8_t start = CheckBoxPort->isChecked() ? 0 : 1;
+    SearchWorker = TWorkerHandle();
+    auto *worker = new TSearchThread(start, &SearchWorker);
+    if (!SearchWorker.Started()) {
+        delete worker;
+        SearchWorker = TWorkerHandle();
+        FBusyState = TBusyState::Searching;
+        WMSearchDone();
+        return;
+    }
+    FBusyState = TBusyState::Searching;
+    SetStatus(SearchingText);
+    ButtonQuery->setText(StopCaption);
+}
+
+void TMainFormLinvar::ListBoxClick()
+{
+    // Only the idle list page reacts; during a search or a read the list is disabled and its
+    // contents change under the worker's messages.
+    if (FBusyState != TBusyState::Idle)
+        return;
+    UpdateParamsButton();
+}
+
+void TMainFormLinvar::ListBoxDblClick()
+{
+    if (FBusyState != TBusyState::Idle)
+        return;
+    uint32_t tag = 0;
+    if (!SelectedTag(tag))
+        return;
+    ListBoxClick();
+    if (ParamsButton->isEnabled())
+        ParamsButtonClick();
+}
+
+void TMainFormLinvar::N1Click()
+{
+    if (!AboutForm)
+        return;
+    const QRect main = frameGeometry();
+    const QSize box = AboutForm->frameGeometry().size();
+    // Integer division truncates toward zero, as the centring rule wants.
+    AboutForm->move(main.left() + (main.width() - box.width()) / 2,
+                    main.top() + (main.height() - box.height()) / 2);
+    AboutForm->exec();
+}
+
+void TMainFormLinvar::StatusBarResize()
+{
+    const int panel1 = StatusBar->width() - StatusPanel0Width;
+    ProgressBar->setGeometry(StatusPanel0Width + 2, 2, std::max(0, panel1 - 20),
+                             std::max(0, StatusBar->height() - 2 * 2));
+}
+
+void TMainFormLinvar::WMDeviceFound(uint32_t wParam, uint32_t lParam)
+{
+    const DeviceListEntry entry = DeviceListEntry::FromDeviceFound(wParam, lParam);
+    auto *item = new QListWidgetItem(QString::fromStdString(entry.TextUtf8()));
+    item->setData(Qt::UserRole, entry.Tag);
+    ListBox->addItem(item);
+}
+
+void TMainFormLinvar::WMProgress(uint32_t wParam)
+{
+    ProgressBar->setValue(static_cast<int>(std::min<uint32_t>(wParam, 100)));
+}
+
+void TMainFormLinvar::WMSearchDone()
+{
+    if (FBusyState != TBusyState::Searching)
+        return;
+    FBusyState = TBusyState::Idle;
+    SearchWorker = TWorkerHandle();
+    ProgressBar->setValue(0);
+    SetStatus(WaitingText);
+    ButtonQuery->setText(QueryCaption);
+    ButtonQuery->setEnabled(true);
+    ComboBoxPort->setEnabled(true);
+    ListBox->setEnabled(true);
+    CheckBoxPort->setEnabled(true);
+    if (ListBox->count() > 0) {
+        ListBox->setCurrentRow(0);
+        UpdateParamsButton();
+    } else {
+        ParamsButton->setEnabled(false);
+    }
+    SetCloseEnabled(true);
+}

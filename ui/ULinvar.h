@@ -1,0 +1,164 @@
+#pragma once
+// The main window: the device list page (port, search, devices found), the parameter page
+// (grid with a floating value editor, defaults, write, back), the status bar with its progress
+// bar, and the receiving end of the workers' messages.
+
+#include "workers/TThread.h"
+#include "workers/WorkerMessages.h"
+
+#include <QEvent>
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class QStatusBar;
+class TASGrid;
+class TAboutForm;
+class TComPortSpinEdit;
+class TDivisorSpinEdit;
+
+// A worker message on its way to the window: the event type is the message number.
+class TWindowMessageEvent : public QEvent
+{
+public:
+    // Message `message` with its two parameters.
+    TWindowMessageEvent(uint32_t message, uint32_t wParam, uint32_t lParam)
+        : QEvent(static_cast<QEvent::Type>(message)), WParam(wParam), LParam(lParam)
+    {
+    }
+    const uint32_t WParam;
+    const uint32_t LParam;
+};
+
+// The program's one window.
+class TMainFormLinvar : public QMainWindow, public IMessageTarget
+{
+    Q_OBJECT
+
+public:
+    // What the window is busy with; only one worker runs at a time.
+    enum class TBusyState
+    {
+        Idle,
+        Searching,
+        Reading,
+        Writing
+    };
+
+    // Builds the window, opens the first serial port among 1..15 that opens and loads the
+    // catalogue params.cfg from `catalogueDir` (the executable's folder when empty).
+    explicit TMainFormLinvar(const QString &catalogueDir = QString(), QWidget *parent = nullptr);
+    // Stops and waits for any running worker, then closes the port.
+    ~TMainFormLinvar() override;
+
+    // The About box shown by the menu item; created after the window, so it is handed in.
+    void SetAboutForm(TAboutForm *about) { AboutForm = about; }
+    // True when construction found no port: the program must end without running.
+    bool TerminateRequested() const { return FTerminateRequested; }
+    // What the window is busy with.
+    TBusyState BusyState() const { return FBusyState; }
+    // False while a parameter read or write runs: the window refuses to close.
+    bool CloseEnabled() const { return FCloseEnabled; }
+    // Status text shown in the first status bar panel.
+    QString StatusText() const;
+
+    // IMessageTarget: queues the message as an event to this window (any thread).
+    void PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam) override;
+
+    // Device list page handlers.
+    void ButtonQueryClick();
+    void ListBoxClick();
+    void ListBoxDblClick();
+    void N1Click();
+    void StatusBarResize();
+
+    // Parameter page handlers.
+    void ParamsButtonClick();
+    void ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t &Flags, QString &Data);
+    void ASGridCSelRow();
+    void DivisorSpinEditChange();
+    // Moves the grid's selection from inside the editor; true when the key acted.
+    bool DivisorSpinEditKeyDown(int Key, Qt::KeyboardModifiers Shift);
+    void DefButtonClick();
+    void SaveButtonClick();
+    void CancelButtonClick();
+    void FormResize();
+
+    // Components, named as on the form.
+    QAction *N1 = nullptr;
+    QFrame *Panel = nullptr;
+    QStackedWidget *PageControl = nullptr;
+    QWidget *TabSheet1 = nullptr;
+    QWidget *TabSheet2 = nullptr;
+    QWidget *pnlPorts = nullptr;
+    QLabel *LabelPort = nullptr;
+    TComPortSpinEdit *ComboBoxPort = nullptr;
+    QCheckBox *CheckBoxPort = nullptr;
+    QListWidget *ListBox = nullptr;
+    QWidget *pnlButtons = nullptr;
+    QPushButton *ButtonQuery = nullptr;
+    QPushButton *ParamsButton = nullptr;
+    QWidget *GridPanel = nullptr;
+    TASGrid *ASGrid = nullptr;
+    TDivisorSpinEdit *DivisorSpinEdit = nullptr;
+    QWidget *btnPanel = nullptr;
+    QPushButton *CancelButton = nullptr;
+    QPushButton *SaveButton = nullptr;
+    QPushButton *DefButton = nullptr;
+    QStatusBar *StatusBar = nullptr;
+    QLabel *StatusPanel0 = nullptr;
+    QProgressBar *ProgressBar = nullptr;
+
+    // Width of status bar panel 0, which holds the status text.
+    static constexpr int StatusPanel0Width = 80;
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void CreateListPage();
+    void CreateParamsPage();
+    void CreateStatusBar();
+    void OpenFirstPort();
+    void LoadCatalogue(const QString &catalogueDir);
+
+    void WMDeviceFound(uint32_t wParam, uint32_t lParam);
+    void WMProgress(uint32_t wParam);
+    void WMSearchDone();
+    void WMPlaceEditor();
+    void WMLoadDone();
+    void WMSaveDone();
+
+    void SetStatus(const QString &text);
+    void SetCloseEnabled(bool enabled);
+    void SetListPageEnabled(bool enabled);
+    void SetParamsPageEnabled(bool enabled);
+    // Params button state for the selected entry: enabled when the catalogue describes it.
+    void UpdateParamsButton();
+    // Tag of the selected list entry; false when nothing is selected.
+    bool SelectedTag(uint32_t &tag) const;
+    // Loads divisor, bounds, value and visibility of the selected row into the editor.
+    void LoadEditorFromRow();
+
+    TAboutForm *AboutForm = nullptr;
+    TWorkerHandle SearchWorker;
+    TWorkerHandle ParamsWorker;
+    TBusyState FBusyState = TBusyState::Idle;
+    bool FCloseEnabled = true;
+    bool FTerminateRequested = false;
+    bool EditorTracking = true;
+    // Address of the device whose parameters were read last.
+    uint8_t ParamsAddress = 0;
+};

@@ -1,0 +1,50 @@
+#include "ULinvarApplication.h"
+
+#include "UErrorBox.h"
+
+#include "ControlErrors.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <QWidget>
+
+TLinvarApplication::TLinvarApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("linvar"));
+    setApplicationDisplayName(QStringLiteral("Linvar"));
+    InstallTopLevelErrorHandler();
+}
+
+TLinvarApplication::~TLinvarApplication()
+{
+    SetControlErrorHandler(nullptr);
+}
+
+bool TLinvarApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const EControlError &error) {
+        ShowApplicationError(activeWindow(), error.Message());
+    }
+    // The event was handled, if unsuccessfully; nothing is passed on.
+    return true;
+}
+
+void InstallTopLevelErrorHandler()
+{
+    SetControlErrorHandler([](const EControlError &error) {
+        // Shown after the control's event handler has returned, so no modal loop runs inside
+        // the key or wheel handling that raised the error.
+        const QString text = error.Message();
+        QPointer<QWidget> owner = QApplication::activeWindow();
+        QMetaObject::invokeMethod(
+            qApp, [text, owner]() { ShowApplicationError(owner.data(), text); },
+            Qt::QueuedConnection);
+    });
+}
+
+void ShowApplicationError(QWidget *parent, const QString &text)
+{
+    ShowErrorBox(parent, text, ErrorCaption);
+}
