@@ -352,7 +352,7 @@ std::unique_ptr<ISerialPort> TPosixSerialPlatform::Open(const std::string &path,
         return nullptr;
     }
     // Exclusive use: an advisory lock keeps out every program that asks for one, TIOCEXCL
-    // keeps out later opens of the device by anyone without special rights.
+    // keeps out later opens of the device by anyone without elevated rights.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         error = errno == EWOULDBLOCK ? EBUSY : errno;
         close(fd);

@@ -1,0 +1,44 @@
+#pragma once
+// A fixture with the recording fake installed, default settings and an empty settings file.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "FakeSerialPlatform.h"
+#include "Link.h"
+#include "TempDir.h"
+
+class LinkOnFake : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Env = std::make_unique<TSettingsEnv>(Dir.Write("rs485.conf", ""));
+        LinkSettings = TLinkSettings();
+        InitPerfFrequency();
+    }
+    void TearDown() override
+    {
+        CloseComPort();
+        LinkSettings = TLinkSettings();
+        PerfFrequency = 0;
+    }
+    // Opens port 1 on the fake and forgets the calls the opening made.
+    void OpenPort()
+    {
+        ASSERT_TRUE(OpenComPort(1));
+        Fake.ClearCalls();
+    }
+
+    TFakeSerialPlatform Fake;
+    TTempDir Dir;
+    std::unique_ptr<TSettingsEnv> Env;
+};
+
+// Appends the check byte.
+inline std::vector<uint8_t> WithCheck(std::vector<uint8_t> bytes)
+{
+    bytes.push_back(Crc8(bytes.data(), bytes.size()));
+    return bytes;
+}

@@ -1,0 +1,124 @@
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+#include "LinkFixture.h"
+
+using Port = LinkOnFake;
+
+TEST_F(Port, OpeningConfiguresLineQueuesAndCommandTimeouts)
+{
+    LinkSettings.StopBits = 1;
+    LinkSettings.CmdIntervalTimeout = 7;
+    LinkSettings.CmdTimeoutMultiplier = 2;
+    LinkSettings.CmdTimeoutConstant = 650;
+    ASSERT_TRUE(OpenComPort(12));
+    EXPECT_TRUE(PortIsOpen());
+    EXPECT_EQ(LastOpenError(), 0);
+    const std::vector<std::string> expected = {
+        "open /dev/ttyUSB11",
+        "get-line",
+        "set-line baud=9600 data=8 parity=0 stop=1 dtr=0 rts-toggle=1 abort=0",
+        "queues 300 0",
+        "get-timeouts",
+        "set-timeouts 7 2 650 0 0",
+    };
+    EXPECT_EQ(Fake.Calls(), expected);
+}
+
+TEST_F(Port, OpeningClosesThePreviousPortFirst)
+{
+    Dir.Write("rs485.conf", "COM3=/dev/three\nCOM5=/dev/five\n");
+    ASSERT_TRUE(OpenComPort(5));
+    Fake.ClearCalls();
+    ASSERT_TRUE(OpenComPort(3));
+    const auto calls = Fake.Calls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[0], "close");
+    EXPECT_EQ(calls[1], "open /dev/three");
+    EXPECT_EQ(Fake.OpenPorts(), 1);
+}
+
+TEST_F(Port, FailedOpeningLeavesNoPortOpen)
+{
+    Dir.Write("rs485.conf", "COM3=/dev/three\nCOM5=/dev/five\n");
+    Fake.FailOpen("/dev/three", EBUSY);
+    ASSERT_TRUE(OpenComPort(5));
+    EXPECT_FALSE(OpenComPort(3));
+    EXPECT_FALSE(PortIsOpen());
+    EXPECT_EQ(Fake.OpenPorts(), 0);
+    EXPECT_EQ(LastOpenError(), EBUSY);
+    // Nothing is sent on a closed port.
+    Fake.ClearCalls();
+    std::vector<uint8_t> reply{1, 2, 3};
+    const uint8_t ping[] = {1, 6, 0, CMD_PING, 0, 0};
+    EXPECT_FALSE(SendRequest(ping, sizeof ping, reply));
+    EXPECT_TRUE(reply.empty());
+    EXPECT_TRUE(Fake.Calls().empty());
+    // A number that names no device fails without reaching the platform.
+    EXPECT_FALSE(OpenComPort(0));
+    EXPECT_EQ(LastOpenError(), ENOENT);
+    EXPECT_TRUE(OpenComPort(5));
+    EXPECT_EQ(LastOpenError(), 0);
+}
+
+TEST_F(Port, SetComStateAndCloseOnAClosedPortDoNothing)
+{
+    EXPECT_TRUE(SetComState(9600));
+    CloseComPort();
+    EXPECT_TRUE(Fake.Calls().empty());
+}
+
+TEST_F(Port, CloseWaitsForARunningTransaction)
+{
+    OpenPort();
+    std::atomic<bool> inside{false};
+    std::atomic<bool> release{false};
+    Fake.SetResponder([&](const std::vector<uint8_t> &) {
+        inside = true;
+        while (!release) {
+            std::this_thread::yield();
+        }
+        return WithCheck({1, 5, 0, CMD_PING, 0});
+    });
+    bool result = false;
+    std::thread worker([&] {
+        std::vector<uint8_t> reply;
+        const uint8_t ping[] = {1, 6, 0, CMD_PING, 0, 0};
+        result = SendRequest(ping, sizeof ping, reply);
+    });
+    while (!inside) {
+        std::this_thread::yield();
+    }
+    std::thread closer([] { CloseComPort(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(PortIsOpen()); // the close waits for the lock
+    release = true;
+    worker.join();
+    closer.join();
+    EXPECT_TRUE(result);
+    EXPECT_FALSE(PortIsOpen());
+}
+
+TEST_F(Port, TransactionsRacingOpenAndCloseNeverUseAClosedPort)
+{
+    Fake.SetResponder([](const std::vector<uint8_t> &frame) {
+        return WithCheck({frame[0], 5, 0, frame[3], 0});
+    });
+    LinkSettings.StartTimeOut = 0;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        const uint8_t ping[] = {1, 6, 0, CMD_PING, 0, 0};
+        std::vector<uint8_t> reply;
+        while (!done) {
+            SendRequest(ping, sizeof ping, reply);
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        OpenComPort(1);
+        CloseComPort();
+    }
+    done = true;
+    worker.join();
+    EXPECT_EQ(Fake.OpenPorts(), 0);
+}

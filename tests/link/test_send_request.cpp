@@ -1,0 +1,302 @@
+#include <algorithm>
+
+#include "LinkFixture.h"
+
+namespace {
+
+const std::vector<uint8_t> Ping1 = {0x01, 0x06, 0x00, CMD_PING, 0x00, 0x00};
+const std::vector<uint8_t> Identify5 = {0x05, 0x06, 0x00, CMD_IDENTIFY, 0x00, 0x00};
+const std::vector<uint8_t> ReplyL5 = {0x05, 0x05, 0x00, 0x12, 0x6F, 0x0A};
+const std::vector<uint8_t> ReplyL6 = {0x05, 0x06, 0x00, 0x12, 0x6F, 0x01, 0x6E};
+
+bool Send(const std::vector<uint8_t> &request, std::vector<uint8_t> &reply)
+{
+    return SendRequest(request.data(), request.size(), reply);
+}
+
+} // namespace
+
+class Exchange : public LinkOnFake
+{
+protected:
+    void SetUp() override
+    {
+        LinkOnFake::SetUp();
+        OpenPort();
+    }
+    // The recorded calls that start with `prefix`, in order.
+    std::vector<std::string> Only(const std::string &prefix) const
+    {
+        std::vector<std::string> picked;
+        for (const std::string &call : Fake.Calls()) {
+            if (call.compare(0, prefix.size(), prefix) == 0) {
+                picked.push_back(call);
+            }
+        }
+        return picked;
+    }
+};
+
+TEST_F(Exchange, OneAnsweredAttemptInOrder)
+{
+    Fake.QueueReply(ReplyL5);
+    std::vector<uint8_t> reply;
+    ASSERT_TRUE(Send(Identify5, reply));
+    EXPECT_EQ(reply, ReplyL5);
+    const std::vector<std::string> expected = {
+        "sleep 4",
+        "dtr 0",
+        "rts 1",
+        "purge tx-clear",
+        "purge tx-abort",
+        "purge rx-clear",
+        "purge rx-abort",
+        "get-timeouts", // opening applied the command set: nothing to change
+        "write 05 06 00 0D 00 00 67",
+        "dtr 1",
+        "rts 0",
+        "read 6 -> 6", // L = 5: complete after the first read
+    };
+    EXPECT_EQ(Fake.Calls(), expected);
+}
+
+TEST_F(Exchange, LongerReplyTakesASecondRead)
+{
+    Fake.QueueReply(ReplyL6);
+    std::vector<uint8_t> reply;
+    ASSERT_TRUE(Send(Identify5, reply));
+    EXPECT_EQ(reply, ReplyL6);
+    EXPECT_EQ(Only("read"), (std::vector<std::string>{"read 6 -> 6", "read 1 -> 1"}));
+}
+
+TEST_F(Exchange, AllAttemptsFailWithThreePausesAndPurges)
+{
+    std::vector<uint8_t> reply;
+    EXPECT_FALSE(Send(Ping1, reply));
+    EXPECT_TRUE(reply.empty());
+    EXPECT_EQ(Fake.Count("sleep 4"), 3u);
+    EXPECT_EQ(Fake.Count("purge tx-clear"), 3u);
+    EXPECT_EQ(Fake.Count("purge rx-abort"), 3u);
+    EXPECT_EQ(Fake.Count("write"), 3u);
+    EXPECT_EQ(Fake.Count("sleep"), 3u);
+    // Each attempt waits out the short time-out: 3 x (4 ms + wire time + 30 ms).
+    EXPECT_EQ(Fake.NowUs() / 1000, 3 * (4 + 30) + 3 * (7 * 1041 + 400) / 1000);
+}
+
+TEST_F(Exchange, RejectedRepliesAreRetried)
+{
+    struct TCase
+    {
+        const char *What;
+        std::vector<uint8_t> Bad;
+    };
+    std::vector<uint8_t> longReply(127, 0);
+    longReply[0] = 5;
+    longReply[1] = 127;
+    longReply = WithCheck(longReply);
+    const TCase cases[] = {
+        {"wrong check byte", {0x05, 0x05, 0x00, 0x12, 0x6F, 0x0B}},
+        {"L = 127 with a right check byte", longReply},
+        {"L = 12, four of seven more bytes", {0x05, 0x0C, 0x00, 0x12, 0x6F, 0x01, 1, 2, 3, 4}},
+        {"too short", {0x05, 0x05, 0x00}},
+        {"L = 4 in a six-byte reply", WithCheck({0x05, 0x04, 0x00, 0x12, 0x6F})},
+        {"L = 6 but six bytes", {0x05, 0x06, 0x00, 0x12, 0x6F, 0x0A}},
+        {"noise first", {0xAA, 0x05, 0x05, 0x00, 0x12, 0x6F, 0x0A}},
+    };
+    for (const TCase &c : cases) {
+        Fake.ClearCalls();
+        Fake.QueueReply(c.Bad);
+        Fake.QueueReply(ReplyL5);
+        std::vector<uint8_t> reply;
+        EXPECT_TRUE(Send(Identify5, reply)) << c.What;
+        EXPECT_EQ(reply, ReplyL5) << c.What;
+        EXPECT_EQ(Fake.Count("sleep"), 2u) << c.What;
+    }
+}
+
+TEST_F(Exchange, ShortestAndLongestAcceptedReplies)
+{
+    std::vector<uint8_t> longest(126, 0x55);
+    longest[0] = 5;
+    longest[1] = 126;
+    longest = WithCheck(longest);
+    Fake.QueueReply(longest);
+    std::vector<uint8_t> reply;
+    ASSERT_TRUE(Send(Identify5, reply));
+    EXPECT_EQ(reply.size(), 127u);
+    EXPECT_EQ(Only("read"), (std::vector<std::string>{"read 6 -> 6", "read 121 -> 121"}));
+}
+
+TEST_F(Exchange, FailedTransactionLeavesWhatTheLastAttemptReceived)
+{
+    const std::vector<uint8_t> truncated = {0x05, 0x0C, 0x00, 0x12, 0x6F, 0x01, 1, 2};
+    Fake.QueueReply(truncated);
+    Fake.QueueReply(truncated);
+    Fake.QueueReply(truncated);
+    std::vector<uint8_t> reply;
+    EXPECT_FALSE(Send(Identify5, reply));
+    EXPECT_EQ(reply, truncated);
+}
+
+TEST_F(Exchange, SecondReadStaysInsideTheLargestFrame)
+{
+    // L = 255 would ask for 250 more bytes; the frame buffer holds 255 in all.
+    std::vector<uint8_t> huge(300, 0);
+    huge[0] = 5;
+    huge[1] = 255;
+    for (int i = 0; i < 3; ++i) {
+        Fake.QueueReply(huge);
+    }
+    std::vector<uint8_t> reply;
+    EXPECT_FALSE(Send(Identify5, reply));
+    EXPECT_LE(reply.size(), MaxFrameSize);
+    EXPECT_EQ(Fake.Count("read 249 -> 249"), 3u);
+}
+
+TEST_F(Exchange, StaleInputIsPurgedBeforeSending)
+{
+    Fake.InjectInput({0x05, 0x05, 0x00});
+    Fake.QueueReply(ReplyL5);
+    std::vector<uint8_t> reply;
+    ASSERT_TRUE(Send(Identify5, reply));
+    EXPECT_EQ(Fake.Count("sleep"), 1u);
+}
+
+TEST_F(Exchange, TimeoutsChangeOnlyWithTheKindOfCommand)
+{
+    std::vector<uint8_t> reply;
+    Fake.QueueReply(WithCheck({1, 5, 0, CMD_PING, 0}));
+    Send(Ping1, reply);
+    Fake.QueueReply(WithCheck({1, 5, 0, CMD_PING, 0}));
+    Send(Ping1, reply);
+    Fake.QueueReply(ReplyL5);
+    Send(Identify5, reply);
+    const std::vector<uint8_t> read = {5, 6, 0, CMD_READ_PARAM, 1, 0};
+    Fake.QueueReply(WithCheck({5, 5, REPLY_ACCEPTED, CMD_READ_PARAM, 5}));
+    Send(read, reply);
+    Fake.QueueReply(WithCheck({1, 5, 0, CMD_PING, 0}));
+    Send(Ping1, reply);
+    EXPECT_EQ(Only("set-timeouts"), (std::vector<std::string>{
+                                        "set-timeouts 0 0 30 0 0",  // first ping
+                                        "set-timeouts 0 0 600 0 0", // identify
+                                        "set-timeouts 0 0 30 0 0",  // ping again
+                                    }));
+    EXPECT_EQ(Fake.Count("get-timeouts"), 5u);
+}
+
+TEST_F(Exchange, TimeoutSetsComeFromTheSettings)
+{
+    LinkSettings.IntervalTimeout = 3;
+    LinkSettings.TimeoutMultiplier = 1;
+    LinkSettings.TimeoutConstant = 25;
+    LinkSettings.CmdIntervalTimeout = 9;
+    LinkSettings.CmdTimeoutMultiplier = 2;
+    LinkSettings.CmdTimeoutConstant = 700;
+    std::vector<uint8_t> reply;
+    Send(Ping1, reply);
+    Send(Identify5, reply);
+    EXPECT_EQ(Only("set-timeouts"),
+              (std::vector<std::string>{"set-timeouts 3 1 25 0 0", "set-timeouts 9 2 700 0 0"}));
+    // The short set's time-out: 1 ms per byte of the six-byte first read plus 25.
+    EXPECT_EQ(Fake.Count("read 6 -> 0"), 6u);
+}
+
+TEST_F(Exchange, SmartConverterLinesAreNeverTouched)
+{
+    LinkSettings.SmartPI = true;
+    std::vector<uint8_t> reply;
+    EXPECT_FALSE(Send(Ping1, reply));
+    Fake.QueueReply(ReplyL5);
+    EXPECT_TRUE(Send(Identify5, reply));
+    EXPECT_EQ(Fake.Count("rts"), 0u);
+    EXPECT_EQ(Fake.Count("dtr"), 0u);
+    EXPECT_EQ(Fake.Count("write"), 4u);
+}
+
+TEST_F(Exchange, TimedModeHoldsTheTransmitterForTheWireTime)
+{
+    struct TCase
+    {
+        uint32_t StopBits;
+        uint32_t Tail;
+        int64_t Frequency;
+        int64_t HoldUs;
+    };
+    const TCase cases[] = {
+        {0, 400, 1'000'000'000, 7 * 1041 + 400},
+        {2, 0, 1'000'000'000, 7 * 1146},
+        {1, 1000, 10'000'000, 7 * 1094 + 1000},
+    };
+    for (const TCase &c : cases) {
+        LinkSettings.StopBits = c.StopBits;
+        LinkSettings.TailinUS = c.Tail;
+        Fake.SetCounterFrequency(c.Frequency);
+        InitPerfFrequency();
+        Fake.ClearCalls();
+        Fake.QueueReply(ReplyL5);
+        std::vector<uint8_t> reply;
+        ASSERT_TRUE(Send(Identify5, reply));
+        EXPECT_EQ(Only("write"), (std::vector<std::string>{"write 05 06 00 0D 00 00 67"}));
+        const int64_t wanted = c.Frequency * c.HoldUs / 1'000'000;
+        // Released at the first counter reading past the hold (the fake's counter steps 1 µs).
+        EXPECT_GE(Fake.LastHoldTicks(), wanted);
+        EXPECT_LE(Fake.LastHoldTicks(), wanted + c.Frequency / 1'000'000 * 2);
+    }
+}
+
+TEST_F(Exchange, UntimedModeWritesRequestAndCheckByteSeparately)
+{
+    for (int variant = 0; variant < 2; ++variant) {
+        LinkSettings.USARTMode = variant == 0;
+        PerfFrequency = variant == 0 ? 1'000'000'000 : 0;
+        Fake.ClearCalls();
+        Fake.QueueReply(ReplyL5);
+        std::vector<uint8_t> reply;
+        ASSERT_TRUE(Send(Identify5, reply));
+        EXPECT_EQ(Only("write"), (std::vector<std::string>{"write 05 06 00 0D 00 00", "write 67"}));
+        // No busy-wait: the transmitter is released at once.
+        EXPECT_LT(Fake.LastHoldTicks(), 7 * 1041 * 1000);
+    }
+}
+
+TEST_F(Exchange, ShortWriteFailsTheAttemptWithoutReading)
+{
+    Fake.SetWriteLimit(3);
+    std::vector<uint8_t> reply;
+    EXPECT_FALSE(Send(Identify5, reply));
+    EXPECT_EQ(Fake.Count("read"), 0u);
+    EXPECT_EQ(Fake.Count("sleep"), 3u);
+    // The transmitter is switched back after a failed write too.
+    EXPECT_EQ(Fake.Count("rts 0"), 3u);
+
+    // Untimed: a short first write skips the check byte.
+    LinkSettings.USARTMode = true;
+    Fake.ClearCalls();
+    EXPECT_FALSE(Send(Identify5, reply));
+    EXPECT_EQ(Fake.Count("write"), 3u);
+}
+
+TEST_F(Exchange, RequestsOutsideTheFrameBufferAreRefused)
+{
+    std::vector<uint8_t> reply{9};
+    EXPECT_FALSE(SendRequest(Ping1.data(), 0, reply));
+    EXPECT_TRUE(reply.empty());
+    const std::vector<uint8_t> tooLong(255, 1);
+    EXPECT_FALSE(Send(tooLong, reply));
+    EXPECT_FALSE(SendRequest(nullptr, 6, reply));
+    EXPECT_TRUE(Fake.Calls().empty());
+
+    // The longest request still fits with its check byte.
+    std::vector<uint8_t> longest(254, 0);
+    longest[1] = 254;
+    Send(longest, reply);
+    EXPECT_EQ(Fake.Frames().size(), 3u);
+    EXPECT_EQ(Fake.Frames()[0].size(), 255u);
+
+    // Too short to carry a command: the command set applies.
+    LinkSettings.CmdTimeoutConstant = 601;
+    Fake.ClearCalls();
+    const std::vector<uint8_t> tiny = {1, 2};
+    Send(tiny, reply);
+    EXPECT_EQ(Only("set-timeouts"), (std::vector<std::string>{"set-timeouts 0 0 601 0 0"}));
+}
