@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include "Link.h"
+#include "SimBus.h"
+
+namespace {
+
+std::vector<uint8_t> Frame(std::vector<uint8_t> bytes)
+{
+    bytes.push_back(Crc8(bytes.data(), bytes.size()));
+    return bytes;
+}
+
+TSimConfig Config(const std::string &text)
+{
+    TSimConfig config;
+    std::string error;
+    EXPECT_TRUE(ParseSimConfig(text, config, error)) << error;
+    return config;
+}
+
+// The replies to one request sent whole.
+std::vector<TSimReply> Ask(TSimBus &bus, const std::vector<uint8_t> &request)
+{
+    const std::vector<uint8_t> frame = Frame(request);
+    return bus.Feed(frame.data(), frame.size());
+}
+
+// The one reply's bytes; empty when there was none.
+std::vector<uint8_t> Reply(TSimBus &bus, const std::vector<uint8_t> &request)
+{
+    const auto replies = Ask(bus, request);
+    EXPECT_LE(replies.size(), 1u);
+    return replies.empty() ? std::vector<uint8_t>() : replies[0].Bytes;
+}
+
+const char *Devices = "latency 3\n"
+                      "device 5 type 18 version 1.11 identify 5\n"
+                      "param 1 byte 5\nparam 2 word 192\n"
+                      "device 12 type 9 version 2.05 latency 9\n";
+
+} // namespace
+
+TEST(SimBus, AnswersAsDevices)
+{
+    TSimBus bus(Config(Devices));
+    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}),
+              (std::vector<uint8_t>{0x05, 0x05, 0x00, 0x12, 0x6F, 0x0A}));
+    EXPECT_EQ(Reply(bus, {12, 6, 0, CMD_IDENTIFY, 0, 0}), Frame({12, 6, 0, 9, 205, 0}));
+    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}), Frame({5, 5, 0, CMD_PING, 0}));
+    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_READ_PARAM, 1, 0}),
+              Frame({5, 5, REPLY_ACCEPTED, CMD_READ_PARAM, 5}));
+    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_READ_PARAM, 2, 0}),
+              Frame({5, 6, REPLY_ACCEPTED, CMD_READ_PARAM, 192, 0}));
+    // Unknown parameter or command: a rejecting status.
+    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_READ_PARAM, 3, 0})[2], REPLY_REJECTED);
+    EXPECT_EQ(Reply(bus, {5, 6, 0, 0x55, 0, 0})[2], REPLY_REJECTED);
+    // Nobody at address 7.
+    EXPECT_TRUE(Reply(bus, {7, 6, 0, CMD_PING, 0, 0}).empty());
+    // Latency per device or bus-wide.
+    EXPECT_EQ(Ask(bus, {5, 6, 0, CMD_PING, 0, 0}).at(0).LatencyUs, 3000u);
+    EXPECT_EQ(Ask(bus, {12, 6, 0, CMD_PING, 0, 0}).at(0).LatencyUs, 9000u);
+}
+
+TEST(SimBus, WritesStoreAndEchoInTheParametersSize)
+{
+    TSimBus bus(Config(Devices));
+    // A byte parameter keeps the low eight bits, even from a word-sized write.
+    EXPECT_EQ(Reply(bus, {5, 7, 0, CMD_WRITE_PARAM, 1, 0x2C, 0x01}),
+              Frame({5, 5, REPLY_ACCEPTED, CMD_WRITE_PARAM, 0x2C}));
+    EXPECT_EQ(bus.ParamValue(5, 1), 0x2C);
+    EXPECT_EQ(Reply(bus, {5, 7, 0, CMD_WRITE_PARAM, 2, 0x34, 0x12}),
+              Frame({5, 6, REPLY_ACCEPTED, CMD_WRITE_PARAM, 0x34, 0x12}));
+    EXPECT_EQ(bus.ParamValue(5, 2), 0x1234);
+    // A one-byte write to a word parameter.
+    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_WRITE_PARAM, 2, 0x07}),
+              Frame({5, 6, REPLY_ACCEPTED, CMD_WRITE_PARAM, 0x07, 0x00}));
+    EXPECT_EQ(Reply(bus, {5, 7, 0, CMD_WRITE_PARAM, 9, 1, 2})[2], REPLY_REJECTED);
+    EXPECT_EQ(bus.ParamValue(5, 9), -1);
+}
+
+TEST(SimBus, FindsFramesInAnUntidyStream)
+{
+    TSimBus bus(Config(Devices));
+    const std::vector<uint8_t> ping = Frame({5, 6, 0, CMD_PING, 0, 0});
+    // Byte by byte, as an untimed client may send it.
+    for (size_t i = 0; i + 1 < ping.size(); ++i) {
+        EXPECT_TRUE(bus.Feed(&ping[i], 1).empty());
+    }
+    EXPECT_EQ(bus.Feed(&ping.back(), 1).size(), 1u);
+    EXPECT_EQ(bus.Pending(), 0u);
+
+    // Garbage, a cut-off frame, and a frame with a bad check byte before a good one.
+    std::vector<uint8_t> stream = {0xFF, 0x80, 0x05, 0x7E, 0x00};
+    const std::vector<uint8_t> cut = Frame({12, 6, 0, CMD_IDENTIFY, 0, 0});
+    stream.insert(stream.end(), cut.begin(), cut.begin() + 4);
+    std::vector<uint8_t> bad = Frame({12, 6, 0, CMD_PING, 0, 0});
+    bad.back() ^= 1;
+    stream.insert(stream.end(), bad.begin(), bad.end());
+    stream.insert(stream.end(), ping.begin(), ping.end());
+    const auto replies = bus.Feed(stream.data(), stream.size());
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].Bytes[0], 5);
+
+    // Two frames in one chunk get two replies; a pause drops a partial frame.
+    std::vector<uint8_t> two = ping;
+    two.insert(two.end(), ping.begin(), ping.end());
+    EXPECT_EQ(bus.Feed(two.data(), two.size()).size(), 2u);
+    bus.Feed(ping.data(), 3);
+    bus.Idle();
+    EXPECT_TRUE(bus.Feed(ping.data() + 3, ping.size() - 3).empty());
+
+    // Endless garbage is bounded.
+    const std::vector<uint8_t> noise(5000, 0x05);
+    bus.Feed(noise.data(), noise.size());
+    EXPECT_LE(bus.Pending(), 512u);
+}
+
+TEST(SimBus, FaultsShapeTheReply)
+{
+    const std::vector<uint8_t> identify = {5, 6, 0, CMD_IDENTIFY, 0, 0};
+    const std::vector<uint8_t> good = Frame({5, 6, 0, 18, 111, 0});
+    auto faulty = [&](const std::string &fault) {
+        TSimBus bus(Config("device 5 type 18 version 111\nfault " + fault + "\n"));
+        const auto replies = Ask(bus, identify);
+        return replies.empty() ? TSimReply() : replies[0];
+    };
+    EXPECT_TRUE(faulty("no-reply").Bytes.empty());
+
+    std::vector<uint8_t> bytes = faulty("bad-crc").Bytes;
+    ASSERT_EQ(bytes.size(), good.size());
+    EXPECT_NE(bytes.back(), good.back());
+
+    EXPECT_EQ(faulty("truncate").Bytes, std::vector<uint8_t>(good.begin(), good.end() - 3));
+
+    bytes = faulty("wrong-address").Bytes;
+    EXPECT_EQ(bytes[0], 6);
+    EXPECT_EQ(Crc8(bytes.data(), bytes.size() - 1), bytes.back());
+
+    bytes = faulty("noise").Bytes;
+    ASSERT_GT(bytes.size(), good.size());
+    ASSERT_LE(bytes.size(), good.size() + 3);
+    EXPECT_TRUE(std::equal(good.begin(), good.end(), bytes.end() - good.size()));
+
+    const TSimReply late = faulty("late ms 250");
+    EXPECT_EQ(late.Bytes, good);
+    EXPECT_EQ(late.GapUs.back(), 250000u);
+    EXPECT_EQ(late.GapUs.front(), 0u);
+
+    bytes = faulty("long").Bytes;
+    ASSERT_EQ(bytes.size(), 128u);
+    EXPECT_EQ(bytes[1], 127);
+    EXPECT_EQ(Crc8(bytes.data(), 127), bytes[127]);
+}
+
+TEST(SimBus, FaultsByCommandCountAndChance)
+{
+    TSimBus bus(Config("device 5 type 18 version 111\n"
+                       "fault no-reply on identify count 2\n"));
+    EXPECT_FALSE(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}).empty());
+    EXPECT_TRUE(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}).empty());
+    EXPECT_TRUE(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}).empty());
+    EXPECT_FALSE(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}).empty());
+
+    // Random faults: the seed decides which replies suffer, and runs repeat exactly.
+    auto pattern = [](uint32_t seed) {
+        TSimConfig config = Config("device 5 type 18 version 111\nrandom-fault no-reply 30\n");
+        config.Seed = seed;
+        TSimBus bus(config);
+        std::string silent;
+        for (int i = 0; i < 200; ++i) {
+            silent += Reply(bus, {5, 6, 0, CMD_PING, 0, 0}).empty() ? '1' : '0';
+        }
+        return silent;
+    };
+    const std::string a = pattern(1);
+    EXPECT_EQ(a, pattern(1));
+    EXPECT_NE(a, pattern(2));
+    const auto silent = std::count(a.begin(), a.end(), '1');
+    EXPECT_GT(silent, 20);
+    EXPECT_LT(silent, 120);
+}

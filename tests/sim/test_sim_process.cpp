@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "Link.h"
+#include "SimulatorProcess.h"
+
+namespace {
+
+// Reads until `count` bytes came or nothing arrived for `quietMs`.
+std::vector<uint8_t> ReadReply(int fd, size_t count, int quietMs)
+{
+    std::vector<uint8_t> got;
+    while (got.size() < count) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, quietMs) <= 0) {
+            break;
+        }
+        uint8_t buffer[256];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        got.insert(got.end(), buffer, buffer + n);
+    }
+    return got;
+}
+
+} // namespace
+
+TEST(SimProcess, AnswersOnItsLinkAndCleansUp)
+{
+    std::string link;
+    {
+        SimulatorProcess sim(LINVAR_DEMO_CONF);
+        ASSERT_TRUE(sim.Ready()) << sim.Error();
+        link = sim.DevicePath();
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+        const char *env = getenv("LINVAR_SETTINGS");
+        ASSERT_NE(env, nullptr);
+        EXPECT_EQ(std::string(env), sim.SettingsPath());
+        EXPECT_EQ(ComPortPath(sim.PortNumber()), link);
+
+        const int fd = open(link.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        termios t{};
+        tcgetattr(fd, &t);
+        cfmakeraw(&t);
+        tcsetattr(fd, TCSANOW, &t);
+        std::vector<uint8_t> identify = {33, 6, 0, CMD_IDENTIFY, 0, 0};
+        identify.push_back(Crc8(identify.data(), identify.size()));
+        // Sent in two pieces with garbage before: the device still finds the frame.
+        const uint8_t garbage[] = {0xFF, 0x00, 0x42};
+        ASSERT_EQ(write(fd, garbage, sizeof garbage), 3);
+        ASSERT_EQ(write(fd, identify.data(), 3), 3);
+        ASSERT_EQ(write(fd, identify.data() + 3, identify.size() - 3),
+                  ssize_t(identify.size() - 3));
+        const std::vector<uint8_t> reply = ReadReply(fd, 7, 500);
+        std::vector<uint8_t> expected = {33, 6, 0, 24, 340 & 0xFF, 340 >> 8};
+        expected.push_back(Crc8(expected.data(), expected.size()));
+        EXPECT_EQ(reply, expected);
+        close(fd);
+        EXPECT_EQ(sim.Stop(), 0);
+        EXPECT_FALSE(std::filesystem::exists(link));
+    }
+    EXPECT_EQ(getenv("LINVAR_SETTINGS"), nullptr);
+}
+
+TEST(SimProcess, RefusesBadArgumentsAndConfigs)
+{
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {"--config", "/nonexistent.conf", "--link", "/tmp/x"},
+             {"--link", "/tmp/x"},
+             {"--frobnicate"}}) {
+        std::vector<char *> argv;
+        std::string exe = SimulatorProcess::ExecutablePath();
+        argv.push_back(exe.data());
+        std::vector<std::string> copy = args;
+        for (std::string &a : copy) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDERR_FILENO);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2) << args[0];
+    }
+}
+
+TEST(SimProcess, NeverReplacesAFileThatIsNotALink)
+{
+    SimulatorProcess sim(LINVAR_DEMO_CONF);
+    ASSERT_TRUE(sim.Ready()) << sim.Error();
+    const std::string file = sim.SettingsPath(); // a plain file
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDERR_FILENO);
+        dup2(null, STDOUT_FILENO);
+        execl(SimulatorProcess::ExecutablePath().c_str(), "linvar-sim", "--config",
+              LINVAR_DEMO_CONF, "--link", file.c_str(), nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(file));
+}
