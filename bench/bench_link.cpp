@@ -1,0 +1,216 @@
+// Measures SendRequest against the bus simulator over a pseudo-terminal:
+//   hold_p50_us / hold_p99_us  how late RTS is cleared after the computed hold of a 7-byte
+//                              frame (wire time + TailinUS), busy-waiting as the link does
+//   sleep_hold_p99_us          the same hold when sleeping instead, for comparison
+//   silent_ratio               a transaction to a silent address / 3 x (pause + hold + time-out)
+//   overhead_us                per answered transaction, time beyond pause + hold + the
+//                              reply's arrival
+// The last line carries the figures as key=value pairs.
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "Link.h"
+#include "LinkState.h"
+#include "PosixSerial.h"
+#include "SimulatorProcess.h"
+
+namespace {
+
+// The POSIX platform with a record of the moments that matter.
+class TInstrumented : public TPosixSerialPlatform
+{
+public:
+    class TPort : public ISerialPort
+    {
+    public:
+        TPort(TInstrumented &owner, std::unique_ptr<ISerialPort> inner)
+            : Owner(owner), Inner(std::move(inner))
+        {
+        }
+        bool SetupQueues(uint32_t i, uint32_t o) override { return Inner->SetupQueues(i, o); }
+        bool GetLineSettings(TLineSettings &s) override { return Inner->GetLineSettings(s); }
+        bool SetLineSettings(const TLineSettings &s) override { return Inner->SetLineSettings(s); }
+        bool GetTimeouts(TSerialTimeouts &t) override { return Inner->GetTimeouts(t); }
+        bool SetTimeouts(const TSerialTimeouts &t) override { return Inner->SetTimeouts(t); }
+        bool Purge(TPurge what) override { return Inner->Purge(what); }
+        bool SetDtr(bool on) override { return Inner->SetDtr(on); }
+        bool SetRts(bool on) override
+        {
+            if (!on) {
+                Owner.RtsCleared = MonotonicNs();
+                Owner.Holds.push_back(Owner.RtsCleared - Owner.WriteStart);
+            }
+            return Inner->SetRts(on);
+        }
+        size_t Write(const uint8_t *b, size_t n) override
+        {
+            // The link read the counter just before this write: that is its t0.
+            Owner.WriteStart = Owner.LastCounter;
+            return Inner->Write(b, n);
+        }
+        size_t Read(uint8_t *b, size_t n) override
+        {
+            const size_t got = Inner->Read(b, n);
+            Owner.LastArrival = MonotonicNs();
+            return got;
+        }
+        ISerialPort &Raw() { return *Inner; }
+
+    private:
+        TInstrumented &Owner;
+        std::unique_ptr<ISerialPort> Inner;
+    };
+
+    std::unique_ptr<ISerialPort> Open(const std::string &path, int &error) override
+    {
+        auto inner = TPosixSerialPlatform::Open(path, error);
+        if (!inner) {
+            return nullptr;
+        }
+        auto port = std::make_unique<TPort>(*this, std::move(inner));
+        Port = port.get();
+        return port;
+    }
+    int64_t Counter() override
+    {
+        LastCounter = TPosixSerialPlatform::Counter();
+        return LastCounter;
+    }
+
+    TPort *Port = nullptr;
+    int64_t LastCounter = 0;
+    int64_t WriteStart = 0;
+    int64_t RtsCleared = 0;
+    int64_t LastArrival = 0;
+    std::vector<int64_t> Holds; // ns from t0 to RTS cleared
+};
+
+double Percentile(std::vector<double> values, double p)
+{
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const size_t at =
+        std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5));
+    return values[at];
+}
+
+int64_t HoldNs()
+{
+    return (CharacterTimeUs(9600, LinkSettings.StopBits) * 7 + LinkSettings.TailinUS) * 1000;
+}
+
+} // namespace
+
+int main()
+{
+    TInstrumented platform;
+    SetSerialPlatform(&platform);
+    SimulatorProcess sim(LINVAR_TEST_DATA "/sim-bench.conf");
+    if (!sim.Ready()) {
+        std::fprintf(stderr, "bench_link: %s\n", sim.Error().c_str());
+        return 1;
+    }
+    LoadLinkSettings();
+    InitPerfFrequency();
+    if (!OpenComPort(sim.PortNumber())) {
+        std::fprintf(stderr, "bench_link: cannot open the simulated bus\n");
+        return 1;
+    }
+    const TLinkSettings defaults = LinkSettings;
+    const uint8_t answered[] = {5, 6, 0, CMD_PING, 0, 0};
+    const uint8_t silent[] = {99, 6, 0, CMD_PING, 0, 0};
+    std::vector<uint8_t> reply;
+    std::vector<double> overshootUs;
+    auto collectHolds = [&] {
+        for (int64_t hold : platform.Holds) {
+            overshootUs.push_back(static_cast<double>(hold - HoldNs()) / 1000.0);
+        }
+        platform.Holds.clear();
+    };
+
+    // Answered transactions with the default settings.
+    std::vector<double> overheadUs;
+    for (int i = 0; i < 100; ++i) {
+        const int64_t start = MonotonicNs();
+        const bool ok = SendRequest(answered, sizeof answered, reply);
+        const int64_t end = MonotonicNs();
+        if (!ok || platform.Holds.size() != 1) {
+            platform.Holds.clear();
+            continue;
+        }
+        const int64_t arrival = platform.LastArrival - platform.RtsCleared;
+        const int64_t beyond =
+            (end - start) - int64_t(defaults.StartTimeOut) * 1'000'000 - HoldNs() - arrival;
+        overheadUs.push_back(static_cast<double>(beyond) / 1000.0);
+        collectHolds();
+    }
+
+    // More holds, cheaply: a silent address with a 1 ms reply time-out and no pause.
+    LinkSettings.TimeoutConstant = 1;
+    LinkSettings.StartTimeOut = 0;
+    for (int i = 0; i < 70; ++i) {
+        SendRequest(silent, sizeof silent, reply);
+        collectHolds();
+    }
+    LinkSettings = defaults;
+
+    // A silent address with the defaults against its budget.
+    std::vector<double> ratios;
+    const double budgetNs = 3.0 * (defaults.StartTimeOut * 1e6 + static_cast<double>(HoldNs()) +
+                                   defaults.TimeoutConstant * 1e6);
+    for (int i = 0; i < 5; ++i) {
+        const int64_t start = MonotonicNs();
+        SendRequest(silent, sizeof silent, reply);
+        ratios.push_back(static_cast<double>(MonotonicNs() - start) / budgetNs);
+        collectHolds();
+    }
+
+    // The same hold done with a sleep, as serial libraries commonly do.
+    std::vector<double> sleepUs;
+    {
+        std::lock_guard<std::recursive_mutex> lock(PortLock);
+        uint8_t frame[7] = {99, 6, 0, CMD_PING, 0, 0, 0};
+        frame[6] = Crc8(frame, 6);
+        for (int i = 0; i < 300; ++i) {
+            const int64_t t0 = MonotonicNs();
+            platform.Port->Raw().Write(frame, sizeof frame);
+            std::this_thread::sleep_for(std::chrono::nanoseconds(HoldNs()));
+            const int64_t t1 = MonotonicNs();
+            sleepUs.push_back(static_cast<double>(t1 - t0 - HoldNs()) / 1000.0);
+            platform.Port->Raw().Purge(TPurge::TxClear);
+        }
+    }
+    CloseComPort();
+    SetSerialPlatform(nullptr);
+
+    double overhead = 0;
+    for (double o : overheadUs) {
+        overhead += o;
+    }
+    overhead = overheadUs.empty() ? 0 : overhead / static_cast<double>(overheadUs.size());
+    std::printf("holds measured: %zu (busy-wait), %zu (sleep)\n", overshootUs.size(),
+                sleepUs.size());
+    std::printf("answered transactions: %zu of 100\n", overheadUs.size());
+    std::printf("hold overshoot busy-wait: p50 %.1f us, p99 %.1f us, max %.1f us\n",
+                Percentile(overshootUs, 0.5), Percentile(overshootUs, 0.99),
+                Percentile(overshootUs, 1.0));
+    std::printf("hold overshoot sleeping:  p50 %.1f us, p99 %.1f us\n", Percentile(sleepUs, 0.5),
+                Percentile(sleepUs, 0.99));
+    // Busy-waiting and sleeping both suffer when the cores are shared: note the load.
+    double load[1] = {0};
+    getloadavg(load, 1);
+    std::printf("load average (1 min): %.2f on %u cores\n", load[0],
+                std::thread::hardware_concurrency());
+    std::printf("hold_p50_us=%.1f hold_p99_us=%.1f silent_ratio=%.4f overhead_us=%.1f "
+                "sleep_hold_p99_us=%.1f\n",
+                Percentile(overshootUs, 0.5), Percentile(overshootUs, 0.99),
+                Percentile(ratios, 0.5), overhead, Percentile(sleepUs, 0.99));
+    return 0;
+}
