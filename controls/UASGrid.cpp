@@ -490,7 +490,7 @@ void TASGrid::paintEvent(QPaintEvent *event)
         PaintTitle(painter);
     }
     if (area.bottom() >= FTitleHeight) {
-        PaintBody(painter, area.top(), area.bottom() + 1);
+        PaintBody(painter, event->region());
     }
     DrawSelectionFrame(painter, true);
 }
@@ -550,7 +550,7 @@ void TASGrid::PaintTitle(QPainter &Painter)
     }
 }
 
-void TASGrid::PaintBody(QPainter &Painter, int FromY, int ToY)
+void TASGrid::PaintBody(QPainter &Painter, const QRegion &Area)
 {
     const qint64 cw = ClientWidth();
     const qint64 ch = ClientHeight();
@@ -572,7 +572,7 @@ void TASGrid::PaintBody(QPainter &Painter, int FromY, int ToY)
     // Rows starting at or below the client bottom are not shown, so they are not asked for.
     for (int r = FTopRow; r < FRowCount && y < ch; ++r) {
         const qint64 bottom = std::min(y + rh, ch);
-        if (y < ToY && y + rh > FromY) {
+        if (Area.intersects(QRect(0, int(y), int(cw), int(bottom - y)))) {
             qint64 x = 0;
             for (int c = FLeftCol; c < FColCount; ++c) {
                 const qint64 w = FColWidths.at(c);
@@ -682,6 +682,17 @@ void TASGrid::DrawSelectionFrame(QPainter &Painter, bool Show)
 }
 
 // ---- events ----
+
+void TASGrid::focusInEvent(QFocusEvent *event)
+{
+    // The grid draws no focus mark, so gaining or losing the focus repaints nothing.
+    event->accept();
+}
+
+void TASGrid::focusOutEvent(QFocusEvent *event)
+{
+    event->accept();
+}
 
 void TASGrid::resizeEvent(QResizeEvent *event)
 {
@@ -902,7 +913,6 @@ void TASGrid::UpdateHint(int X, int Y)
                 FHintWindow->setText(data);
                 FHintWindow->setGeometry(rect);
                 FHintWindow->show();
-                FHintWindow->raise();
             } else {
                 HideHint();
             }

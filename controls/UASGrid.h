@@ -13,6 +13,7 @@
 class QLabel;
 class QPainter;
 class QRect;
+class QRegion;
 
 // Cell data callback: ARow -1 asks for the title of column ACol; Color (0x00BBGGRR, top byte 0xFF
 // for a system colour index), Flags and Data are filled in by the owner.
@@ -135,6 +136,8 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
@@ -147,7 +150,7 @@ protected:
 
     // Painting steps; each draws straight onto the viewport through the painter.
     void PaintTitle(QPainter &Painter);
-    void PaintBody(QPainter &Painter, int FromY, int ToY);
+    void PaintBody(QPainter &Painter, const QRegion &Area);
     void DrawCellText(QPainter &Painter, const QRect &Rect, int X0, int Y0, QString Text);
     void DrawSelectionFrame(QPainter &Painter, bool Show);
 
