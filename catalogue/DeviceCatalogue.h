@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class TSimpleXMLParser;
+
 // Raw value meaning "no value".
 constexpr int32_t VALUE_UNDEFINED = 2147483647;
 
@@ -65,7 +67,8 @@ extern std::vector<ParameterDescription> DeviceParameters;
 extern std::vector<TDeviceTypeName> DeviceTypeNames;
 
 // Shows an error to the operator: text and caption in UTF-8. Supplied by the window.
-using TShowCatalogueError = std::function<void(const std::string &text, const std::string &caption)>;
+using TShowCatalogueError =
+    std::function<void(const std::string &text, const std::string &caption)>;
 
 // Reads params.cfg at `path` into the catalogue document; failures go to `showError`.
 void LoadParams(const std::string &path, const TShowCatalogueError &showError);
@@ -91,3 +94,8 @@ void ClearDeviceParams();
 std::string Cp1251ToUtf8(const std::string &text);
 // UTF-8 text as Windows-1251 (characters without a Windows-1251 form become '?').
 std::string Utf8ToCp1251(const std::string &text);
+
+// The catalogue document (params.cfg as last loaded), one per process.
+TSimpleXMLParser &CatalogueParser();
+// Type names used when the catalogue has no device entries, in ascending code order.
+extern const std::vector<TDeviceTypeName> BuiltInTypeNames;

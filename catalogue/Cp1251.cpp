@@ -1,0 +1,113 @@
+// Windows-1251 <-> UTF-8: the catalogue file is Windows-1251, the display is Unicode.
+
+#include "DeviceCatalogue.h"
+
+#include <cstdint>
+
+namespace {
+
+// Code points of the bytes 0x80..0xBF; 0 marks the one byte that has no character (0x98).
+constexpr char32_t HIGH_HALF[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
+};
+
+char32_t ToUnicode(unsigned char byte)
+{
+    if (byte < 0x80) {
+        return byte;
+    }
+    if (byte >= 0xC0) {
+        return 0x0410 + (byte - 0xC0); // А..я in alphabetical order
+    }
+    const char32_t cp = HIGH_HALF[byte - 0x80];
+    return cp ? cp : 0xFFFD;
+}
+
+void AppendUtf8(std::string &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+char FromUnicode(char32_t cp)
+{
+    if (cp < 0x80) {
+        return static_cast<char>(cp);
+    }
+    if (cp >= 0x0410 && cp <= 0x044F) {
+        return static_cast<char>(0xC0 + (cp - 0x0410));
+    }
+    for (int i = 0; i < 64; ++i) {
+        if (HIGH_HALF[i] == cp) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return '?';
+}
+
+} // namespace
+
+std::string Cp1251ToUtf8(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (const char c : text) {
+        AppendUtf8(out, ToUnicode(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+std::string Utf8ToCp1251(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        int extra = 0;
+        char32_t cp = 0;
+        if (b < 0x80) {
+            cp = b;
+        } else if ((b & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = b & 0x1F;
+        } else if ((b & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = b & 0x0F;
+        } else if ((b & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = b & 0x07;
+        } else {
+            out.push_back('?'); // a stray continuation byte or an invalid lead byte
+            ++i;
+            continue;
+        }
+        ++i;
+        bool valid = true;
+        for (int k = 0; k < extra; ++k, ++i) {
+            if (i >= n || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+        }
+        out.push_back(valid ? FromUnicode(cp) : '?');
+    }
+    return out;
+}

@@ -1,0 +1,327 @@
+// The device catalogue: questions about params.cfg answered by walking the document
+// through the path navigator each time; nothing of the file is copied out in advance.
+
+#include "DeviceCatalogue.h"
+
+#include "USimpleXMLParser.h"
+
+#include <cerrno>
+#include <charconv>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::vector<ParameterDescription> DeviceParameters;
+std::vector<TDeviceTypeName> DeviceTypeNames;
+
+namespace {
+
+// The file's element and attribute names, as the Windows-1251 bytes the file holds.
+struct TNames
+{
+    std::string device = Utf8ToCp1251("Прибор");
+    std::string parameter = Utf8ToCp1251("Параметр");
+    std::string type = Utf8ToCp1251("тип");
+    std::string name = Utf8ToCp1251("название");
+    std::string versions = Utf8ToCp1251("версии");
+    std::string index = Utf8ToCp1251("индекс");
+    std::string divisor = Utf8ToCp1251("делитель");
+    std::string minimum = Utf8ToCp1251("минимум");
+    std::string maximum = Utf8ToCp1251("максимум");
+    std::string byDefault = Utf8ToCp1251("стандартно");
+    std::string unknown = Utf8ToCp1251("Неизвестный");
+};
+
+const TNames &Names()
+{
+    static const TNames names;
+    return names;
+}
+
+// Signed decimal text to a 32-bit integer; false when it is anything else.
+bool ToInt(const std::string &text, int32_t &value)
+{
+    const char *first = text.data();
+    const char *last = first + text.size();
+    if (first != last && *first == '+') {
+        ++first;
+        if (first != last && *first == '-') {
+            return false;
+        }
+    }
+    if (first == last) {
+        return false;
+    }
+    const auto result = std::from_chars(first, last, value);
+    return result.ec == std::errc() && result.ptr == last;
+}
+
+// A catalogue integer, or 0 when absent or not an integer.
+int32_t IntOrZero(const std::string &text)
+{
+    int32_t value = 0;
+    return ToInt(text, value) ? value : 0;
+}
+
+// A catalogue integer in 0..65535, or 0 otherwise.
+uint16_t WordOrZero(const std::string &text)
+{
+    int32_t value = 0;
+    if (!ToInt(text, value) || value < 0 || value > 0xFFFF) {
+        return 0;
+    }
+    return static_cast<uint16_t>(value);
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+std::string DevicePath(int i)
+{
+    return "/" + Names().device + "[" + std::to_string(i) + "]";
+}
+
+// True when device entry i exists, is now the current element and has type `type`.
+bool SelectDeviceOfType(TSimpleXMLParser &parser, int i, uint16_t type)
+{
+    if (!parser.SelectNode(DevicePath(i))) {
+        return false;
+    }
+    int32_t code = 0;
+    return ToInt(parser.GetAttribute(Names().type), code) && code == type;
+}
+
+// Reads the file whole; false when it cannot be opened or read.
+bool ReadFile(const std::string &path, std::string &text)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    text.clear();
+    text.reserve(static_cast<size_t>(st.st_size));
+    char buffer[64 * 1024];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) {
+            break;
+        }
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ::close(fd);
+            return false;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
+TSimpleXMLParser &CatalogueParser()
+{
+    static TSimpleXMLParser parser;
+    return parser;
+}
+
+const std::vector<TDeviceTypeName> BuiltInTypeNames = [] {
+    static constexpr uint16_t codes[] = {0,  1,  2,  3,  4,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
+                                         17, 18, 19, 20, 22, 24, 25, 26, 28, 30, 31, 33, 34, 36};
+    std::vector<TDeviceTypeName> table;
+    for (const uint16_t code : codes) {
+        table.push_back({code, Utf8ToCp1251("Прибор типа " + std::to_string(code))});
+    }
+    return table;
+}();
+
+void LoadParams(const std::string &path, const TShowCatalogueError &showError)
+{
+    TSimpleXMLParser &parser = CatalogueParser();
+    std::string text;
+    // A file that exists but cannot be read is as good as missing to the operator.
+    if (!ReadFile(path, text)) {
+        parser.Clear();
+        if (showError) {
+            showError("Не найден файл с описанием параметров", "Ошибка");
+        }
+        return;
+    }
+    if (!parser.Parse(std::move(text))) {
+        if (showError) {
+            showError("Плохой файл конфигурации", "Ошибка");
+        }
+    }
+}
+
+void SetTypeName(uint16_t code, const std::string &name)
+{
+    for (TDeviceTypeName &pair : DeviceTypeNames) {
+        if (pair.Code == code) {
+            pair.Name = name;
+            return;
+        }
+    }
+    DeviceTypeNames.push_back({code, name});
+}
+
+std::string TypeName(uint16_t code)
+{
+    for (const TDeviceTypeName &pair : DeviceTypeNames) {
+        if (pair.Code == code) {
+            return pair.Name;
+        }
+    }
+    return Names().unknown;
+}
+
+void LoadTypeNames()
+{
+    TSimpleXMLParser &parser = CatalogueParser();
+    DeviceTypeNames.clear();
+    const int n = parser.CountNodes("/" + Names().device);
+    if (n == 0) {
+        for (const TDeviceTypeName &pair : BuiltInTypeNames) {
+            SetTypeName(pair.Code, pair.Name);
+        }
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        if (!parser.SelectNode(DevicePath(i))) {
+            continue;
+        }
+        int32_t code = 0;
+        if (!ToInt(parser.GetAttribute(Names().type), code) || code < 0 || code > 0xFFFF) {
+            continue;
+        }
+        SetTypeName(static_cast<uint16_t>(code), parser.GetAttribute(Names().name));
+    }
+}
+
+uint16_t ParseVersion(const std::string &text)
+{
+    if (text.empty() || !IsDigit(text[0])) {
+        return 0;
+    }
+    int result = (text[0] - '0') * 100;
+    if (text.size() < 3) {
+        return static_cast<uint16_t>(result);
+    }
+    if (text.size() == 3) {
+        // One minor digit counts in tenths: 1.5 is 1.50.
+        if (!IsDigit(text[2])) {
+            return 0;
+        }
+        return static_cast<uint16_t>(result + 10 * (text[2] - '0'));
+    }
+    // Two minor digits; a third and later ones are ignored (1.234 is 1.23).
+    if (!IsDigit(text[2]) || !IsDigit(text[3])) {
+        return 0;
+    }
+    return static_cast<uint16_t>(result + 10 * (text[2] - '0') + (text[3] - '0'));
+}
+
+std::string FormatVersion(uint16_t version)
+{
+    if (version == 0) {
+        return {};
+    }
+    const unsigned minor = version % 100;
+    return std::to_string(version / 100) + (minor < 10 ? ".0" : ".") + std::to_string(minor);
+}
+
+bool VersionInList(const std::string &list, uint16_t version)
+{
+    if (list.empty()) {
+        return true;
+    }
+    size_t from = 0;
+    while (from < list.size()) {
+        size_t comma = list.find(',', from);
+        if (comma == std::string::npos) {
+            comma = list.size();
+        }
+        const std::string item = list.substr(from, comma - from);
+        from = comma + 1;
+        const size_t dash = item.find('-');
+        if (dash != std::string::npos) {
+            if (ParseVersion(item.substr(0, dash)) > version) {
+                continue;
+            }
+            if (ParseVersion(item.substr(dash + 1)) >= version) {
+                return true;
+            }
+        } else if (ParseVersion(item) == version) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool GoDeviceParams(uint16_t type, uint16_t version)
+{
+    TSimpleXMLParser &parser = CatalogueParser();
+    const int n = parser.CountNodes("/*");
+    for (int i = 0; i < n; ++i) {
+        if (!SelectDeviceOfType(parser, i, type)) {
+            continue;
+        }
+        // An entry must name its versions to be offered.
+        const std::string versions = parser.GetAttribute(Names().versions);
+        if (!versions.empty() && VersionInList(versions, version)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void FormDeviceParam(uint16_t type, uint16_t version)
+{
+    TSimpleXMLParser &parser = CatalogueParser();
+    const TNames &names = Names();
+    DeviceParameters.clear();
+    const int n = parser.CountNodes("/*");
+    for (int i = 0; i < n; ++i) {
+        if (!SelectDeviceOfType(parser, i, type) ||
+            !VersionInList(parser.GetAttribute(names.versions), version)) {
+            continue;
+        }
+        // The first matching entry is the device's entry, whatever it holds.
+        const std::string device = DevicePath(i);
+        const int children = parser.CountNodes(device + "/*");
+        const std::string prefix = device + "/" + names.parameter + "[";
+        for (int j = 0; j < children; ++j) {
+            if (!parser.SelectNode(prefix + std::to_string(j) + "]")) {
+                continue;
+            }
+            if (!VersionInList(parser.GetAttribute(names.versions), version)) {
+                continue;
+            }
+            ParameterDescription &p = DeviceParameters.emplace_back();
+            p.Name = parser.GetAttribute(names.name);
+            p.Size = parser.GetAttribute(names.type);
+            p.Value = VALUE_UNDEFINED;
+            p.Index = IntOrZero(parser.GetAttribute(names.index));
+            p.Divisor = IntOrZero(parser.GetAttribute(names.divisor));
+            p.Minimum = WordOrZero(parser.GetAttribute(names.minimum));
+            p.Maximum = WordOrZero(parser.GetAttribute(names.maximum));
+            p.Default = WordOrZero(parser.GetAttribute(names.byDefault));
+        }
+        return;
+    }
+}
+
+void ClearDeviceParams()
+{
+    DeviceParameters.clear();
+}

@@ -1,0 +1,289 @@
+// Path navigator over the parsed tree, and the tree's node storage.
+
+#include "USimpleXMLParser.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <string>
+
+namespace {
+
+constexpr size_t BLOCK_SIZE = 64 * 1024;
+
+bool IsTrimmed(char c)
+{
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && IsTrimmed(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsTrimmed(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Reads a bracketed index: a decimal number with optional blanks around it, a sign, a
+// fraction and an exponent, truncated toward zero. False when it is no such number or does
+// not fit 32 bits. The decimal separator is always the point, whatever the process locale.
+bool ReadIndex(std::string_view s, int32_t &index)
+{
+    s = Trim(s);
+    bool negative = false;
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    // Check the shape first: from_chars also takes "inf", "nan" and other forms we refuse.
+    size_t i = 0;
+    size_t digits = 0;
+    while (i < s.size() && IsDigit(s[i])) {
+        ++i;
+        ++digits;
+    }
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && IsDigit(s[i])) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+            ++i;
+        }
+        size_t expDigits = 0;
+        while (i < s.size() && IsDigit(s[i])) {
+            ++i;
+            ++expDigits;
+        }
+        if (expDigits == 0) {
+            return false;
+        }
+    }
+    if (i != s.size()) {
+        return false;
+    }
+    double value = 0;
+    const auto result = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too small to tell from zero still truncates to 0; too large never fits.
+        const size_t e = s.find_first_of("eE");
+        if (e == std::string_view::npos || e + 1 >= s.size() || s[e + 1] != '-') {
+            return false;
+        }
+        value = 0;
+    } else if (result.ec != std::errc() || result.ptr != s.data() + s.size()) {
+        return false;
+    }
+    value = std::trunc(negative ? -value : value);
+    if (!(value >= std::numeric_limits<int32_t>::min() &&
+          value <= std::numeric_limits<int32_t>::max())) {
+        return false;
+    }
+    index = static_cast<int32_t>(value);
+    return true;
+}
+
+// One step of a path: a name and an optional bracketed index.
+struct TStep
+{
+    std::string_view name;
+    int32_t index = 0;
+    bool hasIndex = false;
+};
+
+bool ReadStep(std::string_view text, TStep &step)
+{
+    const size_t bracket = text.find('[');
+    if (bracket == std::string_view::npos) {
+        step.name = text;
+        step.index = 0;
+        step.hasIndex = false;
+        return true;
+    }
+    if (text.back() != ']' || text.size() - 1 < bracket + 1) {
+        return false;
+    }
+    step.name = text.substr(0, bracket);
+    step.hasIndex = true;
+    return ReadIndex(text.substr(bracket + 1, text.size() - 1 - (bracket + 1)), step.index);
+}
+
+bool Matches(const TTagItem *tag, std::string_view name)
+{
+    return name == "*" || tag->Name == name;
+}
+
+} // namespace
+
+TSimpleXMLNavigator::TSimpleXMLNavigator(TComponent *owner) : TComponent(owner) {}
+
+TSimpleXMLNavigator::~TSimpleXMLNavigator()
+{
+    FreeTree();
+}
+
+void TSimpleXMLNavigator::FreeTree()
+{
+    root_ = nullptr;
+    current_ = nullptr;
+    blocks_.clear();
+    blockPos_ = nullptr;
+    blockLeft_ = 0;
+    texts_.clear();
+}
+
+void *TSimpleXMLNavigator::Allocate(size_t size)
+{
+    size = (size + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+    if (size > blockLeft_) {
+        blocks_.push_back(std::make_unique<std::byte[]>(BLOCK_SIZE));
+        blockPos_ = blocks_.back().get();
+        blockLeft_ = BLOCK_SIZE;
+    }
+    void *p = blockPos_;
+    blockPos_ += size;
+    blockLeft_ -= size;
+    return p;
+}
+
+TTagItem *TSimpleXMLNavigator::NewTag()
+{
+    auto *tag = new (Allocate(sizeof(TTagItem))) TTagItem;
+    tag->Kind = NODE_TAG;
+    return tag;
+}
+
+TTextItem *TSimpleXMLNavigator::NewText()
+{
+    auto *text = new (Allocate(sizeof(TTextItem))) TTextItem;
+    text->Kind = NODE_TEXT;
+    return text;
+}
+
+TAttrItem *TSimpleXMLNavigator::NewAttr()
+{
+    return new (Allocate(sizeof(TAttrItem))) TAttrItem;
+}
+
+std::string_view TSimpleXMLNavigator::KeepText(std::string &&text)
+{
+    texts_.push_back(std::move(text));
+    return texts_.back();
+}
+
+TTagItem *TSimpleXMLNavigator::FindNode(std::string_view path, std::string_view *lastName,
+                                        bool *hadIndex) const
+{
+    if (lastName) {
+        *lastName = {};
+    }
+    if (hadIndex) {
+        *hadIndex = false;
+    }
+    if (!root_) {
+        return nullptr;
+    }
+    path = Trim(path);
+    TTagItem *node = current_;
+    if (!path.empty() && path.front() == '/') {
+        node = root_;
+        path.remove_prefix(1);
+    }
+    TStep step;
+    while (!path.empty()) {
+        const size_t slash = path.find('/');
+        const std::string_view text = path.substr(0, slash);
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+        if (!ReadStep(text, step) || step.index < 0) {
+            return nullptr;
+        }
+        int32_t left = step.index;
+        TTagItem *found = nullptr;
+        for (TNodeItem *child = node->Child; child; child = NextNode(child)) {
+            if (child->Kind != NODE_TAG) {
+                continue;
+            }
+            auto *tag = static_cast<TTagItem *>(child);
+            if (!Matches(tag, step.name)) {
+                continue;
+            }
+            if (left == 0) {
+                found = tag;
+                break;
+            }
+            --left;
+        }
+        if (!found) {
+            return nullptr;
+        }
+        node = found;
+        if (lastName) {
+            *lastName = step.name;
+        }
+        if (hadIndex) {
+            *hadIndex = step.hasIndex;
+        }
+    }
+    return node;
+}
+
+int TSimpleXMLNavigator::CountNodes(std::string_view path) const
+{
+    std::string_view name;
+    bool hadIndex = false;
+    TTagItem *found = FindNode(path, &name, &hadIndex);
+    if (!found) {
+        return 0;
+    }
+    // A path without steps names its starting element, which exists: one node.
+    if (found == root_ || hadIndex || name.empty()) {
+        return 1;
+    }
+    int count = 0;
+    for (TNodeItem *node = found; node; node = NextNode(node)) {
+        if (node->Kind == NODE_TAG && Matches(static_cast<TTagItem *>(node), name)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+bool TSimpleXMLNavigator::SelectNode(std::string_view path)
+{
+    TTagItem *found = FindNode(path);
+    if (!found) {
+        return false;
+    }
+    current_ = found;
+    return true;
+}
+
+std::string TSimpleXMLNavigator::GetAttribute(std::string_view name) const
+{
+    if (!current_) {
+        return {};
+    }
+    for (const TAttrItem *attr = current_->Attrs; attr; attr = attr->Next) {
+        if (attr->Name == name) {
+            return std::string(attr->Value);
+        }
+    }
+    return {};
+}

@@ -1,0 +1,302 @@
+// The device catalogue over real catalogue files (Windows-1251), and the version helpers.
+
+#include "DeviceCatalogue.h"
+#include "USimpleXMLParser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string DATA = LINVAR_TEST_DATA;
+
+struct TShownError
+{
+    std::string text;
+    std::string caption;
+};
+
+// Loads a catalogue as the window does and returns what was shown to the operator.
+std::vector<TShownError> Load(const std::string &path)
+{
+    std::vector<TShownError> shown;
+    LoadParams(path, [&](const std::string &text, const std::string &caption) {
+        shown.push_back({text, caption});
+    });
+    LoadTypeNames();
+    return shown;
+}
+
+// One grid row as the tests write it: UTF-8 name, size, index, divisor, limits, default.
+struct TRow
+{
+    std::string name;
+    std::string size;
+    int32_t index;
+    int32_t divisor;
+    uint16_t minimum;
+    uint16_t maximum;
+    uint16_t byDefault;
+
+    bool operator==(const TRow &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &os, const TRow &r)
+{
+    return os << r.name << '/' << r.size << " #" << r.index << " /" << r.divisor << " ["
+              << r.minimum << ".." << r.maximum << "] =" << r.byDefault;
+}
+
+std::vector<TRow> Rows(uint16_t type, uint16_t version)
+{
+    FormDeviceParam(type, version);
+    std::vector<TRow> rows;
+    for (const ParameterDescription &p : DeviceParameters) {
+        EXPECT_EQ(p.Value.load(), VALUE_UNDEFINED);
+        rows.push_back({Cp1251ToUtf8(p.Name), Cp1251ToUtf8(p.Size), p.Index, p.Divisor, p.Minimum,
+                        p.Maximum, p.Default});
+    }
+    return rows;
+}
+
+std::vector<std::string> RowNames(uint16_t type, uint16_t version)
+{
+    std::vector<std::string> names;
+    for (const TRow &row : Rows(type, version)) {
+        names.push_back(row.name);
+    }
+    return names;
+}
+
+TEST(Versions, ParseAndFormat)
+{
+    const std::vector<std::pair<std::string, uint16_t>> parsed = {
+        {"", 0},       {"1", 100},     {"1x", 100},   {"1.5", 150}, {"1.50", 150},
+        {"1.05", 105}, {"1.234", 123}, {"9.99", 999}, {"x.00", 0},  {"1.x", 0},
+        {"1.x5", 0},   {"1.-5", 0},    {"1.+5", 0},   {" 1.00", 0},
+    };
+    for (const auto &[text, version] : parsed) {
+        EXPECT_EQ(ParseVersion(text), version) << '"' << text << '"';
+    }
+    const std::vector<std::pair<uint16_t, std::string>> formatted = {
+        {0, ""}, {9, "0.09"}, {105, "1.05"}, {150, "1.50"}, {1234, "12.34"}, {65535, "655.35"},
+    };
+    for (const auto &[version, text] : formatted) {
+        EXPECT_EQ(FormatVersion(version), text) << version;
+    }
+}
+
+TEST(Versions, Lists)
+{
+    struct TCase
+    {
+        std::string list;
+        uint16_t version;
+        bool in;
+    };
+    const std::vector<TCase> cases = {
+        {"", 0, true},
+        {"", 205, true},
+        {"1.00-1.99,2.05", 100, true},
+        {"1.00-1.99,2.05", 150, true},
+        {"1.00-1.99,2.05", 199, true},
+        {"1.00-1.99,2.05", 200, false},
+        {"1.00-1.99,2.05", 205, true},
+        {"1.00-1.99,2.05", 99, false},
+        {"1.5", 150, true},
+        {"1.50", 150, true},
+        {"1.05", 150, false},
+        {"2.05,1.5", 150, true},
+        {"1.99-1.00", 150, false},  // a reversed range holds nothing
+        {"1.00, 2.05", 205, false}, // no blanks allowed: " 2.05" does not parse
+        {"1.00,", 100, true},
+        {"-1.20", 50, true}, // an open low end parses as 0
+        {"1.20-", 150, false},
+        {"x,2.05", 205, true},
+    };
+    for (const TCase &c : cases) {
+        EXPECT_EQ(VersionInList(c.list, c.version), c.in) << '"' << c.list << "\" " << c.version;
+    }
+    // Items longer than 254 characters are split like any other.
+    const std::string longList = std::string(300, 'x') + ",2.05," + std::string(300, '9') + "-3";
+    EXPECT_TRUE(VersionInList(longList, 205));
+    EXPECT_FALSE(VersionInList(longList, 206));
+}
+
+TEST(Catalogue, SmallCatalogueRowsFollowVersions)
+{
+    EXPECT_TRUE(Load(DATA + "/catalogue-basic.cfg").empty());
+    const TRow first{"Первый", "байт", 3, 1, 1, 127, 1};
+    const TRow second{"Второй", "слово", 4, 10, 0, 1000, 100};
+    EXPECT_EQ(Rows(9, 120), (std::vector<TRow>{first}));
+    EXPECT_EQ(Rows(9, 150), (std::vector<TRow>{first, second}));
+    EXPECT_EQ(Rows(9, 205), (std::vector<TRow>{first}));
+    EXPECT_EQ(Rows(9, 200), std::vector<TRow>{});
+    EXPECT_TRUE(GoDeviceParams(9, 150));
+    EXPECT_FALSE(GoDeviceParams(9, 200));
+    EXPECT_FALSE(GoDeviceParams(10, 150));
+    EXPECT_EQ(Cp1251ToUtf8(TypeName(9)), "Девятый");
+    ClearDeviceParams();
+    Rows(9, 150);
+    ClearDeviceParams();
+    EXPECT_TRUE(DeviceParameters.empty());
+}
+
+TEST(Catalogue, EntrySelectionRules)
+{
+    EXPECT_TRUE(Load(DATA + "/catalogue-edge.cfg").empty());
+    // An entry with no versions is never offered, yet it is the one used when it comes first.
+    EXPECT_TRUE(GoDeviceParams(5, 100));
+    EXPECT_FALSE(GoDeviceParams(5, 200));
+    EXPECT_EQ(RowNames(5, 100), std::vector<std::string>{"Из первой записи"});
+    EXPECT_EQ(RowNames(5, 200), std::vector<std::string>{"Из первой записи"});
+    // The first matching entry ends the search even when it has no parameters.
+    EXPECT_TRUE(GoDeviceParams(6, 100));
+    EXPECT_TRUE(Rows(6, 100).empty());
+    // Overlapping entries: the first in the file wins.
+    EXPECT_EQ(RowNames(7, 140), (std::vector<std::string>{"А", "Б", "В"}));
+    EXPECT_EQ(RowNames(7, 160), std::vector<std::string>{"Из второй седьмой"});
+    // A signed type code with a plus sign is still an integer.
+    EXPECT_TRUE(GoDeviceParams(8, 100));
+    // 70000 is no type code; its low 16 bits must not match either.
+    EXPECT_FALSE(GoDeviceParams(70000 & 0xFFFF, 100));
+    EXPECT_FALSE(GoDeviceParams(0, 100));
+}
+
+TEST(Catalogue, FieldsThatDoNotConvertStayZero)
+{
+    Load(DATA + "/catalogue-edge.cfg");
+    EXPECT_EQ(Rows(7, 120), (std::vector<TRow>{
+                                {"А", "слово", 300, 100, 0, 0, 65535},
+                                {"Б", "флаг", 0, 0, 0, 65535, 0},
+                                {"В", "", 0, 0, 0, 0, 0},
+                                {"Г", "байт", -2, -10, 7, 0, 0},
+                            }));
+}
+
+TEST(Catalogue, TypeNamesFromFile)
+{
+    Load(DATA + "/catalogue-edge.cfg");
+    std::vector<std::pair<uint16_t, std::string>> table;
+    for (const TDeviceTypeName &pair : DeviceTypeNames) {
+        table.emplace_back(pair.Code, Cp1251ToUtf8(pair.Name));
+    }
+    // A later entry renames an earlier code in place; bad codes are skipped; no built-ins.
+    EXPECT_EQ(
+        table,
+        (std::vector<std::pair<uint16_t, std::string>>{
+            {5, "Пятый с версией"}, {6, "Шестой полный"}, {7, "Седьмой второй"}, {8, "Восьмой"}}));
+    EXPECT_EQ(Cp1251ToUtf8(TypeName(9)), "Неизвестный");
+
+    SetTypeName(9, Utf8ToCp1251("Новый"));
+    SetTypeName(5, Utf8ToCp1251("Другой"));
+    EXPECT_EQ(DeviceTypeNames.size(), 5u);
+    EXPECT_EQ(Cp1251ToUtf8(TypeName(5)), "Другой");
+    EXPECT_EQ(Cp1251ToUtf8(TypeName(9)), "Новый");
+}
+
+TEST(Catalogue, BuiltInNamesWithoutDeviceEntries)
+{
+    for (const char *file : {"/catalogue-nodev.cfg", "/catalogue-empty.cfg", "/no-such.cfg"}) {
+        Load(DATA + file);
+        ASSERT_EQ(DeviceTypeNames.size(), 29u) << file;
+        EXPECT_EQ(Cp1251ToUtf8(TypeName(9)), "Прибор типа 9") << file;
+        EXPECT_EQ(Cp1251ToUtf8(TypeName(36)), "Прибор типа 36") << file;
+        EXPECT_EQ(Cp1251ToUtf8(TypeName(5)), "Неизвестный") << file;
+        EXPECT_FALSE(GoDeviceParams(9, 100)) << file;
+        EXPECT_TRUE(Rows(9, 100).empty()) << file;
+    }
+    const std::vector<uint16_t> codes = {0,  1,  2,  3,  4,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
+                                         17, 18, 19, 20, 22, 24, 25, 26, 28, 30, 31, 33, 34, 36};
+    for (size_t i = 0; i < codes.size(); ++i) {
+        EXPECT_EQ(DeviceTypeNames[i].Code, codes[i]);
+    }
+}
+
+TEST(Catalogue, LoadFailuresAreReportedAndLeaveNoDocument)
+{
+    struct TCase
+    {
+        std::string path;
+        std::string text;
+    };
+    const std::vector<TCase> cases = {
+        {DATA + "/no-such.cfg", "Не найден файл с описанием параметров"},
+        {DATA, "Не найден файл с описанием параметров"}, // exists, but is no readable file
+        {DATA + "/catalogue-empty.cfg", "Плохой файл конфигурации"},
+    };
+    for (const TCase &c : cases) {
+        Load(DATA + "/catalogue-basic.cfg");
+        ASSERT_TRUE(GoDeviceParams(9, 150));
+        const std::vector<TShownError> shown = Load(c.path);
+        ASSERT_EQ(shown.size(), 1u) << c.path;
+        EXPECT_EQ(shown[0].text, c.text) << c.path;
+        EXPECT_EQ(shown[0].caption, "Ошибка") << c.path;
+        EXPECT_EQ(CatalogueParser().Root(), nullptr) << c.path;
+        EXPECT_FALSE(GoDeviceParams(9, 150)) << c.path;
+    }
+    // Without a callback the failure is still handled.
+    LoadParams(DATA + "/no-such.cfg", nullptr);
+    EXPECT_EQ(CatalogueParser().Root(), nullptr);
+}
+
+TEST(Catalogue, ShippedSampleDescribesTheDemoBus)
+{
+    EXPECT_TRUE(Load(LINVAR_SAMPLE_PARAMS).empty());
+    const TRow address{"Сетевой адрес", "байт", 1, 1, 1, 127, 1};
+    const TRow speed{"Скорость обмена, кбит/с", "слово", 2, 10, 12, 1152, 96};
+
+    EXPECT_TRUE(GoDeviceParams(9, 205));
+    EXPECT_EQ(Rows(9, 205), (std::vector<TRow>{
+                                address,
+                                speed,
+                                {"Задержка ответа, мс", "байт", 3, 1, 0, 250, 4},
+                                {"Тайм-аут приёма, с", "слово", 4, 100, 10, 6000, 150},
+                            }));
+    EXPECT_TRUE(GoDeviceParams(18, 111));
+    EXPECT_EQ(Rows(18, 111), (std::vector<TRow>{
+                                 address,
+                                 speed,
+                                 {"Контроль чётности", "байт", 5, 1, 0, 2, 0},
+                                 {"Пауза перед ответом, мс", "слово", 7, 1, 0, 1000, 10},
+                             }));
+    EXPECT_TRUE(GoDeviceParams(24, 340));
+    EXPECT_EQ(Rows(24, 340), (std::vector<TRow>{
+                                 address,
+                                 speed,
+                                 {"Порог срабатывания, В", "слово", 8, 100, 0, 2400, 1200},
+                                 {"Гистерезис, %", "байт", 9, 10, 0, 100, 25},
+                                 {"Режим индикации", "флаг", 10, 1, 0, 1, 0},
+                             }));
+    // The device at address 90 has no entry.
+    EXPECT_FALSE(GoDeviceParams(7, 100));
+    EXPECT_TRUE(Rows(7, 100).empty());
+    EXPECT_EQ(Cp1251ToUtf8(TypeName(7)), "Неизвестный");
+    EXPECT_EQ(Cp1251ToUtf8(TypeName(24)), "Прибор типа 24");
+    // Older firmware of type 9 still has the retry count instead of the receive time-out.
+    EXPECT_EQ(RowNames(9, 120),
+              (std::vector<std::string>{"Сетевой адрес", "Скорость обмена, кбит/с",
+                                        "Задержка ответа, мс", "Число повторов"}));
+}
+
+TEST(Cp1251, ConvertsBothWays)
+{
+    EXPECT_EQ(Utf8ToCp1251("Прибор"), "\xCF\xF0\xE8\xE1\xEE\xF0");
+    EXPECT_EQ(Cp1251ToUtf8("\xA8\xB8\xB9"), "Ёё№");
+    EXPECT_EQ(Cp1251ToUtf8("\x98"), "\xEF\xBF\xBD"); // the one byte without a character
+    std::string all;
+    for (int b = 1; b < 256; ++b) {
+        if (b != 0x98) {
+            all.push_back(static_cast<char>(b));
+        }
+    }
+    EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(all)), all);
+    // Broken UTF-8 and characters the code page lacks become question marks.
+    EXPECT_EQ(Utf8ToCp1251("a\xD0"), "a?");
+    EXPECT_EQ(Utf8ToCp1251("\x80x"), "?x");
+    EXPECT_EQ(Utf8ToCp1251("日本"), "??");
+}
+
+} // namespace

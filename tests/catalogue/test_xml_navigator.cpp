@@ -1,0 +1,125 @@
+// The path navigator: counting, selecting and reading attributes by path.
+
+#include "USimpleXMLParser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Three X and two Y under the root, interleaved, with text between them.
+const char *const DOC = "<root n='r'><X n='x0'/>text<Y n='y0'/><X n='x1'/> more "
+                        "<Y n='y1'/><X n='x2'><Z n='z0'/><Z n='z1'/></X></root>";
+
+class XmlNavigator : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(parser.Parse(DOC)); }
+    TSimpleXMLParser parser;
+};
+
+TEST_F(XmlNavigator, CountsPaths)
+{
+    struct TCase
+    {
+        const char *path;
+        int count;
+    };
+    const std::vector<TCase> cases = {
+        {"/X", 3},        {"/*", 5},         {"/Y", 2},
+        {"/X[2]", 1},     {"/X[3]", 0},      {"/", 1},
+        {"", 1},          {" \t/X \r\n", 3}, {"/X/", 3},
+        {"//X", 0},       {"/X[1", 0},       {"/X[1]Y", 0},
+        {"/X[a]", 0},     {"/X[]", 0},       {"/X[1.9]", 1},
+        {"/X[-1]", 0},    {"/X[ +2e0 ]", 1}, {"/X[3000000000]", 0},
+        {"/X[1e400]", 0}, {"/X[1e-400]", 1}, {"/X[inf]", 0},
+        {"/X[nan]", 0},   {"/X[0x1]", 0},    {"/X[1,5]", 0},
+        {"/ X", 0},       {"/root", 0},      {"/X[2]/*", 2},
+        {"/X[2]/Z", 2},   {"/X[2]/Z[1]", 1}, {"/X[0]/*", 0},
+        {"/*[4]/Z", 2},   {"/Q", 0},         {"X", 3},
+        {"/X[1]/", 1},
+    };
+    for (const TCase &c : cases) {
+        EXPECT_EQ(parser.CountNodes(c.path), c.count) << '"' << c.path << '"';
+    }
+}
+
+TEST_F(XmlNavigator, SelectsByPath)
+{
+    struct TCase
+    {
+        const char *path;
+        const char *n; // attribute n of the selected element; null: nothing selected
+    };
+    const std::vector<TCase> cases = {
+        {"/", "r"},          {"/X", "x0"},       {"/*[1]", "y0"},      {"/*[4]", "x2"},
+        {"/X[1.9]", "x1"},   {"/X[-0.5]", "x0"}, {"/Y[1]", "y1"},      {"/X[2]/Z[1]", "z1"},
+        {"/X[2e0]/Z", "z0"}, {"/X[5]", nullptr}, {"/Y[1]/Z", nullptr}, {"//X", nullptr},
+    };
+    for (const TCase &c : cases) {
+        ASSERT_TRUE(parser.SelectNode("/"));
+        EXPECT_EQ(parser.SelectNode(c.path), c.n != nullptr) << c.path;
+        EXPECT_EQ(parser.GetAttribute("n"), c.n ? c.n : "r") << c.path;
+    }
+}
+
+TEST_F(XmlNavigator, RelativePathsStartAtCurrent)
+{
+    ASSERT_TRUE(parser.SelectNode("/X[2]"));
+    EXPECT_EQ(parser.CountNodes("Z"), 2);
+    EXPECT_EQ(parser.CountNodes("*"), 2);
+    EXPECT_EQ(parser.CountNodes("X"), 0);
+    EXPECT_EQ(parser.CountNodes(""), 1); // the current element itself
+    EXPECT_EQ(parser.CountNodes("/X"), 3);
+
+    ASSERT_TRUE(parser.SelectNode("Z[1]"));
+    EXPECT_EQ(parser.GetAttribute("n"), "z1");
+
+    // A failed selection moves nothing; counting never moves.
+    EXPECT_FALSE(parser.SelectNode("Z"));
+    EXPECT_FALSE(parser.SelectNode("/X[9]"));
+    EXPECT_EQ(parser.CountNodes("/Y"), 2);
+    EXPECT_EQ(parser.GetAttribute("n"), "z1");
+}
+
+TEST(XmlNavigatorNoDocument, AnswersNeutrally)
+{
+    TSimpleXMLParser parser;
+    for (int round = 0; round < 2; ++round) {
+        for (const char *path : {"", "/", "/*", "X", "/X[0]"}) {
+            EXPECT_EQ(parser.CountNodes(path), 0) << path;
+            EXPECT_FALSE(parser.SelectNode(path)) << path;
+        }
+        EXPECT_EQ(parser.GetAttribute("n"), "");
+        EXPECT_EQ(parser.FindNode("/"), nullptr);
+        EXPECT_FALSE(parser.Parse("<a>")); // a failed parse leaves no document either
+    }
+}
+
+TEST(XmlNavigatorAttributes, FirstOfSameNameWinsAndMissingIsEmpty)
+{
+    TSimpleXMLParser parser;
+    ASSERT_TRUE(parser.Parse("<a x='1' e='' x='2'/>"));
+    EXPECT_EQ(parser.GetAttribute("x"), "1");
+    EXPECT_EQ(parser.GetAttribute("e"), "");
+    EXPECT_EQ(parser.GetAttribute("missing"), "");
+    EXPECT_EQ(parser.GetAttribute("X"), ""); // names are case-sensitive
+}
+
+TEST(XmlNavigatorFindNode, ReportsLastStep)
+{
+    TSimpleXMLParser parser;
+    ASSERT_TRUE(parser.Parse(DOC));
+    std::string_view name;
+    bool hadIndex = true;
+    EXPECT_NE(parser.FindNode("/X[2]/*", &name, &hadIndex), nullptr);
+    EXPECT_EQ(name, "*");
+    EXPECT_FALSE(hadIndex);
+    EXPECT_NE(parser.FindNode("/Y[1]", &name, &hadIndex), nullptr);
+    EXPECT_EQ(name, "Y");
+    EXPECT_TRUE(hadIndex);
+}
+
+} // namespace
