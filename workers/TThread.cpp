@@ -1,5 +1,7 @@
 #include "workers/TThread.h"
 
+#include "SerialPlatform.h"
+
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -114,9 +116,15 @@ void TThread::Start(TWorkerHandle *handle)
 
 bool TThread::Pause(uint32_t ms)
 {
-    std::unique_lock<std::mutex> guard(state_->Lock);
-    return !state_->Changed.wait_for(guard, std::chrono::milliseconds(ms),
-                                     [this] { return state_->Stop.load(); });
+    // The platform's sleep keeps the workers on the link's clock (a fake one in tests); short
+    // slices let a stop request end the pause early.
+    constexpr uint32_t sliceMs = 20;
+    while (ms > 0 && !Stop.load()) {
+        const uint32_t slice = ms < sliceMs ? ms : sliceMs;
+        SerialPlatform().SleepMs(slice);
+        ms -= slice;
+    }
+    return !Stop.load();
 }
 
 void TThread::Run(TThread *self, std::shared_ptr<TWorkerState> state)

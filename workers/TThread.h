@@ -54,7 +54,8 @@ protected:
     virtual void Execute() = 0;
     // Starts the thread; `handle`, when given, receives the worker's handle before it runs.
     void Start(TWorkerHandle *handle);
-    // Sleeps `ms` milliseconds, waking early on a stop request; false when stopped.
+    // Sleeps `ms` milliseconds on the link platform's clock, ending early (within a few
+    // milliseconds) on a stop request; false when stopped.
     bool Pause(uint32_t ms);
 
 private:

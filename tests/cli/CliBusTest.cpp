@@ -1,0 +1,174 @@
+// linvar-cli as a program: against the bus simulator, and its failures.
+
+#include "CliProcess.h"
+#include "JsonValue.h"
+#include "SimulatorProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const std::string Catalogue = LINVAR_SAMPLE_CATALOGUE;
+
+// Quick link timings for the quick simulated bus; untimed sending needs no hold of the line.
+SimulatorProcess::TOptions QuickBus()
+{
+    SimulatorProcess::TOptions options;
+    options.Port = 7;
+    options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=10", "CmdTimeoutConstant=100",
+                             "USARTMode=1"};
+    return options;
+}
+
+class CliBusTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        sim = std::make_unique<SimulatorProcess>(LINVAR_CLI_TEST_DIR "/bus-cli.conf", QuickBus());
+        ASSERT_TRUE(sim->Ready()) << sim->Error();
+    }
+
+    // Runs with the simulator's port and the sample catalogue, expecting JSON on stdout.
+    TJsonValue Json(std::vector<std::string> arguments, int status = 0)
+    {
+        arguments.insert(arguments.begin(), {"--json", "--port", std::to_string(sim->PortNumber()),
+                                             "--catalogue", Catalogue});
+        const TCliRun run = RunCli(arguments);
+        EXPECT_EQ(run.Status, status) << run.Err;
+        TJsonValue value;
+        EXPECT_TRUE(ParseJson(run.Out, value)) << run.Out;
+        return value;
+    }
+
+    std::unique_ptr<SimulatorProcess> sim;
+};
+
+// Raw value by index of a read or write result; -1 for an undefined value.
+std::map<int, int> Raw(const TJsonValue &device)
+{
+    std::map<int, int> values;
+    for (const auto &p : device["parameters"].Items)
+        values[int(p["index"].Number)] = p["raw"].IsNull() ? -1 : int(p["raw"].Number);
+    return values;
+}
+
+} // namespace
+
+TEST_F(CliBusTest, ScanReadWriteRoundTrip)
+{
+    const TJsonValue scan = Json({"scan", "--quiet"});
+    const auto &devices = scan["devices"].Items;
+    ASSERT_EQ(devices.size(), 4u);
+    const double addresses[] = {5, 12, 33, 90};
+    const char *firmware[] = {"1.11", "2.05", "3.40", "1.00"};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(devices[i]["address"].Number, addresses[i]);
+        EXPECT_EQ(devices[i]["firmware"].Text, firmware[i]);
+    }
+    EXPECT_EQ(devices[0]["type"].Number, 18);
+    EXPECT_EQ(devices[0]["tag"].Number, 111 * 65536 + 5 * 256 + 18);
+    EXPECT_EQ(devices[0]["text"].Text, "Адрес: 5 Тип: Прибор типа 18, версия: 1.11");
+    EXPECT_TRUE(devices[1]["catalogued"].Boolean);
+    EXPECT_FALSE(devices[3]["catalogued"].Boolean);
+    EXPECT_EQ(devices[3]["name"].Text, "Неизвестный");
+
+    // Identified first, then read: index 6 is not offered for firmware 2.05.
+    const TJsonValue read = Json({"read", "--address", "12"});
+    EXPECT_EQ(read["type"].Number, 9);
+    EXPECT_EQ(read["firmware"].Text, "2.05");
+    EXPECT_EQ(Raw(read), (std::map<int, int>{{1, 12}, {2, 96}, {3, 4}, {4, 250}}));
+    EXPECT_EQ(read["parameters"][1]["value"].Number, 9.6);
+    EXPECT_EQ(read["parameters"][1]["name"].Text, "Скорость обмена, кбит/с");
+
+    const TJsonValue write = Json({"write", "--address", "12", "Задержка ответа, мс=7", "4=3.5"});
+    ASSERT_EQ(write["parameters"].Items.size(), 2u);
+    for (const auto &p : write["parameters"].Items)
+        EXPECT_EQ(p["result"].Text, "written");
+    EXPECT_EQ(write["parameters"][1]["raw"].Number, 350);
+
+    const TJsonValue back = Json({"read", "--address", "12", "--type", "9", "--firmware", "2.05"});
+    EXPECT_EQ(Raw(back), (std::map<int, int>{{1, 12}, {2, 96}, {3, 7}, {4, 350}}));
+
+    // Defaults for every parameter, one named value on top.
+    const TJsonValue defaults = Json({"write", "--address", "33", "--defaults", "9=3"});
+    const TJsonValue after = Json({"read", "--address", "33"});
+    EXPECT_EQ(Raw(defaults), (std::map<int, int>{{1, 1}, {2, 96}, {8, 1200}, {9, 30}}));
+    EXPECT_EQ(Raw(after), (std::map<int, int>{{1, 1}, {2, 96}, {8, 1200}, {9, 30}, {10, 1}}));
+}
+
+TEST_F(CliBusTest, TextOutputAndDeviceFailures)
+{
+    const std::string port = std::to_string(sim->PortNumber());
+    TCliRun run = RunCli({"--port", port, "--catalogue", Catalogue, "read", "--address", "5"});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("Пауза перед ответом, мс"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Err.find("read: 75%"), std::string::npos) << run.Err;
+
+    run = RunCli({"--port", port, "--catalogue", Catalogue, "read", "--address", "50"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("no device answers at address 50"), std::string::npos) << run.Err;
+
+    run = RunCli({"--port", port, "--catalogue", Catalogue, "read", "--address", "90"});
+    EXPECT_EQ(run.Status, 4);
+    EXPECT_NE(run.Err.find("describes no parameters for type 7"), std::string::npos) << run.Err;
+
+    run = RunCli({"--port", port, "--catalogue", Catalogue, "write", "--address", "12", "1=200"});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("not a value from 1 to 127"), std::string::npos) << run.Err;
+
+    run = RunCli({"--port", port, "--catalogue", Catalogue, "write", "--address", "33", "10=0"});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("cannot be written"), std::string::npos) << run.Err;
+
+    run = RunCli(
+        {"--port", port, "--catalogue", Catalogue, "write", "--address", "12", "Нет такого=1"});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("no parameter 'Нет такого'"), std::string::npos) << run.Err;
+}
+
+TEST(CliProgramTest, BadArgumentsAndMissingPortsFailClearly)
+{
+    TCliRun run = RunCli({"frobnicate"});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("unknown command 'frobnicate'"), std::string::npos) << run.Err;
+    EXPECT_TRUE(run.Out.empty());
+
+    run = RunCli({"--help"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find("Usage: linvar-cli"), std::string::npos);
+
+    run = RunCli({"--device", "/nonexistent/ttyLINVAR", "--catalogue", Catalogue, "scan"});
+    EXPECT_EQ(run.Status, 3);
+    EXPECT_NE(run.Err.find("cannot open /nonexistent/ttyLINVAR: No such file or directory"),
+              std::string::npos)
+        << run.Err;
+
+    run = RunCli({"--catalogue", "/nonexistent/params.cfg", "catalogue"});
+    EXPECT_EQ(run.Status, 4);
+    EXPECT_NE(run.Err.find("/nonexistent/params.cfg"), std::string::npos) << run.Err;
+}
+
+TEST(CliProgramTest, CatalogueBesideTheProgramByDefault)
+{
+    TCliRun run = RunCli({"--json", "catalogue"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    TJsonValue value;
+    ASSERT_TRUE(ParseJson(run.Out, value)) << run.Out;
+    ASSERT_EQ(value["devices"].Items.size(), 3u);
+    EXPECT_EQ(value["devices"][1]["versions"].Text, "1.00-1.99,2.05");
+
+    run = RunCli({"--json", "catalogue", "--type", "9", "--firmware", "1.20"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    ASSERT_TRUE(ParseJson(run.Out, value)) << run.Out;
+    std::vector<double> indexes;
+    for (const auto &p : value["parameters"].Items)
+        indexes.push_back(p["index"].Number);
+    EXPECT_EQ(indexes, (std::vector<double>{1, 2, 3, 6}));
+
+    run = RunCli({"catalogue", "--type", "7", "--firmware", "1.00"});
+    EXPECT_EQ(run.Status, 4);
+    EXPECT_NE(run.Out.find("not offered"), std::string::npos);
+}

@@ -1,0 +1,155 @@
+// The front end's own pieces: the command line, the JSON text and the value texts.
+
+#include "CliOptions.h"
+#include "JsonValue.h"
+#include "JsonWriter.h"
+#include "ValueText.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool Parse(std::vector<std::string> words, TCliOptions &options, std::string &error)
+{
+    words.insert(words.begin(), "linvar-cli");
+    std::vector<const char *> argv;
+    for (const auto &w : words)
+        argv.push_back(w.c_str());
+    return ParseCliOptions(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+
+} // namespace
+
+TEST(CliOptionsTest, RejectsUnusableCommandLinesWithAReason)
+{
+    const std::pair<std::vector<std::string>, const char *> cases[] = {
+        {{}, "no command"},
+        {{"probe"}, "unknown command"},
+        {{"scan", "--bogus"}, "unknown option --bogus"},
+        {{"scan", "--port"}, "needs a value"},
+        {{"scan", "--port", "256"}, "from 0 to 255"},
+        {{"scan", "--port", "1x"}, "not a number"},
+        {{"scan", "--port=-1"}, "not a number"},
+        {{"scan", "--port", "3", "--device", "/dev/ttyUSB0"}, "either --port or --device"},
+        {{"read"}, "needs --address"},
+        {{"read", "--address", "128"}, "from 0 to 127"},
+        {{"read", "--address", "5", "--type", "9"}, "together"},
+        {{"read", "--address", "5", "--type", "9", "--firmware", "2"}, "version"},
+        {{"read", "--address", "5", "--type", "9", "--firmware", "2.055"}, "version"},
+        {{"write", "--address", "5"}, "NAME=VALUE"},
+        {{"write", "--address", "5", "=3"}, "unexpected argument"},
+        {{"read", "--address", "5", "x=3"}, "unexpected argument"},
+        {{"read", "--address", "5", "--zero"}, "--zero belongs to scan"},
+        {{"scan", "--defaults"}, "belong to write"},
+        {{"scan", "--address", "5"}, "belongs to read and write"},
+        {{"scan", "--json=yes"}, "takes no value"},
+    };
+    for (const auto &[words, reason] : cases) {
+        TCliOptions options;
+        std::string error;
+        std::string line;
+        for (const auto &w : words)
+            line += w + " ";
+        SCOPED_TRACE(line);
+        EXPECT_FALSE(Parse(words, options, error));
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+    }
+}
+
+TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
+{
+    TCliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--json", "write", "--port=4", "--address", "12", "--type", "9",
+                       "--firmware", "2.5", "--raw", "Name, unit=a=7", "4=2.5", "-q"},
+                      options, error))
+        << error;
+    EXPECT_EQ(options.Command, TCliCommand::Write);
+    EXPECT_TRUE(options.Json);
+    EXPECT_TRUE(options.Quiet);
+    EXPECT_TRUE(options.Raw);
+    EXPECT_EQ(options.Port, 4);
+    EXPECT_EQ(options.Address, 12);
+    EXPECT_EQ(options.Type, 9);
+    EXPECT_EQ(options.Firmware, 250);
+    ASSERT_EQ(options.Assignments.size(), 2u);
+    EXPECT_EQ(options.Assignments[0].Name, "Name, unit=a");
+    EXPECT_EQ(options.Assignments[0].Value, "7");
+    EXPECT_EQ(options.Assignments[1].Name, "4");
+
+    ASSERT_TRUE(Parse({"scan", "--zero", "--device", "/dev/ttyUSB0"}, options, error));
+    EXPECT_TRUE(options.ZeroAddress);
+    EXPECT_EQ(options.Device, "/dev/ttyUSB0");
+    EXPECT_FALSE(options.Port);
+}
+
+TEST(CliJsonTest, QuotingEscapesAndRepairsWhatJsonCannotCarry)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain", "\"plain\""},
+        {"a\"b\\c", "\"a\\\"b\\\\c\""},
+        {"line\nfeed\ttab\r", "\"line\\nfeed\\ttab\\r\""},
+        {std::string("nul\0x", 5), "\"nul\\u0000x\""},
+        {"\x01\x1f\x7f", "\"\\u0001\\u001f\\u007f\""},
+        {"Адрес", "\"Адрес\""},
+        {"\xC0\xE4", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""}, // Windows-1251 bytes, not UTF-8
+        {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""}, // overlong form
+        {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}, // surrogate
+        {"\xE2\x82", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                 // cut short
+    };
+    for (const auto &[text, quoted] : cases) {
+        EXPECT_EQ(JsonQuote(text), quoted);
+        TJsonValue back;
+        EXPECT_TRUE(ParseJson(JsonQuote(text), back));
+    }
+}
+
+TEST(CliJsonTest, WriterNestsAndSeparates)
+{
+    TJsonWriter json;
+    json.BeginObject();
+    json.Number("n", -5);
+    json.BeginArray("list");
+    json.BeginObject();
+    json.Null("none");
+    json.Bool("yes", true);
+    json.EndObject();
+    json.BeginObject();
+    json.RawNumber("v", "9.6");
+    json.EndObject();
+    json.EndArray();
+    json.String("k\"ey", "v");
+    json.EndObject();
+    EXPECT_EQ(json.Text(),
+              "{\"n\":-5,\"list\":[{\"none\":null,\"yes\":true},{\"v\":9.6}],\"k\\\"ey\":\"v\"}");
+    TJsonValue value;
+    ASSERT_TRUE(ParseJson(json.Text(), value));
+    EXPECT_EQ(value["list"][1]["v"].Number, 9.6);
+}
+
+TEST(CliValueTextTest, ShownValuesBothWays)
+{
+    const std::tuple<int32_t, int32_t, const char *> shown[] = {
+        {125, 10, "12.5"}, {100, 1, "100"},     {1, 3, "0.333333333333333"},
+        {12, 8, "1.5"},    {1180, 100, "11.8"}, {0, 10, "0"},
+        {7, 0, "7"},       {65535, 1, "65535"}};
+    for (const auto &[raw, divisor, text] : shown)
+        EXPECT_EQ(FormatParameterValue(raw, divisor), text);
+
+    const std::tuple<const char *, int32_t, bool, bool, int32_t> parsed[] = {
+        {"12.5", 10, false, true, 125}, {"12,5", 10, false, true, 125},
+        {"9.6", 10, false, true, 96},   {"0.333", 3, false, true, 1},
+        {"96", 10, true, true, 96},     {"9.6", 10, true, false, 0},
+        {"-1", 1, false, false, 0},     {"6553.6", 10, false, false, 0},
+        {"", 1, false, false, 0},       {"1e3", 1, false, false, 0},
+        {"abc", 1, false, false, 0},    {"7", 0, false, true, 7},
+    };
+    for (const auto &[text, divisor, raw, ok, value] : parsed) {
+        SCOPED_TRACE(text);
+        int32_t result = -1;
+        EXPECT_EQ(ParseParameterValue(text, divisor, raw, result), ok);
+        if (ok) {
+            EXPECT_EQ(result, value);
+        }
+    }
+}

@@ -1,0 +1,235 @@
+#include "WorkerTestSupport.h"
+
+#include "workers/DeviceRequests.h"
+#include "workers/TLoadThread.h"
+#include "workers/TSaveThread.h"
+#include "workers/WorkerMessages.h"
+
+namespace {
+
+constexpr uint8_t Address = 12;
+
+std::vector<std::vector<uint8_t>> FramesWithCommand(const TFakeSerialPlatform &fake,
+                                                    uint8_t command)
+{
+    std::vector<std::vector<uint8_t>> frames;
+    for (const auto &frame : fake.Frames()) {
+        if (frame[3] == command)
+            frames.push_back(frame);
+    }
+    return frames;
+}
+
+class ReadWriteTest : public WorkerTest
+{
+protected:
+    void Device(std::function<void(TScriptedDevice &)> edit)
+    {
+        TScriptedDevice device;
+        edit(device);
+        bus.Add(Address, device);
+    }
+};
+
+} // namespace
+
+TEST_F(ReadWriteTest, ReadFramesAndReplyDecoding)
+{
+    Device([](TScriptedDevice &d) {
+        d.Data[44] = {0x34, 0x12}; // two data bytes, low first
+        d.Data[2] = {200};         // one data byte for a word entry
+        d.Rejects.insert(3);
+    });
+    AddParameter(300, SizeWord); // only the low 8 bits go out: 44
+    AddParameter(2, SizeWord);
+    AddParameter(3, SizeByte);
+
+    new TLoadThread(Address, &handle);
+    const auto messages = CollectUntil(WM_LOADDONE);
+
+    EXPECT_EQ(DeviceParameters[0].Value, 4660);
+    EXPECT_EQ(DeviceParameters[1].Value, 200);
+    EXPECT_EQ(DeviceParameters[2].Value, VALUE_UNDEFINED);
+    EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 33, 66}));
+    EXPECT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages.back().Message, WM_LOADDONE);
+
+    // One request per entry; a rejection is an answer and is not repeated.
+    const std::vector<std::vector<uint8_t>> expected = {
+        WithCrc({Address, 6, 0, CMD_READ_PARAM, 44, 0}),
+        WithCrc({Address, 6, 0, CMD_READ_PARAM, 2, 0}),
+        WithCrc({Address, 6, 0, CMD_READ_PARAM, 3, 0})};
+    EXPECT_EQ(fake.Frames(), expected);
+}
+
+TEST_F(ReadWriteTest, ReadRepeatsASilentEntryABoundedNumberOfTimes)
+{
+    // Entry 1 is answered once the first transaction (three attempts) has failed; entry 2
+    // never gets an answer, so the read gives up on it and still ends normally.
+    Device([](TScriptedDevice &d) {
+        d.Data[1] = {7};
+        d.SilentRequests = 3;
+        d.Silent.insert(9);
+    });
+    AddParameter(1, SizeByte);
+    AddParameter(9, SizeByte);
+
+    new TLoadThread(Address, &handle);
+    const auto messages = CollectUntil(WM_LOADDONE);
+
+    EXPECT_EQ(DeviceParameters[0].Value, 7);
+    EXPECT_EQ(DeviceParameters[1].Value, VALUE_UNDEFINED);
+    EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 50}));
+    size_t first = 0, second = 0;
+    for (const auto &frame : FramesWithCommand(fake, CMD_READ_PARAM))
+        (frame[4] == 1 ? first : second)++;
+    EXPECT_EQ(first, size_t(MaxAttempts) + 1);
+    EXPECT_EQ(second, size_t(RequestsPerParameter) * MaxAttempts);
+}
+
+TEST_F(ReadWriteTest, AReplyFromAnotherAddressIsNotTakenAsTheValue)
+{
+    Device([](TScriptedDevice &d) {
+        d.ReplyAddressOffset = 1;
+        d.Data[4] = {0x10, 0x00};
+    });
+    AddParameter(4, SizeWord);
+
+    new TLoadThread(Address, &handle);
+    CollectUntil(WM_LOADDONE);
+
+    EXPECT_EQ(DeviceParameters[0].Value, VALUE_UNDEFINED);
+    EXPECT_EQ(FramesWithCommand(fake, CMD_READ_PARAM).size(), size_t(RequestsPerParameter));
+}
+
+TEST_F(ReadWriteTest, ReadStopsAfterTheEntryInProgress)
+{
+    Device([](TScriptedDevice &d) {
+        d.Data[1] = {1};
+        d.Data[2] = {2};
+        d.Data[3] = {3};
+    });
+    AddParameter(1, SizeByte);
+    AddParameter(2, SizeByte);
+    AddParameter(3, SizeByte);
+    bus.OnFrame([this](const std::vector<uint8_t> &frame) {
+        if (frame[4] == 2)
+            handle.RequestStop();
+    });
+
+    new TLoadThread(Address, &handle);
+    const auto messages = CollectUntil(WM_LOADDONE);
+
+    EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 33}));
+    EXPECT_EQ(DeviceParameters[1].Value, 2);
+    EXPECT_EQ(DeviceParameters[2].Value, VALUE_UNDEFINED);
+    EXPECT_EQ(FramesWithCommand(fake, CMD_READ_PARAM).size(), 2u);
+}
+
+TEST_F(ReadWriteTest, WriteFramesEchoesAndProgress)
+{
+    Device([](TScriptedDevice &d) {
+        d.Data[8] = {0, 0};
+        d.Data[44] = {0};
+    });
+    AddParameter(8, SizeWord, 4660);
+    AddParameter(300, SizeByte, 300);        // low 8 bits of index and value: 44 and 44
+    AddParameter(10, "\xF4\xEB\xE0\xE3", 1); // "флаг": shown, never written
+    AddParameter(11, SizeByte);              // never read: nothing to send
+
+    new TSaveThread(Address, &handle);
+    const auto messages = CollectUntil(WM_SAVEDONE);
+
+    const std::vector<std::vector<uint8_t>> expected = {
+        WithCrc({Address, 7, 0, CMD_WRITE_PARAM, 8, 0x34, 0x12}),
+        WithCrc({Address, 6, 0, CMD_WRITE_PARAM, 44, 44})};
+    EXPECT_EQ(fake.Frames(), expected);
+    EXPECT_EQ(DeviceParameters[0].Value, 4660);
+    EXPECT_EQ(DeviceParameters[1].Value, 44); // what the device echoed
+    EXPECT_EQ(DeviceParameters[2].Value, 1);
+    EXPECT_EQ(DeviceParameters[3].Value, VALUE_UNDEFINED);
+    EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 25, 50, 75, 100}));
+    EXPECT_EQ(messages.back().Message, WM_SAVEDONE);
+    // The closing pause of one second runs on the link's clock.
+    EXPECT_GE(fake.NowUs(), 1'000'000);
+}
+
+TEST_F(ReadWriteTest, UnconfirmedWritesLeaveTheValueUndefined)
+{
+    Device([](TScriptedDevice &d) {
+        d.Rejects.insert(1);
+        d.Silent.insert(3);
+        d.Data[2] = {0, 0};
+        d.Data[5] = {0, 0};
+        d.ShortEcho.insert(5);
+    });
+    AddParameter(1, SizeByte, 5);      // rejected: an answer, so not repeated
+    AddParameter(3, SizeWord, 17);     // never answered: repeated, then given up
+    AddParameter(2, SizeWord, 10000);  // confirmed
+    AddParameter(5, SizeWord, 0x0203); // echoed as one byte: that byte is the value
+
+    new TSaveThread(Address, &handle);
+    CollectUntil(WM_SAVEDONE);
+
+    EXPECT_EQ(DeviceParameters[0].Value, VALUE_UNDEFINED);
+    EXPECT_EQ(DeviceParameters[1].Value, VALUE_UNDEFINED);
+    EXPECT_EQ(DeviceParameters[2].Value, 10000);
+    EXPECT_EQ(DeviceParameters[3].Value, 3);
+    std::map<uint8_t, size_t> sent;
+    for (const auto &frame : fake.Frames())
+        ++sent[frame[4]];
+    EXPECT_EQ(sent[1], 1u);
+    EXPECT_EQ(sent[3], size_t(RequestsPerParameter) * MaxAttempts);
+    EXPECT_EQ(sent[2], 1u);
+}
+
+TEST_F(ReadWriteTest, NothingToDoStillEndsWithTheEndMessages)
+{
+    struct TCase
+    {
+        const char *name;
+        bool portOpen;
+        bool withEntries;
+    };
+    for (const TCase &c : {TCase{"closed port", false, true}, TCase{"empty list", true, false}}) {
+        SCOPED_TRACE(c.name);
+        DeviceParameters.clear();
+        if (c.withEntries)
+            AddParameter(1, SizeByte, 3);
+        if (!c.portOpen)
+            CloseComPort();
+
+        new TLoadThread(Address, &handle);
+        const auto read = CollectUntil(WM_LOADDONE);
+        ASSERT_EQ(read.size(), 1u);
+
+        new TSaveThread(Address, &handle);
+        const auto write = CollectUntil(WM_SAVEDONE);
+        ASSERT_EQ(write.size(), 2u);
+        EXPECT_EQ(write[0].Message, WM_PROGRESS);
+        EXPECT_EQ(write[0].WParam, 100u);
+        EXPECT_TRUE(fake.Frames().empty());
+        if (c.withEntries) {
+            EXPECT_EQ(DeviceParameters[0].Value, 3);
+        }
+    }
+}
+
+TEST_F(ReadWriteTest, StoppedWriteEndsPromptly)
+{
+    Device([](TScriptedDevice &d) {
+        d.Data[1] = {0};
+        d.Data[2] = {0};
+    });
+    AddParameter(1, SizeByte, 1);
+    AddParameter(2, SizeByte, 2);
+    bus.OnFrame([this](const std::vector<uint8_t> &) { handle.RequestStop(); });
+
+    new TSaveThread(Address, &handle);
+    const auto messages = CollectUntil(WM_SAVEDONE);
+
+    EXPECT_EQ(fake.Frames().size(), 1u);
+    EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 100}));
+    // The closing pause is cut short by the stop request.
+    EXPECT_LT(fake.NowUs(), 1'000'000);
+}

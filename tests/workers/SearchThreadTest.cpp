@@ -1,0 +1,150 @@
+#include "WorkerTestSupport.h"
+
+#include "workers/TSearchThread.h"
+#include "workers/WorkerMessages.h"
+
+namespace {
+
+// Addresses of the frames with command `command`, one per transaction (attempts merged).
+std::vector<uint8_t> Polled(const std::vector<std::vector<uint8_t>> &frames, uint8_t command)
+{
+    std::vector<uint8_t> addresses;
+    const std::vector<uint8_t> *previous = nullptr;
+    for (const auto &frame : frames) {
+        if (frame[3] != command)
+            continue;
+        if (!previous || *previous != frame)
+            addresses.push_back(frame[0]);
+        previous = &frame;
+    }
+    return addresses;
+}
+
+using SearchTest = WorkerTest;
+
+} // namespace
+
+TEST_F(SearchTest, SweepOrderAndProgressOfASilentBus)
+{
+    for (const uint8_t start : {uint8_t(1), uint8_t(0)}) {
+        SCOPED_TRACE(int(start));
+        fake.ClearCalls();
+        new TSearchThread(start, &handle);
+        const auto messages = CollectUntil(WM_SEARCHDONE);
+        handle.Wait();
+
+        std::vector<uint8_t> expected = {127};
+        for (int a = start; a <= 126; ++a)
+            expected.push_back(static_cast<uint8_t>(a));
+        EXPECT_EQ(Polled(fake.Frames(), CMD_PING), expected);
+        EXPECT_TRUE(Polled(fake.Frames(), CMD_IDENTIFY).empty());
+        // Every silent address costs the link's three attempts and nothing more.
+        EXPECT_EQ(fake.Frames().size(), 3 * expected.size());
+
+        std::vector<uint32_t> progress = {0};
+        for (int a = start; a <= 125; ++a)
+            progress.push_back(static_cast<uint32_t>((a + 1) * 100 / 127));
+        progress.push_back(99);
+        EXPECT_EQ(Params(messages, WM_PROGRESS), progress);
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back().Message, WM_SEARCHDONE);
+        EXPECT_EQ(Params(messages, WM_SEARCHDONE).size(), 1u);
+    }
+}
+
+TEST_F(SearchTest, DevicesAreReportedInAddressOrderWithTheirVersion)
+{
+    TScriptedDevice shortIdentify;
+    shortIdentify.Type = 0x12;
+    shortIdentify.Version = 0x6F; // L = 5: the version's low byte only
+    shortIdentify.IdentifyLength = 5;
+    TScriptedDevice longIdentify;
+    longIdentify.Type = 0x12;
+    longIdentify.Version = 0x016F;
+    TScriptedDevice top;
+    top.Type = 9;
+    top.Version = 205;
+    bus.Add(5, shortIdentify);
+    bus.Add(7, longIdentify);
+    bus.Add(127, top);
+
+    new TSearchThread(1, &handle);
+    const auto messages = CollectUntil(WM_SEARCHDONE);
+
+    std::vector<std::pair<uint32_t, uint32_t>> found;
+    for (const auto &m : messages) {
+        if (m.Message == WM_DEVICEFOUND)
+            found.emplace_back(m.WParam, m.LParam);
+    }
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+        {127 * 256 + 9, 205}, {0x0512, 111}, {0x0712, 367}};
+    EXPECT_EQ(found, expected);
+
+    // Each device comes right before the progress posted after its address.
+    for (size_t i = 0; i + 1 < messages.size(); ++i) {
+        if (messages[i].Message != WM_DEVICEFOUND)
+            continue;
+        const uint32_t address = messages[i].WParam >> 8;
+        const uint32_t next = address == 127 ? 1 : address + 1;
+        EXPECT_EQ(messages[i + 1].Message, WM_PROGRESS);
+        EXPECT_EQ(messages[i + 1].WParam, next * 100 / 127);
+    }
+}
+
+TEST_F(SearchTest, StrayAndHalfAnsweringDevicesAreNotReported)
+{
+    TScriptedDevice stray; // answers the ping of 7 as address 8
+    stray.ReplyAddressOffset = 1;
+    TScriptedDevice pingOnly;
+    pingOnly.AnswersIdentify = false;
+    bus.Add(7, stray);
+    bus.Add(9, pingOnly);
+
+    new TSearchThread(1, &handle);
+    const auto messages = CollectUntil(WM_SEARCHDONE);
+
+    EXPECT_TRUE(Params(messages, WM_DEVICEFOUND).empty());
+    // The stray reply ends the address at once; the device that answers ping gets the
+    // identify request (the link's three attempts), and nothing else does.
+    EXPECT_EQ(Polled(fake.Frames(), CMD_IDENTIFY), std::vector<uint8_t>{9});
+    size_t identifyAttempts = 0;
+    for (const auto &frame : fake.Frames())
+        identifyAttempts += frame[3] == CMD_IDENTIFY;
+    EXPECT_EQ(identifyAttempts, 3u);
+}
+
+TEST_F(SearchTest, StopDuringAnAddressFinishesItsExchangesThenEnds)
+{
+    TScriptedDevice device;
+    device.Type = 3;
+    device.Version = 100;
+    bus.Add(40, device);
+    bus.OnFrame([this](const std::vector<uint8_t> &frame) {
+        if (frame[0] == 40 && frame[3] == CMD_PING)
+            handle.RequestStop();
+    });
+
+    new TSearchThread(1, &handle);
+    const auto messages = CollectUntil(WM_SEARCHDONE);
+    handle.Wait();
+
+    // Ping and identify of address 40 both went out; address 41 was never polled.
+    const auto frames = fake.Frames();
+    ASSERT_GE(frames.size(), 2u);
+    EXPECT_EQ(frames[frames.size() - 1][0], 40);
+    EXPECT_EQ(frames[frames.size() - 1][3], CMD_IDENTIFY);
+    ASSERT_GE(messages.size(), 3u);
+    EXPECT_EQ(messages[messages.size() - 3].Message, WM_DEVICEFOUND);
+    EXPECT_EQ(messages[messages.size() - 2].Message, WM_PROGRESS);
+    EXPECT_EQ(messages[messages.size() - 2].WParam, 41u * 100 / 127);
+    EXPECT_EQ(messages.back().Message, WM_SEARCHDONE);
+}
+
+TEST_F(SearchTest, ClosedPortPostsOnlyTheEndMessage)
+{
+    CloseComPort();
+    new TSearchThread(0, &handle);
+    const auto messages = CollectUntil(WM_SEARCHDONE);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(fake.Frames().empty());
+}
