@@ -309,8 +309,12 @@ void TSpinEditBase::contextMenuEvent(QContextMenuEvent *Event)
     if (Menu == nullptr) {
         return;
     }
+    // Newer Qt names the menu's paste action; older Qt only marks it by its shortcut text.
+    const QString PasteShortcut =
+        QLatin1Char('\t') + QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
     for (QAction *Action : Menu->actions()) {
-        if (Action->objectName() == QLatin1String("edit-paste")) {
+        if (Action->objectName() == QLatin1String("edit-paste") ||
+            Action->text().endsWith(PasteShortcut)) {
             // Connected after the edit's own paste, so it runs once the text is in.
             connect(Action, &QAction::triggered, this, [this]() { AfterPaste(); });
         }

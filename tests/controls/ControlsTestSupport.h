@@ -1,0 +1,53 @@
+#pragma once
+
+#include "ControlErrors.h"
+#include "UDivisorSpinEditBase.h"
+
+#include <QScrollBar>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+
+// Counts the beeps of refused characters while it lives.
+class BeepCounter
+{
+public:
+    BeepCounter();
+    ~BeepCounter();
+    int Count = 0;
+
+private:
+    std::function<void()> FPrevious;
+};
+
+// Collects the errors the controls report while it lives.
+class ErrorCollector
+{
+public:
+    ErrorCollector();
+    ~ErrorCollector();
+    QStringList Messages;
+
+private:
+    TControlErrorHandler FPrevious;
+};
+
+// The parts of a spin bar a mouse can click.
+enum class BarPart
+{
+    UpArrow,
+    DownArrow,
+    PageUp,
+    PageDown
+};
+
+// Clicks a part of the spin edit's scroll bar with the left mouse button.
+void ClickBar(TSpinEditBase &Edit, BarPart Part);
+
+// Sends one wheel turn (positive: away from the user) to a widget.
+void Wheel(QWidget &Target, int Delta);
+
+// Records each OnChange of a spin edit with the text at that moment.
+void RecordChanges(TSpinEditBase &Edit, QStringList &Texts);

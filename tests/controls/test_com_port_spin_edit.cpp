@@ -1,0 +1,172 @@
+#include "ControlsTestSupport.h"
+#include "UComPortSpinEdit.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ComPortSpinEditTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Host.resize(200, 100);
+        Edit = new TComPortSpinEdit(&Host);
+        Edit->setGeometry(10, 10, 80, 20);
+        Host.show();
+    }
+
+    void TearDown() override
+    {
+        Edit->OnChange = nullptr;
+        Edit->OnKeyDown = nullptr;
+    }
+
+    QWidget Host;
+    TComPortSpinEdit *Edit = nullptr;
+    BeepCounter Beeps;
+    ErrorCollector Errors;
+};
+
+TEST_F(ComPortSpinEditTest, StepsStopAtZeroAndAtTheTopPort)
+{
+    Edit->SetValue(127);
+    ClickBar(*Edit, BarPart::UpArrow);
+    QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+    Wheel(*Edit, 120);
+    EXPECT_EQ(Edit->text(), QStringLiteral("127"));
+
+    Edit->SetValue(0);
+    ClickBar(*Edit, BarPart::DownArrow);
+    QTest::keyClick(Edit, Qt::Key_Down, Qt::ShiftModifier);
+    Wheel(*Edit, -120);
+    EXPECT_EQ(Edit->text(), QStringLiteral("0"));
+
+    Edit->SetValue(5);
+    ClickBar(*Edit, BarPart::UpArrow);
+    Wheel(*Edit, 120);
+    QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("8"));
+    EXPECT_TRUE(Errors.Messages.isEmpty());
+}
+
+TEST_F(ComPortSpinEditTest, TypedNumbersOutsideTheRangeStayUntilStepped)
+{
+    Edit->resize(80, 150);
+    Edit->SetText(QStringLiteral("500"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("500"));
+    ClickBar(*Edit, BarPart::UpArrow);
+    EXPECT_EQ(Edit->text(), QStringLiteral("500"));
+    ClickBar(*Edit, BarPart::DownArrow);
+    EXPECT_EQ(Edit->text(), QStringLiteral("499"));
+    ClickBar(*Edit, BarPart::PageUp);
+    EXPECT_EQ(Edit->text(), QStringLiteral("127"));
+
+    // A page is one port.
+    Edit->SetValue(5);
+    ClickBar(*Edit, BarPart::PageUp);
+    EXPECT_EQ(Edit->text(), QStringLiteral("6"));
+    ClickBar(*Edit, BarPart::PageDown);
+    ClickBar(*Edit, BarPart::PageDown);
+    EXPECT_EQ(Edit->text(), QStringLiteral("4"));
+
+    // Steps rewrite the number in plain decimal.
+    Edit->SetText(QStringLiteral(" +007"));
+    ClickBar(*Edit, BarPart::UpArrow);
+    EXPECT_EQ(Edit->text(), QStringLiteral("8"));
+}
+
+TEST_F(ComPortSpinEditTest, SteppingANonNumberReportsAndChangesNothing)
+{
+    const char *Texts[] = {"", "1.", "abc", "99999999999", "-"};
+    for (const char *Text : Texts) {
+        Edit->SetText(QString::fromLatin1(Text));
+        Errors.Messages.clear();
+        QStringList Changes;
+        RecordChanges(*Edit, Changes);
+        int KeyDowns = 0;
+        Edit->OnKeyDown = [&KeyDowns](QObject *, int &, Qt::KeyboardModifiers) { ++KeyDowns; };
+
+        ClickBar(*Edit, BarPart::UpArrow);
+        Wheel(*Edit, -120);
+        QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+        QTest::keyClick(Edit, Qt::Key_Shift);
+
+        EXPECT_EQ(Edit->text(), QString::fromLatin1(Text));
+        EXPECT_TRUE(Changes.isEmpty()) << Text;
+        EXPECT_EQ(KeyDowns, 0) << Text;
+        // Shift+Up is two key presses, the Shift key's own and the arrow's: each one fails.
+        ASSERT_EQ(Errors.Messages.size(), 5) << Text;
+        EXPECT_EQ(Errors.Messages.front(),
+                  QStringLiteral("'%1' is not a valid integer value").arg(QLatin1String(Text)));
+        Edit->OnChange = nullptr;
+        Edit->OnKeyDown = nullptr;
+    }
+
+    Edit->SetText(QStringLiteral("x"));
+    EXPECT_THROW(Edit->GetValue(), EConvertError);
+}
+
+TEST_F(ComPortSpinEditTest, HeldArrowOnANonNumberReportsOnce)
+{
+    QScrollBar *Bar = Edit->SpinBar();
+    QTest::mousePress(Bar, Qt::LeftButton, {}, QPoint(Bar->width() / 2, 2));
+    QTest::qWait(800); // past the auto-repeat delay
+    QTest::mouseRelease(Bar, Qt::LeftButton, {}, QPoint(Bar->width() / 2, 2));
+    EXPECT_EQ(Errors.Messages.size(), 1);
+}
+
+TEST_F(ComPortSpinEditTest, DefaultReportShowsOneBoxPerFailure)
+{
+    SetControlErrorHandler(nullptr); // the default, restored to the collector afterwards
+    QStringList Boxes;
+    QTimer Closer;
+    QObject::connect(&Closer, &QTimer::timeout, [&Boxes]() {
+        if (auto *Box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            Boxes << Box->windowTitle() + QLatin1Char('|') + Box->text();
+            Box->accept();
+        }
+    });
+    Closer.start(10);
+    Wheel(*Edit, 120);
+    Wheel(*Edit, 120);
+    QTest::qWait(300);
+    ASSERT_EQ(Boxes.size(), 1);
+    EXPECT_EQ(Boxes.front(), QStringLiteral("Ошибка|'' is not a valid integer value"));
+
+    // The next failure after the box has closed gets a box of its own.
+    Wheel(*Edit, 120);
+    QTest::qWait(300);
+    EXPECT_EQ(Boxes.size(), 2);
+}
+
+TEST_F(ComPortSpinEditTest, PortNumberNeverFails)
+{
+    const std::pair<const char *, std::int32_t> Cases[] = {
+        {"", 0},     {"300", 300},       {"  7", 7},
+        {"+5", 5},   {"-3", -3},         {"1.", 0},
+        {"7 ", 0},   {"99999999999", 0}, {"2147483647", 2147483647},
+        {"0x10", 0}, {"-", 0},           {"12a", 0},
+    };
+    for (const auto &[Text, Number] : Cases) {
+        Edit->SetText(QString::fromLatin1(Text));
+        EXPECT_EQ(Edit->PortNumber(), Number) << Text;
+    }
+}
+
+TEST_F(ComPortSpinEditTest, OnlyDigitsAndTheFullStopCanBeTyped)
+{
+    QTest::keyClicks(Edit, QStringLiteral("1-a+,2.3"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("12.3"));
+    EXPECT_EQ(Beeps.Count, 4);
+    QTest::keyClick(Edit, Qt::Key_Return);
+    EXPECT_EQ(Beeps.Count, 5);
+    EXPECT_EQ(Edit->PortNumber(), 0);
+}
+
+} // namespace

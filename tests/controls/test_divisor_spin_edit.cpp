@@ -1,0 +1,468 @@
+#include "ControlsTestSupport.h"
+#include "UDivisorSpinEdit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+constexpr std::int32_t DefaultMin = -2147483647;
+
+// A shown window with the editor and a second field to move the focus to.
+class DivisorSpinEditTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Host.resize(300, 200);
+        Edit = new TDivisorSpinEdit(&Host);
+        Edit->setGeometry(10, 10, 120, 20);
+        Other = new QLineEdit(&Host);
+        Other->setGeometry(10, 60, 120, 20);
+        Host.show();
+        Host.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Host));
+        Edit->clear(); // the activation gave it the focus, which filled in MinValue
+    }
+
+    // The handlers capture the tests' locals; the window's teardown may still move the focus.
+    void TearDown() override
+    {
+        Edit->OnChange = nullptr;
+        Edit->OnKeyDown = nullptr;
+        Edit->OnExit = nullptr;
+    }
+
+    // Types Text as key presses into the editor.
+    void Type(const QString &Text) { QTest::keyClicks(Edit, Text); }
+
+    QWidget Host;
+    TDivisorSpinEdit *Edit = nullptr;
+    QLineEdit *Other = nullptr;
+    BeepCounter Beeps;
+};
+
+struct FormatCase
+{
+    std::uint32_t Divisor;
+    std::int32_t Value;
+    char Separator;
+    const char *Text;
+};
+
+TEST_F(DivisorSpinEditTest, SetValueWritesTheCanonicalText)
+{
+    const FormatCase Cases[] = {
+        {8, 12, ',', "1,5"},
+        {8, -3, ',', "-0,375"},
+        {8, 16, ',', "2"},
+        {3, 1, ',', "0,333333333333333"},
+        {3, -2, ',', "-0,666666666666667"},
+        {7, 0, ',', "0"},
+        {100, 12345, ',', "123,45"},
+        {16, 1, ',', "0,0625"},
+        {10, 1, '.', "0.1"},
+        {1, INT_MAX, ',', "2147483647"},
+        {1, INT_MIN, ',', "-2147483648"},
+        {100000, 1, ',', "0,00001"},
+        {1000000, 1, ',', "1E-6"},
+        {10000000, 15, ',', "1,5E-6"},
+        {100000000, -7, ',', "-7E-8"},
+        {4294967295u, 1, ',', "2,3283064370808E-10"},
+        {4294967295u, INT_MAX, ',', "0,499999999883585"},
+    };
+    for (const FormatCase &Case : Cases) {
+        Edit->SetDivisor(Case.Divisor);
+        Edit->SetSeparator(QLatin1Char(Case.Separator));
+        Edit->SetValue(Case.Value);
+        EXPECT_EQ(Edit->text(), QString::fromLatin1(Case.Text))
+            << Case.Value << " / " << Case.Divisor;
+        EXPECT_EQ(Edit->GetValue(), Case.Value) << Case.Text;
+    }
+}
+
+struct ReadCase
+{
+    std::uint32_t Divisor;
+    const char *Text;
+    std::int32_t Value;
+};
+
+TEST_F(DivisorSpinEditTest, GetValueReadsTheGrammarAndRoundsHalvesToEven)
+{
+    const ReadCase Cases[] = {
+        {8, "2,25", 18},
+        {2, "1,25", 2},
+        {2, "1,75", 4},
+        {1, "0,5", 0},
+        {1, "1,5", 2},
+        {1, "2,5", 2},
+        {1, "-2,5", -2},
+        {1, "-3,5", -4},
+        {1000, "-0,0005", 0},
+        {1, "  12  ", 12},
+        {1, "+5", 5},
+        {1, ",", 0},
+        {1, "-,", 0},
+        {1, "5,", 5},
+        {2, ",5", 1},
+        {1, "1E2", 100},
+        {1, "1,5e+1", 15},
+        {2, "15e-1", 3},
+        {10, "0,1", 1},
+        {1, "2147483647", INT_MAX},
+        {1, "-2147483648", INT_MIN},
+        {1, "1e-99999", 0},
+        {1, "0e99999", 0},
+        {1, "000000000000000000000000000000000000000042", 42},
+    };
+    for (const ReadCase &Case : Cases) {
+        Edit->SetDivisor(Case.Divisor);
+        Edit->setText(QString::fromLatin1(Case.Text));
+        EXPECT_EQ(Edit->GetValue(), Case.Value) << Case.Text;
+        EXPECT_EQ(Edit->text(), QString::fromLatin1(Case.Text)) << "a good read keeps the text";
+    }
+}
+
+TEST_F(DivisorSpinEditTest, UnreadableTextBecomesMinValue)
+{
+    const char *Texts[] = {"",     "-",   "+",   "1.5",  "99999999999", "2147483648",
+                           "1E",   "E5",  "1 2", "\t1",  "1,2,3",       "1e99999",
+                           "1,5-", "- 1", "1e+", "0x10", "1,5 E2",      "١"};
+    for (const char *Text : Texts) {
+        Edit->SetMinValue(-10);
+        Edit->setText(QString::fromUtf8(Text));
+        QStringList Changes;
+        RecordChanges(*Edit, Changes);
+        EXPECT_EQ(Edit->GetValue(), -10) << Text;
+        EXPECT_EQ(Edit->text(), QStringLiteral("-10")) << Text;
+        EXPECT_EQ(Changes, QStringList{QStringLiteral("-10")}) << Text;
+        Edit->OnChange = nullptr;
+    }
+}
+
+TEST_F(DivisorSpinEditTest, FullStopReadsOnlyWhenItIsTheSeparator)
+{
+    Edit->SetDivisor(2);
+    Edit->SetSeparator(QLatin1Char('.'));
+    Edit->setText(QStringLiteral("1.5"));
+    EXPECT_EQ(Edit->GetValue(), 3);
+    Edit->setText(QStringLiteral("1,5"));
+    EXPECT_EQ(Edit->GetValue(), DefaultMin);
+
+    // A changed separator leaves the text alone until the next read fails on it.
+    Edit->SetSeparator(QLatin1Char(','));
+    Edit->SetValue(3);
+    EXPECT_EQ(Edit->text(), QStringLiteral("1,5"));
+    Edit->SetSeparator(QLatin1Char('.'));
+    EXPECT_EQ(Edit->text(), QStringLiteral("1,5"));
+    EXPECT_EQ(Edit->GetValue(), DefaultMin);
+}
+
+TEST_F(DivisorSpinEditTest, NewDivisorKeepsTheShownNumber)
+{
+    Edit->SetDivisor(8);
+    Edit->SetValue(12);
+    Edit->SetDivisor(10);
+    EXPECT_EQ(Edit->text(), QStringLiteral("1,5"));
+    EXPECT_EQ(Edit->GetValue(), 15);
+
+    // The shown number is rounded to the new step.
+    Edit->SetDivisor(8);
+    Edit->SetValue(3); // 0,375
+    Edit->SetDivisor(4);
+    EXPECT_EQ(Edit->GetValue(), 2);
+    EXPECT_EQ(Edit->text(), QStringLiteral("0,5"));
+
+    // Divisor 0 is ignored, yet the text is still rewritten in canonical form.
+    Edit->setText(QStringLiteral("0,50"));
+    Edit->SetDivisor(0);
+    EXPECT_EQ(Edit->Divisor(), 4u);
+    EXPECT_EQ(Edit->text(), QStringLiteral("0,5"));
+}
+
+TEST_F(DivisorSpinEditTest, BoundSettersClampTheTextAndRefuseCrossing)
+{
+    Edit->SetValue(80);
+    Edit->SetMaxValue(50);
+    EXPECT_EQ(Edit->text(), QStringLiteral("50"));
+    EXPECT_EQ(Edit->MaxValue(), 50);
+
+    Edit->SetMinValue(60); // above MaxValue: ignored
+    EXPECT_EQ(Edit->MinValue(), DefaultMin);
+    EXPECT_EQ(Edit->text(), QStringLiteral("50"));
+
+    Edit->SetMinValue(10);
+    Edit->SetMaxValue(5); // below MinValue: ignored
+    EXPECT_EQ(Edit->MaxValue(), 50);
+
+    // Moving the range up past itself works with MaxValue first, not with MinValue first.
+    Edit->SetMinValue(20);
+    Edit->SetMaxValue(30);
+    Edit->SetValue(25);
+    Edit->SetMinValue(40);
+    Edit->SetMaxValue(50);
+    EXPECT_EQ(Edit->MinValue(), 20);
+    EXPECT_EQ(Edit->MaxValue(), 50);
+    Edit->SetMaxValue(90);
+    Edit->SetMinValue(70);
+    EXPECT_EQ(Edit->MinValue(), 70);
+    EXPECT_EQ(Edit->MaxValue(), 90);
+    EXPECT_EQ(Edit->text(), QStringLiteral("70"));
+}
+
+TEST_F(DivisorSpinEditTest, TextSetterClampsAndCanonicalises)
+{
+    Edit->SetDivisor(2);
+    Edit->SetMinValue(-4);
+    Edit->SetMaxValue(100);
+    Edit->SetText(QStringLiteral("500"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("50"));
+    Edit->SetText(QStringLiteral("  01,50 "));
+    EXPECT_EQ(Edit->text(), QStringLiteral("1,5"));
+    Edit->SetText(QStringLiteral("-9"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("-2"));
+    Edit->SetText(QStringLiteral("x"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("-2"));
+}
+
+TEST_F(DivisorSpinEditTest, EveryStepKeepsTheBoundsAndRewritesTheText)
+{
+    Edit->SetMinValue(-5);
+    Edit->SetMaxValue(100);
+    QStringList Changes;
+    RecordChanges(*Edit, Changes);
+
+    // At the upper bound the arrow, Shift+Up and the wheel keep the value yet rewrite the text.
+    Edit->setText(QStringLiteral("0100"));
+    ClickBar(*Edit, BarPart::UpArrow);
+    EXPECT_EQ(Edit->text(), QStringLiteral("100"));
+    Changes.clear();
+    QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+    Wheel(*Edit, 120);
+    EXPECT_EQ(Changes, QStringList({QStringLiteral("100"), QStringLiteral("100")}));
+
+    Edit->SetValue(-5);
+    ClickBar(*Edit, BarPart::DownArrow);
+    QTest::keyClick(Edit, Qt::Key_Down, Qt::ShiftModifier);
+    Wheel(*Edit, -120);
+    Wheel(*Edit->SpinBar(), -120);
+    EXPECT_EQ(Edit->text(), QStringLiteral("-5"));
+
+    // Inside the bounds each of them moves by one raw unit; a wheel turn over the bar steps the
+    // number and leaves the bar where it was.
+    Edit->SetValue(7);
+    const int BarValue = Edit->SpinBar()->value();
+    ClickBar(*Edit, BarPart::UpArrow);
+    QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+    Wheel(*Edit, 15);
+    Wheel(*Edit->SpinBar(), 120);
+    EXPECT_EQ(Edit->GetValue(), 11);
+    ClickBar(*Edit, BarPart::DownArrow);
+    QTest::keyClick(Edit, Qt::Key_Down, Qt::ShiftModifier);
+    Wheel(*Edit, -15);
+    EXPECT_EQ(Edit->GetValue(), 8);
+    EXPECT_EQ(Edit->SpinBar()->value(), BarValue);
+
+    // A value typed above the bound is not lowered by the upper arrow.
+    Edit->setText(QStringLiteral("250"));
+    ClickBar(*Edit, BarPart::UpArrow);
+    EXPECT_EQ(Edit->text(), QStringLiteral("250"));
+    ClickBar(*Edit, BarPart::DownArrow);
+    EXPECT_EQ(Edit->text(), QStringLiteral("249"));
+}
+
+TEST_F(DivisorSpinEditTest, PageStepsMoveOneShownUnitWithinTheBounds)
+{
+    Edit->resize(120, 150); // tall enough for a trough on both sides of the thumb
+    Edit->SetDivisor(8);
+    Edit->SetMinValue(0);
+    Edit->SetMaxValue(100);
+    Edit->SetValue(10);
+    ClickBar(*Edit, BarPart::PageUp);
+    EXPECT_EQ(Edit->text(), QStringLiteral("2,25"));
+    Edit->SetValue(95);
+    ClickBar(*Edit, BarPart::PageUp);
+    EXPECT_EQ(Edit->text(), QStringLiteral("12,5"));
+    Edit->SetValue(10);
+    ClickBar(*Edit, BarPart::PageDown);
+    EXPECT_EQ(Edit->GetValue(), 2);
+    ClickBar(*Edit, BarPart::PageDown);
+    EXPECT_EQ(Edit->text(), QStringLiteral("0"));
+
+    // Sums and differences beyond 32 bits stop at the bounds.
+    Edit->SetMinValue(DefaultMin);
+    Edit->SetMaxValue(INT_MAX);
+    Edit->SetDivisor(4294967295u);
+    Edit->SetValue(INT_MAX - 10);
+    ClickBar(*Edit, BarPart::PageUp);
+    EXPECT_EQ(Edit->GetValue(), INT_MAX);
+    Edit->SetValue(DefaultMin + 10);
+    ClickBar(*Edit, BarPart::PageDown);
+    EXPECT_EQ(Edit->GetValue(), DefaultMin);
+}
+
+TEST_F(DivisorSpinEditTest, TypedCharactersAreFilteredWithABeep)
+{
+    Type(QStringLiteral("1a2"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("12"));
+    EXPECT_EQ(Beeps.Count, 1);
+    QTest::keyClick(Edit, Qt::Key_Return);
+    QTest::keyClick(Edit, Qt::Key_Enter);
+    EXPECT_EQ(Beeps.Count, 3);
+    Type(QStringLiteral("*/ x"));
+    EXPECT_EQ(Beeps.Count, 7);
+    EXPECT_EQ(Edit->text(), QStringLiteral("12"));
+
+    // Signs, both marks and the editing keys pass; nothing checks the order while typing.
+    Type(QStringLiteral("-+.,3"));
+    QTest::keyClick(Edit, Qt::Key_Backspace);
+    QTest::keyClick(Edit, Qt::Key_Home);
+    QTest::keyClick(Edit, Qt::Key_Delete);
+    QTest::keyClick(Edit, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Beeps.Count, 7);
+    EXPECT_EQ(Edit->text(), QStringLiteral("2-+.,"));
+    EXPECT_EQ(Edit->selectedText(), Edit->text());
+
+    // The separator is accepted whatever it is; the comma is then just another letter.
+    Edit->clear();
+    Edit->SetSeparator(QLatin1Char(';'));
+    Type(QStringLiteral("1;5,"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("1;5"));
+    EXPECT_EQ(Beeps.Count, 8);
+}
+
+TEST_F(DivisorSpinEditTest, KeyDownHookSeesKeysAndCanSwallowThem)
+{
+    QList<int> Seen;
+    Edit->OnKeyDown = [&Seen](QObject *, int &Key, Qt::KeyboardModifiers) {
+        Seen << Key;
+        if (Key == Qt::Key_9) {
+            Key = 0;
+        }
+    };
+    Edit->SetValue(5);
+    QTest::keyClick(Edit, Qt::Key_Up);
+    QTest::keyClick(Edit, Qt::Key_Down);
+    EXPECT_EQ(Edit->text(), QStringLiteral("5")); // plain arrows are left to the owner
+    QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("6"));
+    QTest::keyClick(Edit, Qt::Key_9);
+    EXPECT_EQ(Edit->text(), QStringLiteral("6"));
+    // The Shift key's own press reaches the owner like any other key.
+    EXPECT_EQ(Seen, QList<int>({Qt::Key_Up, Qt::Key_Down, Qt::Key_Shift, 0, Qt::Key_9}));
+}
+
+TEST_F(DivisorSpinEditTest, ShiftReadsTheTextWhateverTheKey)
+{
+    Edit->SetMinValue(-3);
+    Edit->clear();
+    QStringList Changes;
+    RecordChanges(*Edit, Changes);
+    QTest::keyClick(Edit, Qt::Key_Shift);
+    EXPECT_EQ(Edit->text(), QStringLiteral("-3"));
+    EXPECT_EQ(Changes, QStringList{QStringLiteral("-3")});
+
+    // A valid text is only read, not rewritten.
+    Edit->setText(QStringLiteral("007"));
+    Changes.clear();
+    QTest::keyClick(Edit, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("007"));
+    EXPECT_TRUE(Changes.isEmpty());
+}
+
+TEST_F(DivisorSpinEditTest, PasteClampsTheResult)
+{
+    Edit->SetMinValue(-10);
+    Edit->SetMaxValue(100);
+    QClipboard *Clipboard = QGuiApplication::clipboard();
+
+    Clipboard->setText(QStringLiteral("abc"));
+    QTest::keyClick(Edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("-10"));
+    EXPECT_EQ(Beeps.Count, 0);
+
+    Edit->clear();
+    Clipboard->setText(QStringLiteral("500"));
+    QTest::keyClick(Edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("100"));
+
+    Edit->clear();
+    Clipboard->setText(QStringLiteral("0042"));
+    QTest::keyClick(Edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("42"));
+
+    // The context menu's paste takes the same way.
+    Edit->clear();
+    Clipboard->setText(QStringLiteral("-70"));
+    QContextMenuEvent Menu(QContextMenuEvent::Mouse, QPoint(5, 5), Edit->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(Edit, &Menu);
+    auto *Popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(Popup, nullptr);
+    QAction *Paste = nullptr;
+    for (QAction *Action : Popup->actions()) {
+        if (Action->text().contains(QLatin1String("Paste"))) {
+            Paste = Action;
+        }
+    }
+    ASSERT_NE(Paste, nullptr);
+    Paste->trigger();
+    Popup->close();
+    EXPECT_EQ(Edit->text(), QStringLiteral("-10"));
+}
+
+TEST_F(DivisorSpinEditTest, FocusChangesClampOnlyOutOfRangeValues)
+{
+    Edit->SetDivisor(10);
+    Edit->SetMinValue(-10);
+    Edit->SetMaxValue(100);
+    int Exits = 0;
+    Edit->OnExit = [&Exits](QObject *) { ++Exits; };
+
+    Edit->setFocus();
+    Edit->setText(QStringLiteral("25"));
+    Other->setFocus();
+    EXPECT_EQ(Edit->text(), QStringLiteral("10"));
+    EXPECT_EQ(Exits, 1);
+
+    // In range but not canonical: left exactly as typed.
+    const char *Kept[] = {"05", "1,50", " 3", "+2", "0,1e1"};
+    for (const char *Text : Kept) {
+        Edit->setFocus();
+        Edit->setText(QString::fromLatin1(Text));
+        Other->setFocus();
+        EXPECT_EQ(Edit->text(), QString::fromLatin1(Text));
+    }
+
+    // Entering clamps as well, and an unreadable text falls back to MinValue.
+    Edit->setText(QStringLiteral("-3"));
+    Edit->setFocus();
+    EXPECT_EQ(Edit->text(), QStringLiteral("-1"));
+    Edit->setText(QStringLiteral("--"));
+    Other->setFocus();
+    EXPECT_EQ(Edit->text(), QStringLiteral("-1"));
+}
+
+TEST_F(DivisorSpinEditTest, ChangeHandlerThatReadsWhileTypingIsSafe)
+{
+    // The owner reads the value from OnChange, as the parameter page does; a lone minus sign
+    // then falls back to MinValue inside the keystroke that typed it.
+    Edit->SetMinValue(-50);
+    Edit->SetMaxValue(50);
+    QList<std::int32_t> Values;
+    Edit->OnChange = [this, &Values](QObject *) { Values << Edit->GetValue(); };
+    Type(QStringLiteral("-"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("-50"));
+    Type(QStringLiteral("1"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("-501"));
+    EXPECT_EQ(Values.last(), -501);
+}
+
+} // namespace
