@@ -648,6 +648,12 @@ void TASGrid::DrawCellText(QPainter &Painter, const QRect &Rect, int X0, int Y0,
     if (Text.isEmpty()) {
         return;
     }
+    // Clipping costs more than the text itself; skip it when the text box lies inside.
+    const QRect box(X0, Y0, fm.horizontalAdvance(Text), fm.height());
+    if (clip.contains(box)) {
+        Painter.drawText(X0, Y0 + fm.ascent(), Text);
+        return;
+    }
     Painter.save();
     Painter.setClipRect(clip);
     Painter.drawText(X0, Y0 + fm.ascent(), Text);
