@@ -147,6 +147,10 @@ void TSimpleXMLNavigator::FreeTree()
     blockPos_ = nullptr;
     blockLeft_ = 0;
     texts_.clear();
+    for (TStepMemo &memo : memo_) {
+        memo.parent = nullptr;
+        memo.found = nullptr;
+    }
 }
 
 void *TSimpleXMLNavigator::Allocate(size_t size)
@@ -207,6 +211,7 @@ TTagItem *TSimpleXMLNavigator::FindNode(std::string_view path, std::string_view 
         path.remove_prefix(1);
     }
     TStep step;
+    size_t depth = 0;
     while (!path.empty()) {
         const size_t slash = path.find('/');
         const std::string_view text = path.substr(0, slash);
@@ -214,9 +219,23 @@ TTagItem *TSimpleXMLNavigator::FindNode(std::string_view path, std::string_view 
         if (!ReadStep(text, step) || step.index < 0) {
             return nullptr;
         }
+        TStepMemo *memo = depth < MEMO_DEPTH ? &memo_[depth] : nullptr;
+        ++depth;
         int32_t left = step.index;
-        TTagItem *found = nullptr;
-        for (TNodeItem *child = node->Child; child; child = NextNode(child)) {
+        TNodeItem *child = node->Child;
+        if (memo && memo->parent == node && memo->found && memo->index <= step.index &&
+            memo->name == step.name) {
+            // Resume after the element this lookup found last time.
+            if (memo->index == step.index) {
+                child = nullptr;
+                left = -1;
+            } else {
+                child = memo->found->Next;
+                left = step.index - memo->index - 1;
+            }
+        }
+        TTagItem *found = left < 0 ? memo->found : nullptr;
+        for (; child && !found; child = NextNode(child)) {
             if (child->Kind != NODE_TAG) {
                 continue;
             }
@@ -232,6 +251,12 @@ TTagItem *TSimpleXMLNavigator::FindNode(std::string_view path, std::string_view 
         }
         if (!found) {
             return nullptr;
+        }
+        if (memo) {
+            memo->parent = node;
+            memo->name.assign(step.name);
+            memo->index = step.index;
+            memo->found = found;
         }
         node = found;
         if (lastName) {

@@ -130,6 +130,19 @@ private:
     std::byte *blockPos_ = nullptr;
     size_t blockLeft_ = 0;
     std::deque<std::string> texts_;
+
+    // Where the last lookup at each path depth ended. The catalogue asks for element 0, 1,
+    // 2, ... of the same parent in turn; resuming from the previous answer keeps that walk
+    // linear instead of quadratic. Cleared with the tree, whose nodes it points into.
+    struct TStepMemo
+    {
+        const TTagItem *parent = nullptr;
+        std::string name;
+        int32_t index = 0;
+        TTagItem *found = nullptr;
+    };
+    static constexpr size_t MEMO_DEPTH = 4;
+    mutable TStepMemo memo_[MEMO_DEPTH];
 };
 
 // The reader: turns one whole document into the navigator's tree.
