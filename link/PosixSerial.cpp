@@ -107,6 +107,10 @@ public:
         if (Rs485Changed) {
             ioctl(Fd, TIOCSRS485, &SavedRs485);
         }
+        // The exclusive flag belongs to the device, not to our descriptor: where someone
+        // else keeps the device open (a pseudo-terminal's owner), it would outlive us and
+        // lock out the next opening, ours included.
+        ioctl(Fd, TIOCNXCL);
         flock(Fd, LOCK_UN);
         close(Fd);
     }

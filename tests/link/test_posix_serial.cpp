@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "PosixSerial.h"
@@ -68,14 +69,24 @@ TEST(PosixSerial, OpenFailures)
 TEST(PosixSerial, SecondOpenIsRefused)
 {
     TPty pty;
+    // Someone else holds the device open throughout, as the simulator does.
+    const int other = open(pty.Slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
     TPosixSerialPlatform platform;
     int error = 0;
     auto first = platform.Open(pty.Slave, error);
     ASSERT_NE(first, nullptr);
+    int exclusive = 0;
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
     EXPECT_EQ(platform.Open(pty.Slave, error), nullptr);
     EXPECT_EQ(error, EBUSY);
+    // Closing gives the device back: the exclusive flag must not outlive the port.
     first.reset();
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
     EXPECT_NE(platform.Open(pty.Slave, error), nullptr);
+    close(other);
 }
 
 TEST(PosixSerial, ReadEndsOnCountOrTotalTimeout)
