@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -368,6 +369,14 @@ std::unique_ptr<ISerialPort> TPosixSerialPlatform::Open(const std::string &path,
 
 void TPosixSerialPlatform::SleepMs(uint32_t ms)
 {
+    // The kernel may stretch a sleep by the thread's timer slack (50 µs by default) to
+    // batch wake-ups; every attempt starts with a pause, so keep the slack small for the
+    // threads that talk to the bus.
+    thread_local bool slackSet = false;
+    if (!slackSet) {
+        prctl(PR_SET_TIMERSLACK, 1000UL);
+        slackSet = true;
+    }
     timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1'000'000};
     while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }
