@@ -123,3 +123,62 @@ TEST(XmlNavigatorFindNode, ReportsLastStep)
 }
 
 } // namespace
+
+namespace {
+
+// Lookups in any order, across names and across documents, find the same elements as a
+// fresh walk would: the navigator's resume-from-last-answer shortcut must never show.
+TEST(XmlNavigatorOrder, LookupsInAnyOrderAgree)
+{
+    std::string doc = "<r>";
+    std::vector<std::string> xs, ys;
+    for (int i = 0; i < 40; ++i) {
+        const bool isX = i % 3 != 1;
+        const std::string n = std::to_string(i);
+        doc += std::string(isX ? "<X" : "<Y") + " n='" + n + "'><Z n='" + n + "z'/></" +
+               (isX ? "X" : "Y") + ">t";
+        (isX ? xs : ys).push_back(n);
+    }
+    doc += "</r>";
+    TSimpleXMLParser parser;
+    ASSERT_TRUE(parser.Parse(doc));
+
+    std::vector<int> order;
+    for (int i = 0; i < 30; ++i) {
+        order.push_back(i);
+    }
+    for (int i = 29; i >= 0; --i) {
+        order.push_back(i);
+    }
+    for (int i = 0; i < 60; ++i) {
+        order.push_back((i * 17) % 31);
+    }
+    for (const int i : order) {
+        const std::string x = "/X[" + std::to_string(i) + "]";
+        ASSERT_EQ(parser.SelectNode(x), i < static_cast<int>(xs.size())) << x;
+        if (i < static_cast<int>(xs.size())) {
+            EXPECT_EQ(parser.GetAttribute("n"), xs[i]) << x;
+            ASSERT_TRUE(parser.SelectNode(x + "/Z"));
+            EXPECT_EQ(parser.GetAttribute("n"), xs[i] + "z") << x;
+        }
+        const std::string y = "/Y[" + std::to_string(i % 20) + "]";
+        ASSERT_EQ(parser.SelectNode(y), i % 20 < static_cast<int>(ys.size())) << y;
+        if (i % 20 < static_cast<int>(ys.size())) {
+            EXPECT_EQ(parser.GetAttribute("n"), ys[i % 20]) << y;
+        }
+        const std::string any = "/*[" + std::to_string(i) + "]";
+        ASSERT_TRUE(parser.SelectNode(any));
+        EXPECT_EQ(parser.GetAttribute("n"), std::to_string(i)) << any;
+    }
+
+    // A new document may reuse the old one's memory; earlier answers must not leak over.
+    ASSERT_TRUE(parser.SelectNode("/X[5]"));
+    ASSERT_TRUE(parser.Parse("<r><X n='a'/><X n='b'/><X n='c'/><X n='d'/><X n='e'/><X n='f'/>"
+                             "<X n='g'/></r>"));
+    ASSERT_TRUE(parser.SelectNode("/X[6]"));
+    EXPECT_EQ(parser.GetAttribute("n"), "g");
+    ASSERT_TRUE(parser.SelectNode("/X[5]"));
+    EXPECT_EQ(parser.GetAttribute("n"), "f");
+}
+
+} // namespace
