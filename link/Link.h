@@ -61,7 +61,7 @@ constexpr uint8_t CMD_READ_PARAM = 0x3F;
 constexpr uint8_t CMD_WRITE_PARAM = 0x3D;
 constexpr uint8_t REPLY_ACCEPTED = 0x3E;
 
-// The check byte table: the 1-Wire CRC-8 table (reflected 0x8C) except entry 0xF9 = 0xFC.
+// The check byte table: CRC-8 of x^8+x^5+x^4+1 (reflected 0x8C), except entry 0xF9 = 0xFC.
 extern const uint8_t Crc8Table[256];
 // Check byte over the first `count` bytes.
 uint8_t Crc8(const uint8_t *bytes, size_t count);
