@@ -124,7 +124,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
             if (!run.error_occurred && run.iterations > 0) {
-                seconds[run.benchmark_name()] =
+                seconds[run.run_name.function_name] =
                     run.real_accumulated_time / static_cast<double>(run.iterations);
             }
         }
@@ -145,9 +145,9 @@ int main(int argc, char **argv)
         const auto it = recorder.seconds.find(name);
         return it == recorder.seconds.end() || it->second <= 0 ? 0.0 : mb / it->second;
     };
-    const double own = rate("BM_Parse/min_time:1.000");
-    const double pugi = rate("BM_ParsePugixml/min_time:1.000");
-    const auto form = recorder.seconds.find("BM_FormDeviceParam/min_time:1.000");
+    const double own = rate("BM_Parse");
+    const double pugi = rate("BM_ParsePugixml");
+    const auto form = recorder.seconds.find("BM_FormDeviceParam");
     std::printf("parse_mb_s=%.1f pugixml_mb_s=%.1f parse_ratio=%.2f form_us=%.1f\n", own, pugi,
                 pugi > 0 ? own / pugi : 0.0,
                 form == recorder.seconds.end() ? 0.0 : form->second * 1e6);
