@@ -88,6 +88,12 @@ void TAInternetLabel::enterEvent(QEnterEvent *Event)
 
 void TAInternetLabel::leaveEvent(QEvent *Event)
 {
+    RestoreLook();
+    QLabel::leaveEvent(Event);
+}
+
+void TAInternetLabel::RestoreLook()
+{
     if (FHovered) {
         FHovered = false;
         // What was inherited from the parent is inherited again, so later changes of the
@@ -100,7 +106,6 @@ void TAInternetLabel::leaveEvent(QEvent *Event)
             unsetCursor();
         }
     }
-    QLabel::leaveEvent(Event);
 }
 
 void TAInternetLabel::ApplyHoverLook()

@@ -48,6 +48,8 @@ protected:
 private:
     // Puts on the hover look.
     void ApplyHoverLook();
+    // Puts back the look saved at entry.
+    void RestoreLook();
 
     std::uint32_t FFocusColor = clBlue;
     bool FHovered = false;

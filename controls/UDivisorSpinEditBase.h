@@ -101,5 +101,4 @@ private:
     bool Guarded(const std::function<void()> &Step);
 
     QScrollBar *FBar = nullptr;
-    bool FInPaste = false;
 };
