@@ -81,9 +81,13 @@ TASGrid::TASGrid(QWidget *parent) : QAbstractScrollArea(parent)
     viewport()->setMouseTracking(true);
     viewport()->setCursor(Qt::ArrowCursor);
 
+    // The hint lies over the cell under the pointer: it must take neither the focus nor the
+    // pointer, or the grid would see the pointer leave and drop the hint at once.
     FHintWindow =
-        new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+                             Qt::WindowTransparentForInput);
     FHintWindow->setAttribute(Qt::WA_ShowWithoutActivating);
+    FHintWindow->setAttribute(Qt::WA_TransparentForMouseEvents);
     FHintWindow->setTextFormat(Qt::PlainText);
     FHintWindow->setFrameStyle(QFrame::Box | QFrame::Plain);
     FHintWindow->setLineWidth(1);
@@ -698,6 +702,13 @@ void TASGrid::focusInEvent(QFocusEvent *event)
 void TASGrid::focusOutEvent(QFocusEvent *event)
 {
     event->accept();
+}
+
+void TASGrid::hideEvent(QHideEvent *event)
+{
+    // A hint must not outlive the grid on screen, e.g. when the owner switches pages.
+    HideHint();
+    QAbstractScrollArea::hideEvent(event);
 }
 
 void TASGrid::resizeEvent(QResizeEvent *event)
