@@ -34,7 +34,7 @@ protected:
         SimulatorProcess::TOptions options;
         options.Port = 7;
         // Short time-outs keep silent addresses cheap.
-        options.SettingsLines = {"TimeoutConstant=25", "CmdTimeoutConstant=150", "StartTimeOut=1"};
+        options.SettingsLines = {"TimeoutConstant=60", "CmdTimeoutConstant=200", "StartTimeOut=1"};
         return options;
     }
     void SetUp() override
