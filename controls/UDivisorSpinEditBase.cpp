@@ -46,6 +46,13 @@ bool IsPassingControl(QChar Character)
     return Character.unicode() < 32 && Character != QLatin1Char('\r');
 }
 
+// A popup menu takes the focus only for a moment, and activating or deactivating the whole
+// window leaves the window's focused control as it was: neither enters nor leaves the editor.
+bool IsEntryOrExit(Qt::FocusReason Reason)
+{
+    return Reason != Qt::PopupFocusReason && Reason != Qt::ActiveWindowFocusReason;
+}
+
 } // namespace
 
 TSpinEditBase::TSpinEditBase(QWidget *Parent) : QLineEdit(Parent)
@@ -260,20 +267,24 @@ void TSpinEditBase::wheelEvent(QWheelEvent *Event)
 
 void TSpinEditBase::focusInEvent(QFocusEvent *Event)
 {
-    // A popup menu takes the focus for a moment only; that is no entry.
-    const bool Entry = Event->reason() != Qt::PopupFocusReason;
+    const bool Entry = IsEntryOrExit(Event->reason());
     if (Entry) {
         FocusClamp();
     }
     QLineEdit::focusInEvent(Event);
-    if (Entry && OnEnter) {
-        OnEnter(this);
+    if (Entry) {
+        if (FAutoSelect && Event->reason() != Qt::MouseFocusReason) {
+            selectAll();
+        }
+        if (OnEnter) {
+            OnEnter(this);
+        }
     }
 }
 
 void TSpinEditBase::focusOutEvent(QFocusEvent *Event)
 {
-    const bool Exit = Event->reason() != Qt::PopupFocusReason;
+    const bool Exit = IsEntryOrExit(Event->reason());
     if (Exit) {
         FocusClamp();
     }

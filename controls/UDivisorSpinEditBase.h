@@ -27,7 +27,9 @@ using TKeyEvent = std::function<void(QObject *Sender, int &Key, Qt::KeyboardModi
 //   thumb (SliderMove) is "thumb tracking" and releasing it is "thumb released";
 // - the key-down hook is keyPressEvent before QLineEdit sees the key; the character hook is the
 //   text the key press (or an input method) would insert;
-// - one QWheelEvent with a vertical delta is one wheel message.
+// - one QWheelEvent with a vertical delta is one wheel message;
+// - entry and exit are the focus moving between the controls of a window: a popup menu taking
+//   the focus for a moment, or the whole window being activated or deactivated, is neither.
 class TSpinEditBase : public QLineEdit
 {
     Q_OBJECT
@@ -46,6 +48,12 @@ public:
 
     // The scroll bar whose arrows are the spin buttons.
     QScrollBar *SpinBar() const { return FBar; }
+
+    // Whether the whole text is selected when the focus arrives other than by a mouse click
+    // (true by default), so that typing replaces the number.
+    bool AutoSelect() const { return FAutoSelect; }
+    // Turns the selection of the whole text on entry on or off.
+    void SetAutoSelect(bool Value) { FAutoSelect = Value; }
 
     // Replaces the sound made for a refused typed character (QApplication::beep by default) and
     // returns the previous one; an empty function restores the default.
@@ -101,4 +109,5 @@ private:
     bool Guarded(const std::function<void()> &Step);
 
     QScrollBar *FBar = nullptr;
+    bool FAutoSelect = true;
 };

@@ -29,7 +29,8 @@ protected:
         Host.show();
         Host.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&Host));
-        Edit->clear(); // the activation gave it the focus, which filled in MinValue
+        Edit->setFocus();
+        Edit->clear(); // entering filled in MinValue
     }
 
     // The handlers capture the tests' locals; the window's teardown may still move the focus.
@@ -441,10 +442,23 @@ TEST_F(DivisorSpinEditTest, FocusChangesClampOnlyOutOfRangeValues)
         EXPECT_EQ(Edit->text(), QString::fromLatin1(Text));
     }
 
-    // Entering clamps as well, and an unreadable text falls back to MinValue.
+    // Entering clamps as well, and selects the whole text so that typing replaces it.
     Edit->setText(QStringLiteral("-3"));
     Edit->setFocus();
     EXPECT_EQ(Edit->text(), QStringLiteral("-1"));
+    EXPECT_EQ(Edit->selectedText(), QStringLiteral("-1"));
+
+    // Deactivating and re-activating the window is no exit and no entry.
+    Edit->setText(QStringLiteral("700"));
+    QFocusEvent Deactivated(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(Edit, &Deactivated);
+    QFocusEvent Activated(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(Edit, &Activated);
+    EXPECT_EQ(Edit->text(), QStringLiteral("700"));
+    EXPECT_EQ(Exits, 1 + int(std::size(Kept)));
+
+    // An unreadable text falls back to MinValue.
+    Edit->setFocus();
     Edit->setText(QStringLiteral("--"));
     Other->setFocus();
     EXPECT_EQ(Edit->text(), QStringLiteral("-1"));
