@@ -63,9 +63,13 @@ TEST(SimProcess, AnswersOnItsLinkAndCleansUp)
         const uint8_t garbage[] = {0xFF, 0x00, 0x42};
         ASSERT_EQ(write(fd, garbage, sizeof garbage), 3);
         ASSERT_EQ(write(fd, identify.data(), 3), 3);
+        const auto sent = std::chrono::steady_clock::now();
         ASSERT_EQ(write(fd, identify.data() + 3, identify.size() - 3),
                   ssize_t(identify.size() - 3));
         const std::vector<uint8_t> reply = ReadReply(fd, 7, 500);
+        // Paced like a 9600-baud line: the latency, then six more character times at least.
+        EXPECT_GE(std::chrono::steady_clock::now() - sent,
+                  std::chrono::microseconds(2000 + 6 * 1041));
         std::vector<uint8_t> expected = {33, 6, 0, 24, 340 & 0xFF, 340 >> 8};
         expected.push_back(Crc8(expected.data(), expected.size()));
         EXPECT_EQ(reply, expected);
