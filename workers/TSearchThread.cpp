@@ -6,11 +6,12 @@
 
 namespace {
 constexpr uint8_t FirstAddress = 127; // polled before the ascending sweep
-constexpr uint8_t LastAddress = 126;
+constexpr uint8_t HighestAddress = 126;
 } // namespace
 
-TSearchThread::TSearchThread(uint8_t startAddress, TWorkerHandle *handle)
-    : StartAddress(startAddress)
+TSearchThread::TSearchThread(uint8_t startAddress, TWorkerHandle *handle, uint8_t lastAddress)
+    : StartAddress(startAddress),
+      LastAddress(lastAddress < HighestAddress ? lastAddress : HighestAddress)
 {
     Start(handle);
 }
@@ -22,17 +23,19 @@ void TSearchThread::Execute()
         return;
     }
     uint8_t address = FirstAddress;
+    bool first = true;
     while (!Stop.load()) {
         TDeviceIdentity identity;
         if (ProbeAddress(address, identity))
             PostToMainWindow(WM_DEVICEFOUND, address * 256u + identity.Type, identity.Version);
 
-        if (address == LastAddress)
-            Stop.store(true); // the sweep is complete
-        else if (address == FirstAddress)
+        if (first)
             address = StartAddress;
+        else if (address >= LastAddress)
+            Stop.store(true); // the sweep is complete; the address stays the last one
         else
             ++address;
+        first = false;
         PostToMainWindow(WM_PROGRESS, address * 100u / 127u, 0);
     }
     PostToMainWindow(WM_SEARCHDONE, 0, 0);

@@ -20,22 +20,34 @@ struct TWorkerState
 
 namespace {
 
-// Registry of the running workers, so the program can stop and wait for all at its end.
-std::mutex registryLock;
-std::condition_variable registryChanged;
-std::set<std::shared_ptr<TWorkerState>> running;
+// Registry of the running workers, so the program can stop and wait for all at its end. It
+// is never destroyed: a worker may still be leaving it while the program exits.
+struct TRegistry
+{
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::set<std::shared_ptr<TWorkerState>> Running;
+};
+
+TRegistry &Registry()
+{
+    static TRegistry *registry = new TRegistry;
+    return *registry;
+}
 
 void Register(const std::shared_ptr<TWorkerState> &state)
 {
-    std::lock_guard<std::mutex> guard(registryLock);
-    running.insert(state);
+    TRegistry &r = Registry();
+    std::lock_guard<std::mutex> guard(r.Lock);
+    r.Running.insert(state);
 }
 
 void Unregister(const std::shared_ptr<TWorkerState> &state)
 {
-    std::lock_guard<std::mutex> guard(registryLock);
-    running.erase(state);
-    registryChanged.notify_all();
+    TRegistry &r = Registry();
+    std::lock_guard<std::mutex> guard(r.Lock);
+    r.Running.erase(state);
+    r.Changed.notify_all();
 }
 
 void SignalStop(TWorkerState &state)
@@ -131,7 +143,9 @@ void TThread::Run(TThread *self, std::shared_ptr<TWorkerState> state)
 {
     self->Execute();
     delete self;
-    // Only now is the object gone: whoever waits may release what the worker used.
+    // Only now is the object gone: whoever waits may release what the worker used, or end
+    // the program. What this thread still touches is the state it co-owns and the registry,
+    // which outlives every thread.
     {
         std::lock_guard<std::mutex> guard(state->Lock);
         state->Ended = true;
@@ -142,19 +156,22 @@ void TThread::Run(TThread *self, std::shared_ptr<TWorkerState> state)
 
 void StopAllWorkers()
 {
-    std::lock_guard<std::mutex> guard(registryLock);
-    for (const auto &state : running)
+    TRegistry &r = Registry();
+    std::lock_guard<std::mutex> guard(r.Lock);
+    for (const auto &state : r.Running)
         SignalStop(*state);
 }
 
 void WaitAllWorkers()
 {
-    std::unique_lock<std::mutex> guard(registryLock);
-    registryChanged.wait(guard, [] { return running.empty(); });
+    TRegistry &r = Registry();
+    std::unique_lock<std::mutex> guard(r.Lock);
+    r.Changed.wait(guard, [&r] { return r.Running.empty(); });
 }
 
 size_t RunningWorkers()
 {
-    std::lock_guard<std::mutex> guard(registryLock);
-    return running.size();
+    TRegistry &r = Registry();
+    std::lock_guard<std::mutex> guard(r.Lock);
+    return r.Running.size();
 }

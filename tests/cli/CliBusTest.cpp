@@ -17,7 +17,7 @@ SimulatorProcess::TOptions QuickBus()
 {
     SimulatorProcess::TOptions options;
     options.Port = 7;
-    options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=10", "CmdTimeoutConstant=100",
+    options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=30", "CmdTimeoutConstant=200",
                              "USARTMode=1"};
     return options;
 }
@@ -59,42 +59,42 @@ std::map<int, int> Raw(const TJsonValue &device)
 
 TEST_F(CliBusTest, ScanReadWriteRoundTrip)
 {
-    const TJsonValue scan = Json({"scan", "--quiet"});
+    const TJsonValue scan = Json({"scan", "--quiet", "--last", "8"});
     const auto &devices = scan["devices"].Items;
     ASSERT_EQ(devices.size(), 4u);
-    const double addresses[] = {5, 12, 33, 90};
+    const double addresses[] = {2, 3, 4, 6};
     const char *firmware[] = {"1.11", "2.05", "3.40", "1.00"};
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(devices[i]["address"].Number, addresses[i]);
         EXPECT_EQ(devices[i]["firmware"].Text, firmware[i]);
     }
     EXPECT_EQ(devices[0]["type"].Number, 18);
-    EXPECT_EQ(devices[0]["tag"].Number, 111 * 65536 + 5 * 256 + 18);
-    EXPECT_EQ(devices[0]["text"].Text, "Адрес: 5 Тип: Прибор типа 18, версия: 1.11");
+    EXPECT_EQ(devices[0]["tag"].Number, 111 * 65536 + 2 * 256 + 18);
+    EXPECT_EQ(devices[0]["text"].Text, "Адрес: 2 Тип: Прибор типа 18, версия: 1.11");
     EXPECT_TRUE(devices[1]["catalogued"].Boolean);
     EXPECT_FALSE(devices[3]["catalogued"].Boolean);
     EXPECT_EQ(devices[3]["name"].Text, "Неизвестный");
 
     // Identified first, then read: index 6 is not offered for firmware 2.05.
-    const TJsonValue read = Json({"read", "--address", "12"});
+    const TJsonValue read = Json({"read", "--address", "3"});
     EXPECT_EQ(read["type"].Number, 9);
     EXPECT_EQ(read["firmware"].Text, "2.05");
-    EXPECT_EQ(Raw(read), (std::map<int, int>{{1, 12}, {2, 96}, {3, 4}, {4, 250}}));
+    EXPECT_EQ(Raw(read), (std::map<int, int>{{1, 3}, {2, 96}, {3, 4}, {4, 250}}));
     EXPECT_EQ(read["parameters"][1]["value"].Number, 9.6);
     EXPECT_EQ(read["parameters"][1]["name"].Text, "Скорость обмена, кбит/с");
 
-    const TJsonValue write = Json({"write", "--address", "12", "Задержка ответа, мс=7", "4=3.5"});
+    const TJsonValue write = Json({"write", "--address", "3", "Задержка ответа, мс=7", "4=3.5"});
     ASSERT_EQ(write["parameters"].Items.size(), 2u);
     for (const auto &p : write["parameters"].Items)
         EXPECT_EQ(p["result"].Text, "written");
     EXPECT_EQ(write["parameters"][1]["raw"].Number, 350);
 
-    const TJsonValue back = Json({"read", "--address", "12", "--type", "9", "--firmware", "2.05"});
-    EXPECT_EQ(Raw(back), (std::map<int, int>{{1, 12}, {2, 96}, {3, 7}, {4, 350}}));
+    const TJsonValue back = Json({"read", "--address", "3", "--type", "9", "--firmware", "2.05"});
+    EXPECT_EQ(Raw(back), (std::map<int, int>{{1, 3}, {2, 96}, {3, 7}, {4, 350}}));
 
     // Defaults for every parameter, one named value on top.
-    const TJsonValue defaults = Json({"write", "--address", "33", "--defaults", "9=3"});
-    const TJsonValue after = Json({"read", "--address", "33"});
+    const TJsonValue defaults = Json({"write", "--address", "4", "--defaults", "9=3"});
+    const TJsonValue after = Json({"read", "--address", "4"});
     EXPECT_EQ(Raw(defaults), (std::map<int, int>{{1, 1}, {2, 96}, {8, 1200}, {9, 30}}));
     EXPECT_EQ(Raw(after), (std::map<int, int>{{1, 1}, {2, 96}, {8, 1200}, {9, 30}, {10, 1}}));
 }
@@ -102,7 +102,7 @@ TEST_F(CliBusTest, ScanReadWriteRoundTrip)
 TEST_F(CliBusTest, TextOutputAndDeviceFailures)
 {
     const std::string port = std::to_string(sim->PortNumber());
-    TCliRun run = RunCli({"--port", port, "--catalogue", Catalogue, "read", "--address", "5"});
+    TCliRun run = RunCli({"--port", port, "--catalogue", Catalogue, "read", "--address", "2"});
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_NE(run.Out.find("Пауза перед ответом, мс"), std::string::npos) << run.Out;
     EXPECT_NE(run.Err.find("read: 75%"), std::string::npos) << run.Err;
@@ -111,20 +111,20 @@ TEST_F(CliBusTest, TextOutputAndDeviceFailures)
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Err.find("no device answers at address 50"), std::string::npos) << run.Err;
 
-    run = RunCli({"--port", port, "--catalogue", Catalogue, "read", "--address", "90"});
+    run = RunCli({"--port", port, "--catalogue", Catalogue, "read", "--address", "6"});
     EXPECT_EQ(run.Status, 4);
     EXPECT_NE(run.Err.find("describes no parameters for type 7"), std::string::npos) << run.Err;
 
-    run = RunCli({"--port", port, "--catalogue", Catalogue, "write", "--address", "12", "1=200"});
+    run = RunCli({"--port", port, "--catalogue", Catalogue, "write", "--address", "3", "1=200"});
     EXPECT_EQ(run.Status, 2);
     EXPECT_NE(run.Err.find("not a value from 1 to 127"), std::string::npos) << run.Err;
 
-    run = RunCli({"--port", port, "--catalogue", Catalogue, "write", "--address", "33", "10=0"});
+    run = RunCli({"--port", port, "--catalogue", Catalogue, "write", "--address", "4", "10=0"});
     EXPECT_EQ(run.Status, 2);
     EXPECT_NE(run.Err.find("cannot be written"), std::string::npos) << run.Err;
 
     run = RunCli(
-        {"--port", port, "--catalogue", Catalogue, "write", "--address", "12", "Нет такого=1"});
+        {"--port", port, "--catalogue", Catalogue, "write", "--address", "3", "Нет такого=1"});
     EXPECT_EQ(run.Status, 2);
     EXPECT_NE(run.Err.find("no parameter 'Нет такого'"), std::string::npos) << run.Err;
 }

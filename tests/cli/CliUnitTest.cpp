@@ -39,7 +39,9 @@ TEST(CliOptionsTest, RejectsUnusableCommandLinesWithAReason)
         {{"write", "--address", "5"}, "NAME=VALUE"},
         {{"write", "--address", "5", "=3"}, "unexpected argument"},
         {{"read", "--address", "5", "x=3"}, "unexpected argument"},
-        {{"read", "--address", "5", "--zero"}, "--zero belongs to scan"},
+        {{"read", "--address", "5", "--zero"}, "belong to scan"},
+        {{"read", "--address", "5", "--last", "9"}, "belong to scan"},
+        {{"scan", "--last", "127"}, "from 0 to 126"},
         {{"scan", "--defaults"}, "belong to write"},
         {{"scan", "--address", "5"}, "belongs to read and write"},
         {{"scan", "--json=yes"}, "takes no value"},
@@ -77,8 +79,9 @@ TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
     EXPECT_EQ(options.Assignments[0].Value, "7");
     EXPECT_EQ(options.Assignments[1].Name, "4");
 
-    ASSERT_TRUE(Parse({"scan", "--zero", "--device", "/dev/ttyUSB0"}, options, error));
+    ASSERT_TRUE(Parse({"scan", "--zero", "--device", "/dev/ttyUSB0", "--last=20"}, options, error));
     EXPECT_TRUE(options.ZeroAddress);
+    EXPECT_EQ(options.LastAddress, 20);
     EXPECT_EQ(options.Device, "/dev/ttyUSB0");
     EXPECT_FALSE(options.Port);
 }

@@ -26,26 +26,33 @@ using SearchTest = WorkerTest;
 
 TEST_F(SearchTest, SweepOrderAndProgressOfASilentBus)
 {
-    for (const uint8_t start : {uint8_t(1), uint8_t(0)}) {
-        SCOPED_TRACE(int(start));
+    const std::pair<uint8_t, uint8_t> sweeps[] = {{1, 126}, {0, 126}, {1, 10}, {0, 0}};
+    for (const auto &[start, last] : sweeps) {
+        SCOPED_TRACE(std::to_string(start) + ".." + std::to_string(last));
         fake.ClearCalls();
-        new TSearchThread(start, &handle);
+        new TSearchThread(start, &handle, last);
         const auto messages = CollectUntil(WM_SEARCHDONE);
         handle.Wait();
 
         std::vector<uint8_t> expected = {127};
-        for (int a = start; a <= 126; ++a)
+        for (int a = start; a <= last; ++a)
             expected.push_back(static_cast<uint8_t>(a));
         EXPECT_EQ(Polled(fake.Frames(), CMD_PING), expected);
         EXPECT_TRUE(Polled(fake.Frames(), CMD_IDENTIFY).empty());
         // Every silent address costs the link's three attempts and nothing more.
         EXPECT_EQ(fake.Frames().size(), 3 * expected.size());
 
-        std::vector<uint32_t> progress = {0};
-        for (int a = start; a <= 125; ++a)
+        // After 127 the next address's share, after a the share of a + 1, after the last
+        // address its own (99 for 126).
+        std::vector<uint32_t> progress = {start * 100u / 127};
+        for (int a = start; a < last; ++a)
             progress.push_back(static_cast<uint32_t>((a + 1) * 100 / 127));
-        progress.push_back(99);
+        progress.push_back(last * 100u / 127);
         EXPECT_EQ(Params(messages, WM_PROGRESS), progress);
+        if (last == 126) {
+            EXPECT_EQ(progress.front(), 0u);
+            EXPECT_EQ(progress.back(), 99u);
+        }
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(messages.back().Message, WM_SEARCHDONE);
         EXPECT_EQ(Params(messages, WM_SEARCHDONE).size(), 1u);

@@ -111,7 +111,10 @@ int RunScan(const TCliOptions &options)
 {
     std::vector<DeviceListEntry> found;
     RunWorker(
-        [&](TWorkerHandle *handle) { new TSearchThread(options.ZeroAddress ? 0 : 1, handle); },
+        [&](TWorkerHandle *handle) {
+            new TSearchThread(options.ZeroAddress ? 0 : 1, handle,
+                              options.LastAddress.value_or(126));
+        },
         WM_SEARCHDONE,
         [&](const TPostedMessage &message) {
             if (message.Message == WM_DEVICEFOUND)

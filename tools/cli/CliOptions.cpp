@@ -51,8 +51,8 @@ std::string CliUsage()
     return "Usage: linvar-cli [options] <command> [arguments]\n"
            "\n"
            "Commands:\n"
-           "  scan [--zero]                      find the devices on the bus (127, then 1..126;\n"
-           "                                     with --zero, 0..126)\n"
+           "  scan [--zero] [--last A]           find the devices on the bus: 127, then 1..126\n"
+           "                                     (with --zero 0..126; with --last up to A)\n"
            "  read --address A [--type T --firmware V]\n"
            "                                     read a device's parameters; without type and\n"
            "                                     firmware the device is identified first\n"
@@ -167,6 +167,10 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
                 error = "option --catalogue needs a file";
                 return false;
             }
+        } else if (name == "--last") {
+            if (!number(0, 126, n))
+                return false;
+            options.LastAddress = static_cast<uint8_t>(n);
         } else if (name == "--address") {
             if (!number(0, 127, n))
                 return false;
@@ -227,8 +231,8 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
         error = "give --type and --firmware together";
         return false;
     }
-    if (options.ZeroAddress && options.Command != TCliCommand::Scan) {
-        error = "--zero belongs to scan";
+    if ((options.ZeroAddress || options.LastAddress) && options.Command != TCliCommand::Scan) {
+        error = "--zero and --last belong to scan";
         return false;
     }
     if ((options.Defaults || options.Raw) && options.Command != TCliCommand::Write) {

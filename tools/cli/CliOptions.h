@@ -28,17 +28,18 @@ struct TAssignment
 struct TCliOptions
 {
     TCliCommand Command = TCliCommand::None;
-    std::optional<uint8_t> Port;      // --port N
-    std::string Device;               // --device PATH
-    std::string Catalogue;            // --catalogue FILE
-    bool Json = false;                // --json
-    bool Quiet = false;               // --quiet: no progress on stderr
-    bool ZeroAddress = false;         // scan --zero
-    std::optional<uint8_t> Address;   // --address A
-    std::optional<uint8_t> Type;      // --type T
-    std::optional<uint16_t> Firmware; // --firmware V (version number, 1.11 -> 111)
-    bool Defaults = false;            // write --defaults
-    bool Raw = false;                 // write --raw: values are raw device units
+    std::optional<uint8_t> Port;        // --port N
+    std::string Device;                 // --device PATH
+    std::string Catalogue;              // --catalogue FILE
+    bool Json = false;                  // --json
+    bool Quiet = false;                 // --quiet: no progress on stderr
+    bool ZeroAddress = false;           // scan --zero
+    std::optional<uint8_t> LastAddress; // scan --last A
+    std::optional<uint8_t> Address;     // --address A
+    std::optional<uint8_t> Type;        // --type T
+    std::optional<uint16_t> Firmware;   // --firmware V (version number, 1.11 -> 111)
+    bool Defaults = false;              // write --defaults
+    bool Raw = false;                   // write --raw: values are raw device units
     std::vector<TAssignment> Assignments;
 };
 

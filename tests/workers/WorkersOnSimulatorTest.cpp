@@ -1,0 +1,139 @@
+// The workers over a pseudo-terminal against the bus simulator: real frames, real timing.
+
+#include "SimulatorProcess.h"
+
+#include "Link.h"
+#include "catalogue/DeviceCatalogue.h"
+#include "workers/DeviceRequests.h"
+#include "workers/TLoadThread.h"
+#include "workers/TMessageQueue.h"
+#include "workers/TSaveThread.h"
+#include "workers/TSearchThread.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class SimulatedBusTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SimulatorProcess::TOptions options;
+        options.Port = 9;
+        options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=30", "CmdTimeoutConstant=200",
+                                 "USARTMode=1"};
+        sim = std::make_unique<SimulatorProcess>(LINVAR_WORKERS_TEST_DIR "/bus-workers.conf",
+                                                 options);
+        ASSERT_TRUE(sim->Ready()) << sim->Error();
+        LoadLinkSettings();
+        InitPerfFrequency();
+        ASSERT_TRUE(OpenComPort(sim->PortNumber()));
+        SetMainWindowTarget(&queue);
+        DeviceParameters.clear();
+    }
+
+    void TearDown() override
+    {
+        StopAllWorkers();
+        WaitAllWorkers();
+        SetMainWindowTarget(nullptr);
+        CloseComPort();
+        DeviceParameters.clear();
+        LinkSettings = TLinkSettings{};
+    }
+
+    std::vector<TPostedMessage> CollectUntil(uint32_t endMessage)
+    {
+        std::vector<TPostedMessage> messages;
+        TPostedMessage message;
+        while (queue.Next(message, std::chrono::seconds(30))) {
+            messages.push_back(message);
+            if (message.Message == endMessage)
+                return messages;
+        }
+        ADD_FAILURE() << "no end message " << endMessage;
+        return messages;
+    }
+
+    static void AddParameter(int32_t index, const std::string &size, int32_t value)
+    {
+        ParameterDescription entry;
+        entry.Index = index;
+        entry.Size = size;
+        entry.Value = value;
+        DeviceParameters.push_back(entry);
+    }
+
+    std::unique_ptr<SimulatorProcess> sim;
+    TMessageQueue queue;
+    TWorkerHandle handle;
+};
+
+} // namespace
+
+TEST_F(SimulatedBusTest, SearchReportsOnlyDevicesThatAnswerBothRequests)
+{
+    new TSearchThread(1, &handle);
+    std::vector<std::pair<uint32_t, uint32_t>> found;
+    std::vector<uint32_t> progress;
+    TPostedMessage message;
+    while (queue.Next(message, std::chrono::seconds(30))) {
+        if (message.Message == WM_DEVICEFOUND)
+            found.emplace_back(message.WParam, message.LParam);
+        if (message.Message == WM_PROGRESS) {
+            progress.push_back(message.WParam);
+            // Past the faulty devices at 3 and 4 the rest of the sweep adds nothing.
+            if (message.WParam == 6 * 100 / 127)
+                handle.RequestStop();
+        }
+        if (message.Message == WM_SEARCHDONE)
+            break;
+    }
+    ASSERT_EQ(message.Message, WM_SEARCHDONE);
+    handle.Wait();
+
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {{1 * 256 + 18, 111},
+                                                                 {2 * 256 + 9, 205}};
+    EXPECT_EQ(found, expected);
+    // 127, then 1, 2, ... in order, as far as the sweep went before the stop.
+    ASSERT_GE(progress.size(), 6u);
+    EXPECT_EQ(progress[0], 0u);
+    for (size_t i = 1; i < progress.size(); ++i)
+        EXPECT_EQ(progress[i], (i + 1) * 100 / 127) << i;
+}
+
+TEST_F(SimulatedBusTest, ReadWriteAndReadBack)
+{
+    AddParameter(1, SizeByte, VALUE_UNDEFINED);
+    AddParameter(4, SizeWord, VALUE_UNDEFINED);
+    AddParameter(7, SizeWord, VALUE_UNDEFINED); // the device rejects it
+
+    new TLoadThread(2, &handle);
+    auto messages = CollectUntil(WM_LOADDONE);
+    // The first read transaction went unanswered; its repeat got the value.
+    EXPECT_EQ(DeviceParameters[0].Value, 2);
+    EXPECT_EQ(DeviceParameters[1].Value, 250);
+    EXPECT_EQ(DeviceParameters[2].Value, VALUE_UNDEFINED);
+
+    DeviceParameters[0].Value = 300; // a byte: the low 8 bits go out and come back
+    DeviceParameters[1].Value = 4660;
+    handle.Wait();
+    new TSaveThread(2, &handle);
+    messages = CollectUntil(WM_SAVEDONE);
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[messages.size() - 2].WParam, 100u);
+    EXPECT_EQ(DeviceParameters[0].Value, 44);
+    EXPECT_EQ(DeviceParameters[1].Value, 4660);
+    EXPECT_EQ(DeviceParameters[2].Value, VALUE_UNDEFINED);
+
+    for (auto &entry : DeviceParameters)
+        entry.Value = VALUE_UNDEFINED;
+    handle.Wait();
+    new TLoadThread(2, &handle);
+    CollectUntil(WM_LOADDONE);
+    EXPECT_EQ(DeviceParameters[0].Value, 44);
+    EXPECT_EQ(DeviceParameters[1].Value, 4660);
+}
