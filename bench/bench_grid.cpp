@@ -26,12 +26,18 @@ constexpr int kRowHeight = 28;
 // Cell texts of the same shape on every row, so that only the row count differs.
 QString CellText(int row, int col)
 {
+    // clang-format off
     static const QString names[] = {
-        QStringLiteral("Адрес на шине"),    QStringLiteral("Скорость обмена"),
-        QStringLiteral("Время ответа, мс"), QStringLiteral("Стоп-биты"),
-        QStringLiteral("Пауза передачи"),   QStringLiteral("Режим линии"),
-        QStringLiteral("Таймаут, с"),       QStringLiteral("Коэффициент"),
+        QStringLiteral("Адрес на шине"),
+        QStringLiteral("Скорость обмена"),
+        QStringLiteral("Время ответа, мс"),
+        QStringLiteral("Стоп-биты"),
+        QStringLiteral("Пауза передачи"),
+        QStringLiteral("Режим линии"),
+        QStringLiteral("Таймаут, с"),
+        QStringLiteral("Коэффициент"),
     };
+    // clang-format on
     switch (col) {
     case 0:
         return names[row % 8];
@@ -122,6 +128,9 @@ BENCHMARK(PaintTableView)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 class CollectingReporter : public benchmark::ConsoleReporter
 {
 public:
+    // Plain text: colour codes would end up in front of the summary line.
+    CollectingReporter() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run> &reports) override
     {
         ConsoleReporter::ReportRuns(reports);
