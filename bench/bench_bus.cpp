@@ -1,0 +1,150 @@
+// bench_bus: how close the search and the parameter read come to the time the link's
+// timings allow, over a pseudo-terminal against linvar-sim at 9600 baud pacing.
+//
+//   sweep_ratio: a whole sweep (127 addresses, 3 devices) / the sum of the transaction
+//                budgets: a silent address three attempts of pause + hold + short time-out,
+//                an answering one one attempt each for ping and identify of pause + hold +
+//                the reply's wire time + the simulator's latency.
+//   read_ratio:  reading 32 parameters / 32 x (pause + hold + reply wire time + latency).
+// The last line prints both as key=value pairs.
+
+#include "Link.h"
+#include "SimulatorProcess.h"
+
+#include "catalogue/DeviceCatalogue.h"
+#include "workers/DeviceRequests.h"
+#include "workers/TLoadThread.h"
+#include "workers/TMessageQueue.h"
+#include "workers/TSearchThread.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int LatencyMs = 2;
+constexpr int Parameters = 32;
+constexpr int64_t CharUs = 1041; // one character at 9600 baud, as the simulator paces replies
+constexpr int ReadRuns = 5;
+
+// The bus: three devices; the one at 40 holds 32 parameters, every third a word.
+std::string WriteConfig()
+{
+    char path[] = "/tmp/bench_bus_XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0)
+        return {};
+    close(fd);
+    std::ofstream config(path);
+    config << "latency " << LatencyMs << "\n";
+    config << "device 5 type 18 version 1.11 identify 5\n";
+    config << "device 77 type 9 version 2.05 identify 6\n";
+    config << "device 40 type 24 version 3.40 identify 6\n";
+    for (int i = 1; i <= Parameters; ++i)
+        config << "param " << i << (i % 3 == 0 ? " word " : " byte ") << i << "\n";
+    return path;
+}
+
+// Microseconds one attempt that gets a reply of `replyBytes` takes at the least.
+int64_t AnsweredUs(int64_t replyBytes)
+{
+    const int64_t hold = 7 * CharUs + LinkSettings.TailinUS;
+    return LinkSettings.StartTimeOut * 1000 + hold + replyBytes * CharUs + LatencyMs * 1000;
+}
+
+int64_t SilentAddressUs()
+{
+    const int64_t hold = 7 * CharUs + LinkSettings.TailinUS;
+    return 3 * (LinkSettings.StartTimeOut * 1000 + hold + LinkSettings.TimeoutConstant * 1000);
+}
+
+bool WaitFor(TMessageQueue &queue, uint32_t endMessage, int &found)
+{
+    TPostedMessage message;
+    while (queue.Next(message, std::chrono::seconds(60))) {
+        found += message.Message == WM_DEVICEFOUND;
+        if (message.Message == endMessage)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main()
+{
+    const std::string config = WriteConfig();
+    SimulatorProcess sim(config);
+    if (!sim.Ready()) {
+        std::fprintf(stderr, "bench_bus: %s\n", sim.Error().c_str());
+        unlink(config.c_str());
+        return 1;
+    }
+    LoadLinkSettings(); // the simulator's settings file: default timings
+    InitPerfFrequency();
+    if (!OpenComPort(sim.PortNumber())) {
+        std::fprintf(stderr, "bench_bus: cannot open the simulated port\n");
+        unlink(config.c_str());
+        return 1;
+    }
+    TMessageQueue queue;
+    SetMainWindowTarget(&queue);
+
+    // The sweep.
+    TWorkerHandle handle;
+    int found = 0;
+    auto start = Clock::now();
+    new TSearchThread(1, &handle);
+    const bool swept = WaitFor(queue, WM_SEARCHDONE, found);
+    const double sweepUs = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    handle.Wait();
+    // Ping replies have L = 5 (6 bytes); identify replies 6 bytes at 5, 7 at the others.
+    const double sweepBudgetUs =
+        124.0 * SilentAddressUs() + 3.0 * AnsweredUs(6) + AnsweredUs(6) + 2.0 * AnsweredUs(7);
+    std::printf("sweep: %d devices, %.1f ms, budget %.1f ms\n", found, sweepUs / 1000,
+                sweepBudgetUs / 1000);
+
+    // The read, a few times; the best run shows what the code adds, not the machine's noise.
+    double bestReadUs = 0;
+    bool read = true;
+    double readBudgetUs = 0;
+    for (int i = 1; i <= Parameters; ++i)
+        readBudgetUs += AnsweredUs(i % 3 == 0 ? 7 : 6);
+    for (int run = 0; run < ReadRuns; ++run) {
+        DeviceParameters.clear();
+        for (int i = 1; i <= Parameters; ++i) {
+            ParameterDescription entry;
+            entry.Index = i;
+            entry.Size = i % 3 == 0 ? SizeWord : SizeByte;
+            DeviceParameters.push_back(entry);
+        }
+        start = Clock::now();
+        new TLoadThread(40, &handle);
+        read = WaitFor(queue, WM_LOADDONE, found) && read;
+        const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+        handle.Wait();
+        for (const auto &entry : DeviceParameters)
+            read = read && entry.Value == entry.Index;
+        if (run == 0 || us < bestReadUs)
+            bestReadUs = us;
+        std::printf("read: %d parameters, %.1f ms, budget %.1f ms\n", Parameters, us / 1000,
+                    readBudgetUs / 1000);
+    }
+
+    SetMainWindowTarget(nullptr);
+    CloseComPort();
+    DeviceParameters.clear();
+    unlink(config.c_str());
+    if (!swept || found < 3 || !read) {
+        std::fprintf(stderr, "bench_bus: the sweep or the read did not complete correctly\n");
+        return 1;
+    }
+    std::printf("sweep_ratio=%.3f read_ratio=%.3f\n", sweepUs / sweepBudgetUs,
+                bestReadUs / readBudgetUs);
+    return 0;
+}
