@@ -137,6 +137,9 @@ void TMainFormLinvar::CreateListPage()
     ComboBoxPort->SetText(QStringLiteral("1"));
     ComboBoxPort->setFixedWidth(44);
     CheckBoxPort = new QCheckBox(QStringLiteral("Искать прибор по нулевому адресу"), pnlPorts);
+    // The fixed window width wins over the check box's text, which may be cut at the right.
+    CheckBoxPort->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    CheckBoxPort->setMinimumWidth(0);
     ports->addWidget(LabelPort);
     ports->addWidget(ComboBoxPort);
     ports->addSpacing(8);
@@ -248,8 +251,10 @@ void TMainFormLinvar::SetListPageEnabled(bool enabled)
 
 bool TMainFormLinvar::SelectedTag(uint32_t &tag) const
 {
+    // The current entry is the chosen one: the list selects one entry at most, and the
+    // current row changes before the selection does.
     const QListWidgetItem *item = ListBox->currentItem();
-    if (!item || !item->isSelected())
+    if (!item)
         return false;
     tag = item->data(Qt::UserRole).toUInt();
     return true;

@@ -1,0 +1,181 @@
+#include "E2eSupport.h"
+
+#include "UASGrid.h"
+#include "UComPortSpinEdit.h"
+
+#include "catalogue/DeviceCatalogue.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+ErrorBoxRecorder::ErrorBoxRecorder()
+{
+    Previous = SetErrorBoxFunction([this](QWidget *, const QString &text, const QString &caption) {
+        Texts << text;
+        Captions << caption;
+    });
+}
+
+ErrorBoxRecorder::~ErrorBoxRecorder()
+{
+    SetErrorBoxFunction(Previous);
+}
+
+std::vector<std::string> FastBusSettings()
+{
+    return {"StartTimeOut=0", "TimeoutConstant=12", "CmdTimeoutConstant=300", "USARTMode=1",
+            "SmartPI=1"};
+}
+
+TempSettings::TempSettings(const std::vector<std::string> &lines)
+{
+    char pattern[] = "/tmp/linvar-e2e-XXXXXX";
+    Dir = mkdtemp(pattern) ? pattern : "/tmp";
+    Path = Dir + "/rs485.conf";
+    std::ofstream out(Path);
+    for (const std::string &line : lines)
+        out << line << "\n";
+    setenv("LINVAR_SETTINGS", Path.c_str(), 1);
+}
+
+TempSettings::~TempSettings()
+{
+    unsetenv("LINVAR_SETTINGS");
+    std::remove(Path.c_str());
+    rmdir(Dir.c_str());
+}
+
+bool WaitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return done();
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qSleep(2);
+    }
+    return true;
+}
+
+WindowOnBus::WindowOnBus(uint8_t port, const QString &catalogueDir)
+{
+    SimulatorProcess::TOptions options;
+    options.Port = port;
+    options.SettingsLines = FastBusSettings();
+    // Lower port numbers lead nowhere, whatever hardware the machine has.
+    for (int n = 1; n < port; ++n)
+        options.SettingsLines.push_back("COM" + std::to_string(n) + "=/nonexistent/linvar-" +
+                                        std::to_string(n));
+    Simulator = std::make_unique<SimulatorProcess>(LINVAR_E2E_BUS, options);
+    Form = std::make_unique<TMainFormLinvar>(catalogueDir);
+    Form->show();
+    QApplication::setActiveWindow(Form.get());
+    (void)QTest::qWaitForWindowExposed(Form.get());
+}
+
+WindowOnBus::~WindowOnBus()
+{
+    Form.reset();
+    Simulator.reset();
+}
+
+bool WindowOnBus::Poll(bool zeroAddress)
+{
+    TMainFormLinvar &w = *Form;
+    w.CheckBoxPort->setChecked(zeroAddress);
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    if (w.BusyState() != TMainFormLinvar::TBusyState::Searching)
+        return false;
+    return WaitFor([&w] { return w.BusyState() == TMainFormLinvar::TBusyState::Idle; });
+}
+
+QStringList WindowOnBus::ListTexts() const
+{
+    QStringList texts;
+    for (int i = 0; i < Form->ListBox->count(); ++i)
+        texts << Form->ListBox->item(i)->text();
+    return texts;
+}
+
+std::vector<uint32_t> WindowOnBus::ListTags() const
+{
+    std::vector<uint32_t> tags;
+    for (int i = 0; i < Form->ListBox->count(); ++i)
+        tags.push_back(Form->ListBox->item(i)->data(Qt::UserRole).toUInt());
+    return tags;
+}
+
+void WindowOnBus::ClickListRow(int row)
+{
+    QListWidget *list = Form->ListBox;
+    const QRect rect = list->visualItemRect(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+void WindowOnBus::DoubleClickListRow(int row)
+{
+    QListWidget *list = Form->ListBox;
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+bool WindowOnBus::SelectAddress(uint8_t address)
+{
+    const std::vector<uint32_t> tags = ListTags();
+    for (size_t i = 0; i < tags.size(); ++i) {
+        if (((tags[i] >> 8) & 0xFF) == address) {
+            ClickListRow(static_cast<int>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WindowOnBus::ReadParams()
+{
+    TMainFormLinvar &w = *Form;
+    QTest::mouseClick(w.ParamsButton, Qt::LeftButton);
+    return WaitFor([&w] {
+        return w.BusyState() == TMainFormLinvar::TBusyState::Idle &&
+               w.PageControl->currentIndex() == 1;
+    });
+}
+
+QString WindowOnBus::Cell(int row, int col)
+{
+    uint32_t color = 0;
+    uint8_t flags = 0;
+    QString data;
+    Form->ASGridGetData(row, col, color, flags, data);
+    return data;
+}
+
+QStringList WindowOnBus::Values()
+{
+    QStringList values;
+    for (int row = 0; row < Form->ASGrid->RowCount(); ++row)
+        values << Cell(row, 1);
+    return values;
+}
+
+bool WindowOnBus::ClickAndWaitIdle(QAbstractButton *button, int ms)
+{
+    TMainFormLinvar &w = *Form;
+    QTest::mouseClick(button, Qt::LeftButton);
+    return WaitFor([&w] { return w.BusyState() == TMainFormLinvar::TBusyState::Idle; }, ms);
+}

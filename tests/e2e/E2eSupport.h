@@ -1,0 +1,90 @@
+#pragma once
+// Helpers of the end-to-end tests: the simulated bus behind a port number, the window started
+// on it, the error boxes caught instead of shown, and waiting for the window's state.
+
+#include "SimulatorProcess.h"
+#include "UErrorBox.h"
+#include "ULinvar.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Catches every error box while it lives: the boxes are recorded and closed at once.
+class ErrorBoxRecorder
+{
+public:
+    ErrorBoxRecorder();
+    ~ErrorBoxRecorder();
+    // Texts of the boxes shown so far.
+    QStringList Texts;
+    // Their captions.
+    QStringList Captions;
+
+private:
+    TErrorBoxFunction Previous;
+};
+
+// Settings lines for a fast simulated bus: short ping time-outs, untimed sending and no pause,
+// so a whole sweep of the bus takes a few seconds.
+std::vector<std::string> FastBusSettings();
+
+// A settings file of the test's own, named by LINVAR_SETTINGS while the object lives.
+class TempSettings
+{
+public:
+    explicit TempSettings(const std::vector<std::string> &lines);
+    ~TempSettings();
+    // Folder of the file, for further files of the test.
+    const std::string &Folder() const { return Dir; }
+
+private:
+    std::string Dir;
+    std::string Path;
+};
+
+// Runs the event loop until `done` holds or `ms` have passed; returns `done`'s last answer.
+bool WaitFor(const std::function<bool()> &done, int ms = 20000);
+
+// The window started on the e2e bus (port 1) with the sample catalogue.
+class WindowOnBus
+{
+public:
+    // `port` is the number the simulator answers on; lower numbers lead nowhere.
+    explicit WindowOnBus(uint8_t port = 1,
+                         const QString &catalogueDir = QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));
+    ~WindowOnBus();
+
+    SimulatorProcess &Sim() { return *Simulator; }
+    TMainFormLinvar &Window() { return *Form; }
+    ErrorBoxRecorder Boxes;
+
+    // Clicks "Опрос" and waits for the sweep's end.
+    bool Poll(bool zeroAddress = false);
+    // Texts of the device list.
+    QStringList ListTexts() const;
+    // Tags of the device list.
+    std::vector<uint32_t> ListTags() const;
+    // Selects entry `row` of the device list with a click.
+    void ClickListRow(int row);
+    // Double-clicks entry `row`: press, release, double click, release, as a mouse sends them.
+    void DoubleClickListRow(int row);
+    // Selects the entry of the device at `address`; false when the list has none.
+    bool SelectAddress(uint8_t address);
+    // Clicks "Параметры" and waits until the parameter page shows.
+    bool ReadParams();
+    // Text of grid cell (row, col), as the grid would paint it.
+    QString Cell(int row, int col);
+    // Value column of every row.
+    QStringList Values();
+    // Clicks a button and waits until the window is idle again.
+    bool ClickAndWaitIdle(class QAbstractButton *button, int ms = 20000);
+
+private:
+    std::unique_ptr<SimulatorProcess> Simulator;
+    std::unique_ptr<TMainFormLinvar> Form;
+};

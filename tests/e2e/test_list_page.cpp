@@ -1,0 +1,176 @@
+// The device list page: polling the bus, stopping a poll, the port field's errors, choosing a
+// device, and closing the window while a poll runs.
+
+#include "E2eSupport.h"
+
+#include "UASGrid.h"
+#include "UComPortSpinEdit.h"
+
+#include "link/Link.h"
+#include "workers/TThread.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+uint32_t Tag(uint16_t version, uint8_t address, uint8_t type)
+{
+    return static_cast<uint32_t>(version) << 16 | static_cast<uint32_t>(address) << 8 | type;
+}
+
+} // namespace
+
+TEST(ListPage, PollListsDevicesWithTextsAndTagsWithAndWithoutZeroAddress)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    // While the sweep runs, only the stop button is live and the window may still close.
+    EXPECT_EQ(w.ButtonQuery->text(), "Стоп");
+    EXPECT_TRUE(w.ButtonQuery->isEnabled());
+    EXPECT_FALSE(w.ParamsButton->isEnabled());
+    EXPECT_FALSE(w.ListBox->isEnabled());
+    EXPECT_FALSE(w.ComboBoxPort->isEnabled());
+    EXPECT_FALSE(w.CheckBoxPort->isEnabled());
+    EXPECT_EQ(w.StatusText(), "Поиск...");
+    EXPECT_TRUE(w.CloseEnabled());
+    ASSERT_TRUE(WaitFor([&w] { return w.BusyState() == TMainFormLinvar::TBusyState::Idle; }));
+
+    const QStringList expected = {
+        "Адрес: 5 Тип: Прибор типа 18, версия: 1.11",
+        "Адрес: 12 Тип: Прибор типа 9, версия: 2.05",
+        "Адрес: 33 Тип: Прибор типа 24, версия: 3.40",
+        "Адрес: 90 Тип: Неизвестный, версия: 1.00",
+    };
+    EXPECT_EQ(bus.ListTexts(), expected);
+    EXPECT_EQ(bus.ListTags(), (std::vector<uint32_t>{Tag(111, 5, 18), Tag(205, 12, 9),
+                                                     Tag(340, 33, 24), Tag(100, 90, 7)}));
+    EXPECT_EQ(w.ListBox->currentRow(), 0);
+    EXPECT_TRUE(w.ParamsButton->isEnabled());
+    EXPECT_EQ(w.ButtonQuery->text(), "Опрос");
+    EXPECT_TRUE(w.ListBox->isEnabled());
+    EXPECT_TRUE(w.ComboBoxPort->isEnabled());
+    EXPECT_TRUE(w.CheckBoxPort->isEnabled());
+    EXPECT_EQ(w.StatusText(), "Ждем...");
+    EXPECT_EQ(w.ProgressBar->value(), 0);
+
+    // With the zero-address option the list is rebuilt and starts with the device at 0.
+    ASSERT_TRUE(bus.Poll(true));
+    QStringList withZero = expected;
+    withZero.prepend("Адрес: 0 Тип: Прибор типа 24, версия: 3.40");
+    EXPECT_EQ(bus.ListTexts(), withZero);
+    EXPECT_EQ(bus.ListTags().front(), Tag(340, 0, 24));
+    EXPECT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
+}
+
+TEST(ListPage, StopEndsThePollAndTheButtonWaitsForTheEnd)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&w] { return w.ProgressBar->value() >= 3; }));
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    EXPECT_FALSE(w.ButtonQuery->isEnabled());
+    EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Searching);
+
+    ASSERT_TRUE(WaitFor([&w] { return w.ButtonQuery->isEnabled(); }, 5000));
+    EXPECT_EQ(w.ButtonQuery->text(), "Опрос");
+    EXPECT_EQ(w.StatusText(), "Ждем...");
+    EXPECT_EQ(w.ProgressBar->value(), 0);
+    // Stopped before address 5 was reached: nothing to choose.
+    EXPECT_LE(w.ListBox->count(), 1);
+    EXPECT_EQ(RunningWorkers(), 0u);
+}
+
+TEST(ListPage, ClosingDuringPollStopsTheSweepAndClosesThePort)
+{
+    auto bus = std::make_unique<WindowOnBus>();
+    ASSERT_TRUE(bus->Sim().Ready()) << bus->Sim().Error();
+    TMainFormLinvar &w = bus->Window();
+
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&w] { return w.ProgressBar->value() >= 2; }));
+    EXPECT_TRUE(w.close());
+    bus.reset();
+    EXPECT_EQ(RunningWorkers(), 0u);
+    EXPECT_FALSE(PortIsOpen());
+}
+
+TEST(ListPage, PortFieldErrorsLeaveTheWindowIdle)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+
+    // A number above 255 names no port: refused before any port is touched.
+    w.ComboBoxPort->SetText("300");
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    EXPECT_EQ(bus.Boxes.Texts, QStringList{"Range check error"});
+    EXPECT_TRUE(PortIsOpen());
+    EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Idle);
+
+    // A port that does not open: the message, and no port is open any more.
+    w.ComboBoxPort->SetText("7");
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    ASSERT_EQ(bus.Boxes.Texts.size(), 2);
+    EXPECT_EQ(bus.Boxes.Texts[1], "Выбранный последовательный порт занят или не существует");
+    EXPECT_EQ(bus.Boxes.Captions[1], "Ошибка");
+    EXPECT_FALSE(PortIsOpen());
+    EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Idle);
+    EXPECT_EQ(w.ButtonQuery->text(), "Опрос");
+
+    // Stepping a text that is no number: the top-level handler shows the conversion error and
+    // the program goes on with the text unchanged.
+    w.ComboBoxPort->SetText("");
+    QKeyEvent shiftUp(QEvent::KeyPress, Qt::Key_Up, Qt::ShiftModifier);
+    QApplication::sendEvent(w.ComboBoxPort, &shiftUp);
+    ASSERT_TRUE(WaitFor([&bus] { return bus.Boxes.Texts.size() >= 3; }, 2000))
+        << bus.Boxes.Texts.join('\n').toStdString();
+    EXPECT_EQ(bus.Boxes.Texts.size(), 3);
+    EXPECT_EQ(bus.Boxes.Texts[2], "'' is not a valid integer value");
+    EXPECT_EQ(w.ComboBoxPort->Text(), "");
+
+    // Back on the simulator's port the poll works again.
+    w.ComboBoxPort->SetText("1");
+    ASSERT_TRUE(bus.Poll());
+    EXPECT_EQ(w.ListBox->count(), 4);
+}
+
+TEST(ListPage, ChoosingADeviceFollowsTheCatalogue)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    ASSERT_TRUE(bus.Poll());
+    ASSERT_EQ(w.ListBox->count(), 4);
+
+    // The device at 90 has no catalogue entry: no parameters, and a double click does nothing.
+    bus.ClickListRow(3);
+    EXPECT_FALSE(w.ParamsButton->isEnabled());
+    bus.DoubleClickListRow(3);
+    EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Idle);
+    EXPECT_TRUE(w.CloseEnabled());
+
+    bus.ClickListRow(2);
+    EXPECT_TRUE(w.ParamsButton->isEnabled());
+
+    // A double click on a described device starts reading at once.
+    bus.DoubleClickListRow(1);
+    EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Reading);
+    EXPECT_EQ(w.StatusText(), "Чтение...");
+    ASSERT_TRUE(WaitFor([&w] { return w.PageControl->currentIndex() == 1; }));
+    EXPECT_EQ(w.ASGrid->RowCount(), 4);
+}

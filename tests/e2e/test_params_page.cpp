@@ -1,0 +1,228 @@
+// The parameter page: reading into the grid, the floating editor with its keys and bounds,
+// defaults, writing with the echoed values, going back and reading again, and the Close
+// command refused while a read or a write runs.
+
+#include "E2eSupport.h"
+
+#include "UASGrid.h"
+#include "UDivisorSpinEdit.h"
+
+#include "catalogue/DeviceCatalogue.h"
+
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Replaces the editor's text by typing, as an operator would.
+void TypeIntoEditor(TMainFormLinvar &w, const QString &text)
+{
+    w.DivisorSpinEdit->setFocus();
+    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w.DivisorSpinEdit, text);
+}
+
+// Opens the parameters of the device at `address` after a poll.
+bool OpenDevice(WindowOnBus &bus, uint8_t address, bool zeroAddress = false)
+{
+    return bus.Poll(zeroAddress) && bus.SelectAddress(address) && bus.ReadParams();
+}
+
+bool Idle(TMainFormLinvar &w)
+{
+    return w.BusyState() == TMainFormLinvar::TBusyState::Idle;
+}
+
+} // namespace
+
+TEST(ParamsPage, ReadDefaultsWriteAndReadAgain)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    ASSERT_TRUE(bus.Poll());
+    ASSERT_TRUE(bus.SelectAddress(12));
+    ASSERT_EQ(w.ListBox->currentRow(), 1);
+    ASSERT_TRUE(w.ParamsButton->isEnabled());
+
+    // Reading: the list page stays, locked, and the window refuses to close.
+    QTest::mouseClick(w.ParamsButton, Qt::LeftButton);
+    EXPECT_EQ(w.StatusText(), "Чтение...");
+    EXPECT_EQ(w.PageControl->currentIndex(), 0);
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.ButtonQuery->isEnabled());
+    EXPECT_FALSE(w.ParamsButton->isEnabled());
+    EXPECT_FALSE(w.ListBox->isEnabled());
+    ASSERT_TRUE(WaitFor([&w] { return Idle(w) && w.PageControl->currentIndex() == 1; }));
+    EXPECT_TRUE(w.CloseEnabled());
+    EXPECT_EQ(w.StatusText(), "Ждем...");
+    EXPECT_EQ(w.ProgressBar->value(), 0);
+    EXPECT_TRUE(w.ParamsButton->isEnabled());
+
+    // Firmware 2.05 has no "Число повторов"; the word values are scaled by their divisors.
+    ASSERT_EQ(w.ASGrid->RowCount(), 4);
+    EXPECT_EQ(bus.Cell(-1, 0), "Название параметра");
+    EXPECT_EQ(bus.Cell(-1, 1), "Значение");
+    EXPECT_EQ(bus.Cell(0, 0), "Сетевой адрес");
+    EXPECT_EQ(bus.Cell(3, 0), "Тайм-аут приёма, с");
+    EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
+    EXPECT_EQ(w.ASGrid->SelectedRow(), 0);
+    EXPECT_TRUE(w.DivisorSpinEdit->isVisible());
+    EXPECT_EQ(w.DivisorSpinEdit->Text(), "12");
+
+    QTest::mouseClick(w.DefButton, Qt::LeftButton);
+    EXPECT_EQ(bus.Values(), QStringList({"1", "9,6", "4", "1,5"}));
+    EXPECT_EQ(w.DivisorSpinEdit->Text(), "1");
+
+    // Back and read again: the edits are gone, the device's values come back.
+    QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+    EXPECT_EQ(w.PageControl->currentIndex(), 0);
+    ASSERT_TRUE(bus.ReadParams());
+    EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
+
+    // Edit two rows in the floating editor, moving down with the arrow key.
+    w.DivisorSpinEdit->setFocus();
+    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+    ASSERT_EQ(w.ASGrid->SelectedRow(), 1);
+    QApplication::processEvents();
+    EXPECT_EQ(w.DivisorSpinEdit->Text(), "9,6");
+    TypeIntoEditor(w, "19,2");
+    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+    QApplication::processEvents();
+    TypeIntoEditor(w, "7");
+    EXPECT_EQ(bus.Values(), QStringList({"12", "19,2", "7", "2,5"}));
+
+    // Writing: the page is locked and the window refuses to close until the echo is in.
+    QTest::mouseClick(w.SaveButton, Qt::LeftButton);
+    EXPECT_EQ(w.StatusText(), "Запись...");
+    EXPECT_FALSE(w.close());
+    EXPECT_FALSE(w.SaveButton->isEnabled());
+    EXPECT_FALSE(w.DefButton->isEnabled());
+    EXPECT_FALSE(w.CancelButton->isEnabled());
+    EXPECT_FALSE(w.ASGrid->isEnabled());
+    EXPECT_FALSE(w.DivisorSpinEdit->isEnabled());
+    ASSERT_TRUE(WaitFor([&w] { return Idle(w); }));
+    EXPECT_TRUE(w.CloseEnabled());
+    EXPECT_TRUE(w.SaveButton->isEnabled());
+    EXPECT_TRUE(w.ASGrid->isEnabled());
+    EXPECT_TRUE(w.DivisorSpinEdit->isEnabled());
+    EXPECT_EQ(w.StatusText(), "Ждем...");
+    EXPECT_EQ(w.ProgressBar->value(), 0);
+    EXPECT_EQ(bus.Values(), QStringList({"12", "19,2", "7", "2,5"}));
+
+    // The device kept what was written.
+    QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+    ASSERT_TRUE(bus.ReadParams());
+    EXPECT_EQ(bus.Values(), QStringList({"12", "19,2", "7", "2,5"}));
+    EXPECT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
+}
+
+TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    ASSERT_TRUE(OpenDevice(bus, 12));
+    ASSERT_EQ(w.ASGrid->RowCount(), 4);
+
+    struct Step
+    {
+        Qt::Key Key;
+        int Row;
+    };
+    // From row 0, in sequence: keys that cannot act leave the selection where it is.
+    const Step steps[] = {
+        {Qt::Key_Up, 0},  {Qt::Key_Home, 0},   {Qt::Key_PageUp, 0},   {Qt::Key_Down, 1},
+        {Qt::Key_End, 3}, {Qt::Key_Down, 3},   {Qt::Key_End, 3},      {Qt::Key_PageDown, 3},
+        {Qt::Key_Up, 2},  {Qt::Key_PageUp, 0}, {Qt::Key_PageDown, 3}, {Qt::Key_Home, 0},
+    };
+    for (const Step &step : steps) {
+        w.DivisorSpinEdit->setFocus();
+        QTest::keyClick(w.DivisorSpinEdit, step.Key);
+        QApplication::processEvents();
+        EXPECT_EQ(w.ASGrid->SelectedRow(), step.Row) << "key " << step.Key;
+    }
+
+    // The editor floats over the selected row and follows it.
+    const int top0 = w.DivisorSpinEdit->y();
+    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(w.DivisorSpinEdit->y() - top0, w.ASGrid->RowHeight());
+    EXPECT_EQ(w.DivisorSpinEdit->Text(), "9,6");
+
+    // Shift+Up is the editor's own step of one raw unit, not a row move.
+    w.DivisorSpinEdit->setFocus();
+    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(w.ASGrid->SelectedRow(), 1);
+    EXPECT_EQ(bus.Cell(1, 1), "9,7");
+
+    // A value above the maximum typed into a row is clamped when the row is left.
+    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Up);
+    QApplication::processEvents();
+    ASSERT_EQ(w.ASGrid->SelectedRow(), 0);
+    TypeIntoEditor(w, "500");
+    EXPECT_EQ(DeviceParameters[0].Value.load(), 500);
+    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(w.ASGrid->SelectedRow(), 1);
+    EXPECT_EQ(DeviceParameters[0].Value.load(), 127);
+    EXPECT_EQ(bus.Cell(0, 1), "127");
+
+    // And one below the minimum rises to it.
+    TypeIntoEditor(w, "0,5");
+    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(DeviceParameters[1].Value.load(), 12);
+    EXPECT_EQ(bus.Cell(1, 1), "1,2");
+}
+
+TEST(ParamsPage, UndefinedValuesHideTheEditorUntilDefaultsFillThem)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    // The device at 0 holds no parameter 9, so that row cannot be read.
+    ASSERT_TRUE(OpenDevice(bus, 0, true));
+    ASSERT_EQ(w.ASGrid->RowCount(), 5);
+    EXPECT_EQ(bus.Values().mid(1), QStringList({"9,6", "11,8", "Неопределено", "1"}));
+
+    w.ASGrid->SetSelectedRow(3);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_FALSE(w.DivisorSpinEdit->isVisible());
+    EXPECT_EQ(DeviceParameters[3].Value.load(), VALUE_UNDEFINED);
+
+    QTest::mouseClick(w.DefButton, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(bus.Values(), QStringList({"1", "9,6", "12", "2,5", "0"}));
+    EXPECT_TRUE(WaitFor([&w] { return w.DivisorSpinEdit->isVisible(); }, 2000));
+    EXPECT_EQ(w.DivisorSpinEdit->Text(), "2,5");
+}
+
+TEST(ParamsPage, EditorTakesTheNewDeviceScaleWhenTheSelectedRowStays)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    ASSERT_TRUE(OpenDevice(bus, 12));
+
+    // Row 3 of type 9 is a word with divisor 100; row 3 of type 24 is a byte with divisor 10
+    // and a maximum of 100. The selection stays on row 3 across the two devices.
+    w.ASGrid->SetSelectedRow(3);
+    QApplication::processEvents();
+    ASSERT_EQ(w.DivisorSpinEdit->Text(), "2,5");
+    QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+    ASSERT_TRUE(bus.SelectAddress(33));
+    ASSERT_TRUE(bus.ReadParams());
+    ASSERT_EQ(w.ASGrid->SelectedRow(), 3);
+    EXPECT_EQ(w.DivisorSpinEdit->Divisor(), 10u);
+    EXPECT_EQ(w.DivisorSpinEdit->MaxValue(), 100);
+    EXPECT_EQ(w.DivisorSpinEdit->Text(), "3");
+    EXPECT_EQ(bus.Cell(3, 1), "3");
+}

@@ -1,0 +1,108 @@
+// Start-up: the port probe, the window's initial state and the catalogue's messages.
+
+#include "E2eSupport.h"
+
+#include "UComPortSpinEdit.h"
+
+#include "link/Link.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+TEST(Startup, ProbeTakesFirstPortThatOpensAndWindowStartsIdle)
+{
+    WindowOnBus bus(3);
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+
+    EXPECT_EQ(w.ComboBoxPort->Text(), "3");
+    EXPECT_TRUE(PortIsOpen());
+    EXPECT_FALSE(w.TerminateRequested());
+    EXPECT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
+
+    EXPECT_EQ(w.windowTitle(), "Параметры интерфейса RS485");
+    EXPECT_EQ(w.size(), QSize(445, 391));
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(w.menuBar()->actions().value(0)->text(), "О программе...");
+    EXPECT_EQ(w.PageControl->currentIndex(), 0);
+    EXPECT_EQ(w.StatusText(), "Ждем...");
+    EXPECT_EQ(w.ProgressBar->value(), 0);
+    EXPECT_EQ(w.ProgressBar->maximum(), 100);
+    EXPECT_EQ(w.ButtonQuery->text(), "Опрос");
+    EXPECT_TRUE(w.ButtonQuery->isEnabled());
+    EXPECT_FALSE(w.ParamsButton->isEnabled());
+    EXPECT_FALSE(w.CheckBoxPort->isChecked());
+    EXPECT_EQ(w.ListBox->count(), 0);
+    // The progress bar lies over the second status panel, inside the bar.
+    EXPECT_EQ(w.ProgressBar->x(), TMainFormLinvar::StatusPanel0Width + 2);
+    EXPECT_EQ(w.ProgressBar->width(),
+              w.StatusBar->width() - TMainFormLinvar::StatusPanel0Width - 20);
+}
+
+TEST(Startup, NoFreePortShowsMessageOnceAndEndsProgram)
+{
+    // Ports 1..15 lead nowhere; port 16 is a terminal that would open, were it probed.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    std::vector<std::string> lines;
+    for (int n = 1; n <= 15; ++n)
+        lines.push_back("COM" + std::to_string(n) + "=/nonexistent/linvar-" + std::to_string(n));
+    lines.push_back(std::string("COM16=") + ptsname(master));
+    TempSettings settings(lines);
+    ErrorBoxRecorder boxes;
+    TMainFormLinvar w(QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));
+
+    EXPECT_EQ(boxes.Texts, QStringList{"Нет свободных последовательных портов"});
+    EXPECT_EQ(boxes.Captions, QStringList{"Ошибка"});
+    EXPECT_TRUE(w.TerminateRequested());
+    EXPECT_FALSE(PortIsOpen());
+    // The window is still complete; the program entry ends before showing it.
+    EXPECT_EQ(w.StatusText(), "Ждем...");
+    close(master);
+}
+
+TEST(Startup, CatalogueMissingOrMalformedIsReportedAndWindowStillOpens)
+{
+    QTemporaryDir missing;
+    {
+        WindowOnBus bus(1, missing.path());
+        ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+        EXPECT_EQ(bus.Boxes.Texts, QStringList{"Не найден файл с описанием параметров"});
+        EXPECT_EQ(bus.Boxes.Captions, QStringList{"Ошибка"});
+        EXPECT_TRUE(PortIsOpen());
+    }
+
+    QTemporaryDir malformed;
+    QFile file(QDir(malformed.path()).filePath("params.cfg"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\"?>\n<Каталог><Прибор тип=\"9\"></Каталог>\n");
+    file.close();
+    WindowOnBus bus(1, malformed.path());
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    EXPECT_EQ(bus.Boxes.Texts, QStringList{"Плохой файл конфигурации"});
+
+    // Without a catalogue no device has parameters to open.
+    ASSERT_TRUE(bus.Poll());
+    ASSERT_EQ(bus.Window().ListBox->count(), 4);
+    for (int row = 0; row < 4; ++row) {
+        bus.ClickListRow(row);
+        EXPECT_FALSE(bus.Window().ParamsButton->isEnabled()) << row;
+    }
+}
