@@ -95,15 +95,6 @@ TEST(MessagesTest, EachPosterKeepsItsOrderAndANullTargetDrops)
     EXPECT_EQ(queue.Size(), 0u);
 }
 
-TEST(MessagesTest, NumbersLieInTheirFixedPlaces)
-{
-    const std::pair<uint32_t, uint32_t> numbers[] = {
-        {WM_DEVICEFOUND, 0x4C8}, {WM_PROGRESS, 0x4C9}, {WM_SEARCHDONE, 0x4CC},
-        {WM_PLACEEDITOR, 0x4CD}, {WM_LOADDONE, 0x4CE}, {WM_SAVEDONE, 0x4CF}};
-    for (const auto &[actual, expected] : numbers)
-        EXPECT_EQ(actual, expected);
-}
-
 TEST(DeviceListEntryTest, TextAndTagFromDeviceFound)
 {
     SetTypeName(0x12, Utf8ToCp1251("Прибор Н"));
