@@ -69,6 +69,10 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
                    Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Параметры интерфейса RS485"));
     setWindowIcon(AppIcon());
+    // The window's sizes are laid out for a small sans-serif face of 8 points.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    setFont(font);
     resize(445, 391);
 
     N1 = menuBar()->addAction(QStringLiteral("О программе..."));
@@ -143,8 +147,7 @@ void TMainFormLinvar::CreateListPage()
     ports->addWidget(LabelPort);
     ports->addWidget(ComboBoxPort);
     ports->addSpacing(8);
-    ports->addWidget(CheckBoxPort);
-    ports->addStretch(1);
+    ports->addWidget(CheckBoxPort, 1);
     page->addWidget(pnlPorts);
 
     ListBox = new QListWidget(TabSheet1);

@@ -1,0 +1,65 @@
+// Renders the window's two pages and the About box to PNG files, against the simulated bus,
+// so a person can look at them: linvar_render_pages OUTPUT_FOLDER.
+// Run it under a display (scripts/render-pages.sh starts Xvfb); offscreen works too.
+
+#include "E2eSupport.h"
+#include "UAbout.h"
+#include "ULinvarApplication.h"
+
+#include "UDivisorSpinEdit.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLocale>
+#include <QPixmap>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+bool Save(QWidget *widget, const QString &path)
+{
+    QApplication::processEvents();
+    QTest::qWait(200);
+    const bool saved = widget->grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+        return 2;
+    }
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    TLinvarApplication app(argc, argv);
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+
+    WindowOnBus bus;
+    if (!bus.Sim().Ready()) {
+        std::fprintf(stderr, "simulator: %s\n", bus.Sim().Error().c_str());
+        return 1;
+    }
+    TMainFormLinvar &w = bus.Window();
+    TAboutForm about(&w);
+    w.SetAboutForm(&about);
+
+    bool ok = bus.Poll() && bus.SelectAddress(12);
+    ok = ok && Save(&w, out.filePath(QStringLiteral("device-list.png")));
+    ok = ok && bus.ReadParams();
+    if (ok) {
+        // The second row selected, so the floating editor shows over a scaled value.
+        w.ASGridCSelRow();
+        QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+    }
+    ok = ok && Save(&w, out.filePath(QStringLiteral("parameters.png")));
+    about.show();
+    ok = ok && Save(&about, out.filePath(QStringLiteral("about.png")));
+    about.hide();
+    return ok ? 0 : 1;
+}
