@@ -177,5 +177,9 @@ int RunCli(const TCliOptions &options)
         break;
     }
     CloseComPort();
-    return interrupted.load() ? ExitInterrupted : status;
+    if (interrupted.load()) {
+        ReportError("interrupted");
+        return ExitInterrupted;
+    }
+    return status;
 }
