@@ -42,7 +42,8 @@ std::vector<uint8_t> IdentifyRequest(uint8_t address)
 
 std::vector<uint8_t> ReadRequest(uint8_t address, int32_t index)
 {
-    return {address, RequestLength, 0x00, CMD_READ_PARAM, static_cast<uint8_t>(index & 0xFF), 0x00};
+    const auto number = static_cast<uint8_t>(index & 0xFF);
+    return {address, RequestLength, 0x00, CMD_READ_PARAM, number, 0x00};
 }
 
 std::vector<uint8_t> WriteRequest(uint8_t address, int32_t index, const std::string &size,

@@ -79,10 +79,10 @@ TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
     EXPECT_EQ(options.Assignments[0].Value, "7");
     EXPECT_EQ(options.Assignments[1].Name, "4");
 
-    ASSERT_TRUE(Parse({"scan", "--zero", "--device", "/dev/ttyUSB0", "--last=20"}, options, error));
+    ASSERT_TRUE(Parse({"scan", "--zero", "--device", "/dev/ttyS1", "--last=20"}, options, error));
     EXPECT_TRUE(options.ZeroAddress);
     EXPECT_EQ(options.LastAddress, 20);
-    EXPECT_EQ(options.Device, "/dev/ttyUSB0");
+    EXPECT_EQ(options.Device, "/dev/ttyS1");
     EXPECT_FALSE(options.Port);
 }
 

@@ -61,9 +61,10 @@ void WriteDeviceHead(TJsonWriter &json, const TTarget &target)
 
 void PrintDeviceHead(const TTarget &target)
 {
-    std::cout << "Address " << int(target.Address) << ", type " << int(target.Identity.Type) << " ("
-              << Cp1251ToUtf8(TypeName(target.Identity.Type)) << "), firmware "
-              << FormatVersion(target.Identity.Version) << '\n';
+    const auto &id = target.Identity;
+    std::cout << "Address " << int(target.Address) << ", type " << int(id.Type) << " ("
+              << Cp1251ToUtf8(TypeName(id.Type)) << "), firmware " << FormatVersion(id.Version)
+              << '\n';
 }
 
 void WriteValue(TJsonWriter &json, const char *key, int32_t raw, int32_t divisor)

@@ -239,7 +239,8 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
         error = "--defaults and --raw belong to write";
         return false;
     }
-    if (options.Command == TCliCommand::Write && !options.Defaults && options.Assignments.empty()) {
+    const bool nothingToWrite = !options.Defaults && options.Assignments.empty();
+    if (options.Command == TCliCommand::Write && nothingToWrite) {
         error = "write needs NAME=VALUE arguments or --defaults";
         return false;
     }
