@@ -168,9 +168,12 @@ void TMainFormLinvar::ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t
                    ? UndefinedText
                    : FormatParamValue(value, entry->Divisor, LocaleDecimalMark());
     }
+    // The editor shows only while its row is on screen: below the rows shown it would float
+    // over another row and edit a value the operator cannot see.
     const ParameterDescription *selected = RowEntry(ASGrid->SelectedRow());
-    DivisorSpinEdit->setVisible(ASGrid->SelectedOffset() >= 0 && selected &&
-                                selected->Value != VALUE_UNDEFINED);
+    const int offset = ASGrid->SelectedOffset();
+    DivisorSpinEdit->setVisible(offset >= 0 && offset < std::max(ASGrid->VisibleRows(), 1) &&
+                                selected && selected->Value != VALUE_UNDEFINED);
     if (ARow == ASGrid->SelectedRow())
         PostMessage(WM_PLACEEDITOR, 0, 0);
 }

@@ -20,6 +20,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <unistd.h>
+
 namespace {
 
 uint32_t Tag(uint16_t version, uint8_t address, uint8_t type)
@@ -147,6 +152,38 @@ TEST(ListPage, PortFieldErrorsLeaveTheWindowIdle)
     w.ComboBoxPort->SetText("1");
     ASSERT_TRUE(bus.Poll());
     EXPECT_EQ(w.ListBox->count(), 4);
+}
+
+TEST(ListPage, PortWithoutPermissionExplainsTheFix)
+{
+    // A read-only kernel attribute refuses opening for writing with EACCES, even for root,
+    // just as a serial device refuses a user outside its group.
+    const char *denied = "/sys/kernel/uevent_seqnum";
+    const int fd = open(denied, O_RDWR | O_NOCTTY);
+    if (fd >= 0 || errno != EACCES) {
+        if (fd >= 0)
+            close(fd);
+        GTEST_SKIP() << "no path here refuses opening with EACCES";
+    }
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    std::ofstream(bus.Sim().SettingsPath(), std::ios::app) << "COM5=" << denied << "\n";
+
+    w.ComboBoxPort->SetText("5");
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    ASSERT_EQ(bus.Boxes.Texts.size(), 1);
+    const QStringList lines = bus.Boxes.Texts[0].split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "Выбранный последовательный порт занят или не существует");
+    EXPECT_TRUE(lines[1].contains("dialout")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains("usermod")) << lines[1].toStdString();
+
+    // A port that is simply missing gets no such hint.
+    w.ComboBoxPort->SetText("7");
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    ASSERT_EQ(bus.Boxes.Texts.size(), 2);
+    EXPECT_FALSE(bus.Boxes.Texts[1].contains('\n'));
 }
 
 TEST(ListPage, ChoosingADeviceFollowsTheCatalogue)

@@ -9,13 +9,18 @@
 
 #include "catalogue/DeviceCatalogue.h"
 
+#include <QDir>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
@@ -32,6 +37,26 @@ bool OpenDevice(WindowOnBus &bus, uint8_t address, bool zeroAddress = false)
 {
     return bus.Poll(zeroAddress) && bus.SelectAddress(address) && bus.ReadParams();
 }
+
+// Counts the paint events a widget receives while it lives.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget *widget) : Widget(widget) { widget->installEventFilter(this); }
+    ~PaintCounter() override { Widget->removeEventFilter(this); }
+    int Count = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++Count;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget *Widget;
+};
 
 bool Idle(TMainFormLinvar &w)
 {
@@ -180,6 +205,11 @@ TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
     QApplication::processEvents();
     EXPECT_EQ(DeviceParameters[1].Value.load(), 12);
     EXPECT_EQ(bus.Cell(1, 1), "1,2");
+
+    // Once placed, the editor leaves the grid alone: an idle page does not keep repainting.
+    PaintCounter paints(w.ASGrid->viewport());
+    QTest::qWait(300);
+    EXPECT_LE(paints.Count, 2);
 }
 
 TEST(ParamsPage, UndefinedValuesHideTheEditorUntilDefaultsFillThem)
@@ -225,4 +255,39 @@ TEST(ParamsPage, EditorTakesTheNewDeviceScaleWhenTheSelectedRowStays)
     EXPECT_EQ(w.DivisorSpinEdit->MaxValue(), 100);
     EXPECT_EQ(w.DivisorSpinEdit->Text(), "3");
     EXPECT_EQ(bus.Cell(3, 1), "3");
+}
+
+TEST(ParamsPage, EditorHidesWhileItsRowIsScrolledOutOfView)
+{
+    // A catalogue whose type 9 has more rows than the grid shows; all read parameter 1.
+    QTemporaryDir dir;
+    std::string xml = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<Каталог>"
+                      "<Прибор тип=\"9\" название=\"Длинный\" версии=\"2.05\">";
+    for (int i = 1; i <= 30; ++i)
+        xml += "<Параметр название=\"Параметр " + std::to_string(i) +
+               "\" тип=\"байт\" индекс=\"1\" делитель=\"1\" минимум=\"0\" "
+               "максимум=\"255\" стандартно=\"1\"/>";
+    xml += "</Прибор></Каталог>\n";
+    std::ofstream(QDir(dir.path()).filePath("params.cfg").toStdString(), std::ios::binary)
+        << Utf8ToCp1251(xml);
+
+    WindowOnBus bus(1, dir.path());
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    ASSERT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
+    ASSERT_TRUE(OpenDevice(bus, 12));
+    ASSERT_EQ(w.ASGrid->RowCount(), 30);
+    ASSERT_LT(w.ASGrid->VisibleRows(), 30);
+
+    w.DivisorSpinEdit->setFocus();
+    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_End);
+    QApplication::processEvents();
+    ASSERT_EQ(w.ASGrid->SelectedRow(), 29);
+    EXPECT_TRUE(WaitFor([&w] { return w.DivisorSpinEdit->isVisible(); }, 2000));
+
+    // Scrolled back to the top, the selected row lies below the rows shown.
+    w.ASGrid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    QApplication::processEvents();
+    ASSERT_EQ(w.ASGrid->TopRow(), 0);
+    EXPECT_TRUE(WaitFor([&w] { return !w.DivisorSpinEdit->isVisible(); }, 2000));
 }

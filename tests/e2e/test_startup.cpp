@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -76,6 +77,32 @@ TEST(Startup, NoFreePortShowsMessageOnceAndEndsProgram)
     // The window is still complete; the program entry ends before showing it.
     EXPECT_EQ(w.StatusText(), "Ждем...");
     close(master);
+}
+
+TEST(Startup, PortsWithoutPermissionExplainTheFix)
+{
+    // A read-only kernel attribute refuses opening for writing with EACCES, even for root.
+    const char *denied = "/sys/kernel/uevent_seqnum";
+    const int fd = open(denied, O_RDWR | O_NOCTTY);
+    if (fd >= 0 || errno != EACCES) {
+        if (fd >= 0)
+            close(fd);
+        GTEST_SKIP() << "no path here refuses opening with EACCES";
+    }
+    std::vector<std::string> lines;
+    for (int n = 1; n <= 15; ++n)
+        lines.push_back("COM" + std::to_string(n) +
+                        (n == 4 ? std::string("=") + denied : "=/nonexistent/linvar"));
+    TempSettings settings(lines);
+    ErrorBoxRecorder boxes;
+    TMainFormLinvar w(QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));
+
+    ASSERT_EQ(boxes.Texts.size(), 1);
+    const QStringList text = boxes.Texts[0].split('\n');
+    ASSERT_EQ(text.size(), 2);
+    EXPECT_EQ(text[0], "Нет свободных последовательных портов");
+    EXPECT_TRUE(text[1].contains("dialout")) << text[1].toStdString();
+    EXPECT_TRUE(w.TerminateRequested());
 }
 
 TEST(Startup, CatalogueMissingOrMalformedIsReportedAndWindowStillOpens)
