@@ -34,7 +34,7 @@ ErrorBoxRecorder::~ErrorBoxRecorder()
 
 std::vector<std::string> FastBusSettings()
 {
-    return {"StartTimeOut=0", "TimeoutConstant=12", "CmdTimeoutConstant=300", "USARTMode=1",
+    return {"StartTimeOut=0", "TimeoutConstant=12", "CmdTimeoutConstant=100", "USARTMode=1",
             "SmartPI=1"};
 }
 

@@ -148,6 +148,24 @@ TEST(ParamsPage, ReadDefaultsWriteAndReadAgain)
     EXPECT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
 }
 
+TEST(ParamsPage, WriteWithoutEchoLeavesTheValuesUnknown)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    // The device at 33 answers reads but never a write.
+    ASSERT_TRUE(OpenDevice(bus, 33));
+    ASSERT_EQ(bus.Values(), QStringList({"33", "9,6", "11,8", "3", "1"}));
+
+    ASSERT_TRUE(bus.ClickAndWaitIdle(w.SaveButton));
+    // Nothing confirmed what the device holds now; the flag row is never written.
+    EXPECT_EQ(bus.Values(),
+              QStringList({"Неопределено", "Неопределено", "Неопределено", "Неопределено", "1"}));
+    EXPECT_EQ(w.StatusText(), "Ждем...");
+    EXPECT_TRUE(w.SaveButton->isEnabled());
+    EXPECT_TRUE(w.CloseEnabled());
+}
+
 TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
 {
     WindowOnBus bus;
