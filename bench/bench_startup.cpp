@@ -133,6 +133,10 @@ int main(int argc, char **argv)
         const pid_t pid = fork();
         if (pid == 0) {
             close(pipeFds[0]);
+            // The platform plugin's chatter would bury the figures.
+            const int null = open("/dev/null", O_WRONLY);
+            if (null >= 0)
+                dup2(null, STDERR_FILENO);
             const std::string fd = std::to_string(pipeFds[1]);
             execl("/proc/self/exe", argv[0], "--child", fd.c_str(), static_cast<char *>(nullptr));
             _exit(127);
