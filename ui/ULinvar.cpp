@@ -413,7 +413,10 @@ void TMainFormLinvar::N1Click()
     if (!AboutForm)
         return;
     const QRect main = frameGeometry();
-    const QSize box = AboutForm->frameGeometry().size();
+    QSize box = AboutForm->frameGeometry().size();
+    // Before its first showing the box has no window frame yet; it will get one like ours.
+    if (box == AboutForm->size())
+        box += main.size() - size();
     // Integer division truncates toward zero, as the centring rule wants.
     AboutForm->move(main.left() + (main.width() - box.width()) / 2,
                     main.top() + (main.height() - box.height()) / 2);
