@@ -198,9 +198,10 @@ int main()
     std::printf("holds measured: %zu (busy-wait), %zu (sleep)\n", overshootUs.size(),
                 sleepUs.size());
     std::printf("answered transactions: %zu of 100\n", overheadUs.size());
-    std::printf("hold overshoot busy-wait: p50 %.1f us, p99 %.1f us, max %.1f us\n",
-                Percentile(overshootUs, 0.5), Percentile(overshootUs, 0.99),
-                Percentile(overshootUs, 1.0));
+    std::printf(
+        "hold overshoot busy-wait: min %.1f p10 %.1f p50 %.1f p90 %.1f p99 %.1f max %.1f us\n",
+        Percentile(overshootUs, 0), Percentile(overshootUs, 0.1), Percentile(overshootUs, 0.5),
+        Percentile(overshootUs, 0.9), Percentile(overshootUs, 0.99), Percentile(overshootUs, 1.0));
     std::printf("hold overshoot sleeping:  p50 %.1f us, p99 %.1f us\n", Percentile(sleepUs, 0.5),
                 Percentile(sleepUs, 0.99));
     // Busy-waiting and sleeping both suffer when the cores are shared: note the load.

@@ -57,9 +57,10 @@ TEST(SimBus, AnswersAsDevices)
     EXPECT_EQ(Reply(bus, {5, 6, 0, 0x55, 0, 0})[2], REPLY_REJECTED);
     // Nobody at address 7.
     EXPECT_TRUE(Reply(bus, {7, 6, 0, CMD_PING, 0, 0}).empty());
-    // Latency per device or bus-wide.
-    EXPECT_EQ(Ask(bus, {5, 6, 0, CMD_PING, 0, 0}).at(0).LatencyUs, 3000u);
-    EXPECT_EQ(Ask(bus, {12, 6, 0, CMD_PING, 0, 0}).at(0).LatencyUs, 9000u);
+    // Latency per device or bus-wide, counted from the end of the request on the wire.
+    EXPECT_EQ(Ask(bus, {5, 6, 0, CMD_PING, 0, 0}).at(0).LatencyUs, 3000u + 7 * 1041);
+    EXPECT_EQ(Ask(bus, {12, 6, 0, CMD_PING, 0, 0}).at(0).LatencyUs, 9000u + 7 * 1041);
+    EXPECT_EQ(Ask(bus, {12, 7, 0, CMD_WRITE_PARAM, 9, 0, 0}).at(0).LatencyUs, 9000u + 8 * 1041);
 }
 
 TEST(SimBus, WritesStoreAndEchoInTheParametersSize)

@@ -67,9 +67,10 @@ TEST(SimProcess, AnswersOnItsLinkAndCleansUp)
         ASSERT_EQ(write(fd, identify.data() + 3, identify.size() - 3),
                   ssize_t(identify.size() - 3));
         const std::vector<uint8_t> reply = ReadReply(fd, 7, 500);
-        // Paced like a 9600-baud line: the latency, then six more character times at least.
+        // Paced like a 9600-baud line: the rest of the request's wire time (four bytes), the
+        // latency, then six more character times at least.
         EXPECT_GE(std::chrono::steady_clock::now() - sent,
-                  std::chrono::microseconds(2000 + 6 * 1041));
+                  std::chrono::microseconds(4 * 1041 + 2000 + 6 * 1041));
         std::vector<uint8_t> expected = {33, 6, 0, 24, 340 & 0xFF, 340 >> 8};
         expected.push_back(Crc8(expected.data(), expected.size()));
         EXPECT_EQ(reply, expected);

@@ -110,8 +110,12 @@ bool TSimBus::Handle(const std::vector<uint8_t> &frame, TSimReply &reply)
         return false;
     }
     std::vector<uint8_t> bytes = Answer(*device, frame);
-    reply.LatencyUs =
-        (device->LatencyMs >= 0 ? uint32_t(device->LatencyMs) : Config.LatencyMs) * 1000;
+    // A pseudo-terminal hands over the request at once, while on the wire its last byte
+    // arrives only after its character times; a device answers its latency after that,
+    // never while the master's transmitter may still be on.
+    const uint32_t latencyMs =
+        device->LatencyMs >= 0 ? uint32_t(device->LatencyMs) : Config.LatencyMs;
+    reply.LatencyUs = latencyMs * 1000 + static_cast<uint32_t>(frame.size()) * Config.CharUs;
     std::vector<uint32_t> gaps(bytes.size(), 0);
     const uint8_t command = frame[3];
 
