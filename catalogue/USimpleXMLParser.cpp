@@ -94,25 +94,35 @@ public:
         }
     }
 
+    // Moves past a bare word (a tag name or an unquoted value), which ends at a blank, '/'
+    // or '>'; false (with the error flag set) at the end of the text or on a quote, '<'
+    // or '='.
+    bool SkipBareWord()
+    {
+        while (true) {
+            if (p_ >= end_) {
+                error_ = true;
+                return false;
+            }
+            const char c = *p_;
+            if (IsSpace(c) || c == '/' || c == '>') {
+                return true;
+            }
+            if (c == '"' || c == '\'' || c == '<' || c == '=') {
+                error_ = true;
+                return false;
+            }
+            ++p_;
+        }
+    }
+
     // Name of a start or end tag; empty (with the error flag set) on a bad character.
     std::string_view ReadElementName()
     {
         SkipSpaces();
         const char *start = p_;
-        while (true) {
-            if (p_ >= end_) {
-                error_ = true;
-                return {};
-            }
-            const char c = *p_;
-            if (IsSpace(c) || c == '/' || c == '>') {
-                break;
-            }
-            if (c == '"' || c == '\'' || c == '<' || c == '=') {
-                error_ = true;
-                return {};
-            }
-            ++p_;
+        if (!SkipBareWord()) {
+            return {};
         }
         return {start, static_cast<size_t>(p_ - start)};
     }
@@ -166,20 +176,8 @@ public:
             return {start, static_cast<size_t>(p_ - 1 - start)};
         }
         const char *start = p_;
-        while (true) {
-            if (p_ >= end_) {
-                error_ = true;
-                return {};
-            }
-            const char c = *p_;
-            if (IsSpace(c) || c == '/' || c == '>') {
-                break;
-            }
-            if (c == '"' || c == '\'' || c == '<' || c == '=') {
-                error_ = true;
-                return {};
-            }
-            ++p_;
+        if (!SkipBareWord()) {
+            return {};
         }
         if (p_ == start) {
             error_ = true;
