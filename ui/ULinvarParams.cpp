@@ -194,8 +194,12 @@ void TMainFormLinvar::WMPlaceEditor()
 void TMainFormLinvar::LoadEditorFromRow()
 {
     const ParameterDescription *entry = RowEntry(ASGrid->SelectedRow());
-    if (!entry)
+    if (!entry) {
+        // No row selected, as for a device whose list is empty: there is nothing to edit, and
+        // the editor must not float over the empty grid with another device's value.
+        DivisorSpinEdit->hide();
         return;
+    }
     EditorTracking = false;
     // A divisor of 0 or below cannot scale a value; such a row is shown and edited unscaled.
     DivisorSpinEdit->SetDivisor(static_cast<uint32_t>(std::max(entry->Divisor, 1)));

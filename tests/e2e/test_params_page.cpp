@@ -309,3 +309,47 @@ TEST(ParamsPage, EditorHidesWhileItsRowIsScrolledOutOfView)
     ASSERT_EQ(w.ASGrid->TopRow(), 0);
     EXPECT_TRUE(WaitFor([&w] { return !w.DivisorSpinEdit->isVisible(); }, 2000));
 }
+
+TEST(ParamsPage, DeviceWithoutParametersShowsNoStrayEditor)
+{
+    // Type 9 has one parameter; type 7 is described but lists none.
+    QTemporaryDir dir;
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<Каталог>"
+        "<Прибор тип=\"9\" название=\"Девятый\" версии=\"2.05\">"
+        "<Параметр название=\"Сетевой адрес\" тип=\"байт\" индекс=\"1\" делитель=\"1\" "
+        "минимум=\"1\" максимум=\"127\" стандартно=\"1\"/></Прибор>"
+        "<Прибор тип=\"7\" название=\"Седьмой\" версии=\"1.00\"></Прибор></Каталог>\n";
+    std::ofstream(QDir(dir.path()).filePath("params.cfg").toStdString(), std::ios::binary)
+        << Utf8ToCp1251(xml);
+
+    WindowOnBus bus(1, dir.path());
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    ASSERT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
+    const auto settle = [] {
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+    };
+
+    // First thing after start, and again after a device whose row had the editor.
+    ASSERT_TRUE(OpenDevice(bus, 90));
+    EXPECT_EQ(w.ASGrid->RowCount(), 0);
+    settle();
+    EXPECT_FALSE(w.DivisorSpinEdit->isVisible());
+
+    QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+    ASSERT_TRUE(bus.SelectAddress(12));
+    ASSERT_TRUE(bus.ReadParams());
+    ASSERT_TRUE(WaitFor([&w] { return w.DivisorSpinEdit->isVisible(); }, 2000));
+
+    QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+    ASSERT_TRUE(bus.SelectAddress(90));
+    ASSERT_TRUE(w.ParamsButton->isEnabled());
+    ASSERT_TRUE(bus.ReadParams());
+    EXPECT_EQ(w.ASGrid->RowCount(), 0);
+    EXPECT_EQ(w.ASGrid->SelectedRow(), -1);
+    settle();
+    EXPECT_FALSE(w.DivisorSpinEdit->isVisible());
+    EXPECT_TRUE(Idle(w));
+}
