@@ -93,8 +93,10 @@ void TMainFormLinvar::CreateParamsPage()
     DefButton->setFixedSize(87, 25);
     SaveButton->setFixedSize(91, 25);
     CancelButton->setFixedSize(91, 25);
+    // The gaps between the buttons are exact, not the style's spacing plus extra.
+    buttons->setSpacing(0);
     buttons->addWidget(DefButton);
-    buttons->addSpacing(17);
+    buttons->addSpacing(15);
     buttons->addWidget(SaveButton);
     buttons->addSpacing(17);
     buttons->addWidget(CancelButton);

@@ -353,3 +353,25 @@ TEST(ParamsPage, DeviceWithoutParametersShowsNoStrayEditor)
     EXPECT_FALSE(w.DivisorSpinEdit->isVisible());
     EXPECT_TRUE(Idle(w));
 }
+
+TEST(ParamsPage, ButtonsKeepTheirPlacesAndTabOrder)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    w.show();
+    w.PageControl->setCurrentIndex(1);
+    QApplication::processEvents();
+
+    // Laid out from the right: "Назад" at the panel's right, then "Записать" and "По умолчанию"
+    // at the distances of the window's original layout (left edges 313, 205 and 103).
+    EXPECT_EQ(w.CancelButton->geometry().size(), QSize(91, 25));
+    EXPECT_EQ(w.SaveButton->geometry().size(), QSize(91, 25));
+    EXPECT_EQ(w.DefButton->geometry().size(), QSize(87, 25));
+    for (const QPushButton *button : {w.CancelButton, w.SaveButton, w.DefButton})
+        EXPECT_EQ(button->y(), 8) << button->text().toStdString();
+    EXPECT_EQ(w.CancelButton->x() - w.SaveButton->x(), 313 - 205);
+    EXPECT_EQ(w.SaveButton->x() - w.DefButton->x(), 205 - 103);
+    EXPECT_EQ(w.CancelButton->nextInFocusChain(), w.SaveButton);
+    EXPECT_EQ(w.SaveButton->nextInFocusChain(), w.DefButton);
+}
