@@ -42,6 +42,7 @@ TEST(CliOptionsTest, RejectsUnusableCommandLinesWithAReason)
         {{"read", "--address", "5", "--zero"}, "belong to scan"},
         {{"read", "--address", "5", "--last", "9"}, "belong to scan"},
         {{"scan", "--last", "127"}, "from 0 to 126"},
+        {{"scan", "--last", "0"}, "--last 0 needs --zero"},
         {{"scan", "--defaults"}, "belong to write"},
         {{"scan", "--address", "5"}, "belongs to read and write"},
         {{"scan", "--json=yes"}, "takes no value"},
@@ -84,6 +85,10 @@ TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
     EXPECT_EQ(options.LastAddress, 20);
     EXPECT_EQ(options.Device, "/dev/ttyS1");
     EXPECT_FALSE(options.Port);
+    // Address 0 is polled only with --zero, so only then can the sweep end there.
+    TCliOptions zero;
+    ASSERT_TRUE(Parse({"scan", "--zero", "--last", "0"}, zero, error)) << error;
+    EXPECT_EQ(zero.LastAddress, 0);
 }
 
 TEST(CliJsonTest, QuotingEscapesAndRepairsWhatJsonCannotCarry)

@@ -235,6 +235,12 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
         error = "--zero and --last belong to scan";
         return false;
     }
+    // Without --zero the ascending sweep starts at 1; a last address below that would still
+    // poll address 1 after 127.
+    if (options.LastAddress && *options.LastAddress == 0 && !options.ZeroAddress) {
+        error = "--last 0 needs --zero: address 0 is polled only with it";
+        return false;
+    }
     if ((options.Defaults || options.Raw) && options.Command != TCliCommand::Write) {
         error = "--defaults and --raw belong to write";
         return false;
