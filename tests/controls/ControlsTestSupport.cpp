@@ -24,9 +24,11 @@ ErrorCollector::~ErrorCollector()
     SetControlErrorHandler(FPrevious);
 }
 
-void ClickBar(TSpinEditBase &Edit, BarPart Part)
+namespace {
+
+// Where a part of the scroll bar lies, in the bar's own coordinates.
+QRect BarPartRect(QScrollBar *Bar, QStyle::SubControl Control)
 {
-    QScrollBar *Bar = Edit.SpinBar();
     QStyleOptionSlider Option;
     Option.initFrom(Bar);
     Option.subControls = QStyle::SC_All;
@@ -37,6 +39,13 @@ void ClickBar(TSpinEditBase &Edit, BarPart Part)
     Option.sliderValue = Bar->value();
     Option.singleStep = Bar->singleStep();
     Option.pageStep = Bar->pageStep();
+    return Bar->style()->subControlRect(QStyle::CC_ScrollBar, &Option, Control, Bar);
+}
+
+} // namespace
+
+void ClickBar(TSpinEditBase &Edit, BarPart Part)
+{
     QStyle::SubControl Control = QStyle::SC_ScrollBarSubLine;
     switch (Part) {
     case BarPart::UpArrow:
@@ -52,8 +61,13 @@ void ClickBar(TSpinEditBase &Edit, BarPart Part)
         Control = QStyle::SC_ScrollBarAddPage;
         break;
     }
-    const QRect Area = Bar->style()->subControlRect(QStyle::CC_ScrollBar, &Option, Control, Bar);
-    QTest::mouseClick(Bar, Qt::LeftButton, {}, Area.center());
+    QScrollBar *Bar = Edit.SpinBar();
+    QTest::mouseClick(Bar, Qt::LeftButton, {}, BarPartRect(Bar, Control).center());
+}
+
+QPoint ThumbCentre(TSpinEditBase &Edit)
+{
+    return BarPartRect(Edit.SpinBar(), QStyle::SC_ScrollBarSlider).center();
 }
 
 void Wheel(QWidget &Target, int Delta)

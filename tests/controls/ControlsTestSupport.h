@@ -46,6 +46,9 @@ enum class BarPart
 // Clicks a part of the spin edit's scroll bar with the left mouse button.
 void ClickBar(TSpinEditBase &Edit, BarPart Part);
 
+// Centre of the thumb of the spin edit's scroll bar, in the bar's coordinates.
+QPoint ThumbCentre(TSpinEditBase &Edit);
+
 // Sends one wheel turn (positive: away from the user) to a widget.
 void Wheel(QWidget &Target, int Delta);
 

@@ -310,6 +310,35 @@ TEST_F(DivisorSpinEditTest, PageStepsMoveOneShownUnitWithinTheBounds)
     EXPECT_EQ(Edit->GetValue(), DefaultMin);
 }
 
+TEST_F(DivisorSpinEditTest, DraggedThumbGivesItsPositionAndReleaseRewrites)
+{
+    Edit->resize(120, 150);
+    Edit->SetMinValue(10);
+    Edit->SetMaxValue(30);
+    Edit->setText(QStringLiteral("020"));
+    QScrollBar *Bar = Edit->SpinBar();
+    const int Rest = Bar->value();
+    QStringList Changes;
+    RecordChanges(*Edit, Changes);
+
+    // The thumb's track position is taken as it is, even outside the bounds.
+    const QPoint Thumb = ThumbCentre(*Edit);
+    QTest::mousePress(Bar, Qt::LeftButton, {}, Thumb);
+    QTest::mouseMove(Bar, Thumb + QPoint(0, 500));
+    EXPECT_EQ(Edit->text(), QString::number(Bar->maximum()));
+    QTest::mouseMove(Bar, Thumb - QPoint(0, 500));
+    EXPECT_EQ(Edit->text(), QString::number(Bar->minimum()));
+    QTest::mouseRelease(Bar, Qt::LeftButton, {}, Thumb - QPoint(0, 500));
+    EXPECT_EQ(Changes,
+              QStringList({QString::number(Bar->maximum()), QString::number(Bar->minimum()),
+                           QString::number(Bar->minimum())}));
+
+    // The thumb goes back to rest, so the next arrow steps from the shown number.
+    EXPECT_EQ(Bar->value(), Rest);
+    ClickBar(*Edit, BarPart::UpArrow);
+    EXPECT_EQ(Edit->GetValue(), Bar->minimum() + 1);
+}
+
 TEST_F(DivisorSpinEditTest, TypedCharactersAreFilteredWithABeep)
 {
     Type(QStringLiteral("1a2"));
