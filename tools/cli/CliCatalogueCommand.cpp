@@ -97,13 +97,7 @@ int ListParameters(const TCliOptions &options)
         json.BeginArray("parameters");
         for (const auto &entry : DeviceParameters) {
             json.BeginObject();
-            json.Number("index", entry.Index);
-            json.String("name", Cp1251ToUtf8(entry.Name));
-            json.String("size", Cp1251ToUtf8(entry.Size));
-            json.Number("divisor", entry.Divisor);
-            json.Number("minimum", entry.Minimum);
-            json.Number("maximum", entry.Maximum);
-            json.Number("default", entry.Default);
+            WriteParameterFields(json, entry);
             json.EndObject();
         }
         json.EndArray();
@@ -128,6 +122,17 @@ int ListParameters(const TCliOptions &options)
 }
 
 } // namespace
+
+void WriteParameterFields(TJsonWriter &json, const ParameterDescription &entry)
+{
+    json.Number("index", entry.Index);
+    json.String("name", Cp1251ToUtf8(entry.Name));
+    json.String("size", Cp1251ToUtf8(entry.Size));
+    json.Number("divisor", entry.Divisor);
+    json.Number("minimum", entry.Minimum);
+    json.Number("maximum", entry.Maximum);
+    json.Number("default", entry.Default);
+}
 
 int RunCatalogue(const TCliOptions &options)
 {

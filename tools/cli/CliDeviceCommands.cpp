@@ -181,13 +181,7 @@ int RunRead(const TCliOptions &options)
         json.BeginArray("parameters");
         for (const auto &entry : DeviceParameters) {
             json.BeginObject();
-            json.Number("index", entry.Index);
-            json.String("name", Cp1251ToUtf8(entry.Name));
-            json.String("size", Cp1251ToUtf8(entry.Size));
-            json.Number("divisor", entry.Divisor);
-            json.Number("minimum", entry.Minimum);
-            json.Number("maximum", entry.Maximum);
-            json.Number("default", entry.Default);
+            WriteParameterFields(json, entry);
             WriteRaw(json, "raw", entry.Value);
             WriteValue(json, "value", entry.Value, entry.Divisor);
             json.EndObject();

@@ -8,7 +8,9 @@
 #include <functional>
 #include <string>
 
+class TJsonWriter;
 class TWorkerHandle;
+struct ParameterDescription;
 struct TPostedMessage;
 
 // Exit statuses.
@@ -34,6 +36,10 @@ void EndProgress(const TCliOptions &options);
 // An interrupt (Ctrl+C) asks the worker to stop; false when that happened.
 bool RunWorker(const std::function<void(TWorkerHandle *)> &start, uint32_t endMessage,
                const std::function<void(const TPostedMessage &)> &onMessage);
+
+// Writes a parameter's catalogue fields (index, name, size, divisor, limits, default) into
+// the open JSON object.
+void WriteParameterFields(TJsonWriter &json, const ParameterDescription &entry);
 
 // `text` (UTF-8) padded with blanks to `width` characters.
 std::string PadRight(const std::string &text, size_t width);
