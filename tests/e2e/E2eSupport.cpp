@@ -14,8 +14,10 @@
 #include <QStackedWidget>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <unistd.h>
 
@@ -54,6 +56,17 @@ TempSettings::~TempSettings()
     unsetenv("LINVAR_SETTINGS");
     std::remove(Path.c_str());
     rmdir(Dir.c_str());
+}
+
+const char *PathRefusingAccess()
+{
+    const char *denied = "/sys/kernel/uevent_seqnum";
+    const int fd = open(denied, O_RDWR | O_NOCTTY);
+    if (fd >= 0) {
+        close(fd);
+        return nullptr;
+    }
+    return errno == EACCES ? denied : nullptr;
 }
 
 bool WaitFor(const std::function<bool()> &done, int ms)

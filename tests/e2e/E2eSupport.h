@@ -47,6 +47,11 @@ private:
     std::string Path;
 };
 
+// A path that refuses opening for writing with EACCES, even for root (a read-only kernel
+// attribute), standing in for a serial device of a group the user is not in; nullptr when
+// this machine has none.
+const char *PathRefusingAccess();
+
 // Runs the event loop until `done` holds or `ms` have passed; returns `done`'s last answer.
 bool WaitFor(const std::function<bool()> &done, int ms = 20000);
 
