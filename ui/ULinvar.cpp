@@ -7,13 +7,12 @@
 
 #include "ControlErrors.h"
 
-#include "UASGrid.h"
 #include "UComPortSpinEdit.h"
-#include "UDivisorSpinEdit.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
 #include "workers/DeviceListEntry.h"
+#include "workers/StartWorker.h"
 #include "workers/TSearchThread.h"
 
 #include <QApplication>
@@ -88,7 +87,8 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
     setCentralWidget(Panel);
 
     CreateListPage();
-    CreateParamsPage();
+    TabSheet2 = new TParamsPage(*this, PageControl);
+    PageControl->addWidget(TabSheet2);
     CreateStatusBar();
     PageControl->setCurrentIndex(0);
 
@@ -103,8 +103,6 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
 
     StatusBarResize();
     SetStatus(WaitingText);
-    ASGrid->SetColWidths(1, 70);
-    ASGrid->SetColWidths(0, std::max(0, GridPanel->width() - 75));
     LoadCatalogue(catalogueDir);
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -116,10 +114,8 @@ TMainFormLinvar::~TMainFormLinvar()
     // No worker may outlive the window: a search is stopped at once, and so is a read or a
     // write that is still running if the window goes away without its Close command.
     SearchWorker.RequestStop();
-    ParamsWorker.RequestStop();
+    TabSheet2->StopWorker();
     StopAllWorkers();
-    SearchWorker.Wait();
-    ParamsWorker.Wait();
     WaitAllWorkers();
     SetMainWindowTarget(nullptr);
     CloseComPort();
@@ -298,7 +294,7 @@ bool TMainFormLinvar::event(QEvent *event)
                 WMSearchDone();
                 break;
             case WM_PLACEEDITOR:
-                WMPlaceEditor();
+                TabSheet2->WMPlaceEditor();
                 break;
             case WM_LOADDONE:
                 WMLoadDone();
@@ -319,11 +315,6 @@ bool TMainFormLinvar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == StatusBar && event->type() == QEvent::Resize)
         StatusBarResize();
-    if (watched == GridPanel && event->type() == QEvent::Resize) {
-        // The grid fills its panel; the editor floating over it is placed by WM_PLACEEDITOR.
-        ASGrid->setGeometry(GridPanel->rect());
-        FormResize();
-    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -373,16 +364,11 @@ void TMainFormLinvar::ButtonQueryClick()
     ButtonQuery->setEnabled(true);
     ListBox->clear();
     const uint8_t start = CheckBoxPort->isChecked() ? 0 : 1;
-    SearchWorker = TWorkerHandle();
-    auto *worker = new TSearchThread(start, &SearchWorker);
-    if (!SearchWorker.Started()) {
-        delete worker;
-        SearchWorker = TWorkerHandle();
-        FBusyState = TBusyState::Searching;
+    FBusyState = TBusyState::Searching;
+    if (!StartWorker<TSearchThread>(SearchWorker, start)) {
         WMSearchDone();
         return;
     }
-    FBusyState = TBusyState::Searching;
     SetStatus(SearchingText);
     ButtonQuery->setText(StopCaption);
 }
@@ -447,20 +433,91 @@ void TMainFormLinvar::WMSearchDone()
 {
     if (FBusyState != TBusyState::Searching)
         return;
+    ReturnToIdle();
+    ButtonQuery->setText(QueryCaption);
+    SetListPageEnabled(true);
+    if (ListBox->count() > 0)
+        ListBox->setCurrentRow(0);
+    UpdateParamsButton();
+}
+
+void TMainFormLinvar::ReturnToIdle()
+{
     FBusyState = TBusyState::Idle;
     SearchWorker = TWorkerHandle();
     ProgressBar->setValue(0);
     SetStatus(WaitingText);
-    ButtonQuery->setText(QueryCaption);
-    ButtonQuery->setEnabled(true);
-    ComboBoxPort->setEnabled(true);
-    ListBox->setEnabled(true);
-    CheckBoxPort->setEnabled(true);
-    if (ListBox->count() > 0) {
-        ListBox->setCurrentRow(0);
-        UpdateParamsButton();
-    } else {
-        ParamsButton->setEnabled(false);
-    }
     SetCloseEnabled(true);
+}
+
+void TMainFormLinvar::ParamsButtonClick()
+{
+    if (FBusyState != TBusyState::Idle)
+        return;
+    uint32_t tag = 0;
+    if (!SelectedTag(tag))
+        return;
+    uint8_t address = 0, type = 0;
+    uint16_t version = 0;
+    DecodeDeviceTag(tag, address, type, version);
+    TabSheet2->StartRead(type, address, version);
+}
+
+void TMainFormLinvar::WorkBegins(bool reading, const QString &status)
+{
+    FBusyState = reading ? TBusyState::Reading : TBusyState::Writing;
+    SetCloseEnabled(false);
+    // Nothing on the list page may rebuild the parameter list or start a second worker
+    // while a read runs: its controls wait for WM_LOADDONE.
+    if (reading)
+        SetListPageEnabled(false);
+    SetStatus(status);
+}
+
+void TMainFormLinvar::WorkEnds()
+{
+    const bool reading = FBusyState == TBusyState::Reading;
+    ReturnToIdle();
+    if (reading) {
+        SetListPageEnabled(true);
+        UpdateParamsButton();
+    }
+}
+
+void TMainFormLinvar::BackRequested()
+{
+    PageControl->setCurrentIndex(0);
+}
+
+void TMainFormLinvar::PostPlaceEditor()
+{
+    PostMessage(WM_PLACEEDITOR, 0, 0);
+}
+
+void TMainFormLinvar::FormResize()
+{
+    if (TabSheet2)
+        TabSheet2->FormResize();
+}
+
+void TMainFormLinvar::WMLoadDone()
+{
+    if (FBusyState != TBusyState::Reading)
+        return;
+    WorkEnds();
+    TabSheet2->WMLoadDone();
+    PageControl->setCurrentIndex(1);
+    FormResize();
+}
+
+void TMainFormLinvar::WMSaveDone()
+{
+    if (FBusyState != TBusyState::Writing)
+        return;
+    TabSheet2->WMSaveDone();
+    SetCloseEnabled(true);
+    // Let the grid show the echoed values before the status returns to idle; operator input
+    // waits, so no handler runs inside this one.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    ReturnToIdle();
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The main window: the device list page (port, search, devices found), the parameter page
-// (grid with a floating value editor, defaults, write, back), the status bar with its progress
-// bar, and the receiving end of the workers' messages.
+// (its own class, UParamsPage.h), the status bar with its progress bar, the busy state, and the
+// receiving end of the workers' messages.
+
+#include "UParamsPage.h"
 
 #include "workers/TThread.h"
 #include "workers/WorkerMessages.h"
@@ -21,10 +23,8 @@ class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class QStatusBar;
-class TASGrid;
 class TAboutForm;
 class TComPortSpinEdit;
-class TDivisorSpinEdit;
 
 // A worker message on its way to the window: the event type is the message number.
 class TWindowMessageEvent : public QEvent
@@ -40,7 +40,7 @@ public:
 };
 
 // The program's one window.
-class TMainFormLinvar : public QMainWindow, public IMessageTarget
+class TMainFormLinvar : public QMainWindow, public IMessageTarget, private IParamsPageHost
 {
     Q_OBJECT
 
@@ -81,16 +81,10 @@ public:
     void N1Click();
     void StatusBarResize();
 
-    // Parameter page handlers.
+    // "Параметры": reads the selected device's parameters; the parameter page shows when the
+    // read has ended.
     void ParamsButtonClick();
-    void ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t &Flags, QString &Data);
-    void ASGridCSelRow();
-    void DivisorSpinEditChange();
-    // Moves the grid's selection from inside the editor; true when the key acted.
-    bool DivisorSpinEditKeyDown(int Key, Qt::KeyboardModifiers Shift);
-    void DefButtonClick();
-    void SaveButtonClick();
-    void CancelButtonClick();
+    // The window's size changed: the parameter grid's columns follow.
     void FormResize();
 
     // Components, named as on the form.
@@ -98,7 +92,7 @@ public:
     QFrame *Panel = nullptr;
     QStackedWidget *PageControl = nullptr;
     QWidget *TabSheet1 = nullptr;
-    QWidget *TabSheet2 = nullptr;
+    TParamsPage *TabSheet2 = nullptr;
     QWidget *pnlPorts = nullptr;
     QLabel *LabelPort = nullptr;
     TComPortSpinEdit *ComboBoxPort = nullptr;
@@ -107,13 +101,6 @@ public:
     QWidget *pnlButtons = nullptr;
     QPushButton *ButtonQuery = nullptr;
     QPushButton *ParamsButton = nullptr;
-    QWidget *GridPanel = nullptr;
-    TASGrid *ASGrid = nullptr;
-    TDivisorSpinEdit *DivisorSpinEdit = nullptr;
-    QWidget *btnPanel = nullptr;
-    QPushButton *CancelButton = nullptr;
-    QPushButton *SaveButton = nullptr;
-    QPushButton *DefButton = nullptr;
     QStatusBar *StatusBar = nullptr;
     QLabel *StatusPanel0 = nullptr;
     QProgressBar *ProgressBar = nullptr;
@@ -129,7 +116,6 @@ protected:
 
 private:
     void CreateListPage();
-    void CreateParamsPage();
     void CreateStatusBar();
     void OpenFirstPort();
     void LoadCatalogue(const QString &catalogueDir);
@@ -141,24 +127,26 @@ private:
     void WMLoadDone();
     void WMSaveDone();
 
+    // IParamsPageHost: the parameter page's read and write, and its "Назад".
+    bool IsIdle() const override { return FBusyState == TBusyState::Idle; }
+    void WorkBegins(bool reading, const QString &status) override;
+    void WorkEnds() override;
+    void BackRequested() override;
+    void PostPlaceEditor() override;
+
+    // Back to idle after any worker: no busy state, progress 0, "Ждем...", Close enabled.
+    void ReturnToIdle();
     void SetStatus(const QString &text);
     void SetCloseEnabled(bool enabled);
     void SetListPageEnabled(bool enabled);
-    void SetParamsPageEnabled(bool enabled);
     // Params button state for the selected entry: enabled when the catalogue describes it.
     void UpdateParamsButton();
     // Tag of the selected list entry; false when nothing is selected.
     bool SelectedTag(uint32_t &tag) const;
-    // Loads divisor, bounds, value and visibility of the selected row into the editor.
-    void LoadEditorFromRow();
 
     TAboutForm *AboutForm = nullptr;
     TWorkerHandle SearchWorker;
-    TWorkerHandle ParamsWorker;
     TBusyState FBusyState = TBusyState::Idle;
     bool FCloseEnabled = true;
     bool FTerminateRequested = false;
-    bool EditorTracking = true;
-    // Address of the device whose parameters were read last.
-    uint8_t ParamsAddress = 0;
 };

@@ -171,17 +171,13 @@ bool WindowOnBus::ReadParams()
 
 QString WindowOnBus::Cell(int row, int col)
 {
-    uint32_t color = 0;
-    uint8_t flags = 0;
-    QString data;
-    Form->ASGridGetData(row, col, color, flags, data);
-    return data;
+    return Form->TabSheet2->CellText(row, col);
 }
 
 QStringList WindowOnBus::Values()
 {
     QStringList values;
-    for (int row = 0; row < Form->ASGrid->RowCount(); ++row)
+    for (int row = 0; row < Form->TabSheet2->ASGrid->RowCount(); ++row)
         values << Cell(row, 1);
     return values;
 }

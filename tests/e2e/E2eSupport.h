@@ -82,7 +82,7 @@ public:
     bool SelectAddress(uint8_t address);
     // Clicks "Параметры" and waits until the parameter page shows.
     bool ReadParams();
-    // Text of grid cell (row, col), as the grid would paint it.
+    // Text of grid cell (row, col), as the grid would paint it; reading it changes nothing.
     QString Cell(int row, int col);
     // Value column of every row.
     QStringList Values();

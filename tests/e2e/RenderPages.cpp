@@ -54,8 +54,8 @@ int main(int argc, char **argv)
     ok = ok && bus.ReadParams();
     if (ok) {
         // The second row selected, so the floating editor shows over a scaled value.
-        w.ASGridCSelRow();
-        QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+        w.TabSheet2->ASGridCSelRow();
+        QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_Down);
     }
     ok = ok && Save(&w, out.filePath(QStringLiteral("parameters.png")));
     about.show();

@@ -203,5 +203,5 @@ TEST(ListPage, ChoosingADeviceFollowsTheCatalogue)
     EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Reading);
     EXPECT_EQ(w.StatusText(), "Чтение...");
     ASSERT_TRUE(WaitFor([&w] { return w.PageControl->currentIndex() == 1; }));
-    EXPECT_EQ(w.ASGrid->RowCount(), 4);
+    EXPECT_EQ(w.TabSheet2->ASGrid->RowCount(), 4);
 }

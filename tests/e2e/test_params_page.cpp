@@ -27,9 +27,9 @@ namespace {
 // Replaces the editor's text by typing, as an operator would.
 void TypeIntoEditor(TMainFormLinvar &w, const QString &text)
 {
-    w.DivisorSpinEdit->setFocus();
-    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(w.DivisorSpinEdit, text);
+    w.TabSheet2->DivisorSpinEdit->setFocus();
+    QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w.TabSheet2->DivisorSpinEdit, text);
 }
 
 // Opens the parameters of the device at `address` after a poll.
@@ -91,58 +91,58 @@ TEST(ParamsPage, ReadDefaultsWriteAndReadAgain)
     EXPECT_TRUE(w.ParamsButton->isEnabled());
 
     // Firmware 2.05 has no "Число повторов"; the word values are scaled by their divisors.
-    ASSERT_EQ(w.ASGrid->RowCount(), 4);
+    ASSERT_EQ(w.TabSheet2->ASGrid->RowCount(), 4);
     EXPECT_EQ(bus.Cell(-1, 0), "Название параметра");
     EXPECT_EQ(bus.Cell(-1, 1), "Значение");
     EXPECT_EQ(bus.Cell(0, 0), "Сетевой адрес");
     EXPECT_EQ(bus.Cell(3, 0), "Тайм-аут приёма, с");
     EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
-    EXPECT_EQ(w.ASGrid->SelectedRow(), 0);
-    EXPECT_TRUE(w.DivisorSpinEdit->isVisible());
-    EXPECT_EQ(w.DivisorSpinEdit->Text(), "12");
+    EXPECT_EQ(w.TabSheet2->ASGrid->SelectedRow(), 0);
+    EXPECT_TRUE(w.TabSheet2->DivisorSpinEdit->isVisible());
+    EXPECT_EQ(w.TabSheet2->DivisorSpinEdit->Text(), "12");
 
-    QTest::mouseClick(w.DefButton, Qt::LeftButton);
+    QTest::mouseClick(w.TabSheet2->DefButton, Qt::LeftButton);
     EXPECT_EQ(bus.Values(), QStringList({"1", "9,6", "4", "1,5"}));
-    EXPECT_EQ(w.DivisorSpinEdit->Text(), "1");
+    EXPECT_EQ(w.TabSheet2->DivisorSpinEdit->Text(), "1");
 
     // Back and read again: the edits are gone, the device's values come back.
-    QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+    QTest::mouseClick(w.TabSheet2->CancelButton, Qt::LeftButton);
     EXPECT_EQ(w.PageControl->currentIndex(), 0);
     ASSERT_TRUE(bus.ReadParams());
     EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
 
     // Edit two rows in the floating editor, moving down with the arrow key.
-    w.DivisorSpinEdit->setFocus();
-    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
-    ASSERT_EQ(w.ASGrid->SelectedRow(), 1);
+    w.TabSheet2->DivisorSpinEdit->setFocus();
+    QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_Down);
+    ASSERT_EQ(w.TabSheet2->ASGrid->SelectedRow(), 1);
     QApplication::processEvents();
-    EXPECT_EQ(w.DivisorSpinEdit->Text(), "9,6");
+    EXPECT_EQ(w.TabSheet2->DivisorSpinEdit->Text(), "9,6");
     TypeIntoEditor(w, "19,2");
-    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+    QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_Down);
     QApplication::processEvents();
     TypeIntoEditor(w, "7");
     EXPECT_EQ(bus.Values(), QStringList({"12", "19,2", "7", "2,5"}));
 
     // Writing: the page is locked and the window refuses to close until the echo is in.
-    QTest::mouseClick(w.SaveButton, Qt::LeftButton);
+    QTest::mouseClick(w.TabSheet2->SaveButton, Qt::LeftButton);
     EXPECT_EQ(w.StatusText(), "Запись...");
     EXPECT_FALSE(w.close());
-    EXPECT_FALSE(w.SaveButton->isEnabled());
-    EXPECT_FALSE(w.DefButton->isEnabled());
-    EXPECT_FALSE(w.CancelButton->isEnabled());
-    EXPECT_FALSE(w.ASGrid->isEnabled());
-    EXPECT_FALSE(w.DivisorSpinEdit->isEnabled());
+    EXPECT_FALSE(w.TabSheet2->SaveButton->isEnabled());
+    EXPECT_FALSE(w.TabSheet2->DefButton->isEnabled());
+    EXPECT_FALSE(w.TabSheet2->CancelButton->isEnabled());
+    EXPECT_FALSE(w.TabSheet2->ASGrid->isEnabled());
+    EXPECT_FALSE(w.TabSheet2->DivisorSpinEdit->isEnabled());
     ASSERT_TRUE(WaitFor([&w] { return Idle(w); }));
     EXPECT_TRUE(w.CloseEnabled());
-    EXPECT_TRUE(w.SaveButton->isEnabled());
-    EXPECT_TRUE(w.ASGrid->isEnabled());
-    EXPECT_TRUE(w.DivisorSpinEdit->isEnabled());
+    EXPECT_TRUE(w.TabSheet2->SaveButton->isEnabled());
+    EXPECT_TRUE(w.TabSheet2->ASGrid->isEnabled());
+    EXPECT_TRUE(w.TabSheet2->DivisorSpinEdit->isEnabled());
     EXPECT_EQ(w.StatusText(), "Ждем...");
     EXPECT_EQ(w.ProgressBar->value(), 0);
     EXPECT_EQ(bus.Values(), QStringList({"12", "19,2", "7", "2,5"}));
 
     // The device kept what was written.
-    QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+    QTest::mouseClick(w.TabSheet2->CancelButton, Qt::LeftButton);
     ASSERT_TRUE(bus.ReadParams());
     EXPECT_EQ(bus.Values(), QStringList({"12", "19,2", "7", "2,5"}));
     EXPECT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
@@ -157,12 +157,12 @@ TEST(ParamsPage, WriteWithoutEchoLeavesTheValuesUnknown)
     ASSERT_TRUE(OpenDevice(bus, 33));
     ASSERT_EQ(bus.Values(), QStringList({"33", "9,6", "11,8", "3", "1"}));
 
-    ASSERT_TRUE(bus.ClickAndWaitIdle(w.SaveButton));
+    ASSERT_TRUE(bus.ClickAndWaitIdle(w.TabSheet2->SaveButton));
     // Nothing confirmed what the device holds now; the flag row is never written.
     EXPECT_EQ(bus.Values(),
               QStringList({"Неопределено", "Неопределено", "Неопределено", "Неопределено", "1"}));
     EXPECT_EQ(w.StatusText(), "Ждем...");
-    EXPECT_TRUE(w.SaveButton->isEnabled());
+    EXPECT_TRUE(w.TabSheet2->SaveButton->isEnabled());
     EXPECT_TRUE(w.CloseEnabled());
 }
 
@@ -172,7 +172,7 @@ TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
     ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
     ASSERT_TRUE(OpenDevice(bus, 12));
-    ASSERT_EQ(w.ASGrid->RowCount(), 4);
+    ASSERT_EQ(w.TabSheet2->ASGrid->RowCount(), 4);
 
     struct Step
     {
@@ -186,46 +186,46 @@ TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
         {Qt::Key_Up, 2},  {Qt::Key_PageUp, 0}, {Qt::Key_PageDown, 3}, {Qt::Key_Home, 0},
     };
     for (const Step &step : steps) {
-        w.DivisorSpinEdit->setFocus();
-        QTest::keyClick(w.DivisorSpinEdit, step.Key);
+        w.TabSheet2->DivisorSpinEdit->setFocus();
+        QTest::keyClick(w.TabSheet2->DivisorSpinEdit, step.Key);
         QApplication::processEvents();
-        EXPECT_EQ(w.ASGrid->SelectedRow(), step.Row) << "key " << step.Key;
+        EXPECT_EQ(w.TabSheet2->ASGrid->SelectedRow(), step.Row) << "key " << step.Key;
     }
 
     // The editor floats over the selected row and follows it.
-    const int top0 = w.DivisorSpinEdit->y();
-    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+    const int top0 = w.TabSheet2->DivisorSpinEdit->y();
+    QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_Down);
     QApplication::processEvents();
-    EXPECT_EQ(w.DivisorSpinEdit->y() - top0, w.ASGrid->RowHeight());
-    EXPECT_EQ(w.DivisorSpinEdit->Text(), "9,6");
+    EXPECT_EQ(w.TabSheet2->DivisorSpinEdit->y() - top0, w.TabSheet2->ASGrid->RowHeight());
+    EXPECT_EQ(w.TabSheet2->DivisorSpinEdit->Text(), "9,6");
 
     // Shift+Up is the editor's own step of one raw unit, not a row move.
-    w.DivisorSpinEdit->setFocus();
-    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Up, Qt::ShiftModifier);
-    EXPECT_EQ(w.ASGrid->SelectedRow(), 1);
+    w.TabSheet2->DivisorSpinEdit->setFocus();
+    QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(w.TabSheet2->ASGrid->SelectedRow(), 1);
     EXPECT_EQ(bus.Cell(1, 1), "9,7");
 
     // A value above the maximum typed into a row is clamped when the row is left.
-    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Up);
+    QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_Up);
     QApplication::processEvents();
-    ASSERT_EQ(w.ASGrid->SelectedRow(), 0);
+    ASSERT_EQ(w.TabSheet2->ASGrid->SelectedRow(), 0);
     TypeIntoEditor(w, "500");
     EXPECT_EQ(DeviceParameters[0].Value.load(), 500);
-    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+    QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_Down);
     QApplication::processEvents();
-    EXPECT_EQ(w.ASGrid->SelectedRow(), 1);
+    EXPECT_EQ(w.TabSheet2->ASGrid->SelectedRow(), 1);
     EXPECT_EQ(DeviceParameters[0].Value.load(), 127);
     EXPECT_EQ(bus.Cell(0, 1), "127");
 
     // And one below the minimum rises to it.
     TypeIntoEditor(w, "0,5");
-    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_Down);
+    QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_Down);
     QApplication::processEvents();
     EXPECT_EQ(DeviceParameters[1].Value.load(), 12);
     EXPECT_EQ(bus.Cell(1, 1), "1,2");
 
     // Once placed, the editor leaves the grid alone: an idle page does not keep repainting.
-    PaintCounter paints(w.ASGrid->viewport());
+    PaintCounter paints(w.TabSheet2->ASGrid->viewport());
     QTest::qWait(300);
     EXPECT_LE(paints.Count, 2);
 }
@@ -237,20 +237,20 @@ TEST(ParamsPage, UndefinedValuesHideTheEditorUntilDefaultsFillThem)
     TMainFormLinvar &w = bus.Window();
     // The device at 0 holds no parameter 9, so that row cannot be read.
     ASSERT_TRUE(OpenDevice(bus, 0, true));
-    ASSERT_EQ(w.ASGrid->RowCount(), 5);
+    ASSERT_EQ(w.TabSheet2->ASGrid->RowCount(), 5);
     EXPECT_EQ(bus.Values().mid(1), QStringList({"9,6", "11,8", "Неопределено", "1"}));
 
-    w.ASGrid->SetSelectedRow(3);
+    w.TabSheet2->ASGrid->SetSelectedRow(3);
     QApplication::processEvents();
     QApplication::processEvents();
-    EXPECT_FALSE(w.DivisorSpinEdit->isVisible());
+    EXPECT_FALSE(w.TabSheet2->DivisorSpinEdit->isVisible());
     EXPECT_EQ(DeviceParameters[3].Value.load(), VALUE_UNDEFINED);
 
-    QTest::mouseClick(w.DefButton, Qt::LeftButton);
+    QTest::mouseClick(w.TabSheet2->DefButton, Qt::LeftButton);
     QApplication::processEvents();
     EXPECT_EQ(bus.Values(), QStringList({"1", "9,6", "12", "2,5", "0"}));
-    EXPECT_TRUE(WaitFor([&w] { return w.DivisorSpinEdit->isVisible(); }, 2000));
-    EXPECT_EQ(w.DivisorSpinEdit->Text(), "2,5");
+    EXPECT_TRUE(WaitFor([&w] { return w.TabSheet2->DivisorSpinEdit->isVisible(); }, 2000));
+    EXPECT_EQ(w.TabSheet2->DivisorSpinEdit->Text(), "2,5");
 }
 
 TEST(ParamsPage, EditorTakesTheNewDeviceScaleWhenTheSelectedRowStays)
@@ -262,16 +262,16 @@ TEST(ParamsPage, EditorTakesTheNewDeviceScaleWhenTheSelectedRowStays)
 
     // Row 3 of type 9 is a word with divisor 100; row 3 of type 24 is a byte with divisor 10
     // and a maximum of 100. The selection stays on row 3 across the two devices.
-    w.ASGrid->SetSelectedRow(3);
+    w.TabSheet2->ASGrid->SetSelectedRow(3);
     QApplication::processEvents();
-    ASSERT_EQ(w.DivisorSpinEdit->Text(), "2,5");
-    QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+    ASSERT_EQ(w.TabSheet2->DivisorSpinEdit->Text(), "2,5");
+    QTest::mouseClick(w.TabSheet2->CancelButton, Qt::LeftButton);
     ASSERT_TRUE(bus.SelectAddress(33));
     ASSERT_TRUE(bus.ReadParams());
-    ASSERT_EQ(w.ASGrid->SelectedRow(), 3);
-    EXPECT_EQ(w.DivisorSpinEdit->Divisor(), 10u);
-    EXPECT_EQ(w.DivisorSpinEdit->MaxValue(), 100);
-    EXPECT_EQ(w.DivisorSpinEdit->Text(), "3");
+    ASSERT_EQ(w.TabSheet2->ASGrid->SelectedRow(), 3);
+    EXPECT_EQ(w.TabSheet2->DivisorSpinEdit->Divisor(), 10u);
+    EXPECT_EQ(w.TabSheet2->DivisorSpinEdit->MaxValue(), 100);
+    EXPECT_EQ(w.TabSheet2->DivisorSpinEdit->Text(), "3");
     EXPECT_EQ(bus.Cell(3, 1), "3");
 }
 
@@ -294,20 +294,20 @@ TEST(ParamsPage, EditorHidesWhileItsRowIsScrolledOutOfView)
     TMainFormLinvar &w = bus.Window();
     ASSERT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
     ASSERT_TRUE(OpenDevice(bus, 12));
-    ASSERT_EQ(w.ASGrid->RowCount(), 30);
-    ASSERT_LT(w.ASGrid->VisibleRows(), 30);
+    ASSERT_EQ(w.TabSheet2->ASGrid->RowCount(), 30);
+    ASSERT_LT(w.TabSheet2->ASGrid->VisibleRows(), 30);
 
-    w.DivisorSpinEdit->setFocus();
-    QTest::keyClick(w.DivisorSpinEdit, Qt::Key_End);
+    w.TabSheet2->DivisorSpinEdit->setFocus();
+    QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_End);
     QApplication::processEvents();
-    ASSERT_EQ(w.ASGrid->SelectedRow(), 29);
-    EXPECT_TRUE(WaitFor([&w] { return w.DivisorSpinEdit->isVisible(); }, 2000));
+    ASSERT_EQ(w.TabSheet2->ASGrid->SelectedRow(), 29);
+    EXPECT_TRUE(WaitFor([&w] { return w.TabSheet2->DivisorSpinEdit->isVisible(); }, 2000));
 
     // Scrolled back to the top, the selected row lies below the rows shown.
-    w.ASGrid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    w.TabSheet2->ASGrid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
     QApplication::processEvents();
-    ASSERT_EQ(w.ASGrid->TopRow(), 0);
-    EXPECT_TRUE(WaitFor([&w] { return !w.DivisorSpinEdit->isVisible(); }, 2000));
+    ASSERT_EQ(w.TabSheet2->ASGrid->TopRow(), 0);
+    EXPECT_TRUE(WaitFor([&w] { return !w.TabSheet2->DivisorSpinEdit->isVisible(); }, 2000));
 }
 
 TEST(ParamsPage, DeviceWithoutParametersShowsNoStrayEditor)
@@ -334,23 +334,23 @@ TEST(ParamsPage, DeviceWithoutParametersShowsNoStrayEditor)
 
     // First thing after start, and again after a device whose row had the editor.
     ASSERT_TRUE(OpenDevice(bus, 90));
-    EXPECT_EQ(w.ASGrid->RowCount(), 0);
+    EXPECT_EQ(w.TabSheet2->ASGrid->RowCount(), 0);
     settle();
-    EXPECT_FALSE(w.DivisorSpinEdit->isVisible());
+    EXPECT_FALSE(w.TabSheet2->DivisorSpinEdit->isVisible());
 
-    QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+    QTest::mouseClick(w.TabSheet2->CancelButton, Qt::LeftButton);
     ASSERT_TRUE(bus.SelectAddress(12));
     ASSERT_TRUE(bus.ReadParams());
-    ASSERT_TRUE(WaitFor([&w] { return w.DivisorSpinEdit->isVisible(); }, 2000));
+    ASSERT_TRUE(WaitFor([&w] { return w.TabSheet2->DivisorSpinEdit->isVisible(); }, 2000));
 
-    QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+    QTest::mouseClick(w.TabSheet2->CancelButton, Qt::LeftButton);
     ASSERT_TRUE(bus.SelectAddress(90));
     ASSERT_TRUE(w.ParamsButton->isEnabled());
     ASSERT_TRUE(bus.ReadParams());
-    EXPECT_EQ(w.ASGrid->RowCount(), 0);
-    EXPECT_EQ(w.ASGrid->SelectedRow(), -1);
+    EXPECT_EQ(w.TabSheet2->ASGrid->RowCount(), 0);
+    EXPECT_EQ(w.TabSheet2->ASGrid->SelectedRow(), -1);
     settle();
-    EXPECT_FALSE(w.DivisorSpinEdit->isVisible());
+    EXPECT_FALSE(w.TabSheet2->DivisorSpinEdit->isVisible());
     EXPECT_TRUE(Idle(w));
 }
 
@@ -365,13 +365,14 @@ TEST(ParamsPage, ButtonsKeepTheirPlacesAndTabOrder)
 
     // Laid out from the right: "Назад" at the panel's right, then "Записать" and "По умолчанию"
     // at the distances of the window's original layout (left edges 313, 205 and 103).
-    EXPECT_EQ(w.CancelButton->geometry().size(), QSize(91, 25));
-    EXPECT_EQ(w.SaveButton->geometry().size(), QSize(91, 25));
-    EXPECT_EQ(w.DefButton->geometry().size(), QSize(87, 25));
-    for (const QPushButton *button : {w.CancelButton, w.SaveButton, w.DefButton})
+    EXPECT_EQ(w.TabSheet2->CancelButton->geometry().size(), QSize(91, 25));
+    EXPECT_EQ(w.TabSheet2->SaveButton->geometry().size(), QSize(91, 25));
+    EXPECT_EQ(w.TabSheet2->DefButton->geometry().size(), QSize(87, 25));
+    for (const QPushButton *button :
+         {w.TabSheet2->CancelButton, w.TabSheet2->SaveButton, w.TabSheet2->DefButton})
         EXPECT_EQ(button->y(), 8) << button->text().toStdString();
-    EXPECT_EQ(w.CancelButton->x() - w.SaveButton->x(), 313 - 205);
-    EXPECT_EQ(w.SaveButton->x() - w.DefButton->x(), 205 - 103);
-    EXPECT_EQ(w.CancelButton->nextInFocusChain(), w.SaveButton);
-    EXPECT_EQ(w.SaveButton->nextInFocusChain(), w.DefButton);
+    EXPECT_EQ(w.TabSheet2->CancelButton->x() - w.TabSheet2->SaveButton->x(), 313 - 205);
+    EXPECT_EQ(w.TabSheet2->SaveButton->x() - w.TabSheet2->DefButton->x(), 205 - 103);
+    EXPECT_EQ(w.TabSheet2->CancelButton->nextInFocusChain(), w.TabSheet2->SaveButton);
+    EXPECT_EQ(w.TabSheet2->SaveButton->nextInFocusChain(), w.TabSheet2->DefButton);
 }

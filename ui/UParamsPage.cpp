@@ -1,27 +1,19 @@
-// The parameter page of the main window: reading a device's parameters, the grid with its
-// floating value editor, defaults, writing, and going back to the list.
-
-#include "ULinvar.h"
+#include "UParamsPage.h"
 
 #include "UValueText.h"
 
 #include "UASGrid.h"
-#include "UComPortSpinEdit.h"
 #include "UDivisorSpinEdit.h"
 
 #include "catalogue/DeviceCatalogue.h"
-#include "workers/DeviceListEntry.h"
+#include "workers/StartWorker.h"
 #include "workers/TLoadThread.h"
 #include "workers/TSaveThread.h"
 
-#include <QCoreApplication>
+#include <QEvent>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QListWidget>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStackedWidget>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -29,7 +21,6 @@
 
 namespace {
 
-const QString WaitingText = QStringLiteral("Ждем...");
 const QString ReadingText = QStringLiteral("Чтение...");
 const QString WritingText = QStringLiteral("Запись...");
 const QString UndefinedText = QStringLiteral("Неопределено");
@@ -44,16 +35,29 @@ ParameterDescription *RowEntry(int row)
 
 } // namespace
 
-void TMainFormLinvar::CreateParamsPage()
+TParamsPage::TParamsPage(IParamsPageHost &host, QWidget *parent) : QWidget(parent), Host(host)
 {
-    TabSheet2 = new QWidget(PageControl);
-    auto *page = new QVBoxLayout(TabSheet2);
+    auto *page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(0);
+    CreateGrid();
+    page->addWidget(GridPanel, 1);
+    CreateButtons();
+    page->addWidget(btnPanel);
+    // Tab goes through the buttons in their own order, then to the editor and round again.
+    setTabOrder(CancelButton, SaveButton);
+    setTabOrder(SaveButton, DefButton);
+    setTabOrder(DefButton, DivisorSpinEdit);
+    // The columns' first widths; every later resize of the panel fits them again.
+    ASGrid->SetColWidths(1, 70);
+    ASGrid->SetColWidths(0, std::max(0, GridPanel->width() - 75));
+}
 
+void TParamsPage::CreateGrid()
+{
     // The editor floats over the grid, so the grid panel places its children by hand: the
     // grid fills it, the editor sits wherever WM_PLACEEDITOR puts it.
-    GridPanel = new QWidget(TabSheet2);
+    GridPanel = new QWidget(this);
     ASGrid = new TASGrid(GridPanel);
     ASGrid->SetBorderStyle(TBorderStyle::bsSingle);
     ASGrid->SetColCount(2);
@@ -80,9 +84,11 @@ void TMainFormLinvar::CreateParamsPage()
             key = 0;
     };
     DivisorSpinEdit->raise();
-    page->addWidget(GridPanel, 1);
+}
 
-    btnPanel = new QWidget(TabSheet2);
+void TParamsPage::CreateButtons()
+{
+    btnPanel = new QWidget(this);
     btnPanel->setFixedHeight(41);
     auto *buttons = new QHBoxLayout(btnPanel);
     buttons->setContentsMargins(8, 8, 8, 8);
@@ -100,76 +106,74 @@ void TMainFormLinvar::CreateParamsPage()
     buttons->addWidget(SaveButton);
     buttons->addSpacing(17);
     buttons->addWidget(CancelButton);
-    setTabOrder(CancelButton, SaveButton);
-    setTabOrder(SaveButton, DefButton);
-    page->addWidget(btnPanel);
 
-    connect(DefButton, &QPushButton::clicked, this, &TMainFormLinvar::DefButtonClick);
-    connect(SaveButton, &QPushButton::clicked, this, &TMainFormLinvar::SaveButtonClick);
-    connect(CancelButton, &QPushButton::clicked, this, &TMainFormLinvar::CancelButtonClick);
-
-    PageControl->addWidget(TabSheet2);
+    connect(DefButton, &QPushButton::clicked, this, &TParamsPage::DefButtonClick);
+    connect(SaveButton, &QPushButton::clicked, this, &TParamsPage::SaveButtonClick);
+    connect(CancelButton, &QPushButton::clicked, this, &TParamsPage::CancelButtonClick);
 }
 
-void TMainFormLinvar::ParamsButtonClick()
+bool TParamsPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (FBusyState != TBusyState::Idle)
-        return;
-    uint32_t tag = 0;
-    if (!SelectedTag(tag))
-        return;
-    uint8_t address = 0, type = 0;
-    uint16_t version = 0;
-    DecodeDeviceTag(tag, address, type, version);
+    if (watched == GridPanel && event->type() == QEvent::Resize) {
+        // The grid fills its panel; the editor floating over it is placed by WM_PLACEEDITOR.
+        ASGrid->setGeometry(GridPanel->rect());
+        FormResize();
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
-    SetCloseEnabled(false);
-    // Nothing on the list page may rebuild the parameter list or start a second worker
-    // while the read runs: its controls wait for WM_LOADDONE.
-    SetListPageEnabled(false);
-    FBusyState = TBusyState::Reading;
-    ParamsAddress = address;
-
+bool TParamsPage::StartRead(uint8_t type, uint8_t address, uint16_t version)
+{
+    Host.WorkBegins(true, ReadingText);
+    Address = address;
     FormDeviceParam(type, version);
     ASGrid->SetRowCount(static_cast<int>(DeviceParameters.size()));
-    SetStatus(ReadingText);
-
-    ParamsWorker = TWorkerHandle();
-    auto *worker = new TLoadThread(address, &ParamsWorker);
-    if (!ParamsWorker.Started()) {
-        // No read is running: the list page comes back as it was.
-        delete worker;
-        ParamsWorker = TWorkerHandle();
-        FBusyState = TBusyState::Idle;
-        SetListPageEnabled(true);
-        UpdateParamsButton();
-        SetCloseEnabled(true);
-        SetStatus(WaitingText);
-        ProgressBar->setValue(0);
-        return;
+    if (!StartWorker<TLoadThread>(Worker, address)) {
+        Host.WorkEnds();
+        return false;
     }
     FormResize();
+    return true;
 }
 
-void TMainFormLinvar::ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t &Flags,
-                                    QString &Data)
+void TParamsPage::WMLoadDone()
+{
+    Worker = TWorkerHandle();
+    // The whole editor is reloaded, not only its value: when the new list kept the selected
+    // row, no selection change came to load the new row's divisor and bounds.
+    LoadEditorFromRow();
+    FocusEditorOnPlace();
+}
+
+void TParamsPage::WMSaveDone()
+{
+    Worker = TWorkerHandle();
+    SetControlsEnabled(true);
+    LoadEditorFromRow();
+    FocusEditorOnPlace();
+}
+
+QString TParamsPage::CellText(int ARow, int ACol) const
+{
+    if (ARow == -1)
+        return ACol == 0 ? QStringLiteral("Название параметра") : QStringLiteral("Значение");
+    const ParameterDescription *entry = RowEntry(ARow);
+    if (!entry || ARow >= ASGrid->RowCount())
+        return QString();
+    if (ACol == 0)
+        return QString::fromStdString(Cp1251ToUtf8(entry->Name));
+    const int32_t value = entry->Value;
+    return value == VALUE_UNDEFINED ? UndefinedText
+                                    : FormatParamValue(value, entry->Divisor, LocaleDecimalMark());
+}
+
+void TParamsPage::ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t &Flags, QString &Data)
 {
     Q_UNUSED(Flags);
     Color = 0;
-    if (ARow == -1) {
-        Data = ACol == 0 ? QStringLiteral("Название параметра") : QStringLiteral("Значение");
+    Data = CellText(ARow, ACol);
+    if (ARow < 0 || !RowEntry(ARow) || ARow >= ASGrid->RowCount())
         return;
-    }
-    const ParameterDescription *entry = RowEntry(ARow);
-    if (!entry || ARow >= ASGrid->RowCount())
-        return;
-    if (ACol == 0) {
-        Data = QString::fromStdString(Cp1251ToUtf8(entry->Name));
-    } else {
-        const int32_t value = entry->Value;
-        Data = value == VALUE_UNDEFINED
-                   ? UndefinedText
-                   : FormatParamValue(value, entry->Divisor, LocaleDecimalMark());
-    }
     // The editor shows only while its row is on screen: below the rows shown it would float
     // over another row and edit a value the operator cannot see.
     const ParameterDescription *selected = RowEntry(ASGrid->SelectedRow());
@@ -177,10 +181,10 @@ void TMainFormLinvar::ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t
     DivisorSpinEdit->setVisible(offset >= 0 && offset < std::max(ASGrid->VisibleRows(), 1) &&
                                 selected && selected->Value != VALUE_UNDEFINED);
     if (ARow == ASGrid->SelectedRow())
-        PostMessage(WM_PLACEEDITOR, 0, 0);
+        Host.PostPlaceEditor();
 }
 
-void TMainFormLinvar::WMPlaceEditor()
+void TParamsPage::WMPlaceEditor()
 {
     const QRect grid = ASGrid->geometry();
     const QPoint client = ASGrid->viewport()->pos();
@@ -189,11 +193,23 @@ void TMainFormLinvar::WMPlaceEditor()
                                  grid.top() + client.y() + ASGrid->TitleHeight() +
                                      ASGrid->SelectedOffset() * ASGrid->RowHeight() + 2,
                                  std::max(0, ASGrid->ColWidths(1) - 6), ASGrid->RowHeight() - 4);
-    if (PageControl->currentIndex() == 1 && DivisorSpinEdit->isVisible())
+    // Taking the focus on every paint of the selected row would take it from a button being
+    // pressed (a repaint follows the editor's loss of the focus), and the button would drop
+    // its click; so only a new selection or the end of a read or write moves the focus.
+    if (!FocusOnPlace)
+        return;
+    FocusOnPlace = false;
+    if (isVisible() && DivisorSpinEdit->isVisible())
         DivisorSpinEdit->setFocus();
 }
 
-void TMainFormLinvar::LoadEditorFromRow()
+void TParamsPage::FocusEditorOnPlace()
+{
+    FocusOnPlace = true;
+    Host.PostPlaceEditor();
+}
+
+void TParamsPage::LoadEditorFromRow()
 {
     const ParameterDescription *entry = RowEntry(ASGrid->SelectedRow());
     if (!entry) {
@@ -219,13 +235,13 @@ void TMainFormLinvar::LoadEditorFromRow()
     EditorTracking = true;
 }
 
-void TMainFormLinvar::ASGridCSelRow()
+void TParamsPage::ASGridCSelRow()
 {
     LoadEditorFromRow();
-    PostMessage(WM_PLACEEDITOR, 0, 0);
+    FocusEditorOnPlace();
 }
 
-void TMainFormLinvar::DivisorSpinEditChange()
+void TParamsPage::DivisorSpinEditChange()
 {
     if (!EditorTracking)
         return;
@@ -233,7 +249,7 @@ void TMainFormLinvar::DivisorSpinEditChange()
         entry->Value = DivisorSpinEdit->GetValue();
 }
 
-bool TMainFormLinvar::DivisorSpinEditKeyDown(int Key, Qt::KeyboardModifiers Shift)
+bool TParamsPage::DivisorSpinEditKeyDown(int Key, Qt::KeyboardModifiers Shift)
 {
     Q_UNUSED(Shift);
     const int row = ASGrid->SelectedRow();
@@ -276,7 +292,7 @@ bool TMainFormLinvar::DivisorSpinEditKeyDown(int Key, Qt::KeyboardModifiers Shif
     return true;
 }
 
-void TMainFormLinvar::DefButtonClick()
+void TParamsPage::DefButtonClick()
 {
     for (ParameterDescription &entry : DeviceParameters)
         entry.Value = entry.Default;
@@ -285,7 +301,7 @@ void TMainFormLinvar::DefButtonClick()
     ASGrid->RefreshBody();
 }
 
-void TMainFormLinvar::SetParamsPageEnabled(bool enabled)
+void TParamsPage::SetControlsEnabled(bool enabled)
 {
     ASGrid->setEnabled(enabled);
     DivisorSpinEdit->setEnabled(enabled);
@@ -294,86 +310,30 @@ void TMainFormLinvar::SetParamsPageEnabled(bool enabled)
     CancelButton->setEnabled(enabled);
 }
 
-void TMainFormLinvar::SaveButtonClick()
+void TParamsPage::SaveButtonClick()
 {
-    if (FBusyState != TBusyState::Idle)
+    if (!Host.IsIdle())
         return;
-    SetParamsPageEnabled(false);
-    SetCloseEnabled(false);
-    uint32_t tag = 0;
-    uint8_t address = ParamsAddress;
-    if (SelectedTag(tag)) {
-        uint8_t type = 0;
-        uint16_t version = 0;
-        DecodeDeviceTag(tag, address, type, version);
-    }
-    SetStatus(WritingText);
-    FBusyState = TBusyState::Writing;
-    ParamsWorker = TWorkerHandle();
-    auto *worker = new TSaveThread(address, &ParamsWorker);
-    if (!ParamsWorker.Started()) {
+    SetControlsEnabled(false);
+    Host.WorkBegins(false, WritingText);
+    if (!StartWorker<TSaveThread>(Worker, Address)) {
         // No write is running, so nothing will send WM_SAVEDONE: the page comes back here.
-        delete worker;
-        ParamsWorker = TWorkerHandle();
-        FBusyState = TBusyState::Idle;
-        SetStatus(WaitingText);
-        ProgressBar->setValue(0);
-        SetParamsPageEnabled(true);
-        SetCloseEnabled(true);
+        Host.WorkEnds();
+        SetControlsEnabled(true);
     }
 }
 
-void TMainFormLinvar::CancelButtonClick()
+void TParamsPage::CancelButtonClick()
 {
-    PageControl->setCurrentIndex(0);
+    Host.BackRequested();
 }
 
-void TMainFormLinvar::FormResize()
+void TParamsPage::FormResize()
 {
-    if (!ASGrid)
-        return;
     const QScrollBar *bar = ASGrid->verticalScrollBar();
     const int allowance =
         bar->maximum() > bar->minimum() ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
     ASGrid->SetColWidths(1, 70);
     // A panel too narrow for the value column leaves the name column at 0, not negative.
     ASGrid->SetColWidths(0, std::max(0, GridPanel->width() - 70 - 5 - allowance));
-}
-
-void TMainFormLinvar::WMLoadDone()
-{
-    if (FBusyState != TBusyState::Reading)
-        return;
-    FBusyState = TBusyState::Idle;
-    ParamsWorker = TWorkerHandle();
-    ProgressBar->setValue(0);
-    SetStatus(WaitingText);
-    SetListPageEnabled(true);
-    UpdateParamsButton();
-    SetCloseEnabled(true);
-    // The whole editor is reloaded, not only its value: when the new list kept the selected
-    // row, no selection change came to load the new row's divisor and bounds.
-    LoadEditorFromRow();
-    PageControl->setCurrentIndex(1);
-    FormResize();
-}
-
-void TMainFormLinvar::WMSaveDone()
-{
-    if (FBusyState != TBusyState::Writing)
-        return;
-    FBusyState = TBusyState::Idle;
-    ParamsWorker = TWorkerHandle();
-    ASGrid->setEnabled(true);
-    DivisorSpinEdit->setEnabled(true);
-    LoadEditorFromRow();
-    DefButton->setEnabled(true);
-    SaveButton->setEnabled(true);
-    CancelButton->setEnabled(true);
-    SetCloseEnabled(true);
-    // Let the grid show the echoed values before the status returns to idle; operator input
-    // waits, so no handler runs inside this one.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    ProgressBar->setValue(0);
-    SetStatus(WaitingText);
 }

@@ -1,0 +1,103 @@
+#pragma once
+// The parameter page: the chosen device's parameters in a two-column grid with a fixed-point
+// editor floating over the selected row, the catalogue defaults, the write, and "Назад".
+
+#include "workers/TThread.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+
+class QPushButton;
+class TASGrid;
+class TDivisorSpinEdit;
+
+// What a page's read or write asks of the window that shows it.
+class IParamsPageHost
+{
+public:
+    virtual ~IParamsPageHost() = default;
+    // True when no worker runs, so the page may start one.
+    virtual bool IsIdle() const = 0;
+    // A read (`reading`) or a write is starting: the window becomes busy, disables its close
+    // command and shows `status`.
+    virtual void WorkBegins(bool reading, const QString &status) = 0;
+    // The read or write has ended, or could not start: the window returns to idle.
+    virtual void WorkEnds() = 0;
+    // "Назад": the window shows its device list.
+    virtual void BackRequested() = 0;
+    // Posts WM_PLACEEDITOR to the window, which hands it back through WMPlaceEditor.
+    virtual void PostPlaceEditor() = 0;
+};
+
+// Page 1 of the window; every value it shows lives in DeviceParameters.
+class TParamsPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Builds the page's controls; `host` is the window around it and outlives the page.
+    TParamsPage(IParamsPageHost &host, QWidget *parent = nullptr);
+
+    // Builds DeviceParameters for the device and starts reading them from `address`; false
+    // when the read could not start (the window is then idle again).
+    bool StartRead(uint8_t type, uint8_t address, uint16_t version);
+    // The read has ended (WM_LOADDONE): loads the editor from the selected row.
+    void WMLoadDone();
+    // The write has ended (WM_SAVEDONE): the page is enabled again with the echoed values.
+    void WMSaveDone();
+    // Moves the editor over the selected row; gives it the focus only when the selection
+    // changed or a read or write ended since the last placing, never on a mere repaint.
+    void WMPlaceEditor();
+    // Text of grid cell (ARow, ACol), without any other effect; the title row is -1.
+    QString CellText(int ARow, int ACol) const;
+    // Asks a running read or write to stop.
+    void StopWorker() const { Worker.RequestStop(); }
+
+    // The grid's data callback: the cell's text, then the editor's visibility.
+    void ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t &Flags, QString &Data);
+    // The grid's selection changed: the editor takes the new row's scale, bounds and value.
+    void ASGridCSelRow();
+    // The editor's text changed: a text that reads becomes the selected row's value.
+    void DivisorSpinEditChange();
+    // Moves the grid's selection from inside the editor; true when the key acted.
+    bool DivisorSpinEditKeyDown(int Key, Qt::KeyboardModifiers Shift);
+    // "По умолчанию": every row gets its catalogue default.
+    void DefButtonClick();
+    // "Записать": writes every row to the device.
+    void SaveButtonClick();
+    // "Назад": back to the device list; the values stay until the next read.
+    void CancelButtonClick();
+    // Fits the grid's columns to its panel, allowing for the vertical scroll bar.
+    void FormResize();
+
+    // Components, named as on the form.
+    QWidget *GridPanel = nullptr;
+    TASGrid *ASGrid = nullptr;
+    TDivisorSpinEdit *DivisorSpinEdit = nullptr;
+    QWidget *btnPanel = nullptr;
+    QPushButton *CancelButton = nullptr;
+    QPushButton *SaveButton = nullptr;
+    QPushButton *DefButton = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void CreateGrid();
+    void CreateButtons();
+    void SetControlsEnabled(bool enabled);
+    // Loads divisor, bounds, value and visibility of the selected row into the editor.
+    void LoadEditorFromRow();
+    // The editor takes the focus at its next placing.
+    void FocusEditorOnPlace();
+
+    IParamsPageHost &Host;
+    TWorkerHandle Worker;
+    // Bus address of the device whose parameters were read; the write goes there too.
+    uint8_t Address = 0;
+    // While false, changes of the editor's text are not copied into DeviceParameters.
+    bool EditorTracking = true;
+    bool FocusOnPlace = false;
+};
