@@ -1,11 +1,16 @@
 #include "UErrorBox.h"
 
 #include <QMessageBox>
+#include <QWidget>
 
 namespace {
 
 void ShowRealErrorBox(QWidget *parent, const QString &text, const QString &caption)
 {
+    // A box over a window not yet shown (the start-up errors) would be placed against that
+    // window's unplaced geometry, at the screen's corner; without an owner it is centred.
+    if (parent && !parent->window()->isVisible())
+        parent = nullptr;
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
     box.exec();
 }

@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -166,6 +167,8 @@ void TMainFormLinvar::CreateListPage()
     connect(ParamsButton, &QPushButton::clicked, this, &TMainFormLinvar::ParamsButtonClick);
     connect(ListBox, &QListWidget::currentRowChanged, this, &TMainFormLinvar::ListBoxClick);
     connect(ListBox, &QListWidget::itemDoubleClicked, this, &TMainFormLinvar::ListBoxDblClick);
+    // Enter on the list does what the double click does.
+    ListBox->installEventFilter(this);
 
     PageControl->addWidget(TabSheet1);
 }
@@ -315,6 +318,13 @@ bool TMainFormLinvar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == StatusBar && event->type() == QEvent::Resize)
         StatusBarResize();
+    if (watched == ListBox && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ListBoxDblClick();
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

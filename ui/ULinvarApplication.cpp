@@ -10,8 +10,8 @@
 
 TLinvarApplication::TLinvarApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
+    // No display name: Qt would append it to every caption, and the captions are fixed texts.
     setApplicationName(QStringLiteral("linvar"));
-    setApplicationDisplayName(QStringLiteral("Linvar"));
     InstallTopLevelErrorHandler();
 }
 

@@ -1,4 +1,4 @@
-// Test entry: one application object for all tests, with the program's top-level error handler
+// Test entry: the program's own application object for all tests, with its top-level error handler
 // and a comma locale, as on an operator's Russian desktop.
 
 #include "ULinvarApplication.h"
@@ -14,7 +14,6 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    InstallTopLevelErrorHandler();
+    TLinvarApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -97,7 +97,8 @@ TEST(ListPage, StopEndsThePollAndTheButtonWaitsForTheEnd)
     EXPECT_EQ(w.ProgressBar->value(), 0);
     // Stopped before address 5 was reached: nothing to choose.
     EXPECT_LE(w.ListBox->count(), 1);
-    EXPECT_EQ(RunningWorkers(), 0u);
+    // The worker posts its end message before it leaves the registry: wait for that too.
+    EXPECT_TRUE(WaitFor([] { return RunningWorkers() == 0; }, 5000));
 }
 
 TEST(ListPage, ClosingDuringPollStopsTheSweepAndClosesThePort)
@@ -204,4 +205,12 @@ TEST(ListPage, ChoosingADeviceFollowsTheCatalogue)
     EXPECT_EQ(w.StatusText(), "Чтение...");
     ASSERT_TRUE(WaitFor([&w] { return w.PageControl->currentIndex() == 1; }));
     EXPECT_EQ(w.TabSheet2->ASGrid->RowCount(), 4);
+
+    // Enter on the list does what the double click does.
+    QTest::mouseClick(w.TabSheet2->CancelButton, Qt::LeftButton);
+    bus.ClickListRow(2);
+    QTest::keyClick(w.ListBox, Qt::Key_Return);
+    EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Reading);
+    ASSERT_TRUE(WaitFor([&w] { return w.PageControl->currentIndex() == 1; }));
+    EXPECT_EQ(w.TabSheet2->ASGrid->RowCount(), 5);
 }
