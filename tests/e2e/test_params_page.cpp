@@ -148,6 +148,39 @@ TEST(ParamsPage, ReadDefaultsWriteAndReadAgain)
     EXPECT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
 }
 
+TEST(ParamsPage, ButtonsKeepTheirPressWhileTheGridRepaints)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    TParamsPage &page = *w.TabSheet2;
+    ASSERT_TRUE(OpenDevice(bus, 12));
+    // The end of the read gives the editor the focus.
+    ASSERT_TRUE(WaitFor([&page] { return page.DivisorSpinEdit->hasFocus(); }, 2000));
+
+    // The press takes the focus from the editor, and the grid under it repaints; the button
+    // must keep the focus and its press until the release clicks it.
+    QTest::mousePress(page.DefButton, Qt::LeftButton);
+    for (int i = 0; i < 5; ++i) {
+        page.ASGrid->viewport()->repaint();
+        QApplication::processEvents();
+    }
+    EXPECT_TRUE(page.DefButton->isDown());
+    EXPECT_TRUE(page.DefButton->hasFocus());
+    QTest::mouseRelease(page.DefButton, Qt::LeftButton);
+    EXPECT_EQ(bus.Values(), QStringList({"1", "9,6", "4", "1,5"}));
+
+    // Tab walks the buttons in their order, then comes back to the editor.
+    page.DivisorSpinEdit->setFocus();
+    const QWidget *expected[] = {page.CancelButton, page.SaveButton, page.DefButton,
+                                 page.DivisorSpinEdit};
+    for (const QWidget *widget : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::focusWidget(), widget);
+    }
+}
+
 TEST(ParamsPage, WriteWithoutEchoLeavesTheValuesUnknown)
 {
     WindowOnBus bus;
