@@ -19,8 +19,8 @@ constexpr int32_t VALUE_UNDEFINED = 2147483647;
 class TSharedValue
 {
 public:
-    TSharedValue(int32_t v = VALUE_UNDEFINED) : value_(v) {}
-    TSharedValue(const TSharedValue &other) : value_(other.load()) {}
+    TSharedValue(int32_t v = VALUE_UNDEFINED) : Value(v) {}
+    TSharedValue(const TSharedValue &other) : Value(other.load()) {}
     TSharedValue &operator=(const TSharedValue &other)
     {
         store(other.load());
@@ -33,12 +33,12 @@ public:
     }
     operator int32_t() const { return load(); }
     // Current value.
-    int32_t load() const { return value_.load(std::memory_order_relaxed); }
+    int32_t load() const { return Value.load(std::memory_order_relaxed); }
     // Replaces the value.
-    void store(int32_t v) { value_.store(v, std::memory_order_relaxed); }
+    void store(int32_t v) { Value.store(v, std::memory_order_relaxed); }
 
 private:
-    std::atomic<int32_t> value_;
+    std::atomic<int32_t> Value;
 };
 
 // One catalogued parameter of the current device.
