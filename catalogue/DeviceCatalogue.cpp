@@ -208,27 +208,55 @@ void LoadTypeNames()
     }
 }
 
+bool ParseVersion(std::string_view text, uint16_t &version, const TVersionSyntax &syntax)
+{
+    // The catalogue's versions have one major digit; typed versions may have up to three.
+    const size_t majorDigits = syntax.Exact ? 3 : 1;
+    size_t pos = 0;
+    unsigned number = 0;
+    while (pos < text.size() && pos < majorDigits && IsDigit(text[pos])) {
+        number = number * 10 + static_cast<unsigned>(text[pos] - '0');
+        ++pos;
+    }
+    if (pos == 0) {
+        return false;
+    }
+    number *= 100;
+    if (syntax.Exact) {
+        if (pos == text.size() || text[pos] != '.') {
+            return false;
+        }
+    } else if (text.size() < 3) {
+        // The second character is never examined: 1 and 1x are both 1.00.
+        version = static_cast<uint16_t>(number);
+        return true;
+    }
+    std::string_view minor = text.substr(pos + 1);
+    if (!syntax.Exact && minor.size() > 2) {
+        // A third minor digit and later characters are ignored: 1.234 is 1.23.
+        minor = minor.substr(0, 2);
+    }
+    const size_t fewest = syntax.Exact ? static_cast<size_t>(syntax.MinorDigits) : 1;
+    if (minor.size() < fewest || minor.size() > 2 || !IsDigit(minor[0]) ||
+        (minor.size() == 2 && !IsDigit(minor[1]))) {
+        return false;
+    }
+    // One minor digit counts in tenths: 1.5 is 1.50.
+    number += 10 * static_cast<unsigned>(minor[0] - '0');
+    if (minor.size() == 2) {
+        number += static_cast<unsigned>(minor[1] - '0');
+    }
+    if (number > 0xFFFF) {
+        return false;
+    }
+    version = static_cast<uint16_t>(number);
+    return true;
+}
+
 uint16_t ParseVersion(const std::string &text)
 {
-    if (text.empty() || !IsDigit(text[0])) {
-        return 0;
-    }
-    int result = (text[0] - '0') * 100;
-    if (text.size() < 3) {
-        return static_cast<uint16_t>(result);
-    }
-    if (text.size() == 3) {
-        // One minor digit counts in tenths: 1.5 is 1.50.
-        if (!IsDigit(text[2])) {
-            return 0;
-        }
-        return static_cast<uint16_t>(result + 10 * (text[2] - '0'));
-    }
-    // Two minor digits; a third and later ones are ignored (1.234 is 1.23).
-    if (!IsDigit(text[2]) || !IsDigit(text[3])) {
-        return 0;
-    }
-    return static_cast<uint16_t>(result + 10 * (text[2] - '0') + (text[3] - '0'));
+    uint16_t version = 0;
+    return ParseVersion(text, version) ? version : 0;
 }
 
 std::string FormatVersion(uint16_t version)

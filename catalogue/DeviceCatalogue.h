@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TSimpleXMLParser;
@@ -78,7 +79,24 @@ void LoadTypeNames();
 void SetTypeName(uint16_t code, const std::string &name);
 // Name of a type code, or "Неизвестный" (Windows-1251).
 std::string TypeName(uint16_t code);
-// Version text to number: "1.05" -> 105; 0 when it does not convert.
+// How strictly ParseVersion reads a version text. The default is the catalogue's reading.
+struct TVersionSyntax
+{
+    // False: the catalogue's reading by position: one major digit, one character that is
+    // not examined, then one minor digit in tenths or two read as a number, anything later
+    // ignored; a text of one or two characters is the major number alone ("1" is 1.00).
+    // True: the whole text is 1 to 3 major digits, a point and 1 or 2 minor digits, as
+    // people type a version (tools' command lines and configurations).
+    bool Exact = false;
+    // Fewest minor digits an exact text has: 1 ("1.5" is 1.50) or 2 ("1.5" is refused).
+    int MinorDigits = 1;
+};
+
+// Version text to number under `syntax`: "1.05" -> 105; false when the text does not read
+// or the number exceeds 65535.
+bool ParseVersion(std::string_view text, uint16_t &version, const TVersionSyntax &syntax = {});
+// Version text to number as the catalogue reads it: "1.05" -> 105; 0 when it does not
+// convert.
 uint16_t ParseVersion(const std::string &text);
 // Version number to text: 105 -> "1.05", 0 -> "".
 std::string FormatVersion(uint16_t version);

@@ -80,6 +80,28 @@ TEST(Versions, ParseAndFormat)
     for (const auto &[text, version] : parsed) {
         EXPECT_EQ(ParseVersion(text), version) << '"' << text << '"';
     }
+    // Typed versions: the whole text counts, up to three major digits, 0.00 is a version.
+    struct TExact
+    {
+        std::string Text;
+        int MinorDigits;
+        bool Ok;
+        uint16_t Version;
+    };
+    const std::vector<TExact> exact = {
+        {"1.05", 1, true, 105},     {"1.5", 1, true, 150},   {"12.34", 1, true, 1234},
+        {"655.35", 1, true, 65535}, {"0.00", 2, true, 0},    {"1.08", 2, true, 108},
+        {"1.5", 2, false, 0},       {"655.36", 1, false, 0}, {"1234.5", 1, false, 0},
+        {"1", 1, false, 0},         {"1.", 1, false, 0},     {"1.234", 1, false, 0},
+        {"1x05", 1, false, 0},      {"1.05 ", 1, false, 0},  {"1.+5", 1, false, 0},
+    };
+    for (const TExact &c : exact) {
+        uint16_t version = 7;
+        EXPECT_EQ(ParseVersion(c.Text, version, {.Exact = true, .MinorDigits = c.MinorDigits}),
+                  c.Ok)
+            << '"' << c.Text << "\" " << c.MinorDigits;
+        EXPECT_EQ(version, c.Ok ? c.Version : 7) << '"' << c.Text << '"';
+    }
     const std::vector<std::pair<uint16_t, std::string>> formatted = {
         {0, ""}, {9, "0.09"}, {105, "1.05"}, {150, "1.50"}, {1234, "12.34"}, {65535, "655.35"},
     };

@@ -50,16 +50,18 @@ TEST(SimConfig, DirectivesAndFaults)
 {
     TSimConfig config;
     std::string error;
-    ASSERT_TRUE(ParseSimConfig("latency 7   # comment\n"
+    ASSERT_TRUE(ParseSimConfig("latency 010   # comment\n"
                                "char-us 0x10\n"
                                "seed 42\n"
                                "random-fault noise 2.5\n"
                                "device 0 type 0xFF version 65535 identify 127 latency 0\n"
                                "fault late 50 ms 300 on read count 2\n"
-                               "fault no-reply on identify\n",
+                               "fault no-reply on identify\n"
+                               "device 1 type 1 version 1.08\n"
+                               "device 2 type 1 version 0x6F\n",
                                config, error))
         << error;
-    EXPECT_EQ(config.LatencyMs, 7u);
+    EXPECT_EQ(config.LatencyMs, 10u); // decimal, as written: a leading 0 is no octal prefix
     EXPECT_EQ(config.CharUs, 16u);
     EXPECT_EQ(config.Seed, 42u);
     ASSERT_EQ(config.RandomFaults.size(), 1u);
@@ -78,6 +80,8 @@ TEST(SimConfig, DirectivesAndFaults)
     EXPECT_EQ(d.Faults[0].Count, 2);
     EXPECT_DOUBLE_EQ(d.Faults[1].Percent, 100);
     EXPECT_EQ(d.Faults[1].Command, CMD_IDENTIFY);
+    EXPECT_EQ(config.Devices.at(1).Version, 108); // 08 is no broken octal number
+    EXPECT_EQ(config.Devices.at(2).Version, 111);
 }
 
 TEST(SimConfig, MistakesNameTheirLine)

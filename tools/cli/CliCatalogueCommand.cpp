@@ -7,6 +7,7 @@
 
 #include "catalogue/DeviceCatalogue.h"
 #include "catalogue/USimpleXMLParser.h"
+#include "link/NumberText.h"
 
 #include <iostream>
 
@@ -14,7 +15,7 @@ namespace {
 
 struct TCatalogueDevice
 {
-    long Type = 0;
+    int64_t Type = 0;
     std::string Name;     // UTF-8
     std::string Versions; // as written in the file
     int Parameters = 0;
@@ -34,8 +35,8 @@ std::vector<TCatalogueDevice> CatalogueDevices()
         if (!parser.SelectNode(path))
             continue;
         TCatalogueDevice entry;
-        if (!ParseWholeNumber(parser.GetAttribute(Utf8ToCp1251("тип")), -2147483647L, 2147483647L,
-                              entry.Type))
+        if (!ParseNumber(parser.GetAttribute(Utf8ToCp1251("тип")), -2147483647L, 2147483647L,
+                         entry.Type, TNumberForm::SignedDecimal))
             continue;
         entry.Name = Cp1251ToUtf8(parser.GetAttribute(Utf8ToCp1251("название")));
         entry.Versions = parser.GetAttribute(Utf8ToCp1251("версии"));
