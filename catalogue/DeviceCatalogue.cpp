@@ -353,3 +353,24 @@ void ClearDeviceParams()
 {
     DeviceParameters.clear();
 }
+
+std::vector<TDeviceEntry> DeviceEntries()
+{
+    TSimpleXMLParser &parser = CatalogueParser();
+    const TNames &names = Names();
+    std::vector<TDeviceEntry> entries;
+    const int n = parser.CountNodes("/*");
+    for (int i = 0; i < n; ++i) {
+        const std::string device = DevicePath(i);
+        TDeviceEntry entry;
+        if (!parser.SelectNode(device) || !ToInt(parser.GetAttribute(names.Type), entry.Type)) {
+            continue;
+        }
+        entry.Name = parser.GetAttribute(names.Name);
+        entry.Versions = parser.GetAttribute(names.Versions);
+        entry.Offered = !entry.Versions.empty();
+        entry.Parameters = parser.CountNodes(device + "/" + names.Parameter);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}

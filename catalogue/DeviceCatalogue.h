@@ -1,6 +1,7 @@
 #pragma once
 // The device catalogue: which parameters a device type and firmware version has, read from
-// params.cfg, plus the type-name table and the version number text form.
+// params.cfg, plus the type-name table, a listing of the device entries and the version
+// number text form.
 // All texts are Windows-1251 bytes, as the catalogue file holds them.
 
 #include <atomic>
@@ -108,6 +109,20 @@ bool GoDeviceParams(uint16_t type, uint16_t version);
 void FormDeviceParam(uint16_t type, uint16_t version);
 // Empties DeviceParameters.
 void ClearDeviceParams();
+
+// One device entry ("Прибор") of the catalogue as the file gives it.
+struct TDeviceEntry
+{
+    int32_t Type = 0;     // "тип"
+    std::string Name;     // "название"
+    std::string Versions; // "версии", as written
+    int Parameters = 0;   // number of its "Параметр" entries, whatever their versions
+    bool Offered = false; // its version list is not empty, so GoDeviceParams may offer it
+};
+// The device entries in document order; an entry whose type is no integer is left out, as
+// every other question skips it.
+std::vector<TDeviceEntry> DeviceEntries();
+
 // Catalogue text (Windows-1251) as UTF-8, for display.
 std::string Cp1251ToUtf8(const std::string &text);
 // UTF-8 text as Windows-1251 (characters without a Windows-1251 form become '?').
