@@ -1,7 +1,7 @@
 // The front end's own pieces: the command line, the JSON text and the value texts.
 
 #include "CliOptions.h"
-#include "JsonValue.h"
+#include "CliTestSupport.h"
 #include "JsonWriter.h"
 #include "ValueText.h"
 
