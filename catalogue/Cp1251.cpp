@@ -7,7 +7,7 @@
 namespace {
 
 // Code points of the bytes 0x80..0xBF; 0 marks the one byte that has no character (0x98).
-constexpr char32_t HIGH_HALF[64] = {
+constexpr char32_t HighHalf[64] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, // 88
     0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
@@ -26,7 +26,7 @@ char32_t ToUnicode(unsigned char byte)
     if (byte >= 0xC0) {
         return 0x0410 + (byte - 0xC0); // А..я in alphabetical order
     }
-    const char32_t cp = HIGH_HALF[byte - 0x80];
+    const char32_t cp = HighHalf[byte - 0x80];
     return cp ? cp : 0xFFFD;
 }
 
@@ -53,7 +53,7 @@ char FromUnicode(char32_t cp)
         return static_cast<char>(0xC0 + (cp - 0x0410));
     }
     for (int i = 0; i < 64; ++i) {
-        if (HIGH_HALF[i] == cp) {
+        if (HighHalf[i] == cp) {
             return static_cast<char>(0x80 + i);
         }
     }

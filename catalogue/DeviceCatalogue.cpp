@@ -20,17 +20,17 @@ namespace {
 // The file's element and attribute names, as the Windows-1251 bytes the file holds.
 struct TNames
 {
-    std::string device = Utf8ToCp1251("Прибор");
-    std::string parameter = Utf8ToCp1251("Параметр");
-    std::string type = Utf8ToCp1251("тип");
-    std::string name = Utf8ToCp1251("название");
-    std::string versions = Utf8ToCp1251("версии");
-    std::string index = Utf8ToCp1251("индекс");
-    std::string divisor = Utf8ToCp1251("делитель");
-    std::string minimum = Utf8ToCp1251("минимум");
-    std::string maximum = Utf8ToCp1251("максимум");
-    std::string byDefault = Utf8ToCp1251("стандартно");
-    std::string unknown = Utf8ToCp1251("Неизвестный");
+    std::string Device = Utf8ToCp1251("Прибор");
+    std::string Parameter = Utf8ToCp1251("Параметр");
+    std::string Type = Utf8ToCp1251("тип");
+    std::string Name = Utf8ToCp1251("название");
+    std::string Versions = Utf8ToCp1251("версии");
+    std::string Index = Utf8ToCp1251("индекс");
+    std::string Divisor = Utf8ToCp1251("делитель");
+    std::string Minimum = Utf8ToCp1251("минимум");
+    std::string Maximum = Utf8ToCp1251("максимум");
+    std::string ByDefault = Utf8ToCp1251("стандартно");
+    std::string Unknown = Utf8ToCp1251("Неизвестный");
 };
 
 const TNames &Names()
@@ -81,7 +81,7 @@ bool IsDigit(char c)
 
 std::string DevicePath(int i)
 {
-    return "/" + Names().device + "[" + std::to_string(i) + "]";
+    return "/" + Names().Device + "[" + std::to_string(i) + "]";
 }
 
 // True when device entry i exists, is now the current element and has type `type`.
@@ -91,7 +91,7 @@ bool SelectDeviceOfType(TSimpleXMLParser &parser, int i, uint16_t type)
         return false;
     }
     int32_t code = 0;
-    return ToInt(parser.GetAttribute(Names().type), code) && code == type;
+    return ToInt(parser.GetAttribute(Names().Type), code) && code == type;
 }
 
 // Reads the file whole; false when it cannot be opened or read.
@@ -136,10 +136,10 @@ TSimpleXMLParser &CatalogueParser()
 }
 
 const std::vector<TDeviceTypeName> BuiltInTypeNames = [] {
-    static constexpr uint16_t codes[] = {0,  1,  2,  3,  4,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
+    static constexpr uint16_t Codes[] = {0,  1,  2,  3,  4,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
                                          17, 18, 19, 20, 22, 24, 25, 26, 28, 30, 31, 33, 34, 36};
     std::vector<TDeviceTypeName> table;
-    for (const uint16_t code : codes) {
+    for (const uint16_t code : Codes) {
         table.push_back({code, Utf8ToCp1251("Прибор типа " + std::to_string(code))});
     }
     return table;
@@ -182,14 +182,14 @@ std::string TypeName(uint16_t code)
             return pair.Name;
         }
     }
-    return Names().unknown;
+    return Names().Unknown;
 }
 
 void LoadTypeNames()
 {
     TSimpleXMLParser &parser = CatalogueParser();
     DeviceTypeNames.clear();
-    const int n = parser.CountNodes("/" + Names().device);
+    const int n = parser.CountNodes("/" + Names().Device);
     if (n == 0) {
         for (const TDeviceTypeName &pair : BuiltInTypeNames) {
             SetTypeName(pair.Code, pair.Name);
@@ -201,34 +201,62 @@ void LoadTypeNames()
             continue;
         }
         int32_t code = 0;
-        if (!ToInt(parser.GetAttribute(Names().type), code) || code < 0 || code > 0xFFFF) {
+        if (!ToInt(parser.GetAttribute(Names().Type), code) || code < 0 || code > 0xFFFF) {
             continue;
         }
-        SetTypeName(static_cast<uint16_t>(code), parser.GetAttribute(Names().name));
+        SetTypeName(static_cast<uint16_t>(code), parser.GetAttribute(Names().Name));
     }
+}
+
+bool ParseVersion(std::string_view text, uint16_t &version, const TVersionSyntax &syntax)
+{
+    // The catalogue's versions have one major digit; typed versions may have up to three.
+    const size_t majorDigits = syntax.Exact ? 3 : 1;
+    size_t pos = 0;
+    unsigned number = 0;
+    while (pos < text.size() && pos < majorDigits && IsDigit(text[pos])) {
+        number = number * 10 + static_cast<unsigned>(text[pos] - '0');
+        ++pos;
+    }
+    if (pos == 0) {
+        return false;
+    }
+    number *= 100;
+    if (syntax.Exact) {
+        if (pos == text.size() || text[pos] != '.') {
+            return false;
+        }
+    } else if (text.size() < 3) {
+        // The second character is never examined: 1 and 1x are both 1.00.
+        version = static_cast<uint16_t>(number);
+        return true;
+    }
+    std::string_view minor = text.substr(pos + 1);
+    if (!syntax.Exact && minor.size() > 2) {
+        // A third minor digit and later characters are ignored: 1.234 is 1.23.
+        minor = minor.substr(0, 2);
+    }
+    const size_t fewest = syntax.Exact ? static_cast<size_t>(syntax.MinorDigits) : 1;
+    if (minor.size() < fewest || minor.size() > 2 || !IsDigit(minor[0]) ||
+        (minor.size() == 2 && !IsDigit(minor[1]))) {
+        return false;
+    }
+    // One minor digit counts in tenths: 1.5 is 1.50.
+    number += 10 * static_cast<unsigned>(minor[0] - '0');
+    if (minor.size() == 2) {
+        number += static_cast<unsigned>(minor[1] - '0');
+    }
+    if (number > 0xFFFF) {
+        return false;
+    }
+    version = static_cast<uint16_t>(number);
+    return true;
 }
 
 uint16_t ParseVersion(const std::string &text)
 {
-    if (text.empty() || !IsDigit(text[0])) {
-        return 0;
-    }
-    int result = (text[0] - '0') * 100;
-    if (text.size() < 3) {
-        return static_cast<uint16_t>(result);
-    }
-    if (text.size() == 3) {
-        // One minor digit counts in tenths: 1.5 is 1.50.
-        if (!IsDigit(text[2])) {
-            return 0;
-        }
-        return static_cast<uint16_t>(result + 10 * (text[2] - '0'));
-    }
-    // Two minor digits; a third and later ones are ignored (1.234 is 1.23).
-    if (!IsDigit(text[2]) || !IsDigit(text[3])) {
-        return 0;
-    }
-    return static_cast<uint16_t>(result + 10 * (text[2] - '0') + (text[3] - '0'));
+    uint16_t version = 0;
+    return ParseVersion(text, version) ? version : 0;
 }
 
 std::string FormatVersion(uint16_t version)
@@ -277,7 +305,7 @@ bool GoDeviceParams(uint16_t type, uint16_t version)
             continue;
         }
         // An entry must name its versions to be offered.
-        const std::string versions = parser.GetAttribute(Names().versions);
+        const std::string versions = parser.GetAttribute(Names().Versions);
         if (!versions.empty() && VersionInList(versions, version)) {
             return true;
         }
@@ -293,29 +321,29 @@ void FormDeviceParam(uint16_t type, uint16_t version)
     const int n = parser.CountNodes("/*");
     for (int i = 0; i < n; ++i) {
         if (!SelectDeviceOfType(parser, i, type) ||
-            !VersionInList(parser.GetAttribute(names.versions), version)) {
+            !VersionInList(parser.GetAttribute(names.Versions), version)) {
             continue;
         }
         // The first matching entry is the device's entry, whatever it holds.
         const std::string device = DevicePath(i);
         const int children = parser.CountNodes(device + "/*");
-        const std::string prefix = device + "/" + names.parameter + "[";
+        const std::string prefix = device + "/" + names.Parameter + "[";
         for (int j = 0; j < children; ++j) {
             if (!parser.SelectNode(prefix + std::to_string(j) + "]")) {
                 continue;
             }
-            if (!VersionInList(parser.GetAttribute(names.versions), version)) {
+            if (!VersionInList(parser.GetAttribute(names.Versions), version)) {
                 continue;
             }
             ParameterDescription &p = DeviceParameters.emplace_back();
-            p.Name = parser.GetAttribute(names.name);
-            p.Size = parser.GetAttribute(names.type);
+            p.Name = parser.GetAttribute(names.Name);
+            p.Size = parser.GetAttribute(names.Type);
             p.Value = VALUE_UNDEFINED;
-            p.Index = IntOrZero(parser.GetAttribute(names.index));
-            p.Divisor = IntOrZero(parser.GetAttribute(names.divisor));
-            p.Minimum = WordOrZero(parser.GetAttribute(names.minimum));
-            p.Maximum = WordOrZero(parser.GetAttribute(names.maximum));
-            p.Default = WordOrZero(parser.GetAttribute(names.byDefault));
+            p.Index = IntOrZero(parser.GetAttribute(names.Index));
+            p.Divisor = IntOrZero(parser.GetAttribute(names.Divisor));
+            p.Minimum = WordOrZero(parser.GetAttribute(names.Minimum));
+            p.Maximum = WordOrZero(parser.GetAttribute(names.Maximum));
+            p.Default = WordOrZero(parser.GetAttribute(names.ByDefault));
         }
         return;
     }
@@ -324,4 +352,25 @@ void FormDeviceParam(uint16_t type, uint16_t version)
 void ClearDeviceParams()
 {
     DeviceParameters.clear();
+}
+
+std::vector<TDeviceEntry> DeviceEntries()
+{
+    TSimpleXMLParser &parser = CatalogueParser();
+    const TNames &names = Names();
+    std::vector<TDeviceEntry> entries;
+    const int n = parser.CountNodes("/*");
+    for (int i = 0; i < n; ++i) {
+        const std::string device = DevicePath(i);
+        TDeviceEntry entry;
+        if (!parser.SelectNode(device) || !ToInt(parser.GetAttribute(names.Type), entry.Type)) {
+            continue;
+        }
+        entry.Name = parser.GetAttribute(names.Name);
+        entry.Versions = parser.GetAttribute(names.Versions);
+        entry.Offered = !entry.Versions.empty();
+        entry.Parameters = parser.CountNodes(device + "/" + names.Parameter);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
 }

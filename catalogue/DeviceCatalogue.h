@@ -1,12 +1,14 @@
 #pragma once
 // The device catalogue: which parameters a device type and firmware version has, read from
-// params.cfg, plus the type-name table and the version number text form.
+// params.cfg, plus the type-name table, a listing of the device entries and the version
+// number text form.
 // All texts are Windows-1251 bytes, as the catalogue file holds them.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TSimpleXMLParser;
@@ -19,8 +21,8 @@ constexpr int32_t VALUE_UNDEFINED = 2147483647;
 class TSharedValue
 {
 public:
-    TSharedValue(int32_t v = VALUE_UNDEFINED) : value_(v) {}
-    TSharedValue(const TSharedValue &other) : value_(other.load()) {}
+    TSharedValue(int32_t v = VALUE_UNDEFINED) : Value(v) {}
+    TSharedValue(const TSharedValue &other) : Value(other.load()) {}
     TSharedValue &operator=(const TSharedValue &other)
     {
         store(other.load());
@@ -33,12 +35,12 @@ public:
     }
     operator int32_t() const { return load(); }
     // Current value.
-    int32_t load() const { return value_.load(std::memory_order_relaxed); }
+    int32_t load() const { return Value.load(std::memory_order_relaxed); }
     // Replaces the value.
-    void store(int32_t v) { value_.store(v, std::memory_order_relaxed); }
+    void store(int32_t v) { Value.store(v, std::memory_order_relaxed); }
 
 private:
-    std::atomic<int32_t> value_;
+    std::atomic<int32_t> Value;
 };
 
 // One catalogued parameter of the current device.
@@ -78,7 +80,24 @@ void LoadTypeNames();
 void SetTypeName(uint16_t code, const std::string &name);
 // Name of a type code, or "Неизвестный" (Windows-1251).
 std::string TypeName(uint16_t code);
-// Version text to number: "1.05" -> 105; 0 when it does not convert.
+// How strictly ParseVersion reads a version text. The default is the catalogue's reading.
+struct TVersionSyntax
+{
+    // False: the catalogue's reading by position: one major digit, one character that is
+    // not examined, then one minor digit in tenths or two read as a number, anything later
+    // ignored; a text of one or two characters is the major number alone ("1" is 1.00).
+    // True: the whole text is 1 to 3 major digits, a point and 1 or 2 minor digits, as
+    // people type a version (tools' command lines and configurations).
+    bool Exact = false;
+    // Fewest minor digits an exact text has: 1 ("1.5" is 1.50) or 2 ("1.5" is refused).
+    int MinorDigits = 1;
+};
+
+// Version text to number under `syntax`: "1.05" -> 105; false when the text does not read
+// or the number exceeds 65535.
+bool ParseVersion(std::string_view text, uint16_t &version, const TVersionSyntax &syntax = {});
+// Version text to number as the catalogue reads it: "1.05" -> 105; 0 when it does not
+// convert.
 uint16_t ParseVersion(const std::string &text);
 // Version number to text: 105 -> "1.05", 0 -> "".
 std::string FormatVersion(uint16_t version);
@@ -90,6 +109,20 @@ bool GoDeviceParams(uint16_t type, uint16_t version);
 void FormDeviceParam(uint16_t type, uint16_t version);
 // Empties DeviceParameters.
 void ClearDeviceParams();
+
+// One device entry ("Прибор") of the catalogue as the file gives it.
+struct TDeviceEntry
+{
+    int32_t Type = 0;     // "тип"
+    std::string Name;     // "название"
+    std::string Versions; // "версии", as written
+    int Parameters = 0;   // number of its "Параметр" entries, whatever their versions
+    bool Offered = false; // its version list is not empty, so GoDeviceParams may offer it
+};
+// The device entries in document order; an entry whose type is no integer is left out, as
+// every other question skips it.
+std::vector<TDeviceEntry> DeviceEntries();
+
 // Catalogue text (Windows-1251) as UTF-8, for display.
 std::string Cp1251ToUtf8(const std::string &text);
 // UTF-8 text as Windows-1251 (characters without a Windows-1251 form become '?').

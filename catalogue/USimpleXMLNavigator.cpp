@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr size_t BLOCK_SIZE = 64 * 1024;
+constexpr size_t BlockSize = 64 * 1024;
 
 bool IsTrimmed(char c)
 {
@@ -103,26 +103,26 @@ bool ReadIndex(std::string_view s, int32_t &index)
 // One step of a path: a name and an optional bracketed index.
 struct TStep
 {
-    std::string_view name;
-    int32_t index = 0;
-    bool hasIndex = false;
+    std::string_view Name;
+    int32_t Index = 0;
+    bool HasIndex = false;
 };
 
 bool ReadStep(std::string_view text, TStep &step)
 {
     const size_t bracket = text.find('[');
     if (bracket == std::string_view::npos) {
-        step.name = text;
-        step.index = 0;
-        step.hasIndex = false;
+        step.Name = text;
+        step.Index = 0;
+        step.HasIndex = false;
         return true;
     }
     if (text.back() != ']' || text.size() - 1 < bracket + 1) {
         return false;
     }
-    step.name = text.substr(0, bracket);
-    step.hasIndex = true;
-    return ReadIndex(text.substr(bracket + 1, text.size() - 1 - (bracket + 1)), step.index);
+    step.Name = text.substr(0, bracket);
+    step.HasIndex = true;
+    return ReadIndex(text.substr(bracket + 1, text.size() - 1 - (bracket + 1)), step.Index);
 }
 
 bool Matches(const TTagItem *tag, std::string_view name)
@@ -141,29 +141,29 @@ TSimpleXMLNavigator::~TSimpleXMLNavigator()
 
 void TSimpleXMLNavigator::FreeTree()
 {
-    root_ = nullptr;
-    current_ = nullptr;
-    blocks_.clear();
-    blockPos_ = nullptr;
-    blockLeft_ = 0;
-    texts_.clear();
-    for (TStepMemo &memo : memo_) {
-        memo.parent = nullptr;
-        memo.found = nullptr;
+    FRoot = nullptr;
+    FCurrent = nullptr;
+    Blocks.clear();
+    BlockPos = nullptr;
+    BlockLeft = 0;
+    Texts.clear();
+    for (TStepMemo &memo : Memo) {
+        memo.Parent = nullptr;
+        memo.Found = nullptr;
     }
 }
 
 void *TSimpleXMLNavigator::Allocate(size_t size)
 {
     size = (size + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
-    if (size > blockLeft_) {
-        blocks_.push_back(std::make_unique<std::byte[]>(BLOCK_SIZE));
-        blockPos_ = blocks_.back().get();
-        blockLeft_ = BLOCK_SIZE;
+    if (size > BlockLeft) {
+        Blocks.push_back(std::make_unique<std::byte[]>(BlockSize));
+        BlockPos = Blocks.back().get();
+        BlockLeft = BlockSize;
     }
-    void *p = blockPos_;
-    blockPos_ += size;
-    blockLeft_ -= size;
+    void *p = BlockPos;
+    BlockPos += size;
+    BlockLeft -= size;
     return p;
 }
 
@@ -188,8 +188,8 @@ TAttrItem *TSimpleXMLNavigator::NewAttr()
 
 std::string_view TSimpleXMLNavigator::KeepText(std::string &&text)
 {
-    texts_.push_back(std::move(text));
-    return texts_.back();
+    Texts.push_back(std::move(text));
+    return Texts.back();
 }
 
 TTagItem *TSimpleXMLNavigator::FindNode(std::string_view path, std::string_view *lastName,
@@ -201,13 +201,13 @@ TTagItem *TSimpleXMLNavigator::FindNode(std::string_view path, std::string_view 
     if (hadIndex) {
         *hadIndex = false;
     }
-    if (!root_) {
+    if (!FRoot) {
         return nullptr;
     }
     path = Trim(path);
-    TTagItem *node = current_;
+    TTagItem *node = FCurrent;
     if (!path.empty() && path.front() == '/') {
-        node = root_;
+        node = FRoot;
         path.remove_prefix(1);
     }
     TStep step;
@@ -216,31 +216,31 @@ TTagItem *TSimpleXMLNavigator::FindNode(std::string_view path, std::string_view 
         const size_t slash = path.find('/');
         const std::string_view text = path.substr(0, slash);
         path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
-        if (!ReadStep(text, step) || step.index < 0) {
+        if (!ReadStep(text, step) || step.Index < 0) {
             return nullptr;
         }
-        TStepMemo *memo = depth < MEMO_DEPTH ? &memo_[depth] : nullptr;
+        TStepMemo *memo = depth < MemoDepth ? &Memo[depth] : nullptr;
         ++depth;
-        int32_t left = step.index;
+        int32_t left = step.Index;
         TNodeItem *child = node->Child;
-        if (memo && memo->parent == node && memo->found && memo->index <= step.index &&
-            memo->name == step.name) {
+        if (memo && memo->Parent == node && memo->Found && memo->Index <= step.Index &&
+            memo->Name == step.Name) {
             // Resume after the element this lookup found last time.
-            if (memo->index == step.index) {
+            if (memo->Index == step.Index) {
                 child = nullptr;
                 left = -1;
             } else {
-                child = memo->found->Next;
-                left = step.index - memo->index - 1;
+                child = memo->Found->Next;
+                left = step.Index - memo->Index - 1;
             }
         }
-        TTagItem *found = left < 0 ? memo->found : nullptr;
+        TTagItem *found = left < 0 ? memo->Found : nullptr;
         for (; child && !found; child = NextNode(child)) {
             if (child->Kind != NODE_TAG) {
                 continue;
             }
             auto *tag = static_cast<TTagItem *>(child);
-            if (!Matches(tag, step.name)) {
+            if (!Matches(tag, step.Name)) {
                 continue;
             }
             if (left == 0) {
@@ -253,17 +253,17 @@ TTagItem *TSimpleXMLNavigator::FindNode(std::string_view path, std::string_view 
             return nullptr;
         }
         if (memo) {
-            memo->parent = node;
-            memo->name.assign(step.name);
-            memo->index = step.index;
-            memo->found = found;
+            memo->Parent = node;
+            memo->Name.assign(step.Name);
+            memo->Index = step.Index;
+            memo->Found = found;
         }
         node = found;
         if (lastName) {
-            *lastName = step.name;
+            *lastName = step.Name;
         }
         if (hadIndex) {
-            *hadIndex = step.hasIndex;
+            *hadIndex = step.HasIndex;
         }
     }
     return node;
@@ -278,7 +278,7 @@ int TSimpleXMLNavigator::CountNodes(std::string_view path) const
         return 0;
     }
     // A path without steps names its starting element, which exists: one node.
-    if (found == root_ || hadIndex || name.empty()) {
+    if (found == FRoot || hadIndex || name.empty()) {
         return 1;
     }
     int count = 0;
@@ -296,16 +296,16 @@ bool TSimpleXMLNavigator::SelectNode(std::string_view path)
     if (!found) {
         return false;
     }
-    current_ = found;
+    FCurrent = found;
     return true;
 }
 
 std::string TSimpleXMLNavigator::GetAttribute(std::string_view name) const
 {
-    if (!current_) {
+    if (!FCurrent) {
         return {};
     }
-    for (const TAttrItem *attr = current_->Attrs; attr; attr = attr->Next) {
+    for (const TAttrItem *attr = FCurrent->Attrs; attr; attr = attr->Next) {
         if (attr->Name == name) {
             return std::string(attr->Value);
         }

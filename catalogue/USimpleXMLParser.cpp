@@ -25,13 +25,13 @@ enum class TToken : uint8_t
 
 struct TEntity
 {
-    const char *text;
-    size_t size;
-    char value;
+    const char *Text;
+    size_t Size;
+    char Value;
 };
 
 // Tried in this order; each only when enough text remains for the whole name.
-constexpr TEntity ENTITIES[] = {
+constexpr TEntity Entities[] = {
     {"&quot;", 6, '"'}, {"&amp;", 5, '&'}, {"&apos;", 6, '\''},
     {"&gt;", 4, '>'},   {"&lt;", 4, '<'},  {"&slash;", 7, '/'},
 };
@@ -41,55 +41,55 @@ class TReader
 {
 public:
     TReader(const char *begin, const char *end, TSpaces spaces)
-        : p_(begin), end_(end), spaces_(spaces)
+        : Cursor(begin), End(end), Spaces(spaces)
     {
     }
 
-    const char *p_;
-    const char *end_;
-    TSpaces spaces_;
-    bool error_ = false;
-    std::string scratch_;
+    const char *Cursor;
+    const char *End;
+    TSpaces Spaces;
+    bool Failed = false;
+    std::string Scratch;
 
     void SkipSpaces()
     {
-        while (p_ < end_ && IsSpace(*p_)) {
-            ++p_;
+        while (Cursor < End && IsSpace(*Cursor)) {
+            ++Cursor;
         }
     }
 
     TToken ReadToken()
     {
         SkipSpaces();
-        if (p_ >= end_) {
+        if (Cursor >= End) {
             return TToken::None;
         }
-        switch (*p_) {
+        switch (*Cursor) {
         case '<':
-            ++p_;
+            ++Cursor;
             SkipSpaces();
-            if (p_ < end_ && *p_ == '/') {
-                ++p_;
+            if (Cursor < End && *Cursor == '/') {
+                ++Cursor;
                 return TToken::OpenEnd;
             }
             return TToken::Open;
         case '>':
-            ++p_;
+            ++Cursor;
             SkipSpaces();
             return TToken::Close;
         case '/':
-            ++p_;
+            ++Cursor;
             SkipSpaces();
-            if (p_ < end_ && *p_ == '>') {
-                ++p_;
+            if (Cursor < End && *Cursor == '>') {
+                ++Cursor;
                 return TToken::EmptyEnd;
             }
             return TToken::Slash;
         case '=':
-            ++p_;
+            ++Cursor;
             return TToken::Equals;
         default:
-            error_ = true;
+            Failed = true;
             return TToken::None;
         }
     }
@@ -100,19 +100,19 @@ public:
     bool SkipBareWord()
     {
         while (true) {
-            if (p_ >= end_) {
-                error_ = true;
+            if (Cursor >= End) {
+                Failed = true;
                 return false;
             }
-            const char c = *p_;
+            const char c = *Cursor;
             if (IsSpace(c) || c == '/' || c == '>') {
                 return true;
             }
             if (c == '"' || c == '\'' || c == '<' || c == '=') {
-                error_ = true;
+                Failed = true;
                 return false;
             }
-            ++p_;
+            ++Cursor;
         }
     }
 
@@ -120,157 +120,157 @@ public:
     std::string_view ReadElementName()
     {
         SkipSpaces();
-        const char *start = p_;
+        const char *start = Cursor;
         if (!SkipBareWord()) {
             return {};
         }
-        return {start, static_cast<size_t>(p_ - start)};
+        return {start, static_cast<size_t>(Cursor - start)};
     }
 
     // Attribute name; empty without error when the tag's attribute list ends here.
     std::string_view ReadAttrName()
     {
         SkipSpaces();
-        const char *start = p_;
+        const char *start = Cursor;
         while (true) {
-            if (p_ >= end_) {
-                error_ = true;
+            if (Cursor >= End) {
+                Failed = true;
                 return {};
             }
-            const char c = *p_;
+            const char c = *Cursor;
             if (IsSpace(c) || c == '=') {
                 break;
             }
             if (c == '/' || c == '>') {
-                if (p_ != start) {
-                    error_ = true;
+                if (Cursor != start) {
+                    Failed = true;
                 }
                 return {};
             }
             if (c == '"' || c == '\'' || c == '<') {
-                error_ = true;
+                Failed = true;
                 return {};
             }
-            ++p_;
+            ++Cursor;
         }
-        return {start, static_cast<size_t>(p_ - start)};
+        return {start, static_cast<size_t>(Cursor - start)};
     }
 
     // Attribute value, quoted or not, taken verbatim (no entities).
     std::string_view ReadAttrValue()
     {
         SkipSpaces();
-        if (p_ >= end_) {
-            error_ = true;
+        if (Cursor >= End) {
+            Failed = true;
             return {};
         }
-        const char quote = *p_;
+        const char quote = *Cursor;
         if (quote == '"' || quote == '\'') {
-            const char *start = p_ + 1;
-            const void *close = std::memchr(start, quote, static_cast<size_t>(end_ - start));
+            const char *start = Cursor + 1;
+            const void *close = std::memchr(start, quote, static_cast<size_t>(End - start));
             if (!close) {
-                error_ = true;
+                Failed = true;
                 return {};
             }
-            p_ = static_cast<const char *>(close) + 1;
-            return {start, static_cast<size_t>(p_ - 1 - start)};
+            Cursor = static_cast<const char *>(close) + 1;
+            return {start, static_cast<size_t>(Cursor - 1 - start)};
         }
-        const char *start = p_;
+        const char *start = Cursor;
         if (!SkipBareWord()) {
             return {};
         }
-        if (p_ == start) {
-            error_ = true;
+        if (Cursor == start) {
+            Failed = true;
             return {};
         }
-        return {start, static_cast<size_t>(p_ - start)};
+        return {start, static_cast<size_t>(Cursor - start)};
     }
 
-    // Decodes the entity at p_ (an ampersand) and moves past it; sets the error flag when
+    // Decodes the entity at Cursor (an ampersand) and moves past it; sets the error flag when
     // it is not one of ours.
     char ReadEntity()
     {
-        const size_t left = static_cast<size_t>(end_ - p_);
-        for (const TEntity &entity : ENTITIES) {
-            if (entity.size <= left && std::memcmp(p_, entity.text, entity.size) == 0) {
-                p_ += entity.size;
-                return entity.value;
+        const size_t left = static_cast<size_t>(End - Cursor);
+        for (const TEntity &entity : Entities) {
+            if (entity.Size <= left && std::memcmp(Cursor, entity.Text, entity.Size) == 0) {
+                Cursor += entity.Size;
+                return entity.Value;
             }
         }
-        error_ = true;
+        Failed = true;
         return 0;
     }
 
     // Element text up to the next less-than sign. The text is a view of the source while it
     // is a plain slice of it; the first rewrite (a dropped blank, a decoded entity) moves it
-    // to scratch_, and `copied` says so.
+    // to Scratch, and `copied` says so.
     std::string_view ReadText(bool &copied)
     {
         copied = false;
-        if (spaces_ == spStrip) {
+        if (Spaces == spStrip) {
             SkipSpaces();
         }
-        const char *start = p_;
-        // Switches from a source slice to scratch_ before the first rewrite.
+        const char *start = Cursor;
+        // Switches from a source slice to Scratch before the first rewrite.
         auto detach = [&] {
             if (!copied) {
-                scratch_.assign(start, p_);
+                Scratch.assign(start, Cursor);
                 copied = true;
             }
         };
         auto append = [&](char c) {
             if (copied) {
-                scratch_.push_back(c);
+                Scratch.push_back(c);
             }
         };
         auto lastIsSpace = [&] {
             if (copied) {
-                return !scratch_.empty() && IsSpace(scratch_.back());
+                return !Scratch.empty() && IsSpace(Scratch.back());
             }
-            return p_ > start && IsSpace(p_[-1]);
+            return Cursor > start && IsSpace(Cursor[-1]);
         };
-        while (p_ < end_ && !error_) {
-            const char c = *p_;
+        while (Cursor < End && !Failed) {
+            const char c = *Cursor;
             if (c == '<') {
                 if (lastIsSpace()) {
                     if (copied) {
-                        scratch_.pop_back();
+                        Scratch.pop_back();
                     } else {
-                        return {start, static_cast<size_t>(p_ - 1 - start)};
+                        return {start, static_cast<size_t>(Cursor - 1 - start)};
                     }
                 }
                 break;
             }
-            if (IsSpace(c) && spaces_ == spStrip) {
+            if (IsSpace(c) && Spaces == spStrip) {
                 if (lastIsSpace()) {
                     detach();
                 } else {
                     append(c);
                 }
-                ++p_;
+                ++Cursor;
                 continue;
             }
             if (c == '"' || c == '\'') {
                 // A quoted run is copied verbatim up to its closing quote, except entities.
                 append(c);
-                ++p_;
+                ++Cursor;
                 while (true) {
-                    if (p_ >= end_) {
-                        error_ = true;
+                    if (Cursor >= End) {
+                        Failed = true;
                         break;
                     }
-                    const char q = *p_;
+                    const char q = *Cursor;
                     if (q == '&') {
                         detach();
                         const char value = ReadEntity();
-                        if (error_) {
+                        if (Failed) {
                             break;
                         }
-                        scratch_.push_back(value);
+                        Scratch.push_back(value);
                         continue;
                     }
                     append(q);
-                    ++p_;
+                    ++Cursor;
                     if (q == c) {
                         break;
                     }
@@ -278,24 +278,24 @@ public:
                 continue;
             }
             if (c == '>') {
-                error_ = true;
+                Failed = true;
                 break;
             }
             if (c == '&') {
                 detach();
                 const char value = ReadEntity();
-                if (!error_) {
-                    scratch_.push_back(value);
+                if (!Failed) {
+                    Scratch.push_back(value);
                 }
                 continue;
             }
             append(c);
-            ++p_;
+            ++Cursor;
         }
         if (copied) {
-            return scratch_;
+            return Scratch;
         }
-        return {start, static_cast<size_t>(p_ - start)};
+        return {start, static_cast<size_t>(Cursor - start)};
     }
 };
 
@@ -316,30 +316,30 @@ TCustomXMLParser::~TCustomXMLParser() = default;
 void TCustomXMLParser::Clear()
 {
     FreeTree();
-    text_.clear();
-    pos_ = 0;
+    FText.clear();
+    Pos = 0;
 }
 
 bool TCustomXMLParser::Parse(std::string text)
 {
     FreeTree();
-    text_ = std::move(text);
-    pos_ = 0;
+    FText = std::move(text);
+    Pos = 0;
 
-    const char *begin = text_.data();
-    TReader r(begin, begin + text_.size(), spaces_);
+    const char *begin = FText.data();
+    TReader r(begin, begin + FText.size(), FSpaces);
     std::vector<TTagItem *> stack; // open elements, innermost last
     TNodeItem *last = nullptr;     // the next node is linked after this one
     TAttrItem *lastAttr = nullptr; // tail of the current element's attribute chain
 
     auto fail = [&] {
-        pos_ = static_cast<size_t>(r.p_ - begin);
+        Pos = static_cast<size_t>(r.Cursor - begin);
         FreeTree();
         return false;
     };
     auto succeed = [&] {
-        pos_ = static_cast<size_t>(r.p_ - begin);
-        current_ = root_;
+        Pos = static_cast<size_t>(r.Cursor - begin);
+        FCurrent = FRoot;
         return true;
     };
     auto link = [&](TNodeItem *node) {
@@ -357,25 +357,25 @@ bool TCustomXMLParser::Parse(std::string text)
 
     r.SkipSpaces();
     // An XML declaration: skipped up to the first "?>" in the whole text.
-    if (r.end_ - r.p_ >= 2 && r.p_[0] == '<' && r.p_[1] == '?') {
-        const size_t close = text_.find("?>");
+    if (r.End - r.Cursor >= 2 && r.Cursor[0] == '<' && r.Cursor[1] == '?') {
+        const size_t close = FText.find("?>");
         if (close != std::string::npos) {
-            r.p_ = begin + close + 2;
+            r.Cursor = begin + close + 2;
             r.SkipSpaces();
         }
     }
     // One comment or document type declaration before the root, ending at its first ">".
-    if (r.end_ - r.p_ >= 2 && r.p_[0] == '<' && r.p_[1] == '!') {
-        const void *close = std::memchr(r.p_, '>', static_cast<size_t>(r.end_ - r.p_));
+    if (r.End - r.Cursor >= 2 && r.Cursor[0] == '<' && r.Cursor[1] == '!') {
+        const void *close = std::memchr(r.Cursor, '>', static_cast<size_t>(r.End - r.Cursor));
         if (close) {
-            r.p_ = static_cast<const char *>(close) + 1;
+            r.Cursor = static_cast<const char *>(close) + 1;
             r.SkipSpaces();
         }
     }
-    if (r.p_ >= r.end_ || *r.p_ != '<') {
+    if (r.Cursor >= r.End || *r.Cursor != '<') {
         return fail();
     }
-    ++r.p_;
+    ++r.Cursor;
 
     TState state = TState::ElementStart;
     while (true) {
@@ -387,9 +387,9 @@ bool TCustomXMLParser::Parse(std::string text)
             }
             TTagItem *tag = NewTag();
             tag->Name = name;
-            if (!root_) {
-                root_ = tag;
-                current_ = tag;
+            if (!FRoot) {
+                FRoot = tag;
+                FCurrent = tag;
             }
             link(tag);
             lastAttr = nullptr;
@@ -398,7 +398,7 @@ bool TCustomXMLParser::Parse(std::string text)
         }
         case TState::Attributes: {
             const std::string_view name = r.ReadAttrName();
-            if (r.error_) {
+            if (r.Failed) {
                 return fail();
             }
             auto *tag = static_cast<TTagItem *>(last);
@@ -407,7 +407,7 @@ bool TCustomXMLParser::Parse(std::string text)
                     return fail();
                 }
                 const std::string_view value = r.ReadAttrValue();
-                if (r.error_) {
+                if (r.Failed) {
                     return fail();
                 }
                 TAttrItem *attr = NewAttr();
@@ -439,13 +439,13 @@ bool TCustomXMLParser::Parse(std::string text)
         case TState::Content: {
             bool copied = false;
             const std::string_view text = r.ReadText(copied);
-            if (r.error_) {
+            if (r.Failed) {
                 return fail();
             }
             if (!text.empty()) {
                 TTextItem *item = NewText();
-                item->Text = copied ? KeepText(std::move(r.scratch_)) : text;
-                r.scratch_.clear();
+                item->Text = copied ? KeepText(std::move(r.Scratch)) : text;
+                r.Scratch.clear();
                 link(item);
             }
             const TToken token = r.ReadToken();

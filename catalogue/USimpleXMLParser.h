@@ -18,19 +18,19 @@ class TComponent
 {
 public:
     // Creates the object for `owner` (may be null).
-    explicit TComponent(TComponent *owner = nullptr) : owner_(owner) {}
+    explicit TComponent(TComponent *owner = nullptr) : FOwner(owner) {}
     virtual ~TComponent() = default;
     TComponent(const TComponent &) = delete;
     TComponent &operator=(const TComponent &) = delete;
 
     // The owner given at construction.
-    TComponent *Owner() const { return owner_; }
+    TComponent *Owner() const { return FOwner; }
 
     std::string Name; // the component's name, free text
     intptr_t Tag = 0; // free value for the owner's use
 
 private:
-    TComponent *owner_;
+    TComponent *FOwner;
 };
 
 // How whitespace in element text is treated.
@@ -92,9 +92,9 @@ public:
     ~TSimpleXMLNavigator() override;
 
     // Top-level element, or null when there is no document.
-    TTagItem *Root() const { return root_; }
+    TTagItem *Root() const { return FRoot; }
     // Current element, or null exactly when there is no document.
-    TTagItem *Current() const { return current_; }
+    TTagItem *Current() const { return FCurrent; }
 
     // Resolves a path to an element (or null); also tells the last step's name and whether
     // it carried a bracketed index. Never throws.
@@ -118,31 +118,31 @@ protected:
     // Keeps a rewritten text alive until FreeTree and returns a view of it.
     std::string_view KeepText(std::string &&text);
 
-    TTagItem *root_ = nullptr;
-    TTagItem *current_ = nullptr;
+    TTagItem *FRoot = nullptr;
+    TTagItem *FCurrent = nullptr;
 
 private:
     void *Allocate(size_t size);
 
     // Nodes are carved from large blocks: a catalogue has many small nodes, and releasing
     // blocks instead of nodes keeps FreeTree free of recursion and cheap at any depth.
-    std::vector<std::unique_ptr<std::byte[]>> blocks_;
-    std::byte *blockPos_ = nullptr;
-    size_t blockLeft_ = 0;
-    std::deque<std::string> texts_;
+    std::vector<std::unique_ptr<std::byte[]>> Blocks;
+    std::byte *BlockPos = nullptr;
+    size_t BlockLeft = 0;
+    std::deque<std::string> Texts;
 
     // Where the last lookup at each path depth ended. The catalogue asks for element 0, 1,
     // 2, ... of the same parent in turn; resuming from the previous answer keeps that walk
     // linear instead of quadratic. Cleared with the tree, whose nodes it points into.
     struct TStepMemo
     {
-        const TTagItem *parent = nullptr;
-        std::string name;
-        int32_t index = 0;
-        TTagItem *found = nullptr;
+        const TTagItem *Parent = nullptr;
+        std::string Name;
+        int32_t Index = 0;
+        TTagItem *Found = nullptr;
     };
-    static constexpr size_t MEMO_DEPTH = 4;
-    mutable TStepMemo memo_[MEMO_DEPTH];
+    static constexpr size_t MemoDepth = 4;
+    mutable TStepMemo Memo[MemoDepth];
 };
 
 // The reader: turns one whole document into the navigator's tree.
@@ -160,16 +160,16 @@ public:
     void Clear();
 
     // Source text last given to Parse.
-    const std::string &Text() const { return text_; }
+    const std::string &Text() const { return FText; }
     // Whitespace treatment of element text.
-    TSpaces Spaces() const { return spaces_; }
+    TSpaces Spaces() const { return FSpaces; }
     // Sets the whitespace treatment for later parses.
-    void SetSpaces(TSpaces spaces) { spaces_ = spaces; }
+    void SetSpaces(TSpaces spaces) { FSpaces = spaces; }
 
 protected:
-    std::string text_;
-    size_t pos_ = 0; // index of the next character to read (0-based)
-    TSpaces spaces_ = spStrip;
+    std::string FText;
+    size_t Pos = 0; // index of the next character to read (0-based)
+    TSpaces FSpaces = spStrip;
 };
 
 // The parser component the program uses.

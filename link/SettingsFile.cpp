@@ -1,5 +1,7 @@
 #include "SettingsFile.h"
 
+#include "NumberText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -94,40 +96,6 @@ std::map<std::string, std::string> ParseSettingsText(const std::string &text)
     return values;
 }
 
-bool ParseSettingNumber(const std::string &text, uint32_t &value)
-{
-    const std::string t = Trim(text);
-    size_t pos = 0;
-    int base = 10;
-    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-        base = 16;
-        pos = 2;
-    }
-    if (pos >= t.size()) {
-        return false;
-    }
-    uint64_t result = 0;
-    for (; pos < t.size(); ++pos) {
-        const unsigned char c = static_cast<unsigned char>(t[pos]);
-        int digit = -1;
-        if (std::isdigit(c)) {
-            digit = c - '0';
-        } else if (base == 16 && std::isxdigit(c)) {
-            digit = std::tolower(c) - 'a' + 10;
-        }
-        if (digit < 0) {
-            return false;
-        }
-        result = result * base + static_cast<uint64_t>(digit);
-        // A value wider than 32 bits counts as missing, like registry data over four bytes.
-        if (result > 0xFFFFFFFFull) {
-            return false;
-        }
-    }
-    value = static_cast<uint32_t>(result);
-    return true;
-}
-
 TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &values)
 {
     TLinkSettings settings;
@@ -150,9 +118,10 @@ TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &v
     };
     for (const TNumeric &numeric : numerics) {
         const auto it = values.find(numeric.Name);
-        uint32_t value = 0;
-        if (it != values.end() && ParseSettingNumber(it->second, value)) {
-            settings.*numeric.Field = value;
+        int64_t value = 0;
+        // A value wider than 32 bits counts as missing, like registry data over four bytes.
+        if (it != values.end() && ParseNumber(it->second, 0, 0xFFFFFFFF, value)) {
+            settings.*numeric.Field = static_cast<uint32_t>(value);
         } else {
             settings.*numeric.Field = defaults.*numeric.Field;
         }

@@ -16,8 +16,6 @@ constexpr const char *DefaultSettingsPath = "/etc/linvar/rs485.conf";
 // Value names (lower-cased, as names match without regard to case) to their texts, from
 // the key's section of a settings text; a later line of the same name wins.
 std::map<std::string, std::string> ParseSettingsText(const std::string &text);
-// Reads a decimal or 0x-hex number that fits 32 bits; false for anything else.
-bool ParseSettingNumber(const std::string &text, uint32_t &value);
 // The link settings that the parsed values give; missing or unusable values keep defaults.
 TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &values);
 // The device path that port `number` names when the settings file says nothing about it.

@@ -5,17 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace {
 
-const std::string DATA = LINVAR_TEST_DATA;
+const std::string DataDir = LINVAR_TEST_DATA;
 
 struct TShownError
 {
-    std::string text;
-    std::string caption;
+    std::string Text;
+    std::string Caption;
 };
 
 // Loads a catalogue as the window does and returns what was shown to the operator.
@@ -32,21 +33,21 @@ std::vector<TShownError> Load(const std::string &path)
 // One grid row as the tests write it: UTF-8 name, size, index, divisor, limits, default.
 struct TRow
 {
-    std::string name;
-    std::string size;
-    int32_t index;
-    int32_t divisor;
-    uint16_t minimum;
-    uint16_t maximum;
-    uint16_t byDefault;
+    std::string Name;
+    std::string Size;
+    int32_t Index;
+    int32_t Divisor;
+    uint16_t Minimum;
+    uint16_t Maximum;
+    uint16_t ByDefault;
 
     bool operator==(const TRow &) const = default;
 };
 
 std::ostream &operator<<(std::ostream &os, const TRow &r)
 {
-    return os << r.name << '/' << r.size << " #" << r.index << " /" << r.divisor << " ["
-              << r.minimum << ".." << r.maximum << "] =" << r.byDefault;
+    return os << r.Name << '/' << r.Size << " #" << r.Index << " /" << r.Divisor << " ["
+              << r.Minimum << ".." << r.Maximum << "] =" << r.ByDefault;
 }
 
 std::vector<TRow> Rows(uint16_t type, uint16_t version)
@@ -65,7 +66,7 @@ std::vector<std::string> RowNames(uint16_t type, uint16_t version)
 {
     std::vector<std::string> names;
     for (const TRow &row : Rows(type, version)) {
-        names.push_back(row.name);
+        names.push_back(row.Name);
     }
     return names;
 }
@@ -80,6 +81,28 @@ TEST(Versions, ParseAndFormat)
     for (const auto &[text, version] : parsed) {
         EXPECT_EQ(ParseVersion(text), version) << '"' << text << '"';
     }
+    // Typed versions: the whole text counts, up to three major digits, 0.00 is a version.
+    struct TExact
+    {
+        std::string Text;
+        int MinorDigits;
+        bool Ok;
+        uint16_t Version;
+    };
+    const std::vector<TExact> exact = {
+        {"1.05", 1, true, 105},     {"1.5", 1, true, 150},   {"12.34", 1, true, 1234},
+        {"655.35", 1, true, 65535}, {"0.00", 2, true, 0},    {"1.08", 2, true, 108},
+        {"1.5", 2, false, 0},       {"655.36", 1, false, 0}, {"1234.5", 1, false, 0},
+        {"1", 1, false, 0},         {"1.", 1, false, 0},     {"1.234", 1, false, 0},
+        {"1x05", 1, false, 0},      {"1.05 ", 1, false, 0},  {"1.+5", 1, false, 0},
+    };
+    for (const TExact &c : exact) {
+        uint16_t version = 7;
+        EXPECT_EQ(ParseVersion(c.Text, version, {.Exact = true, .MinorDigits = c.MinorDigits}),
+                  c.Ok)
+            << '"' << c.Text << "\" " << c.MinorDigits;
+        EXPECT_EQ(version, c.Ok ? c.Version : 7) << '"' << c.Text << '"';
+    }
     const std::vector<std::pair<uint16_t, std::string>> formatted = {
         {0, ""}, {9, "0.09"}, {105, "1.05"}, {150, "1.50"}, {1234, "12.34"}, {65535, "655.35"},
     };
@@ -92,9 +115,9 @@ TEST(Versions, Lists)
 {
     struct TCase
     {
-        std::string list;
-        uint16_t version;
-        bool in;
+        std::string List;
+        uint16_t Version;
+        bool In;
     };
     const std::vector<TCase> cases = {
         {"", 0, true},
@@ -117,7 +140,7 @@ TEST(Versions, Lists)
         {"x,2.05", 205, true},
     };
     for (const TCase &c : cases) {
-        EXPECT_EQ(VersionInList(c.list, c.version), c.in) << '"' << c.list << "\" " << c.version;
+        EXPECT_EQ(VersionInList(c.List, c.Version), c.In) << '"' << c.List << "\" " << c.Version;
     }
     // Items longer than 254 characters are split like any other.
     const std::string longList = std::string(300, 'x') + ",2.05," + std::string(300, '9') + "-3";
@@ -127,7 +150,7 @@ TEST(Versions, Lists)
 
 TEST(Catalogue, SmallCatalogueRowsFollowVersions)
 {
-    EXPECT_TRUE(Load(DATA + "/catalogue-basic.cfg").empty());
+    EXPECT_TRUE(Load(DataDir + "/catalogue-basic.cfg").empty());
     const TRow first{"Первый", "байт", 3, 1, 1, 127, 1};
     const TRow second{"Второй", "слово", 4, 10, 0, 1000, 100};
     EXPECT_EQ(Rows(9, 120), (std::vector<TRow>{first}));
@@ -146,7 +169,7 @@ TEST(Catalogue, SmallCatalogueRowsFollowVersions)
 
 TEST(Catalogue, EntrySelectionRules)
 {
-    EXPECT_TRUE(Load(DATA + "/catalogue-edge.cfg").empty());
+    EXPECT_TRUE(Load(DataDir + "/catalogue-edge.cfg").empty());
     // An entry with no versions is never offered, yet it is the one used when it comes first.
     EXPECT_TRUE(GoDeviceParams(5, 100));
     EXPECT_FALSE(GoDeviceParams(5, 200));
@@ -167,7 +190,7 @@ TEST(Catalogue, EntrySelectionRules)
 
 TEST(Catalogue, FieldsThatDoNotConvertStayZero)
 {
-    Load(DATA + "/catalogue-edge.cfg");
+    Load(DataDir + "/catalogue-edge.cfg");
     EXPECT_EQ(Rows(7, 120), (std::vector<TRow>{
                                 {"А", "слово", 300, 100, 0, 0, 65535},
                                 {"Б", "флаг", 0, 0, 0, 65535, 0},
@@ -178,7 +201,7 @@ TEST(Catalogue, FieldsThatDoNotConvertStayZero)
 
 TEST(Catalogue, TypeNamesFromFile)
 {
-    Load(DATA + "/catalogue-edge.cfg");
+    Load(DataDir + "/catalogue-edge.cfg");
     std::vector<std::pair<uint16_t, std::string>> table;
     for (const TDeviceTypeName &pair : DeviceTypeNames) {
         table.emplace_back(pair.Code, Cp1251ToUtf8(pair.Name));
@@ -197,10 +220,30 @@ TEST(Catalogue, TypeNamesFromFile)
     EXPECT_EQ(Cp1251ToUtf8(TypeName(9)), "Новый");
 }
 
+TEST(Catalogue, DeviceEntriesAsTheFileHasThem)
+{
+    Load(DataDir + "/catalogue-edge.cfg");
+    // type/versions/parameters/offered; codes that are no integer are left out, a code too
+    // large for a type is listed as written.
+    std::vector<std::string> listed;
+    for (const TDeviceEntry &entry : DeviceEntries()) {
+        listed.push_back(std::to_string(entry.Type) + "/" + entry.Versions + "/" +
+                         std::to_string(entry.Parameters) + (entry.Offered ? "/offered" : ""));
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"5//1", "5/1.00/1/offered", "6/1.00-2.00/0/offered",
+                                                "6/1.00/1/offered", "70000/1.00/0/offered",
+                                                "7/1.00-1.50/4/offered", "7/1.00-1.99/1/offered",
+                                                "8/1.00/0/offered"}));
+    EXPECT_EQ(Cp1251ToUtf8(DeviceEntries().at(1).Name), "Пятый с версией");
+
+    Load(DataDir + "/no-such.cfg");
+    EXPECT_TRUE(DeviceEntries().empty());
+}
+
 TEST(Catalogue, BuiltInNamesWithoutDeviceEntries)
 {
     for (const char *file : {"/catalogue-nodev.cfg", "/catalogue-empty.cfg", "/no-such.cfg"}) {
-        Load(DATA + file);
+        Load(DataDir + file);
         ASSERT_EQ(DeviceTypeNames.size(), 29u) << file;
         EXPECT_EQ(Cp1251ToUtf8(TypeName(9)), "Прибор типа 9") << file;
         EXPECT_EQ(Cp1251ToUtf8(TypeName(36)), "Прибор типа 36") << file;
@@ -219,66 +262,71 @@ TEST(Catalogue, LoadFailuresAreReportedAndLeaveNoDocument)
 {
     struct TCase
     {
-        std::string path;
-        std::string text;
+        std::string Path;
+        std::string Text;
     };
     const std::vector<TCase> cases = {
-        {DATA + "/no-such.cfg", "Не найден файл с описанием параметров"},
-        {DATA, "Не найден файл с описанием параметров"}, // exists, but is no readable file
-        {DATA + "/catalogue-empty.cfg", "Плохой файл конфигурации"},
+        {DataDir + "/no-such.cfg", "Не найден файл с описанием параметров"},
+        {DataDir, "Не найден файл с описанием параметров"}, // exists, but is no readable file
+        {DataDir + "/catalogue-empty.cfg", "Плохой файл конфигурации"},
     };
     for (const TCase &c : cases) {
-        Load(DATA + "/catalogue-basic.cfg");
+        Load(DataDir + "/catalogue-basic.cfg");
         ASSERT_TRUE(GoDeviceParams(9, 150));
-        const std::vector<TShownError> shown = Load(c.path);
-        ASSERT_EQ(shown.size(), 1u) << c.path;
-        EXPECT_EQ(shown[0].text, c.text) << c.path;
-        EXPECT_EQ(shown[0].caption, "Ошибка") << c.path;
-        EXPECT_EQ(CatalogueParser().Root(), nullptr) << c.path;
-        EXPECT_FALSE(GoDeviceParams(9, 150)) << c.path;
+        const std::vector<TShownError> shown = Load(c.Path);
+        ASSERT_EQ(shown.size(), 1u) << c.Path;
+        EXPECT_EQ(shown[0].Text, c.Text) << c.Path;
+        EXPECT_EQ(shown[0].Caption, "Ошибка") << c.Path;
+        EXPECT_EQ(CatalogueParser().Root(), nullptr) << c.Path;
+        EXPECT_FALSE(GoDeviceParams(9, 150)) << c.Path;
     }
     // Without a callback the failure is still handled.
-    LoadParams(DATA + "/no-such.cfg", nullptr);
+    LoadParams(DataDir + "/no-such.cfg", nullptr);
     EXPECT_EQ(CatalogueParser().Root(), nullptr);
 }
 
-TEST(Catalogue, ShippedSampleDescribesTheDemoBus)
+// What any catalogue we ship must hold, whatever its devices: every entry is offered and
+// gives parameters at every version it names, and every parameter can be shown and edited.
+TEST(Catalogue, ShippedSampleIsUsable)
 {
     EXPECT_TRUE(Load(LINVAR_SAMPLE_PARAMS).empty());
-    const TRow address{"Сетевой адрес", "байт", 1, 1, 1, 127, 1};
-    const TRow speed{"Скорость обмена, кбит/с", "слово", 2, 10, 12, 1152, 96};
-
-    EXPECT_TRUE(GoDeviceParams(9, 205));
-    EXPECT_EQ(Rows(9, 205), (std::vector<TRow>{
-                                address,
-                                speed,
-                                {"Задержка ответа, мс", "байт", 3, 1, 0, 250, 4},
-                                {"Тайм-аут приёма, с", "слово", 4, 100, 10, 6000, 150},
-                            }));
-    EXPECT_TRUE(GoDeviceParams(18, 111));
-    EXPECT_EQ(Rows(18, 111), (std::vector<TRow>{
-                                 address,
-                                 speed,
-                                 {"Контроль чётности", "байт", 5, 1, 0, 2, 0},
-                                 {"Пауза перед ответом, мс", "слово", 7, 1, 0, 1000, 10},
-                             }));
-    EXPECT_TRUE(GoDeviceParams(24, 340));
-    EXPECT_EQ(Rows(24, 340), (std::vector<TRow>{
-                                 address,
-                                 speed,
-                                 {"Порог срабатывания, В", "слово", 8, 100, 0, 2400, 1200},
-                                 {"Гистерезис, %", "байт", 9, 10, 0, 100, 25},
-                                 {"Режим индикации", "флаг", 10, 1, 0, 1, 0},
-                             }));
-    // The device at address 90 has no entry.
-    EXPECT_FALSE(GoDeviceParams(7, 100));
-    EXPECT_TRUE(Rows(7, 100).empty());
-    EXPECT_EQ(Cp1251ToUtf8(TypeName(7)), "Неизвестный");
-    EXPECT_EQ(Cp1251ToUtf8(TypeName(24)), "Прибор типа 24");
-    // Older firmware of type 9 still has the retry count instead of the receive time-out.
-    EXPECT_EQ(RowNames(9, 120),
-              (std::vector<std::string>{"Сетевой адрес", "Скорость обмена, кбит/с",
-                                        "Задержка ответа, мс", "Число повторов"}));
+    const std::vector<TDeviceEntry> entries = DeviceEntries();
+    ASSERT_FALSE(entries.empty());
+    for (const TDeviceEntry &entry : entries) {
+        SCOPED_TRACE("type " + std::to_string(entry.Type));
+        EXPECT_TRUE(entry.Offered);
+        EXPECT_GT(entry.Parameters, 0);
+        EXPECT_TRUE(entry.Type >= 0 && entry.Type <= 255); // a type code on the bus is a byte
+        const auto type = static_cast<uint16_t>(entry.Type);
+        EXPECT_NE(Cp1251ToUtf8(TypeName(type)), "Неизвестный");
+        int offered = 0;
+        // Catalogue versions have one major digit: 0.01 to 9.99 covers every one.
+        for (uint16_t version = 1; version <= 999; ++version) {
+            if (!GoDeviceParams(type, version)) {
+                continue;
+            }
+            ++offered;
+            FormDeviceParam(type, version);
+            EXPECT_FALSE(DeviceParameters.empty()) << version;
+            std::vector<int32_t> indexes;
+            for (const ParameterDescription &p : DeviceParameters) {
+                SCOPED_TRACE(Cp1251ToUtf8(p.Name) + " at " + FormatVersion(version));
+                EXPECT_FALSE(p.Name.empty());
+                EXPECT_GE(p.Divisor, 1);
+                EXPECT_LE(p.Minimum, p.Default);
+                EXPECT_LE(p.Default, p.Maximum);
+                if (p.Size == Utf8ToCp1251("байт")) {
+                    EXPECT_LE(p.Maximum, 255);
+                }
+                EXPECT_TRUE(p.Index >= 0 && p.Index <= 255); // the bus carries one byte
+                indexes.push_back(p.Index);
+            }
+            std::sort(indexes.begin(), indexes.end());
+            EXPECT_EQ(std::adjacent_find(indexes.begin(), indexes.end()), indexes.end())
+                << "two parameters share a number at " << FormatVersion(version);
+        }
+        EXPECT_GT(offered, 0);
+    }
 }
 
 TEST(Cp1251, ConvertsBothWays)

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 
+#include "NumberText.h"
 #include "SettingsFile.h"
 #include "TempDir.h"
 
@@ -32,34 +34,73 @@ TEST(Settings, NumberFormats)
     struct TCase
     {
         const char *Text;
-        bool Ok;
-        uint32_t Value;
+        uint32_t Value; // 30, the default, when the text does not count
     };
     const TCase cases[] = {
-        {"0", true, 0},
-        {"30", true, 30},
-        {" 600 ", true, 600},
-        {"0x1F", true, 31},
-        {"0XfF", true, 255},
-        {"4294967295", true, 0xFFFFFFFF},
-        {"0xFFFFFFFF", true, 0xFFFFFFFF},
-        {"4294967296", false, 0},
-        {"0x100000000", false, 0}, // wider than 32 bits
-        {"99999999999999999999999", false, 0},
-        {"", false, 0},
-        {"0x", false, 0},
-        {"-1", false, 0},
-        {"12ms", false, 0},
-        {"1 2", false, 0},
-        {"0x1G", false, 0},
+        {"0", 0},
+        {"31", 31},
+        {" 600 ", 600},
+        {"010", 10}, // decimal, not octal
+        {"0x1F", 31},
+        {"0XfF", 255},
+        {"4294967295", 0xFFFFFFFF},
+        {"0xFFFFFFFF", 0xFFFFFFFF},
+        {"4294967296", 30},
+        {"0x100000000", 30}, // wider than 32 bits
+        {"99999999999999999999999", 30},
+        {"", 30},
+        {"0x", 30},
+        {"-1", 30},
+        {"+5", 30},
+        {"12ms", 30},
+        {"1 2", 30},
+        {"0x1G", 30},
     };
     for (const TCase &c : cases) {
-        uint32_t value = 12345;
-        EXPECT_EQ(ParseSettingNumber(c.Text, value), c.Ok) << c.Text;
-        if (c.Ok) {
-            EXPECT_EQ(value, c.Value) << c.Text;
-        }
+        EXPECT_EQ(FromText(std::string("TimeoutConstant=") + c.Text).TimeoutConstant, c.Value)
+            << c.Text;
     }
+}
+
+// The number reader's other form and its limits, which the settings' range never reaches.
+TEST(NumberText, SignedDecimalAndLimits)
+{
+    struct TCase
+    {
+        const char *Text;
+        TNumberForm Form;
+        bool Ok;
+        int64_t Value;
+    };
+    constexpr auto Hex = TNumberForm::DecimalOrHex;
+    constexpr auto Signed = TNumberForm::SignedDecimal;
+    const TCase cases[] = {
+        {"+5", Signed, true, 5},
+        {"-5", Signed, true, -5},
+        {"007", Signed, true, 7},
+        {"-9223372036854775808", Signed, true, INT64_MIN},
+        {"9223372036854775807", Signed, true, INT64_MAX},
+        {"9223372036854775808", Signed, false, 0},
+        {"-9223372036854775809", Signed, false, 0},
+        {"18446744073709551621", Signed, false, 0}, // 2^64 + 5 must not wrap to 5
+        {"0x10", Signed, false, 0},
+        {"+-5", Signed, false, 0},
+        {"-", Signed, false, 0},
+        {" 5", Signed, false, 0},
+        {"0x7FFFFFFFFFFFFFFF", Hex, true, INT64_MAX},
+        {"0x8000000000000000", Hex, false, 0},
+        {"0x10000000000000005", Hex, false, 0},
+        {"-5", Hex, false, 0},
+    };
+    for (const TCase &c : cases) {
+        int64_t value = 12345;
+        EXPECT_EQ(ParseNumber(c.Text, INT64_MIN, INT64_MAX, value, c.Form), c.Ok) << c.Text;
+        EXPECT_EQ(value, c.Ok ? c.Value : 12345) << c.Text;
+    }
+    int64_t value = 0;
+    EXPECT_TRUE(ParseNumber("-3", -3, 3, value, Signed));
+    EXPECT_FALSE(ParseNumber("-4", -3, 3, value, Signed));
+    EXPECT_FALSE(ParseNumber("4", -3, 3, value, Signed));
 }
 
 TEST(Settings, MissingFileGivesDefaultsAndIsCreatedEmpty)

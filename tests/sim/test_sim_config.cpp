@@ -1,65 +1,66 @@
 #include <gtest/gtest.h>
 
+#include "DeviceCatalogue.h"
 #include "Link.h"
 #include "SimConfig.h"
 
-TEST(SimConfig, DemoBusMatchesTheSampleCatalogue)
+// The demo bus and the sample catalogue ship together for a first try without hardware:
+// every device the catalogue describes must have each catalogued parameter, of the right
+// size and with a value the editor accepts.
+TEST(SimConfig, DemoBusFitsTheSampleCatalogue)
 {
     TSimConfig config;
     std::string error;
     ASSERT_TRUE(LoadSimConfig(LINVAR_DEMO_CONF, config, error)) << error;
-    struct TDevice
-    {
-        uint8_t Address, Type;
-        uint16_t Version;
-        uint8_t Identify;
-        std::vector<std::tuple<uint8_t, bool, uint16_t>> Params;
-    };
-    const std::vector<TDevice> expected = {
-        {5, 18, 111, 5, {{1, false, 5}, {2, true, 192}, {5, false, 0}, {7, true, 20}}},
-        {12,
-         9,
-         205,
-         6,
-         {{1, false, 12}, {2, true, 96}, {3, false, 4}, {4, true, 250}, {6, false, 3}}},
-        {33,
-         24,
-         340,
-         6,
-         {{1, false, 33}, {2, true, 96}, {8, true, 1180}, {9, false, 30}, {10, false, 1}}},
-        {90, 7, 100, 6, {{1, false, 90}, {2, true, 96}}},
-    };
-    ASSERT_EQ(config.Devices.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const TSimDevice &d = config.Devices[i];
-        EXPECT_EQ(d.Address, expected[i].Address);
-        EXPECT_EQ(d.Type, expected[i].Type);
-        EXPECT_EQ(d.Version, expected[i].Version);
-        EXPECT_EQ(d.IdentifyLength, expected[i].Identify);
-        EXPECT_TRUE(d.Faults.empty());
-        ASSERT_EQ(d.Params.size(), expected[i].Params.size());
-        for (const auto &[index, word, value] : expected[i].Params) {
-            ASSERT_EQ(d.Params.count(index), 1u) << int(d.Address) << "/" << int(index);
-            EXPECT_EQ(d.Params.at(index).Word, word);
-            EXPECT_EQ(d.Params.at(index).Value, value);
+    bool loaded = true;
+    LoadParams(LINVAR_TEST_DATA "/../../catalogue/sample/params.cfg",
+               [&](const std::string &, const std::string &) { loaded = false; });
+    ASSERT_TRUE(loaded);
+    const std::string byte = Utf8ToCp1251("байт");
+    const std::string word = Utf8ToCp1251("слово");
+    size_t described = 0;
+    for (const TSimDevice &device : config.Devices) {
+        SCOPED_TRACE("address " + std::to_string(device.Address));
+        EXPECT_TRUE(device.Faults.empty()); // the demo answers cleanly
+        if (!GoDeviceParams(device.Type, device.Version)) {
+            continue;
+        }
+        ++described;
+        FormDeviceParam(device.Type, device.Version);
+        EXPECT_FALSE(DeviceParameters.empty());
+        for (const ParameterDescription &p : DeviceParameters) {
+            SCOPED_TRACE(Cp1251ToUtf8(p.Name));
+            const auto held = device.Params.find(static_cast<uint8_t>(p.Index));
+            ASSERT_NE(held, device.Params.end());
+            if (p.Size == byte || p.Size == word) {
+                EXPECT_EQ(held->second.Word, p.Size == word);
+            }
+            EXPECT_GE(held->second.Value, p.Minimum);
+            EXPECT_LE(held->second.Value, p.Maximum);
         }
     }
+    EXPECT_TRUE(config.RandomFaults.empty());
+    EXPECT_GT(described, 0u);
+    // And one device the catalogue does not know, to show how the window lists it.
+    EXPECT_LT(described, config.Devices.size());
 }
 
 TEST(SimConfig, DirectivesAndFaults)
 {
     TSimConfig config;
     std::string error;
-    ASSERT_TRUE(ParseSimConfig("latency 7   # comment\n"
+    ASSERT_TRUE(ParseSimConfig("latency 010   # comment\n"
                                "char-us 0x10\n"
                                "seed 42\n"
                                "random-fault noise 2.5\n"
                                "device 0 type 0xFF version 65535 identify 127 latency 0\n"
                                "fault late 50 ms 300 on read count 2\n"
-                               "fault no-reply on identify\n",
+                               "fault no-reply on identify\n"
+                               "device 1 type 1 version 1.08\n"
+                               "device 2 type 1 version 0x6F\n",
                                config, error))
         << error;
-    EXPECT_EQ(config.LatencyMs, 7u);
+    EXPECT_EQ(config.LatencyMs, 10u); // decimal, as written: a leading 0 is no octal prefix
     EXPECT_EQ(config.CharUs, 16u);
     EXPECT_EQ(config.Seed, 42u);
     ASSERT_EQ(config.RandomFaults.size(), 1u);
@@ -78,6 +79,8 @@ TEST(SimConfig, DirectivesAndFaults)
     EXPECT_EQ(d.Faults[0].Count, 2);
     EXPECT_DOUBLE_EQ(d.Faults[1].Percent, 100);
     EXPECT_EQ(d.Faults[1].Command, CMD_IDENTIFY);
+    EXPECT_EQ(config.Devices.at(1).Version, 108); // 08 is no broken octal number
+    EXPECT_EQ(config.Devices.at(2).Version, 111);
 }
 
 TEST(SimConfig, MistakesNameTheirLine)

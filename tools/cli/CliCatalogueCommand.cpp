@@ -6,49 +6,14 @@
 #include "ValueText.h"
 
 #include "catalogue/DeviceCatalogue.h"
-#include "catalogue/USimpleXMLParser.h"
 
 #include <iostream>
 
 namespace {
 
-struct TCatalogueDevice
-{
-    long Type = 0;
-    std::string Name;     // UTF-8
-    std::string Versions; // as written in the file
-    int Parameters = 0;
-    bool Offered = false; // an entry with an empty version list is never offered
-};
-
-// The device entries in file order, walked the way the catalogue itself walks them.
-std::vector<TCatalogueDevice> CatalogueDevices()
-{
-    std::vector<TCatalogueDevice> devices;
-    TSimpleXMLParser &parser = CatalogueParser();
-    const std::string device = Utf8ToCp1251("Прибор");
-    const std::string parameter = Utf8ToCp1251("Параметр");
-    const int count = parser.CountNodes("/*");
-    for (int i = 0; i < count; ++i) {
-        const std::string path = "/" + device + "[" + std::to_string(i) + "]";
-        if (!parser.SelectNode(path))
-            continue;
-        TCatalogueDevice entry;
-        if (!ParseWholeNumber(parser.GetAttribute(Utf8ToCp1251("тип")), -2147483647L, 2147483647L,
-                              entry.Type))
-            continue;
-        entry.Name = Cp1251ToUtf8(parser.GetAttribute(Utf8ToCp1251("название")));
-        entry.Versions = parser.GetAttribute(Utf8ToCp1251("версии"));
-        entry.Offered = !entry.Versions.empty();
-        entry.Parameters = parser.CountNodes(path + "/" + parameter);
-        devices.push_back(entry);
-    }
-    return devices;
-}
-
 int ListDevices(const TCliOptions &options)
 {
-    const auto devices = CatalogueDevices();
+    const std::vector<TDeviceEntry> devices = DeviceEntries();
     if (options.Json) {
         TJsonWriter json;
         json.BeginObject();
@@ -56,7 +21,7 @@ int ListDevices(const TCliOptions &options)
         for (const auto &entry : devices) {
             json.BeginObject();
             json.Number("type", entry.Type);
-            json.String("name", entry.Name);
+            json.String("name", Cp1251ToUtf8(entry.Name));
             json.String("versions", entry.Versions);
             json.Number("parameters", entry.Parameters);
             json.Bool("offered", entry.Offered);
@@ -75,7 +40,8 @@ int ListDevices(const TCliOptions &options)
     for (const auto &entry : devices) {
         std::cout << PadRight(std::to_string(entry.Type), 6)
                   << PadRight(entry.Versions.empty() ? "(none)" : entry.Versions, 22)
-                  << PadRight(std::to_string(entry.Parameters), 12) << entry.Name << '\n';
+                  << PadRight(std::to_string(entry.Parameters), 12) << Cp1251ToUtf8(entry.Name)
+                  << '\n';
     }
     return ExitOk;
 }

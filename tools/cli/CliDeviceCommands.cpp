@@ -5,6 +5,7 @@
 #include "ValueText.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "link/NumberText.h"
 #include "workers/DeviceListEntry.h"
 #include "workers/DeviceRequests.h"
 #include "workers/TLoadThread.h"
@@ -91,8 +92,8 @@ ParameterDescription *FindEntry(const std::string &name)
         if (entry.Name == catalogueName)
             return &entry;
     }
-    long index = 0;
-    if (ParseWholeNumber(name, 0, 0x7FFFFFFF, index)) {
+    int64_t index = 0;
+    if (ParseNumber(name, 0, 0x7FFFFFFF, index, TNumberForm::SignedDecimal)) {
         for (auto &entry : DeviceParameters) {
             if (entry.Index == index)
                 return &entry;

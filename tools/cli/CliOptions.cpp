@@ -1,33 +1,13 @@
 #include "CliOptions.h"
 
-#include "ValueText.h"
-
-#include <cctype>
+#include "catalogue/DeviceCatalogue.h"
+#include "link/NumberText.h"
 
 namespace {
 
-bool ParseFirmware(const std::string &text, uint16_t &version)
-{
-    // major.minor with one or two minor digits, as devices and the catalogue number them
-    // (1.5 is 1.50); anything looser would silently name another version.
-    const auto point = text.find('.');
-    if (point == std::string::npos || point == 0 || point > 3 || text.size() - point - 1 < 1 ||
-        text.size() - point - 1 > 2)
-        return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (i != point && !std::isdigit(static_cast<unsigned char>(text[i])))
-            return false;
-    }
-    const long major = std::stol(text.substr(0, point));
-    long minor = std::stol(text.substr(point + 1));
-    if (text.size() - point - 1 == 1)
-        minor *= 10;
-    const long number = major * 100 + minor;
-    if (number > 65535)
-        return false;
-    version = static_cast<uint16_t>(number);
-    return true;
-}
+// major.minor with one or two minor digits, as devices and the catalogue number them
+// (1.5 is 1.50); anything looser would silently name another version.
+constexpr TVersionSyntax FirmwareSyntax{.Exact = true, .MinorDigits = 1};
 
 TCliCommand CommandNamed(const std::string &name)
 {
@@ -111,11 +91,11 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
             }
             return true;
         };
-        auto number = [&](long minimum, long maximum, long &out) {
+        auto number = [&](int64_t minimum, int64_t maximum, int64_t &out) {
             std::string text;
             if (!value(text))
                 return false;
-            if (!ParseWholeNumber(text, minimum, maximum, out)) {
+            if (!ParseNumber(text, minimum, maximum, out, TNumberForm::SignedDecimal)) {
                 error = "option " + name + ": '" + text + "' is not a number from " +
                         std::to_string(minimum) + " to " + std::to_string(maximum);
                 return false;
@@ -123,7 +103,7 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
             return true;
         };
 
-        long n = 0;
+        int64_t n = 0;
         if (name == "--help" || name == "-h") {
             if (!flag())
                 return false;
@@ -184,7 +164,7 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
             uint16_t version = 0;
             if (!value(text))
                 return false;
-            if (!ParseFirmware(text, version)) {
+            if (!ParseVersion(text, version, FirmwareSyntax)) {
                 error = "option --firmware: '" + text + "' is not a version such as 1.05";
                 return false;
             }

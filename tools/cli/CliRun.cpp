@@ -13,11 +13,11 @@
 
 namespace {
 
-std::atomic<bool> interrupted{false};
+std::atomic<bool> Interrupted{false};
 
 void OnInterrupt(int)
 {
-    interrupted.store(true);
+    Interrupted.store(true);
 }
 
 // The folder of the running executable, with a trailing slash; empty when unknown.
@@ -106,7 +106,7 @@ bool RunWorker(const std::function<void(TWorkerHandle *)> &start, uint32_t endMe
     bool stopAsked = false;
     if (handle.Started()) {
         for (;;) {
-            if (interrupted.load() && !stopAsked) {
+            if (Interrupted.load() && !stopAsked) {
                 handle.RequestStop();
                 stopAsked = true;
             }
@@ -177,7 +177,7 @@ int RunCli(const TCliOptions &options)
         break;
     }
     CloseComPort();
-    if (interrupted.load()) {
+    if (Interrupted.load()) {
         ReportError("interrupted");
         return ExitInterrupted;
     }

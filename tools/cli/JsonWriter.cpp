@@ -93,69 +93,69 @@ std::string JsonQuote(std::string_view text)
 
 void TJsonWriter::Key(std::string_view key)
 {
-    if (!first_.empty()) {
-        if (!first_.back())
-            out_ += ',';
-        first_.back() = false;
+    if (!First.empty()) {
+        if (!First.back())
+            Out += ',';
+        First.back() = false;
     }
     if (!key.empty()) {
-        out_ += JsonQuote(key);
-        out_ += ':';
+        Out += JsonQuote(key);
+        Out += ':';
     }
 }
 
 void TJsonWriter::BeginObject(std::string_view key)
 {
     Key(key);
-    out_ += '{';
-    first_.push_back(true);
+    Out += '{';
+    First.push_back(true);
 }
 
 void TJsonWriter::EndObject()
 {
-    out_ += '}';
-    first_.pop_back();
+    Out += '}';
+    First.pop_back();
 }
 
 void TJsonWriter::BeginArray(std::string_view key)
 {
     Key(key);
-    out_ += '[';
-    first_.push_back(true);
+    Out += '[';
+    First.push_back(true);
 }
 
 void TJsonWriter::EndArray()
 {
-    out_ += ']';
-    first_.pop_back();
+    Out += ']';
+    First.pop_back();
 }
 
 void TJsonWriter::String(std::string_view key, std::string_view value)
 {
     Key(key);
-    out_ += JsonQuote(value);
+    Out += JsonQuote(value);
 }
 
 void TJsonWriter::Number(std::string_view key, int64_t value)
 {
     Key(key);
-    out_ += std::to_string(value);
+    Out += std::to_string(value);
 }
 
 void TJsonWriter::RawNumber(std::string_view key, std::string_view text)
 {
     Key(key);
-    out_.append(text);
+    Out.append(text);
 }
 
 void TJsonWriter::Bool(std::string_view key, bool value)
 {
     Key(key);
-    out_ += value ? "true" : "false";
+    Out += value ? "true" : "false";
 }
 
 void TJsonWriter::Null(std::string_view key)
 {
     Key(key);
-    out_ += "null";
+    Out += "null";
 }

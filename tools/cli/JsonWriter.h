@@ -30,12 +30,12 @@ public:
     // Writes null.
     void Null(std::string_view key);
     // The document written so far.
-    const std::string &Text() const { return out_; }
+    const std::string &Text() const { return Out; }
 
 private:
     void Key(std::string_view key);
-    std::string out_;
-    std::vector<bool> first_; // per open container: nothing written in it yet
+    std::string Out;
+    std::vector<bool> First; // per open container: nothing written in it yet
 };
 
 // `text` as a quoted JSON string: quotes, backslashes and control characters escaped, bytes

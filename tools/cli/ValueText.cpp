@@ -1,5 +1,7 @@
 #include "ValueText.h"
 
+#include "link/NumberText.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -21,24 +23,11 @@ std::string FormatParameterValue(int32_t raw, int32_t divisor)
     return text;
 }
 
-bool ParseWholeNumber(const std::string &text, long minimum, long maximum, long &value)
-{
-    if (text.empty() || text.find_first_not_of("+-0123456789") != std::string::npos)
-        return false;
-    errno = 0;
-    char *end = nullptr;
-    const long parsed = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || parsed < minimum || parsed > maximum)
-        return false;
-    value = parsed;
-    return true;
-}
-
 bool ParseParameterValue(const std::string &text, int32_t divisor, bool raw, int32_t &value)
 {
     if (raw || divisor <= 0) {
-        long whole = 0;
-        if (!ParseWholeNumber(text, 0, 65535, whole))
+        int64_t whole = 0;
+        if (!ParseNumber(text, 0, 65535, whole, TNumberForm::SignedDecimal))
             return false;
         value = static_cast<int32_t>(whole);
         return true;

@@ -11,5 +11,3 @@ std::string FormatParameterValue(int32_t raw, int32_t divisor);
 // into a raw value (× divisor, rounded); with `raw` the text must be a whole number taken as
 // it is. False when the text is no number or the result does not fit 0..65535.
 bool ParseParameterValue(const std::string &text, int32_t divisor, bool raw, int32_t &value);
-// Reads a whole decimal number in [minimum, maximum]; false for anything else.
-bool ParseWholeNumber(const std::string &text, long minimum, long maximum, long &value);

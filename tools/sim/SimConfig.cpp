@@ -3,44 +3,24 @@
 #include <fstream>
 #include <sstream>
 
+#include "DeviceCatalogue.h"
 #include "Link.h"
+#include "NumberText.h"
 
 namespace {
 
-bool ParseUnsigned(const std::string &text, uint64_t max, uint64_t &value)
+// "111" (the number itself) or "1.11" (major and exactly two minor digits, so that a
+// configuration never leaves it to the reader whether 1.5 means 1.05 or 1.50).
+bool ParseDeviceVersion(const std::string &text, uint16_t &version)
 {
-    if (text.empty()) {
+    if (text.find('.') != std::string::npos) {
+        return ParseVersion(text, version, {.Exact = true, .MinorDigits = 2});
+    }
+    int64_t value = 0;
+    if (!ParseNumber(text, 0, 0xFFFF, value)) {
         return false;
     }
-    size_t used = 0;
-    try {
-        value = std::stoull(text, &used, 0);
-    } catch (...) {
-        return false;
-    }
-    return used == text.size() && text[0] != '-' && value <= max;
-}
-
-// "111" or "1.11" (major and two minor digits).
-bool ParseVersion(const std::string &text, uint16_t &version)
-{
-    const auto dot = text.find('.');
-    uint64_t value = 0;
-    if (dot == std::string::npos) {
-        if (!ParseUnsigned(text, 0xFFFF, value)) {
-            return false;
-        }
-        version = static_cast<uint16_t>(value);
-        return true;
-    }
-    uint64_t major = 0;
-    uint64_t minor = 0;
-    const std::string minorText = text.substr(dot + 1);
-    if (!ParseUnsigned(text.substr(0, dot), 655, major) || minorText.size() != 2 ||
-        !ParseUnsigned(minorText, 99, minor) || major * 100 + minor > 0xFFFF) {
-        return false;
-    }
-    version = static_cast<uint16_t>(major * 100 + minor);
+    version = static_cast<uint16_t>(value);
     return true;
 }
 
@@ -86,10 +66,10 @@ bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPe
     }
     bool havePercent = false;
     for (size_t i = first + 1; i < words.size(); ++i) {
-        uint64_t value = 0;
+        int64_t value = 0;
         const std::string &word = words[i];
         if (word == "ms" || word == "count") {
-            if (i + 1 >= words.size() || !ParseUnsigned(words[i + 1], 3'600'000, value)) {
+            if (i + 1 >= words.size() || !ParseNumber(words[i + 1], 0, 3'600'000, value)) {
                 error = "'" + word + "' needs a number";
                 return false;
             }
@@ -130,8 +110,8 @@ bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPe
 
 bool ParseDevice(const std::vector<std::string> &words, TSimDevice &device, std::string &error)
 {
-    uint64_t value = 0;
-    if (words.size() < 2 || !ParseUnsigned(words[1], 127, value)) {
+    int64_t value = 0;
+    if (words.size() < 2 || !ParseNumber(words[1], 0, 127, value)) {
         error = "device needs an address 0..127";
         return false;
     }
@@ -144,13 +124,13 @@ bool ParseDevice(const std::vector<std::string> &words, TSimDevice &device, std:
         }
         const std::string &key = words[i];
         const std::string &text = words[i + 1];
-        if (key == "type" && ParseUnsigned(text, 255, value)) {
+        if (key == "type" && ParseNumber(text, 0, 255, value)) {
             device.Type = static_cast<uint8_t>(value);
             haveType = true;
-        } else if (key == "version" && ParseVersion(text, device.Version)) {
-        } else if (key == "identify" && ParseUnsigned(text, 254, value) && value >= 5) {
+        } else if (key == "version" && ParseDeviceVersion(text, device.Version)) {
+        } else if (key == "identify" && ParseNumber(text, 0, 254, value) && value >= 5) {
             device.IdentifyLength = static_cast<uint8_t>(value);
-        } else if (key == "latency" && ParseUnsigned(text, 60'000, value)) {
+        } else if (key == "latency" && ParseNumber(text, 0, 60'000, value)) {
             device.LatencyMs = static_cast<int>(value);
         } else {
             error = "bad device field '" + key + " " + text + "'";
@@ -167,9 +147,9 @@ bool ParseDevice(const std::vector<std::string> &words, TSimDevice &device, std:
 bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::string &error)
 {
     const std::string &keyword = words[0];
-    uint64_t value = 0;
+    int64_t value = 0;
     if (keyword == "latency" || keyword == "char-us" || keyword == "seed") {
-        if (words.size() != 2 || !ParseUnsigned(words[1], 0xFFFFFFFF, value)) {
+        if (words.size() != 2 || !ParseNumber(words[1], 0, 0xFFFFFFFF, value)) {
             error = keyword + " needs one number";
             return false;
         }
@@ -206,9 +186,10 @@ bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::s
             device.Faults.push_back(fault);
             return true;
         }
-        uint64_t index = 0;
-        if (words.size() != 4 || !ParseUnsigned(words[1], 255, index) ||
-            (words[2] != "byte" && words[2] != "word") || !ParseUnsigned(words[3], 0xFFFF, value)) {
+        int64_t index = 0;
+        if (words.size() != 4 || !ParseNumber(words[1], 0, 255, index) ||
+            (words[2] != "byte" && words[2] != "word") ||
+            !ParseNumber(words[3], 0, 0xFFFF, value)) {
             error = "param needs INDEX byte|word VALUE";
             return false;
         }

@@ -1,4 +1,4 @@
-#include "CliProcess.h"
+#include "CliTestSupport.h"
 
 #include <cerrno>
 #include <poll.h>

@@ -1,7 +1,7 @@
 // The front end's own pieces: the command line, the JSON text and the value texts.
 
 #include "CliOptions.h"
-#include "JsonValue.h"
+#include "CliTestSupport.h"
 #include "JsonWriter.h"
 #include "ValueText.h"
 
@@ -30,6 +30,7 @@ TEST(CliOptionsTest, RejectsUnusableCommandLinesWithAReason)
         {{"scan", "--port", "256"}, "from 0 to 255"},
         {{"scan", "--port", "1x"}, "not a number"},
         {{"scan", "--port=-1"}, "not a number"},
+        {{"scan", "--port", "0x10"}, "not a number"}, // values are typed in decimal
         {{"scan", "--port", "3", "--device", "/dev/ttyUSB0"}, "either --port or --device"},
         {{"read"}, "needs --address"},
         {{"read", "--address", "128"}, "from 0 to 127"},

@@ -1,5 +1,8 @@
 #pragma once
-// Runs linvar-cli as a child process and captures what it prints and its exit status.
+// What the linvar-cli tests share: running the program as a child process, and the strict
+// JSON reader that checks its output.
+
+#include "JsonValue.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,6 @@
 // linvar-cli as a program: against the bus simulator, and its failures.
 
-#include "CliProcess.h"
-#include "JsonValue.h"
+#include "CliTestSupport.h"
 #include "SimulatorProcess.h"
 
 #include <gtest/gtest.h>
@@ -27,14 +26,14 @@ class CliBusTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        sim = std::make_unique<SimulatorProcess>(LINVAR_CLI_TEST_DIR "/bus-cli.conf", QuickBus());
-        ASSERT_TRUE(sim->Ready()) << sim->Error();
+        Sim = std::make_unique<SimulatorProcess>(LINVAR_CLI_TEST_DIR "/bus-cli.conf", QuickBus());
+        ASSERT_TRUE(Sim->Ready()) << Sim->Error();
     }
 
     // Runs with the simulator's port and the sample catalogue, expecting JSON on stdout.
     TJsonValue Json(std::vector<std::string> arguments, int status = 0)
     {
-        arguments.insert(arguments.begin(), {"--json", "--port", std::to_string(sim->PortNumber()),
+        arguments.insert(arguments.begin(), {"--json", "--port", std::to_string(Sim->PortNumber()),
                                              "--catalogue", Catalogue});
         const TCliRun run = RunCli(arguments);
         EXPECT_EQ(run.Status, status) << run.Err;
@@ -43,7 +42,7 @@ protected:
         return value;
     }
 
-    std::unique_ptr<SimulatorProcess> sim;
+    std::unique_ptr<SimulatorProcess> Sim;
 };
 
 // Raw value by index of a read or write result; -1 for an undefined value.
@@ -101,7 +100,7 @@ TEST_F(CliBusTest, ScanReadWriteRoundTrip)
 
 TEST_F(CliBusTest, TextOutputAndDeviceFailures)
 {
-    const std::string port = std::to_string(sim->PortNumber());
+    const std::string port = std::to_string(Sim->PortNumber());
     TCliRun run = RunCli({"--port", port, "--catalogue", Catalogue, "read", "--address", "2"});
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_NE(run.Out.find("Пауза перед ответом, мс"), std::string::npos) << run.Out;
