@@ -202,6 +202,8 @@ std::string LinkSettingsPath()
     return DefaultSettingsPath;
 }
 
+TLinkSettings LinkSettings;
+
 void LoadLinkSettings()
 {
     const std::string path = LinkSettingsPath();

@@ -1,6 +1,6 @@
 #include "workers/TThread.h"
 
-#include "SerialPlatform.h"
+#include "link/SerialPlatform.h"
 
 #include <condition_variable>
 #include <mutex>

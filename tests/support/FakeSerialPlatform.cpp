@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "Link.h"
+#include "LinkState.h"
 
 namespace {
 

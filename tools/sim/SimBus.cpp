@@ -1,6 +1,7 @@
 #include "SimBus.h"
 
-#include "Link.h"
+#include "Crc8.h"
+#include "Frame.h"
 
 namespace {
 
