@@ -1,9 +1,11 @@
 #pragma once
 // The device link, as the rest of the program uses it: the link settings and their file
 // (SettingsFile.h), the one serial port and its state (LinkState.h), the serial services
-// behind it (SerialPlatform.h), the frame layout and check byte (Frame.h, Crc8.h) and the
-// request/reply transaction (SendRequest.h).
+// behind it (SerialPlatform.h), the frame layout, building and hex text and the check byte
+// (Frame.h, Crc8.h), the request/reply transaction (SendRequest.h) and the monotonic clock
+// (Clock.h).
 
+#include "Clock.h"
 #include "Crc8.h"
 #include "Frame.h"
 #include "LinkState.h"

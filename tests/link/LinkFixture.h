@@ -35,10 +35,3 @@ protected:
     TTempDir Dir;
     std::unique_ptr<TSettingsEnv> Env;
 };
-
-// Appends the check byte.
-inline std::vector<uint8_t> WithCheck(std::vector<uint8_t> bytes)
-{
-    bytes.push_back(Crc8(bytes.data(), bytes.size()));
-    return bytes;
-}

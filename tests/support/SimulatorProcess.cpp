@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Clock.h"
+
 namespace {
 
 constexpr int ReadyTimeoutMs = 10'000;
@@ -83,13 +85,11 @@ void SimulatorProcess::Start(const std::string &configPath, const TOptions &opti
 
     // The simulator prints "ready LINK PTY" once its device can be opened.
     std::string line;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(ReadyTimeoutMs);
+    const int64_t deadlineNs = MonotonicNs() + int64_t(ReadyTimeoutMs) * 1'000'000;
     while (line.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const int64_t leftMs = (deadlineNs - MonotonicNs()) / 1'000'000;
         pollfd p{StdoutFd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+        if (leftMs <= 0 || poll(&p, 1, static_cast<int>(leftMs)) <= 0) {
             Failure = "linvar-sim did not report ready in time";
             return;
         }

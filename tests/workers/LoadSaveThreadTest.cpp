@@ -56,9 +56,9 @@ TEST_F(ReadWriteTest, ReadFramesAndReplyDecoding)
 
     // One request per entry; a rejection is an answer and is not repeated.
     const std::vector<std::vector<uint8_t>> expected = {
-        WithCrc({Address, 6, 0, CMD_READ_PARAM, 44, 0}),
-        WithCrc({Address, 6, 0, CMD_READ_PARAM, 2, 0}),
-        WithCrc({Address, 6, 0, CMD_READ_PARAM, 3, 0})};
+        WithCheckByte({Address, 6, 0, CMD_READ_PARAM, 44, 0}),
+        WithCheckByte({Address, 6, 0, CMD_READ_PARAM, 2, 0}),
+        WithCheckByte({Address, 6, 0, CMD_READ_PARAM, 3, 0})};
     EXPECT_EQ(fake.Frames(), expected);
 }
 
@@ -141,8 +141,8 @@ TEST_F(ReadWriteTest, WriteFramesEchoesAndProgress)
     const auto messages = CollectUntil(WM_SAVEDONE);
 
     const std::vector<std::vector<uint8_t>> expected = {
-        WithCrc({Address, 7, 0, CMD_WRITE_PARAM, 8, 0x34, 0x12}),
-        WithCrc({Address, 6, 0, CMD_WRITE_PARAM, 44, 44})};
+        WithCheckByte({Address, 7, 0, CMD_WRITE_PARAM, 8, 0x34, 0x12}),
+        WithCheckByte({Address, 6, 0, CMD_WRITE_PARAM, 44, 44})};
     EXPECT_EQ(fake.Frames(), expected);
     EXPECT_EQ(DeviceParameters[0].Value, 4660);
     EXPECT_EQ(DeviceParameters[1].Value, 44); // what the device echoed

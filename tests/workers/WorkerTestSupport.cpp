@@ -1,11 +1,5 @@
 #include "WorkerTestSupport.h"
 
-std::vector<uint8_t> WithCrc(std::vector<uint8_t> bytes)
-{
-    bytes.push_back(Crc8(bytes.data(), bytes.size()));
-    return bytes;
-}
-
 void TScriptedBus::Add(uint8_t address, const TScriptedDevice &device)
 {
     std::lock_guard<std::mutex> guard(lock_);
@@ -59,14 +53,14 @@ std::vector<uint8_t> TScriptedBus::Answer(const std::vector<uint8_t> &frame)
         return {};
     switch (command) {
     case CMD_PING:
-        return WithCrc({from, 5, 0x00, 0x00, 0x00});
+        return WithCheckByte({from, 5, 0x00, 0x00, 0x00});
     case CMD_IDENTIFY:
         if (!device.AnswersIdentify)
             return {};
         if (device.IdentifyLength == 5)
-            return WithCrc({from, 5, 0x00, device.Type, uint8_t(device.Version & 0xFF)});
-        return WithCrc({from, 6, 0x00, device.Type, uint8_t(device.Version & 0xFF),
-                        uint8_t(device.Version >> 8)});
+            return WithCheckByte({from, 5, 0x00, device.Type, uint8_t(device.Version & 0xFF)});
+        return WithCheckByte({from, 6, 0x00, device.Type, uint8_t(device.Version & 0xFF),
+                              uint8_t(device.Version >> 8)});
     case CMD_WRITE_PARAM:
         if (!device.Rejects.count(index)) {
             // The device stores what it was sent and echoes it in the same form.
@@ -78,12 +72,12 @@ std::vector<uint8_t> TScriptedBus::Answer(const std::vector<uint8_t> &frame)
         [[fallthrough]];
     case CMD_READ_PARAM: {
         if (device.Rejects.count(index) || !device.Data.count(index))
-            return WithCrc({from, 5, 0x21, command, 0x00});
+            return WithCheckByte({from, 5, 0x21, command, 0x00});
         std::vector<uint8_t> reply = {from, 0, REPLY_ACCEPTED, command};
         for (uint8_t b : device.Data[index])
             reply.push_back(b);
         reply[1] = static_cast<uint8_t>(reply.size());
-        return WithCrc(reply);
+        return WithCheckByte(reply);
     }
     default:
         return {};

@@ -19,9 +19,6 @@
 #include <set>
 #include <vector>
 
-// A frame with its check byte appended.
-std::vector<uint8_t> WithCrc(std::vector<uint8_t> bytes);
-
 // One scripted device: what it answers to ping, identify, read and write.
 struct TScriptedDevice
 {
