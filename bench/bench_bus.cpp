@@ -77,7 +77,7 @@ bool WaitFor(TMessageQueue &queue, uint32_t endMessage, int &found)
 int main()
 {
     const std::string config = WriteConfig();
-    SimulatorProcess sim(config);
+    TSimulatorProcess sim(config);
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_bus: %s\n", sim.Error().c_str());
         unlink(config.c_str());

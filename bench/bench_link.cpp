@@ -111,7 +111,7 @@ int main()
 {
     TInstrumented platform;
     SetSerialPlatform(&platform);
-    SimulatorProcess sim(LINVAR_TEST_DATA "/sim-bench.conf");
+    TSimulatorProcess sim(LINVAR_TEST_DATA "/sim-bench.conf");
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_link: %s\n", sim.Error().c_str());
         return 1;

@@ -41,7 +41,7 @@ TEST(SimProcess, AnswersOnItsLinkAndCleansUp)
 {
     std::string link;
     {
-        SimulatorProcess sim(LINVAR_DEMO_CONF);
+        TSimulatorProcess sim(LINVAR_DEMO_CONF);
         ASSERT_TRUE(sim.Ready()) << sim.Error();
         link = sim.DevicePath();
         EXPECT_TRUE(std::filesystem::is_symlink(link));
@@ -83,7 +83,7 @@ TEST(SimProcess, RefusesBadArgumentsAndConfigs)
              {"--link", "/tmp/x"},
              {"--frobnicate"}}) {
         std::vector<char *> argv;
-        std::string exe = SimulatorProcess::ExecutablePath();
+        std::string exe = TSimulatorProcess::ExecutablePath();
         argv.push_back(exe.data());
         std::vector<std::string> copy = args;
         for (std::string &a : copy) {
@@ -107,7 +107,7 @@ TEST(SimProcess, RefusesBadArgumentsAndConfigs)
 
 TEST(SimProcess, NeverReplacesAFileThatIsNotALink)
 {
-    SimulatorProcess sim(LINVAR_DEMO_CONF);
+    TSimulatorProcess sim(LINVAR_DEMO_CONF);
     ASSERT_TRUE(sim.Ready()) << sim.Error();
     const std::string file = sim.SettingsPath(); // a plain file
     const pid_t pid = fork();
@@ -116,7 +116,7 @@ TEST(SimProcess, NeverReplacesAFileThatIsNotALink)
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDERR_FILENO);
         dup2(null, STDOUT_FILENO);
-        execl(SimulatorProcess::ExecutablePath().c_str(), "linvar-sim", "--config",
+        execl(TSimulatorProcess::ExecutablePath().c_str(), "linvar-sim", "--config",
               LINVAR_DEMO_CONF, "--link", file.c_str(), nullptr);
         _exit(127);
     }

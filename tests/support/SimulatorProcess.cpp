@@ -23,34 +23,30 @@ constexpr int StopTimeoutMs = 5'000;
 
 } // namespace
 
-std::string SimulatorProcess::ExecutablePath()
+std::string TSimulatorProcess::ExecutablePath()
 {
     return LINVAR_SIM_PATH;
 }
 
-SimulatorProcess::SimulatorProcess(const std::string &configPath)
-    : SimulatorProcess(configPath, TOptions())
+TSimulatorProcess::TSimulatorProcess(const std::string &configPath)
+    : TSimulatorProcess(configPath, TOptions())
 {
 }
 
-SimulatorProcess::SimulatorProcess(const std::string &configPath, const TOptions &options)
+TSimulatorProcess::TSimulatorProcess(const std::string &configPath, const TOptions &options)
 {
     Start(configPath, options);
 }
 
-void SimulatorProcess::Start(const std::string &configPath, const TOptions &options)
+void TSimulatorProcess::Start(const std::string &configPath, const TOptions &options)
 {
     Port = options.Port;
-    const char *tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/linvar-sim-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
+    if (Directory.Path.empty()) {
         Failure = "cannot create a temporary folder: " + std::string(std::strerror(errno));
         return;
     }
-    Directory = pattern;
-    LinkPath = Directory + "/bus";
-    Settings = Directory + "/rs485.conf";
+    LinkPath = Directory.File("bus");
+    Settings = Directory.File("rs485.conf");
 
     std::vector<std::string> args = {ExecutablePath(), "--config", configPath, "--link", LinkPath};
     args.insert(args.end(), options.Arguments.begin(), options.Arguments.end());
@@ -117,17 +113,11 @@ void SimulatorProcess::Start(const std::string &configPath, const TOptions &opti
         Failure = "cannot write " + Settings;
         return;
     }
-    const char *previous = std::getenv("LINVAR_SETTINGS");
-    HadSettingsEnv = previous != nullptr;
-    if (HadSettingsEnv) {
-        SavedSettingsEnv = previous;
-    }
-    setenv("LINVAR_SETTINGS", Settings.c_str(), 1);
-    EnvChanged = true;
+    SettingsEnv = std::make_unique<TSettingsEnv>(Settings);
     IsReady = true;
 }
 
-int SimulatorProcess::Stop()
+int TSimulatorProcess::Stop()
 {
     int result = -1;
     if (Child > 0) {
@@ -157,19 +147,8 @@ int SimulatorProcess::Stop()
     return result;
 }
 
-SimulatorProcess::~SimulatorProcess()
+TSimulatorProcess::~TSimulatorProcess()
 {
+    // The simulator goes first; the settings variable and the folder follow with the members.
     Stop();
-    if (EnvChanged) {
-        if (HadSettingsEnv) {
-            setenv("LINVAR_SETTINGS", SavedSettingsEnv.c_str(), 1);
-        } else {
-            unsetenv("LINVAR_SETTINGS");
-        }
-    }
-    if (!Directory.empty()) {
-        unlink(Settings.c_str());
-        unlink(LinkPath.c_str());
-        rmdir(Directory.c_str());
-    }
 }

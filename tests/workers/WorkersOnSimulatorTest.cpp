@@ -21,12 +21,12 @@ class SimulatedBusTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        SimulatorProcess::TOptions options;
+        TSimulatorProcess::TOptions options;
         options.Port = 9;
         options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=30", "CmdTimeoutConstant=200",
                                  "USARTMode=1"};
-        sim = std::make_unique<SimulatorProcess>(LINVAR_WORKERS_TEST_DIR "/bus-workers.conf",
-                                                 options);
+        sim = std::make_unique<TSimulatorProcess>(LINVAR_WORKERS_TEST_DIR "/bus-workers.conf",
+                                                  options);
         ASSERT_TRUE(sim->Ready()) << sim->Error();
         LoadLinkSettings();
         InitPerfFrequency();
@@ -67,7 +67,7 @@ protected:
         DeviceParameters.push_back(entry);
     }
 
-    std::unique_ptr<SimulatorProcess> sim;
+    std::unique_ptr<TSimulatorProcess> sim;
     TMessageQueue queue;
     TWorkerHandle handle;
 };
