@@ -2,9 +2,9 @@
 #include <cerrno>
 #include <thread>
 
-#include "LinkFixture.h"
+#include "LinkTestSupport.h"
 
-using Port = LinkOnFake;
+using Port = TLinkOnFake;
 
 TEST_F(Port, OpeningConfiguresLineQueuesAndCommandTimeouts)
 {

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "LinkFixture.h"
+#include "LinkTestSupport.h"
 
 namespace {
 
@@ -16,12 +16,12 @@ bool Send(const std::vector<uint8_t> &request, std::vector<uint8_t> &reply)
 
 } // namespace
 
-class Exchange : public LinkOnFake
+class Exchange : public TLinkOnFake
 {
 protected:
     void SetUp() override
     {
-        LinkOnFake::SetUp();
+        TLinkOnFake::SetUp();
         OpenPort();
     }
     // The recorded calls that start with `prefix`, in order.

@@ -1,5 +1,6 @@
 #pragma once
-// A fixture with the recording fake installed, default settings and an empty settings file.
+// Shared pieces of the link tests: a fixture with the recording fake installed, default
+// settings and an empty settings file.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@
 #include "Link.h"
 #include "TempDir.h"
 
-class LinkOnFake : public ::testing::Test
+class TLinkOnFake : public ::testing::Test
 {
 protected:
     void SetUp() override
