@@ -187,16 +187,16 @@ TEST_F(ReadWriteTest, NothingToDoStillEndsWithTheEndMessages)
 {
     struct TCase
     {
-        const char *name;
-        bool portOpen;
-        bool withEntries;
+        const char *Name;
+        bool PortOpen;
+        bool WithEntries;
     };
     for (const TCase &c : {TCase{"closed port", false, true}, TCase{"empty list", true, false}}) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.Name);
         DeviceParameters.clear();
-        if (c.withEntries)
+        if (c.WithEntries)
             AddParameter(1, SizeByte, 3);
-        if (!c.portOpen)
+        if (!c.PortOpen)
             CloseComPort();
 
         new TLoadThread(Address, &Handle);
@@ -209,7 +209,7 @@ TEST_F(ReadWriteTest, NothingToDoStillEndsWithTheEndMessages)
         EXPECT_EQ(write[0].Message, WM_PROGRESS);
         EXPECT_EQ(write[0].WParam, 100u);
         EXPECT_TRUE(Fake.Frames().empty());
-        if (c.withEntries) {
+        if (c.WithEntries) {
             EXPECT_EQ(DeviceParameters[0].Value, 3);
         }
     }
