@@ -95,7 +95,7 @@ bool TWorkerHandle::WaitFor(std::chrono::milliseconds timeout) const
         return true;
     std::unique_lock<std::mutex> guard(State->Lock);
     return State->Changed.wait_for(guard, timeout,
-                                    [this] { return !State->Started || State->Ended; });
+                                   [this] { return !State->Started || State->Ended; });
 }
 
 TThread::TThread() : TThread(std::make_shared<TWorkerState>()) {}
