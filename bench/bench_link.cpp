@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "Link.h"
-#include "LinkState.h"
 #include "PosixSerial.h"
 #include "SimulatorProcess.h"
 
@@ -112,7 +111,7 @@ int main()
 {
     TInstrumented platform;
     SetSerialPlatform(&platform);
-    SimulatorProcess sim(LINVAR_TEST_DATA "/sim-bench.conf");
+    TSimulatorProcess sim(LINVAR_TEST_DATA "/sim-bench.conf");
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_link: %s\n", sim.Error().c_str());
         return 1;
@@ -176,11 +175,10 @@ int main()
     std::vector<double> sleepUs;
     {
         std::lock_guard<std::recursive_mutex> lock(PortLock);
-        uint8_t frame[7] = {99, 6, 0, CMD_PING, 0, 0, 0};
-        frame[6] = Crc8(frame, 6);
+        const std::vector<uint8_t> frame = WithCheckByte({99, 6, 0, CMD_PING, 0, 0});
         for (int i = 0; i < 300; ++i) {
             const int64_t t0 = MonotonicNs();
-            platform.Port->Raw().Write(frame, sizeof frame);
+            platform.Port->Raw().Write(frame.data(), frame.size());
             std::this_thread::sleep_for(std::chrono::nanoseconds(HoldNs()));
             const int64_t t1 = MonotonicNs();
             sleepUs.push_back(static_cast<double>(t1 - t0 - HoldNs()) / 1000.0);

@@ -3,6 +3,7 @@
 // resident memory at that moment. Each run is a fresh process; the figures are medians.
 // The last line: startup_ms=<median> rss_mb=<median>.
 
+#include "Clock.h"
 #include "UAbout.h"
 #include "UErrorBox.h"
 #include "ULinvar.h"
@@ -12,7 +13,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,13 +26,6 @@
 namespace {
 
 constexpr int Runs = 15;
-
-// The monotonic clock, which counts from the same origin in every process of the machine.
-int64_t MonotonicNs()
-{
-    using namespace std::chrono;
-    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // Resident set of this process in kB, from /proc.
 long ResidentKb()

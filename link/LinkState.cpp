@@ -2,9 +2,6 @@
 
 #include <cerrno>
 
-#include "PosixSerial.h"
-
-TLinkSettings LinkSettings;
 int64_t PerfFrequency = 0;
 std::recursive_mutex PortLock;
 std::unique_ptr<ISerialPort> PortHandle;
@@ -16,7 +13,6 @@ namespace {
 constexpr uint32_t InputQueueSize = 300;
 constexpr uint32_t OutputQueueSize = 0;
 
-ISerialPlatform *InstalledPlatform = nullptr;
 std::atomic<int> OpenError{0};
 // Mirrors PortHandle for the tests made without the lock (a worker's start, the window).
 std::atomic<bool> PortOpen{false};
@@ -49,17 +45,6 @@ bool OpenAndConfigure(const std::string &path)
 }
 
 } // namespace
-
-ISerialPlatform &SerialPlatform()
-{
-    static TPosixSerialPlatform posix;
-    return InstalledPlatform != nullptr ? *InstalledPlatform : posix;
-}
-
-void SetSerialPlatform(ISerialPlatform *platform)
-{
-    InstalledPlatform = platform;
-}
 
 bool OpenComPort(uint8_t number)
 {
@@ -117,13 +102,4 @@ void InitPerfFrequency()
 int LastOpenError()
 {
     return OpenError;
-}
-
-int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits)
-{
-    const int64_t perSecond =
-        (2 * static_cast<int64_t>(baudRate)) / (20 + static_cast<int64_t>(stopBits));
-    // A line speed too low for the formula would divide by zero; such a line has no usable
-    // character time, so a whole second stands in for it.
-    return perSecond > 0 ? 1'000'000 / perSecond : 1'000'000;
 }

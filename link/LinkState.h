@@ -1,13 +1,36 @@
 #pragma once
-// The process-wide port state shared by the link's own sources.
+// The process-wide port state: the one serial port of the program, the lock around it, its
+// line speed and the counter frequency; opening, configuring and closing the port.
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 
-#include "Link.h"
 #include "SerialPlatform.h"
+#include "SettingsFile.h"
 
+// Ticks per second of the monotonic high-resolution counter; 0 means none (untimed sending).
+extern int64_t PerfFrequency;
+// Re-entrant lock around every use of the port: open, configure, close, each transaction.
+extern std::recursive_mutex PortLock;
 // The one open port; empty while no port is open. Guarded by PortLock.
 extern std::unique_ptr<ISerialPort> PortHandle;
 // The line speed recorded by SetComState; nothing changes it from 9600.
 extern std::atomic<uint32_t> BaudRate;
+
+// Closes any open port, then opens and configures port `number`; true when it is open.
+bool OpenComPort(uint8_t number);
+// Like OpenComPort, for a device given by its path (command-line use).
+bool OpenComPortDevice(const std::string &path);
+// Applies the line format to the open port and records the baud rate; always true.
+bool SetComState(uint32_t baudRate);
+// Closes the open port, if any.
+void CloseComPort();
+// True while a port is open.
+bool PortIsOpen();
+// errno of the last failed opening (EACCES, EBUSY, ENOENT...), 0 after a successful one.
+int LastOpenError();
+// Reads the monotonic counter's frequency into PerfFrequency.
+void InitPerfFrequency();

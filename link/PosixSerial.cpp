@@ -13,6 +13,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "Clock.h"
+
 namespace {
 
 // Without a write time-out a write waits for the driver; a port that accepts nothing for
@@ -334,13 +336,6 @@ private:
 };
 
 } // namespace
-
-int64_t MonotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 std::unique_ptr<ISerialPort> TPosixSerialPlatform::Open(const std::string &path, int &error)
 {

@@ -13,6 +13,3 @@ public:
     int64_t Counter() override;
     int64_t CounterFrequency() override;
 };
-
-// Nanoseconds of CLOCK_MONOTONIC.
-int64_t MonotonicNs();

@@ -1,6 +1,10 @@
-#include "LinkState.h"
+#include "SendRequest.h"
 
 #include <algorithm>
+
+#include "Crc8.h"
+#include "Frame.h"
+#include "LinkState.h"
 
 namespace {
 
@@ -105,6 +109,15 @@ bool Valid(const std::vector<uint8_t> &reply)
 }
 
 } // namespace
+
+int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits)
+{
+    const int64_t perSecond =
+        (2 * static_cast<int64_t>(baudRate)) / (20 + static_cast<int64_t>(stopBits));
+    // A line speed too low for the formula would divide by zero; such a line has no usable
+    // character time, so a whole second stands in for it.
+    return perSecond > 0 ? 1'000'000 / perSecond : 1'000'000;
+}
 
 bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply)
 {

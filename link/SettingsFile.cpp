@@ -171,6 +171,8 @@ std::string LinkSettingsPath()
     return DefaultSettingsPath;
 }
 
+TLinkSettings LinkSettings;
+
 void LoadLinkSettings()
 {
     const std::string path = LinkSettingsPath();

@@ -1,17 +1,42 @@
 #pragma once
-// The settings file that stands in for the machine-wide registry key: its location, its
-// text format, the numeric values and the port-number-to-device mapping.
+// The link settings and the settings file that stands in for the machine-wide registry key:
+// its location, its text format, the numeric values and the port-number-to-device mapping.
 
 #include <cstdint>
 #include <map>
 #include <string>
 
-#include "Link.h"
+// Timing and line options, read once at start; nothing in the program writes them.
+struct TLinkSettings
+{
+    uint32_t IntervalTimeout = 0;      // ms, read interval time-out for pings
+    uint32_t TimeoutMultiplier = 0;    // ms per byte, pings
+    uint32_t TimeoutConstant = 30;     // ms, pings
+    uint32_t CmdIntervalTimeout = 0;   // ms, all other commands and at opening
+    uint32_t CmdTimeoutMultiplier = 0; // ms per byte, other commands
+    uint32_t CmdTimeoutConstant = 600; // ms, other commands
+    uint32_t StartTimeOut = 4;         // ms of pause before every attempt
+    uint32_t TailinUS = 400;           // µs the transmitter stays on after the frame
+    uint32_t StopBits = 0;             // 0 one, 1 one and a half, 2 two
+    bool SmartPI = false;              // converter switches direction by itself
+    bool USARTMode = false;            // send untimed: request and check byte as two writes
+};
 
 // The key path whose section holds the link settings.
 constexpr const char *SettingsKeyPath = "Software\\KAVEN\\VELMO\\RS";
 // Where the settings live unless LINVAR_SETTINGS names another file.
 constexpr const char *DefaultSettingsPath = "/etc/linvar/rs485.conf";
+
+// The link settings in force.
+extern TLinkSettings LinkSettings;
+// Reads LinkSettings from the settings file; missing values keep their defaults, and a
+// missing file is created empty where the rights allow.
+void LoadLinkSettings();
+// The settings file in use: $LINVAR_SETTINGS when set, else /etc/linvar/rs485.conf.
+std::string LinkSettingsPath();
+// The device path behind port `number` (the settings file's "COM<n>" entry, else the
+// default rule); empty when the number names no device.
+std::string ComPortPath(uint8_t number);
 
 // Value names (lower-cased, as names match without regard to case) to their texts, from
 // the key's section of a settings text; a later line of the same name wins.

@@ -1,7 +1,8 @@
 #include "workers/DeviceRequests.h"
 
 #include "catalogue/DeviceCatalogue.h"
-#include "link/Link.h"
+#include "link/Frame.h"
+#include "link/SendRequest.h"
 
 // The catalogue's size names as its Windows-1251 bytes.
 const std::string SizeByte = "\xE1\xE0\xE9\xF2";     // "байт"

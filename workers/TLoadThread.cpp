@@ -1,7 +1,7 @@
 #include "workers/TLoadThread.h"
 
 #include "catalogue/DeviceCatalogue.h"
-#include "link/Link.h"
+#include "link/LinkState.h"
 #include "workers/DeviceRequests.h"
 #include "workers/WorkerMessages.h"
 

@@ -30,7 +30,7 @@ public:
     size_t Size() const;
 
 private:
-    mutable std::mutex lock_;
-    std::condition_variable posted_;
-    std::deque<TPostedMessage> queue_;
+    mutable std::mutex Lock;
+    std::condition_variable Posted;
+    std::deque<TPostedMessage> Queue;
 };

@@ -1,6 +1,6 @@
 #include "workers/TSearchThread.h"
 
-#include "link/Link.h"
+#include "link/LinkState.h"
 #include "workers/DeviceRequests.h"
 #include "workers/WorkerMessages.h"
 

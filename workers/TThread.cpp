@@ -1,6 +1,6 @@
 #include "workers/TThread.h"
 
-#include "SerialPlatform.h"
+#include "link/SerialPlatform.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -61,46 +61,46 @@ void SignalStop(TWorkerState &state)
 
 void TWorkerHandle::RequestStop() const
 {
-    if (state_)
-        SignalStop(*state_);
+    if (State)
+        SignalStop(*State);
 }
 
 bool TWorkerHandle::Started() const
 {
-    if (!state_)
+    if (!State)
         return false;
-    std::lock_guard<std::mutex> guard(state_->Lock);
-    return state_->Started;
+    std::lock_guard<std::mutex> guard(State->Lock);
+    return State->Started;
 }
 
 bool TWorkerHandle::Running() const
 {
-    if (!state_)
+    if (!State)
         return false;
-    std::lock_guard<std::mutex> guard(state_->Lock);
-    return state_->Started && !state_->Ended;
+    std::lock_guard<std::mutex> guard(State->Lock);
+    return State->Started && !State->Ended;
 }
 
 void TWorkerHandle::Wait() const
 {
-    if (!state_)
+    if (!State)
         return;
-    std::unique_lock<std::mutex> guard(state_->Lock);
-    state_->Changed.wait(guard, [this] { return !state_->Started || state_->Ended; });
+    std::unique_lock<std::mutex> guard(State->Lock);
+    State->Changed.wait(guard, [this] { return !State->Started || State->Ended; });
 }
 
 bool TWorkerHandle::WaitFor(std::chrono::milliseconds timeout) const
 {
-    if (!state_)
+    if (!State)
         return true;
-    std::unique_lock<std::mutex> guard(state_->Lock);
-    return state_->Changed.wait_for(guard, timeout,
-                                    [this] { return !state_->Started || state_->Ended; });
+    std::unique_lock<std::mutex> guard(State->Lock);
+    return State->Changed.wait_for(guard, timeout,
+                                   [this] { return !State->Started || State->Ended; });
 }
 
 TThread::TThread() : TThread(std::make_shared<TWorkerState>()) {}
 
-TThread::TThread(std::shared_ptr<TWorkerState> state) : Stop(state->Stop), state_(std::move(state))
+TThread::TThread(std::shared_ptr<TWorkerState> state) : Stop(state->Stop), State(std::move(state))
 {
 }
 
@@ -109,20 +109,20 @@ TThread::~TThread() = default;
 void TThread::Start(TWorkerHandle *handle)
 {
     if (handle)
-        *handle = TWorkerHandle(state_);
+        *handle = TWorkerHandle(State);
     {
-        std::lock_guard<std::mutex> guard(state_->Lock);
-        state_->Started = true;
+        std::lock_guard<std::mutex> guard(State->Lock);
+        State->Started = true;
     }
-    Register(state_);
+    Register(State);
     try {
-        std::thread(&TThread::Run, this, state_).detach();
+        std::thread(&TThread::Run, this, State).detach();
     } catch (const std::system_error &) {
         // No thread: the worker never runs; its handle says so and the creator frees it.
-        Unregister(state_);
-        std::lock_guard<std::mutex> guard(state_->Lock);
-        state_->Started = false;
-        state_->Changed.notify_all();
+        Unregister(State);
+        std::lock_guard<std::mutex> guard(State->Lock);
+        State->Started = false;
+        State->Changed.notify_all();
     }
 }
 
@@ -130,9 +130,9 @@ bool TThread::Pause(uint32_t ms)
 {
     // The platform's sleep keeps the workers on the link's clock (a fake one in tests); short
     // slices let a stop request end the pause early.
-    constexpr uint32_t sliceMs = 20;
+    constexpr uint32_t SliceMs = 20;
     while (ms > 0 && !Stop.load()) {
-        const uint32_t slice = ms < sliceMs ? ms : sliceMs;
+        const uint32_t slice = ms < SliceMs ? ms : SliceMs;
         SerialPlatform().SleepMs(slice);
         ms -= slice;
     }

@@ -17,7 +17,7 @@ class TWorkerHandle
 public:
     TWorkerHandle() = default;
     // True when the handle refers to a worker (running or ended).
-    explicit operator bool() const { return state_ != nullptr; }
+    explicit operator bool() const { return State != nullptr; }
     // Asks the worker to end at its next check; nothing on an empty handle.
     void RequestStop() const;
     // True when the worker's thread was started (false also on an empty handle).
@@ -31,8 +31,8 @@ public:
 
 private:
     friend class TThread;
-    explicit TWorkerHandle(std::shared_ptr<TWorkerState> state) : state_(std::move(state)) {}
-    std::shared_ptr<TWorkerState> state_;
+    explicit TWorkerHandle(std::shared_ptr<TWorkerState> state) : State(std::move(state)) {}
+    std::shared_ptr<TWorkerState> State;
 };
 
 // Thread base class: the most derived constructor calls Start() as its last step, so a worker
@@ -61,7 +61,7 @@ protected:
 private:
     explicit TThread(std::shared_ptr<TWorkerState> state);
     static void Run(TThread *self, std::shared_ptr<TWorkerState> state);
-    std::shared_ptr<TWorkerState> state_;
+    std::shared_ptr<TWorkerState> State;
 };
 
 // Asks every running worker to stop.

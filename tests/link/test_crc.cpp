@@ -3,7 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "Link.h"
+#include "Crc8.h"
+#include "SendRequest.h"
 
 namespace {
 

@@ -29,9 +29,9 @@ public:
 class OverSimulator : public ::testing::Test
 {
 protected:
-    static SimulatorProcess::TOptions Options()
+    static TSimulatorProcess::TOptions Options()
     {
-        SimulatorProcess::TOptions options;
+        TSimulatorProcess::TOptions options;
         options.Port = 7;
         // Short time-outs keep silent addresses cheap.
         options.SettingsLines = {"TimeoutConstant=60", "CmdTimeoutConstant=200", "StartTimeOut=1"};
@@ -58,7 +58,7 @@ protected:
     }
 
     TCountingPlatform Platform;
-    SimulatorProcess Sim{LINVAR_TEST_DATA "/sim-link.conf", Options()};
+    TSimulatorProcess Sim{LINVAR_TEST_DATA "/sim-link.conf", Options()};
 };
 
 } // namespace

@@ -2,9 +2,9 @@
 #include <cerrno>
 #include <thread>
 
-#include "LinkFixture.h"
+#include "LinkTestSupport.h"
 
-using Port = LinkOnFake;
+using Port = TLinkOnFake;
 
 TEST_F(Port, OpeningConfiguresLineQueuesAndCommandTimeouts)
 {
@@ -79,7 +79,7 @@ TEST_F(Port, CloseWaitsForARunningTransaction)
         while (!release) {
             std::this_thread::yield();
         }
-        return WithCheck({1, 5, 0, CMD_PING, 0});
+        return WithCheckByte({1, 5, 0, CMD_PING, 0});
     });
     bool result = false;
     std::thread worker([&] {
@@ -103,7 +103,7 @@ TEST_F(Port, CloseWaitsForARunningTransaction)
 TEST_F(Port, TransactionsRacingOpenAndCloseNeverUseAClosedPort)
 {
     Fake.SetResponder([](const std::vector<uint8_t> &frame) {
-        return WithCheck({frame[0], 5, 0, frame[3], 0});
+        return WithCheckByte({frame[0], 5, 0, frame[3], 0});
     });
     LinkSettings.StartTimeOut = 0;
     std::atomic<bool> done{false};

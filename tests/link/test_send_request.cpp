@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "LinkFixture.h"
+#include "LinkTestSupport.h"
 
 namespace {
 
@@ -16,12 +16,12 @@ bool Send(const std::vector<uint8_t> &request, std::vector<uint8_t> &reply)
 
 } // namespace
 
-class Exchange : public LinkOnFake
+class Exchange : public TLinkOnFake
 {
 protected:
     void SetUp() override
     {
-        LinkOnFake::SetUp();
+        TLinkOnFake::SetUp();
         OpenPort();
     }
     // The recorded calls that start with `prefix`, in order.
@@ -93,13 +93,13 @@ TEST_F(Exchange, RejectedRepliesAreRetried)
     std::vector<uint8_t> longReply(127, 0);
     longReply[0] = 5;
     longReply[1] = 127;
-    longReply = WithCheck(longReply);
+    longReply = WithCheckByte(longReply);
     const TCase cases[] = {
         {"wrong check byte", {0x05, 0x05, 0x00, 0x12, 0x6F, 0x0B}},
         {"L = 127 with a right check byte", longReply},
         {"L = 12, four of seven more bytes", {0x05, 0x0C, 0x00, 0x12, 0x6F, 0x01, 1, 2, 3, 4}},
         {"too short", {0x05, 0x05, 0x00}},
-        {"L = 4 in a six-byte reply", WithCheck({0x05, 0x04, 0x00, 0x12, 0x6F})},
+        {"L = 4 in a six-byte reply", WithCheckByte({0x05, 0x04, 0x00, 0x12, 0x6F})},
         {"L = 6 but six bytes", {0x05, 0x06, 0x00, 0x12, 0x6F, 0x0A}},
         {"noise first", {0xAA, 0x05, 0x05, 0x00, 0x12, 0x6F, 0x0A}},
     };
@@ -119,7 +119,7 @@ TEST_F(Exchange, ShortestAndLongestAcceptedReplies)
     std::vector<uint8_t> longest(126, 0x55);
     longest[0] = 5;
     longest[1] = 126;
-    longest = WithCheck(longest);
+    longest = WithCheckByte(longest);
     Fake.QueueReply(longest);
     std::vector<uint8_t> reply;
     ASSERT_TRUE(Send(Identify5, reply));
@@ -165,16 +165,16 @@ TEST_F(Exchange, StaleInputIsPurgedBeforeSending)
 TEST_F(Exchange, TimeoutsChangeOnlyWithTheKindOfCommand)
 {
     std::vector<uint8_t> reply;
-    Fake.QueueReply(WithCheck({1, 5, 0, CMD_PING, 0}));
+    Fake.QueueReply(WithCheckByte({1, 5, 0, CMD_PING, 0}));
     Send(Ping1, reply);
-    Fake.QueueReply(WithCheck({1, 5, 0, CMD_PING, 0}));
+    Fake.QueueReply(WithCheckByte({1, 5, 0, CMD_PING, 0}));
     Send(Ping1, reply);
     Fake.QueueReply(ReplyL5);
     Send(Identify5, reply);
     const std::vector<uint8_t> read = {5, 6, 0, CMD_READ_PARAM, 1, 0};
-    Fake.QueueReply(WithCheck({5, 5, REPLY_ACCEPTED, CMD_READ_PARAM, 5}));
+    Fake.QueueReply(WithCheckByte({5, 5, REPLY_ACCEPTED, CMD_READ_PARAM, 5}));
     Send(read, reply);
-    Fake.QueueReply(WithCheck({1, 5, 0, CMD_PING, 0}));
+    Fake.QueueReply(WithCheckByte({1, 5, 0, CMD_PING, 0}));
     Send(Ping1, reply);
     EXPECT_EQ(Only("set-timeouts"), (std::vector<std::string>{
                                         "set-timeouts 0 0 30 0 0",  // first ping

@@ -5,12 +5,6 @@
 
 namespace {
 
-std::vector<uint8_t> Frame(std::vector<uint8_t> bytes)
-{
-    bytes.push_back(Crc8(bytes.data(), bytes.size()));
-    return bytes;
-}
-
 TSimConfig Config(const std::string &text)
 {
     TSimConfig config;
@@ -22,7 +16,7 @@ TSimConfig Config(const std::string &text)
 // The replies to one request sent whole.
 std::vector<TSimReply> Ask(TSimBus &bus, const std::vector<uint8_t> &request)
 {
-    const std::vector<uint8_t> frame = Frame(request);
+    const std::vector<uint8_t> frame = WithCheckByte(request);
     return bus.Feed(frame.data(), frame.size());
 }
 
@@ -46,12 +40,12 @@ TEST(SimBus, AnswersAsDevices)
     TSimBus bus(Config(Devices));
     EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}),
               (std::vector<uint8_t>{0x05, 0x05, 0x00, 0x12, 0x6F, 0x0A}));
-    EXPECT_EQ(Reply(bus, {12, 6, 0, CMD_IDENTIFY, 0, 0}), Frame({12, 6, 0, 9, 205, 0}));
-    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}), Frame({5, 5, 0, CMD_PING, 0}));
+    EXPECT_EQ(Reply(bus, {12, 6, 0, CMD_IDENTIFY, 0, 0}), WithCheckByte({12, 6, 0, 9, 205, 0}));
+    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}), WithCheckByte({5, 5, 0, CMD_PING, 0}));
     EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_READ_PARAM, 1, 0}),
-              Frame({5, 5, REPLY_ACCEPTED, CMD_READ_PARAM, 5}));
+              WithCheckByte({5, 5, REPLY_ACCEPTED, CMD_READ_PARAM, 5}));
     EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_READ_PARAM, 2, 0}),
-              Frame({5, 6, REPLY_ACCEPTED, CMD_READ_PARAM, 192, 0}));
+              WithCheckByte({5, 6, REPLY_ACCEPTED, CMD_READ_PARAM, 192, 0}));
     // Unknown parameter or command: a rejecting status.
     EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_READ_PARAM, 3, 0})[2], REPLY_REJECTED);
     EXPECT_EQ(Reply(bus, {5, 6, 0, 0x55, 0, 0})[2], REPLY_REJECTED);
@@ -68,14 +62,14 @@ TEST(SimBus, WritesStoreAndEchoInTheParametersSize)
     TSimBus bus(Config(Devices));
     // A byte parameter keeps the low eight bits, even from a word-sized write.
     EXPECT_EQ(Reply(bus, {5, 7, 0, CMD_WRITE_PARAM, 1, 0x2C, 0x01}),
-              Frame({5, 5, REPLY_ACCEPTED, CMD_WRITE_PARAM, 0x2C}));
+              WithCheckByte({5, 5, REPLY_ACCEPTED, CMD_WRITE_PARAM, 0x2C}));
     EXPECT_EQ(bus.ParamValue(5, 1), 0x2C);
     EXPECT_EQ(Reply(bus, {5, 7, 0, CMD_WRITE_PARAM, 2, 0x34, 0x12}),
-              Frame({5, 6, REPLY_ACCEPTED, CMD_WRITE_PARAM, 0x34, 0x12}));
+              WithCheckByte({5, 6, REPLY_ACCEPTED, CMD_WRITE_PARAM, 0x34, 0x12}));
     EXPECT_EQ(bus.ParamValue(5, 2), 0x1234);
     // A one-byte write to a word parameter.
     EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_WRITE_PARAM, 2, 0x07}),
-              Frame({5, 6, REPLY_ACCEPTED, CMD_WRITE_PARAM, 0x07, 0x00}));
+              WithCheckByte({5, 6, REPLY_ACCEPTED, CMD_WRITE_PARAM, 0x07, 0x00}));
     EXPECT_EQ(Reply(bus, {5, 7, 0, CMD_WRITE_PARAM, 9, 1, 2})[2], REPLY_REJECTED);
     EXPECT_EQ(bus.ParamValue(5, 9), -1);
 }
@@ -83,7 +77,7 @@ TEST(SimBus, WritesStoreAndEchoInTheParametersSize)
 TEST(SimBus, FindsFramesInAnUntidyStream)
 {
     TSimBus bus(Config(Devices));
-    const std::vector<uint8_t> ping = Frame({5, 6, 0, CMD_PING, 0, 0});
+    const std::vector<uint8_t> ping = WithCheckByte({5, 6, 0, CMD_PING, 0, 0});
     // Byte by byte, as an untimed client may send it.
     for (size_t i = 0; i + 1 < ping.size(); ++i) {
         EXPECT_TRUE(bus.Feed(&ping[i], 1).empty());
@@ -93,9 +87,9 @@ TEST(SimBus, FindsFramesInAnUntidyStream)
 
     // Garbage, a cut-off frame, and a frame with a bad check byte before a good one.
     std::vector<uint8_t> stream = {0xFF, 0x80, 0x05, 0x7E, 0x00};
-    const std::vector<uint8_t> cut = Frame({12, 6, 0, CMD_IDENTIFY, 0, 0});
+    const std::vector<uint8_t> cut = WithCheckByte({12, 6, 0, CMD_IDENTIFY, 0, 0});
     stream.insert(stream.end(), cut.begin(), cut.begin() + 4);
-    std::vector<uint8_t> bad = Frame({12, 6, 0, CMD_PING, 0, 0});
+    std::vector<uint8_t> bad = WithCheckByte({12, 6, 0, CMD_PING, 0, 0});
     bad.back() ^= 1;
     stream.insert(stream.end(), bad.begin(), bad.end());
     stream.insert(stream.end(), ping.begin(), ping.end());
@@ -120,7 +114,7 @@ TEST(SimBus, FindsFramesInAnUntidyStream)
 TEST(SimBus, FaultsShapeTheReply)
 {
     const std::vector<uint8_t> identify = {5, 6, 0, CMD_IDENTIFY, 0, 0};
-    const std::vector<uint8_t> good = Frame({5, 6, 0, 18, 111, 0});
+    const std::vector<uint8_t> good = WithCheckByte({5, 6, 0, 18, 111, 0});
     auto faulty = [&](const std::string &fault) {
         TSimBus bus(Config("device 5 type 18 version 111\nfault " + fault + "\n"));
         const auto replies = Ask(bus, identify);

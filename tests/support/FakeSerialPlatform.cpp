@@ -1,9 +1,9 @@
 #include "FakeSerialPlatform.h"
 
 #include <algorithm>
-#include <cstdio>
 
-#include "Link.h"
+#include "Frame.h"
+#include "LinkState.h"
 
 namespace {
 
@@ -26,20 +26,6 @@ const char *PurgeName(TPurge what)
 }
 
 } // namespace
-
-std::string HexBytes(const std::vector<uint8_t> &bytes)
-{
-    std::string text;
-    char hex[4];
-    for (uint8_t b : bytes) {
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        if (!text.empty()) {
-            text += ' ';
-        }
-        text += hex;
-    }
-    return text;
-}
 
 // A port of the fake: every call goes to the platform's record.
 class TFakeSerialPort : public ISerialPort
@@ -121,7 +107,7 @@ public:
     size_t Write(const uint8_t *buffer, size_t count) override
     {
         const size_t n = std::min(count, Platform.WriteLimitValue());
-        std::string call = "write " + HexBytes(std::vector<uint8_t>(buffer, buffer + count));
+        std::string call = "write " + HexText(buffer, count);
         if (n != count) {
             call += " -> " + std::to_string(n);
         }

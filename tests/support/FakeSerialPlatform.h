@@ -93,6 +93,3 @@ private:
     int64_t RtsClearedAt = 0;
     int Ports = 0;
 };
-
-// Hex text of bytes, "01 06 00" style, as the fake records writes.
-std::string HexBytes(const std::vector<uint8_t> &bytes);

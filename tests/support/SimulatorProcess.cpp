@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Clock.h"
+
 namespace {
 
 constexpr int ReadyTimeoutMs = 10'000;
@@ -21,34 +23,30 @@ constexpr int StopTimeoutMs = 5'000;
 
 } // namespace
 
-std::string SimulatorProcess::ExecutablePath()
+std::string TSimulatorProcess::ExecutablePath()
 {
     return LINVAR_SIM_PATH;
 }
 
-SimulatorProcess::SimulatorProcess(const std::string &configPath)
-    : SimulatorProcess(configPath, TOptions())
+TSimulatorProcess::TSimulatorProcess(const std::string &configPath)
+    : TSimulatorProcess(configPath, TOptions())
 {
 }
 
-SimulatorProcess::SimulatorProcess(const std::string &configPath, const TOptions &options)
+TSimulatorProcess::TSimulatorProcess(const std::string &configPath, const TOptions &options)
 {
     Start(configPath, options);
 }
 
-void SimulatorProcess::Start(const std::string &configPath, const TOptions &options)
+void TSimulatorProcess::Start(const std::string &configPath, const TOptions &options)
 {
     Port = options.Port;
-    const char *tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/linvar-sim-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
+    if (Directory.Path.empty()) {
         Failure = "cannot create a temporary folder: " + std::string(std::strerror(errno));
         return;
     }
-    Directory = pattern;
-    LinkPath = Directory + "/bus";
-    Settings = Directory + "/rs485.conf";
+    LinkPath = Directory.File("bus");
+    Settings = Directory.File("rs485.conf");
 
     std::vector<std::string> args = {ExecutablePath(), "--config", configPath, "--link", LinkPath};
     args.insert(args.end(), options.Arguments.begin(), options.Arguments.end());
@@ -83,13 +81,11 @@ void SimulatorProcess::Start(const std::string &configPath, const TOptions &opti
 
     // The simulator prints "ready LINK PTY" once its device can be opened.
     std::string line;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(ReadyTimeoutMs);
+    const int64_t deadlineNs = MonotonicNs() + int64_t(ReadyTimeoutMs) * 1'000'000;
     while (line.find('\n') == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const int64_t leftMs = (deadlineNs - MonotonicNs()) / 1'000'000;
         pollfd p{StdoutFd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+        if (leftMs <= 0 || poll(&p, 1, static_cast<int>(leftMs)) <= 0) {
             Failure = "linvar-sim did not report ready in time";
             return;
         }
@@ -117,17 +113,11 @@ void SimulatorProcess::Start(const std::string &configPath, const TOptions &opti
         Failure = "cannot write " + Settings;
         return;
     }
-    const char *previous = std::getenv("LINVAR_SETTINGS");
-    HadSettingsEnv = previous != nullptr;
-    if (HadSettingsEnv) {
-        SavedSettingsEnv = previous;
-    }
-    setenv("LINVAR_SETTINGS", Settings.c_str(), 1);
-    EnvChanged = true;
+    SettingsEnv = std::make_unique<TSettingsEnv>(Settings);
     IsReady = true;
 }
 
-int SimulatorProcess::Stop()
+int TSimulatorProcess::Stop()
 {
     int result = -1;
     if (Child > 0) {
@@ -157,19 +147,8 @@ int SimulatorProcess::Stop()
     return result;
 }
 
-SimulatorProcess::~SimulatorProcess()
+TSimulatorProcess::~TSimulatorProcess()
 {
+    // The simulator goes first; the settings variable and the folder follow with the members.
     Stop();
-    if (EnvChanged) {
-        if (HadSettingsEnv) {
-            setenv("LINVAR_SETTINGS", SavedSettingsEnv.c_str(), 1);
-        } else {
-            unsetenv("LINVAR_SETTINGS");
-        }
-    }
-    if (!Directory.empty()) {
-        unlink(Settings.c_str());
-        unlink(LinkPath.c_str());
-        rmdir(Directory.c_str());
-    }
 }

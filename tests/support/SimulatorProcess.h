@@ -3,7 +3,7 @@
 // until its pseudo-terminal is ready, maps a port number to it through a temporary settings
 // file named by LINVAR_SETTINGS, and stops it by its own pid when destroyed.
 //
-//     SimulatorProcess sim(LINVAR_TEST_DATA "/sim-basic.conf");
+//     TSimulatorProcess sim(LINVAR_TEST_DATA "/sim-basic.conf");
 //     ASSERT_TRUE(sim.Ready()) << sim.Error();
 //     LoadLinkSettings();                 // picks up the settings file
 //     ASSERT_TRUE(OpenComPort(sim.PortNumber()));
@@ -11,11 +11,14 @@
 // Not copyable; one at a time per process (LINVAR_SETTINGS is process-wide).
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
-class SimulatorProcess
+#include "TempDir.h"
+
+class TSimulatorProcess
 {
 public:
     struct TOptions
@@ -26,13 +29,13 @@ public:
     };
 
     // Starts linvar-sim on `configPath` and waits (up to 10 s) until it is ready.
-    explicit SimulatorProcess(const std::string &configPath);
-    SimulatorProcess(const std::string &configPath, const TOptions &options);
+    explicit TSimulatorProcess(const std::string &configPath);
+    TSimulatorProcess(const std::string &configPath, const TOptions &options);
     // Stops the simulator (SIGTERM, then SIGKILL if it lingers), removes the temporary
     // files and restores LINVAR_SETTINGS.
-    ~SimulatorProcess();
-    SimulatorProcess(const SimulatorProcess &) = delete;
-    SimulatorProcess &operator=(const SimulatorProcess &) = delete;
+    ~TSimulatorProcess();
+    TSimulatorProcess(const TSimulatorProcess &) = delete;
+    TSimulatorProcess &operator=(const TSimulatorProcess &) = delete;
 
     // True when the simulator runs and its device is reachable.
     bool Ready() const { return IsReady; }
@@ -57,13 +60,14 @@ private:
 
     bool IsReady = false;
     std::string Failure;
-    std::string Directory;
+    TTempDir Directory{"linvar-sim-"};
     std::string LinkPath;
     std::string Settings;
     uint8_t Port = 1;
     pid_t Child = 0;
     int StdoutFd = -1;
-    bool EnvChanged = false;
-    bool HadSettingsEnv = false;
-    std::string SavedSettingsEnv;
+    std::unique_ptr<TSettingsEnv> SettingsEnv;
 };
+
+// The runner's former name, still used by the command-line and end-to-end tests.
+using SimulatorProcess = TSimulatorProcess;

@@ -1,6 +1,6 @@
 #pragma once
 // Shared pieces of the worker tests: a bus of scripted devices behind the recording serial
-// fake, and a fixture that opens the fake port and collects what the workers post.
+// fake, a fixture that collects what the workers post, and one that adds the fake's open port.
 
 #include "FakeSerialPlatform.h"
 #include "Link.h"
@@ -18,9 +18,6 @@
 #include <mutex>
 #include <set>
 #include <vector>
-
-// A frame with its check byte appended.
-std::vector<uint8_t> WithCrc(std::vector<uint8_t> bytes);
 
 // One scripted device: what it answers to ping, identify, read and write.
 struct TScriptedDevice
@@ -47,24 +44,22 @@ public:
     void OnFrame(std::function<void(const std::vector<uint8_t> &)> hook);
     // The responder for TFakeSerialPlatform::SetResponder.
     TFakeSerialPlatform::TResponder Responder();
-    // Values stored by write requests, per address and index.
-    std::map<uint8_t, std::vector<uint8_t>> Written(uint8_t address) const;
 
 private:
     std::vector<uint8_t> Answer(const std::vector<uint8_t> &frame);
-    mutable std::mutex lock_;
-    std::map<uint8_t, TScriptedDevice> devices_;
-    std::map<uint8_t, std::map<uint8_t, std::vector<uint8_t>>> written_;
-    std::function<void(const std::vector<uint8_t> &)> hook_;
+    mutable std::mutex Lock;
+    std::map<uint8_t, TScriptedDevice> Devices;
+    std::function<void(const std::vector<uint8_t> &)> Hook;
 };
 
-// Fixture: the fake platform with an open port and a queue as the main window.
-class WorkerTest : public ::testing::Test
+// Fixture: a queue as the main window and an empty DeviceParameters; no worker outlives
+// the test, and the port is closed after it.
+class TWorkerTest : public ::testing::Test
 {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Takes posted messages until `endMessage` (included); fails the test after 20 s.
+    // Takes posted messages until `endMessage` (included); fails the test after 30 s.
     std::vector<TPostedMessage> CollectUntil(uint32_t endMessage);
     // WParam of every message numbered `message`, in order.
     static std::vector<uint32_t> Params(const std::vector<TPostedMessage> &messages,
@@ -73,8 +68,16 @@ protected:
     static void AddParameter(int32_t index, const std::string &size,
                              int32_t value = VALUE_UNDEFINED);
 
-    TFakeSerialPlatform fake;
-    TScriptedBus bus;
-    TMessageQueue queue;
-    TWorkerHandle handle;
+    TMessageQueue Queue;
+    TWorkerHandle Handle;
+};
+
+// Fixture: the workers on the recording fake, its port open and answered by a scripted bus.
+class TWorkerOnFake : public TWorkerTest
+{
+protected:
+    void SetUp() override;
+
+    TFakeSerialPlatform Fake;
+    TScriptedBus Bus;
 };

@@ -1,6 +1,7 @@
 #include "SimBus.h"
 
-#include "Link.h"
+#include "Crc8.h"
+#include "Frame.h"
 
 namespace {
 
@@ -9,13 +10,6 @@ constexpr size_t MaxBuffered = 512;
 // Requests have L of at least 5; the longest frame has L = 254.
 constexpr uint8_t MinLength = 5;
 constexpr uint8_t MaxLength = 254;
-
-std::vector<uint8_t> Frame(std::vector<uint8_t> body)
-{
-    body[1] = static_cast<uint8_t>(body.size());
-    body.push_back(Crc8(body.data(), body.size()));
-    return body;
-}
 
 bool FrameAt(const std::vector<uint8_t> &buffer, size_t at)
 {
@@ -144,13 +138,14 @@ bool TSimBus::Handle(const std::vector<uint8_t> &frame, TSimReply &reply)
             case TFaultKind::Long: {
                 std::vector<uint8_t> body(bytes.begin(), bytes.end() - 1);
                 body.resize(127, 0);
-                bytes = Frame(body);
+                bytes = BuildFrame(body);
                 gaps.assign(bytes.size(), 0);
                 break;
             }
             case TFaultKind::WrongAddress:
+                bytes.pop_back();
                 bytes[0] = static_cast<uint8_t>((bytes[0] + 1) & 0x7F);
-                bytes.back() = Crc8(bytes.data(), bytes.size() - 1);
+                bytes = WithCheckByte(bytes);
                 break;
             case TFaultKind::BadCrc:
                 bytes.back() ^= 0xFF;
@@ -187,7 +182,7 @@ std::vector<uint8_t> TSimBus::Answer(TSimDevice &device, const std::vector<uint8
     const uint8_t length = frame[1];
     switch (command) {
     case CMD_PING:
-        return Frame({address, 0, 0x00, CMD_PING, 0x00});
+        return BuildFrame({address, 0, 0x00, CMD_PING, 0x00});
     case CMD_IDENTIFY: {
         std::vector<uint8_t> body = {address, 0, 0x00, device.Type,
                                      static_cast<uint8_t>(device.Version & 0xFF)};
@@ -195,13 +190,13 @@ std::vector<uint8_t> TSimBus::Answer(TSimDevice &device, const std::vector<uint8
             body.push_back(static_cast<uint8_t>(device.Version >> 8));
         }
         body.resize(device.IdentifyLength, 0);
-        return Frame(body);
+        return BuildFrame(body);
     }
     case CMD_READ_PARAM:
     case CMD_WRITE_PARAM: {
         const auto it = length >= 5 ? device.Params.find(frame[4]) : device.Params.end();
         if (it == device.Params.end() || (command == CMD_WRITE_PARAM && length < 6)) {
-            return Frame({address, 0, REPLY_REJECTED, command, 0x00});
+            return BuildFrame({address, 0, REPLY_REJECTED, command, 0x00});
         }
         TSimParam &param = it->second;
         if (command == CMD_WRITE_PARAM) {
@@ -217,9 +212,9 @@ std::vector<uint8_t> TSimBus::Answer(TSimDevice &device, const std::vector<uint8
         if (param.Word) {
             body.push_back(static_cast<uint8_t>(param.Value >> 8));
         }
-        return Frame(body);
+        return BuildFrame(body);
     }
     default:
-        return Frame({address, 0, REPLY_REJECTED, command, 0x00});
+        return BuildFrame({address, 0, REPLY_REJECTED, command, 0x00});
     }
 }

@@ -16,6 +16,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "Clock.h"
+#include "Frame.h"
 #include "SimBus.h"
 
 namespace {
@@ -30,14 +32,7 @@ void OnStopSignal(int)
     StopRequested = 1;
 }
 
-int64_t NowNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
-// Sleeps until the monotonic time `when`; false when a stop was requested meanwhile.
+// Sleeps until the MonotonicNs() time `when`; false when a stop was requested meanwhile.
 bool SleepUntil(int64_t when)
 {
     timespec ts{static_cast<time_t>(when / 1'000'000'000), static_cast<long>(when % 1'000'000'000)};
@@ -53,21 +48,10 @@ bool SleepUntil(int64_t when)
     return false;
 }
 
-std::string Hex(const uint8_t *bytes, size_t count)
-{
-    std::string text;
-    char hex[4];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(hex, sizeof hex, i ? " %02X" : "%02X", bytes[i]);
-        text += hex;
-    }
-    return text;
-}
-
 // Sends a reply at the pace of the line: each byte one character time after the last.
 void SendReply(int master, const TSimReply &reply, uint32_t charUs, bool verbose)
 {
-    int64_t slot = NowNs() + static_cast<int64_t>(reply.LatencyUs) * 1000;
+    int64_t slot = MonotonicNs() + static_cast<int64_t>(reply.LatencyUs) * 1000;
     for (size_t i = 0; i < reply.Bytes.size(); ++i) {
         slot += static_cast<int64_t>(reply.GapUs[i]) * 1000;
         if (!SleepUntil(slot)) {
@@ -83,7 +67,7 @@ void SendReply(int master, const TSimReply &reply, uint32_t charUs, bool verbose
     SleepUntil(slot);
     if (verbose) {
         std::fprintf(stderr, "linvar-sim: tx %s\n",
-                     Hex(reply.Bytes.data(), reply.Bytes.size()).c_str());
+                     HexText(reply.Bytes.data(), reply.Bytes.size()).c_str());
     }
 }
 
@@ -243,12 +227,12 @@ int main(int argc, char **argv)
             break;
         }
         if (n <= 0 || (p.revents & POLLIN) == 0) {
-            if (bus.Pending() != 0 && NowNs() - lastByte > FrameGapNs) {
+            if (bus.Pending() != 0 && MonotonicNs() - lastByte > FrameGapNs) {
                 bus.Idle();
             }
             if (n > 0 && (p.revents & (POLLHUP | POLLERR))) {
                 // Nobody holds the slave (should not happen while we keep it): wait.
-                SleepUntil(NowNs() + 10'000'000);
+                SleepUntil(MonotonicNs() + 10'000'000);
             }
             continue;
         }
@@ -257,13 +241,13 @@ int main(int argc, char **argv)
         if (got <= 0) {
             continue;
         }
-        const int64_t now = NowNs();
+        const int64_t now = MonotonicNs();
         if (bus.Pending() != 0 && now - lastByte > FrameGapNs) {
             bus.Idle();
         }
         lastByte = now;
         if (verbose) {
-            std::fprintf(stderr, "linvar-sim: rx %s\n", Hex(buffer, size_t(got)).c_str());
+            std::fprintf(stderr, "linvar-sim: rx %s\n", HexText(buffer, size_t(got)).c_str());
         }
         for (const TSimReply &reply : bus.Feed(buffer, static_cast<size_t>(got))) {
             SendReply(master, reply, config.CharUs, verbose);

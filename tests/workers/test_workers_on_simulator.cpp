@@ -1,99 +1,66 @@
 // The workers over a pseudo-terminal against the bus simulator: real frames, real timing.
 
 #include "SimulatorProcess.h"
+#include "WorkerTestSupport.h"
 
-#include "Link.h"
-#include "catalogue/DeviceCatalogue.h"
 #include "workers/DeviceRequests.h"
 #include "workers/TLoadThread.h"
-#include "workers/TMessageQueue.h"
 #include "workers/TSaveThread.h"
 #include "workers/TSearchThread.h"
-
-#include <gtest/gtest.h>
 
 #include <memory>
 
 namespace {
 
-class SimulatedBusTest : public ::testing::Test
+class SimulatedBusTest : public TWorkerTest
 {
 protected:
     void SetUp() override
     {
-        SimulatorProcess::TOptions options;
+        TSimulatorProcess::TOptions options;
         options.Port = 9;
         options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=30", "CmdTimeoutConstant=200",
                                  "USARTMode=1"};
-        sim = std::make_unique<SimulatorProcess>(LINVAR_WORKERS_TEST_DIR "/bus-workers.conf",
-                                                 options);
-        ASSERT_TRUE(sim->Ready()) << sim->Error();
+        Sim = std::make_unique<TSimulatorProcess>(LINVAR_WORKERS_TEST_DIR "/bus-workers.conf",
+                                                  options);
+        ASSERT_TRUE(Sim->Ready()) << Sim->Error();
         LoadLinkSettings();
         InitPerfFrequency();
-        ASSERT_TRUE(OpenComPort(sim->PortNumber()));
-        SetMainWindowTarget(&queue);
-        DeviceParameters.clear();
+        ASSERT_TRUE(OpenComPort(Sim->PortNumber()));
+        TWorkerTest::SetUp();
     }
 
     void TearDown() override
     {
-        StopAllWorkers();
-        WaitAllWorkers();
-        SetMainWindowTarget(nullptr);
-        CloseComPort();
-        DeviceParameters.clear();
+        TWorkerTest::TearDown();
         LinkSettings = TLinkSettings{};
     }
 
-    std::vector<TPostedMessage> CollectUntil(uint32_t endMessage)
-    {
-        std::vector<TPostedMessage> messages;
-        TPostedMessage message;
-        while (queue.Next(message, std::chrono::seconds(30))) {
-            messages.push_back(message);
-            if (message.Message == endMessage)
-                return messages;
-        }
-        ADD_FAILURE() << "no end message " << endMessage;
-        return messages;
-    }
-
-    static void AddParameter(int32_t index, const std::string &size, int32_t value)
-    {
-        ParameterDescription entry;
-        entry.Index = index;
-        entry.Size = size;
-        entry.Value = value;
-        DeviceParameters.push_back(entry);
-    }
-
-    std::unique_ptr<SimulatorProcess> sim;
-    TMessageQueue queue;
-    TWorkerHandle handle;
+    std::unique_ptr<TSimulatorProcess> Sim;
 };
 
 } // namespace
 
 TEST_F(SimulatedBusTest, SearchReportsOnlyDevicesThatAnswerBothRequests)
 {
-    new TSearchThread(1, &handle);
+    new TSearchThread(1, &Handle);
     std::vector<std::pair<uint32_t, uint32_t>> found;
     std::vector<uint32_t> progress;
     TPostedMessage message;
-    while (queue.Next(message, std::chrono::seconds(30))) {
+    while (Queue.Next(message, std::chrono::seconds(30))) {
         if (message.Message == WM_DEVICEFOUND)
             found.emplace_back(message.WParam, message.LParam);
         if (message.Message == WM_PROGRESS) {
             progress.push_back(message.WParam);
             // Past the faulty devices at 3 and 4 the rest of the sweep adds nothing.
             if (message.WParam == 6 * 100 / 127)
-                handle.RequestStop();
+                Handle.RequestStop();
         }
         if (message.Message == WM_SEARCHDONE)
             break;
     }
     ASSERT_EQ(message.Message, WM_SEARCHDONE);
-    handle.Wait();
+    Handle.Wait();
 
     const std::vector<std::pair<uint32_t, uint32_t>> expected = {{1 * 256 + 18, 111},
                                                                  {2 * 256 + 9, 205}};
@@ -111,7 +78,7 @@ TEST_F(SimulatedBusTest, ReadWriteAndReadBack)
     AddParameter(4, SizeWord, VALUE_UNDEFINED);
     AddParameter(7, SizeWord, VALUE_UNDEFINED); // the device rejects it
 
-    new TLoadThread(2, &handle);
+    new TLoadThread(2, &Handle);
     auto messages = CollectUntil(WM_LOADDONE);
     // The first read transaction went unanswered; its repeat got the value.
     EXPECT_EQ(DeviceParameters[0].Value, 2);
@@ -120,8 +87,8 @@ TEST_F(SimulatedBusTest, ReadWriteAndReadBack)
 
     DeviceParameters[0].Value = 300; // a byte: the low 8 bits go out and come back
     DeviceParameters[1].Value = 4660;
-    handle.Wait();
-    new TSaveThread(2, &handle);
+    Handle.Wait();
+    new TSaveThread(2, &Handle);
     messages = CollectUntil(WM_SAVEDONE);
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(messages[messages.size() - 2].WParam, 100u);
@@ -131,8 +98,8 @@ TEST_F(SimulatedBusTest, ReadWriteAndReadBack)
 
     for (auto &entry : DeviceParameters)
         entry.Value = VALUE_UNDEFINED;
-    handle.Wait();
-    new TLoadThread(2, &handle);
+    Handle.Wait();
+    new TLoadThread(2, &Handle);
     CollectUntil(WM_LOADDONE);
     EXPECT_EQ(DeviceParameters[0].Value, 44);
     EXPECT_EQ(DeviceParameters[1].Value, 4660);

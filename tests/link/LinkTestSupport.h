@@ -1,5 +1,6 @@
 #pragma once
-// A fixture with the recording fake installed, default settings and an empty settings file.
+// Shared pieces of the link tests: a fixture with the recording fake installed, default
+// settings and an empty settings file.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@
 #include "Link.h"
 #include "TempDir.h"
 
-class LinkOnFake : public ::testing::Test
+class TLinkOnFake : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -35,10 +36,3 @@ protected:
     TTempDir Dir;
     std::unique_ptr<TSettingsEnv> Env;
 };
-
-// Appends the check byte.
-inline std::vector<uint8_t> WithCheck(std::vector<uint8_t> bytes)
-{
-    bytes.push_back(Crc8(bytes.data(), bytes.size()));
-    return bytes;
-}

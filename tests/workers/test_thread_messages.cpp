@@ -69,26 +69,26 @@ TEST(MessagesTest, EachPosterKeepsItsOrderAndANullTargetDrops)
 {
     TMessageQueue queue;
     SetMainWindowTarget(&queue);
-    constexpr uint32_t posters = 4;
-    constexpr uint32_t perPoster = 2000;
+    constexpr uint32_t Posters = 4;
+    constexpr uint32_t PerPoster = 2000;
     std::vector<std::thread> threads;
-    for (uint32_t p = 0; p < posters; ++p) {
+    for (uint32_t p = 0; p < Posters; ++p) {
         threads.emplace_back([p] {
-            for (uint32_t i = 0; i < perPoster; ++i)
+            for (uint32_t i = 0; i < PerPoster; ++i)
                 PostToMainWindow(WM_PROGRESS, p, i);
         });
     }
     for (auto &t : threads)
         t.join();
 
-    std::vector<uint32_t> next(posters, 0);
+    std::vector<uint32_t> next(Posters, 0);
     TPostedMessage message;
     while (queue.Next(message, std::chrono::milliseconds(0))) {
-        ASSERT_LT(message.WParam, posters);
+        ASSERT_LT(message.WParam, Posters);
         EXPECT_EQ(message.LParam, next[message.WParam]);
         ++next[message.WParam];
     }
-    EXPECT_EQ(next, std::vector<uint32_t>(posters, perPoster));
+    EXPECT_EQ(next, std::vector<uint32_t>(Posters, PerPoster));
 
     SetMainWindowTarget(nullptr);
     PostToMainWindow(WM_SEARCHDONE, 0, 0);
@@ -100,10 +100,10 @@ TEST(DeviceListEntryTest, TextAndTagFromDeviceFound)
     SetTypeName(0x12, Utf8ToCp1251("Прибор Н"));
     struct TCase
     {
-        uint32_t wParam, lParam;
-        const char *text; // UTF-8
-        uint8_t address, type;
-        uint16_t version;
+        uint32_t WParam, LParam;
+        const char *Text; // UTF-8
+        uint8_t Address, Type;
+        uint16_t Version;
     };
     const TCase cases[] = {
         {0x0512, 111, "Адрес: 5 Тип: Прибор Н, версия: 1.11", 5, 0x12, 111},
@@ -112,19 +112,19 @@ TEST(DeviceListEntryTest, TextAndTagFromDeviceFound)
         {0x0012, 65535, "Адрес: 0 Тип: Прибор Н, версия: 655.35", 0, 0x12, 65535},
     };
     for (const TCase &c : cases) {
-        SCOPED_TRACE(c.text);
-        const auto entry = DeviceListEntry::FromDeviceFound(c.wParam, c.lParam);
-        EXPECT_EQ(entry.TextUtf8(), c.text);
-        EXPECT_EQ(entry.Text, Utf8ToCp1251(c.text));
-        EXPECT_EQ(entry.Tag, c.lParam * 65536 + c.wParam);
-        EXPECT_EQ(entry.Address(), c.address);
-        EXPECT_EQ(entry.Type(), c.type);
-        EXPECT_EQ(entry.Version(), c.version);
+        SCOPED_TRACE(c.Text);
+        const auto entry = DeviceListEntry::FromDeviceFound(c.WParam, c.LParam);
+        EXPECT_EQ(entry.TextUtf8(), c.Text);
+        EXPECT_EQ(entry.Text, Utf8ToCp1251(c.Text));
+        EXPECT_EQ(entry.Tag, c.LParam * 65536 + c.WParam);
+        EXPECT_EQ(entry.Address(), c.Address);
+        EXPECT_EQ(entry.Type(), c.Type);
+        EXPECT_EQ(entry.Version(), c.Version);
 
         uint8_t address = 0, type = 0;
         uint16_t version = 0;
         DecodeDeviceTag(entry.Tag, address, type, version);
         EXPECT_EQ(MakeDeviceTag(address, type, version), entry.Tag);
-        EXPECT_EQ(address, c.address);
+        EXPECT_EQ(address, c.Address);
     }
 }

@@ -9,25 +9,25 @@ namespace {
 
 constexpr uint8_t Address = 12;
 
-std::vector<std::vector<uint8_t>> FramesWithCommand(const TFakeSerialPlatform &fake,
+std::vector<std::vector<uint8_t>> FramesWithCommand(const TFakeSerialPlatform &platform,
                                                     uint8_t command)
 {
     std::vector<std::vector<uint8_t>> frames;
-    for (const auto &frame : fake.Frames()) {
+    for (const auto &frame : platform.Frames()) {
         if (frame[3] == command)
             frames.push_back(frame);
     }
     return frames;
 }
 
-class ReadWriteTest : public WorkerTest
+class ReadWriteTest : public TWorkerOnFake
 {
 protected:
     void Device(std::function<void(TScriptedDevice &)> edit)
     {
         TScriptedDevice device;
         edit(device);
-        bus.Add(Address, device);
+        Bus.Add(Address, device);
     }
 };
 
@@ -44,7 +44,7 @@ TEST_F(ReadWriteTest, ReadFramesAndReplyDecoding)
     AddParameter(2, SizeWord);
     AddParameter(3, SizeByte);
 
-    new TLoadThread(Address, &handle);
+    new TLoadThread(Address, &Handle);
     const auto messages = CollectUntil(WM_LOADDONE);
 
     EXPECT_EQ(DeviceParameters[0].Value, 4660);
@@ -56,10 +56,10 @@ TEST_F(ReadWriteTest, ReadFramesAndReplyDecoding)
 
     // One request per entry; a rejection is an answer and is not repeated.
     const std::vector<std::vector<uint8_t>> expected = {
-        WithCrc({Address, 6, 0, CMD_READ_PARAM, 44, 0}),
-        WithCrc({Address, 6, 0, CMD_READ_PARAM, 2, 0}),
-        WithCrc({Address, 6, 0, CMD_READ_PARAM, 3, 0})};
-    EXPECT_EQ(fake.Frames(), expected);
+        WithCheckByte({Address, 6, 0, CMD_READ_PARAM, 44, 0}),
+        WithCheckByte({Address, 6, 0, CMD_READ_PARAM, 2, 0}),
+        WithCheckByte({Address, 6, 0, CMD_READ_PARAM, 3, 0})};
+    EXPECT_EQ(Fake.Frames(), expected);
 }
 
 TEST_F(ReadWriteTest, ReadRepeatsASilentEntryABoundedNumberOfTimes)
@@ -74,14 +74,14 @@ TEST_F(ReadWriteTest, ReadRepeatsASilentEntryABoundedNumberOfTimes)
     AddParameter(1, SizeByte);
     AddParameter(9, SizeByte);
 
-    new TLoadThread(Address, &handle);
+    new TLoadThread(Address, &Handle);
     const auto messages = CollectUntil(WM_LOADDONE);
 
     EXPECT_EQ(DeviceParameters[0].Value, 7);
     EXPECT_EQ(DeviceParameters[1].Value, VALUE_UNDEFINED);
     EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 50}));
     size_t first = 0, second = 0;
-    for (const auto &frame : FramesWithCommand(fake, CMD_READ_PARAM))
+    for (const auto &frame : FramesWithCommand(Fake, CMD_READ_PARAM))
         (frame[4] == 1 ? first : second)++;
     EXPECT_EQ(first, size_t(MaxAttempts) + 1);
     EXPECT_EQ(second, size_t(RequestsPerParameter) * MaxAttempts);
@@ -95,11 +95,11 @@ TEST_F(ReadWriteTest, AReplyFromAnotherAddressIsNotTakenAsTheValue)
     });
     AddParameter(4, SizeWord);
 
-    new TLoadThread(Address, &handle);
+    new TLoadThread(Address, &Handle);
     CollectUntil(WM_LOADDONE);
 
     EXPECT_EQ(DeviceParameters[0].Value, VALUE_UNDEFINED);
-    EXPECT_EQ(FramesWithCommand(fake, CMD_READ_PARAM).size(), size_t(RequestsPerParameter));
+    EXPECT_EQ(FramesWithCommand(Fake, CMD_READ_PARAM).size(), size_t(RequestsPerParameter));
 }
 
 TEST_F(ReadWriteTest, ReadStopsAfterTheEntryInProgress)
@@ -112,18 +112,18 @@ TEST_F(ReadWriteTest, ReadStopsAfterTheEntryInProgress)
     AddParameter(1, SizeByte);
     AddParameter(2, SizeByte);
     AddParameter(3, SizeByte);
-    bus.OnFrame([this](const std::vector<uint8_t> &frame) {
+    Bus.OnFrame([this](const std::vector<uint8_t> &frame) {
         if (frame[4] == 2)
-            handle.RequestStop();
+            Handle.RequestStop();
     });
 
-    new TLoadThread(Address, &handle);
+    new TLoadThread(Address, &Handle);
     const auto messages = CollectUntil(WM_LOADDONE);
 
     EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 33}));
     EXPECT_EQ(DeviceParameters[1].Value, 2);
     EXPECT_EQ(DeviceParameters[2].Value, VALUE_UNDEFINED);
-    EXPECT_EQ(FramesWithCommand(fake, CMD_READ_PARAM).size(), 2u);
+    EXPECT_EQ(FramesWithCommand(Fake, CMD_READ_PARAM).size(), 2u);
 }
 
 TEST_F(ReadWriteTest, WriteFramesEchoesAndProgress)
@@ -137,13 +137,13 @@ TEST_F(ReadWriteTest, WriteFramesEchoesAndProgress)
     AddParameter(10, "\xF4\xEB\xE0\xE3", 1); // "флаг": shown, never written
     AddParameter(11, SizeByte);              // never read: nothing to send
 
-    new TSaveThread(Address, &handle);
+    new TSaveThread(Address, &Handle);
     const auto messages = CollectUntil(WM_SAVEDONE);
 
     const std::vector<std::vector<uint8_t>> expected = {
-        WithCrc({Address, 7, 0, CMD_WRITE_PARAM, 8, 0x34, 0x12}),
-        WithCrc({Address, 6, 0, CMD_WRITE_PARAM, 44, 44})};
-    EXPECT_EQ(fake.Frames(), expected);
+        WithCheckByte({Address, 7, 0, CMD_WRITE_PARAM, 8, 0x34, 0x12}),
+        WithCheckByte({Address, 6, 0, CMD_WRITE_PARAM, 44, 44})};
+    EXPECT_EQ(Fake.Frames(), expected);
     EXPECT_EQ(DeviceParameters[0].Value, 4660);
     EXPECT_EQ(DeviceParameters[1].Value, 44); // what the device echoed
     EXPECT_EQ(DeviceParameters[2].Value, 1);
@@ -151,7 +151,7 @@ TEST_F(ReadWriteTest, WriteFramesEchoesAndProgress)
     EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 25, 50, 75, 100}));
     EXPECT_EQ(messages.back().Message, WM_SAVEDONE);
     // The closing pause of one second runs on the link's clock.
-    EXPECT_GE(fake.NowUs(), 1'000'000);
+    EXPECT_GE(Fake.NowUs(), 1'000'000);
 }
 
 TEST_F(ReadWriteTest, UnconfirmedWritesLeaveTheValueUndefined)
@@ -168,7 +168,7 @@ TEST_F(ReadWriteTest, UnconfirmedWritesLeaveTheValueUndefined)
     AddParameter(2, SizeWord, 10000);  // confirmed
     AddParameter(5, SizeWord, 0x0203); // echoed as one byte: that byte is the value
 
-    new TSaveThread(Address, &handle);
+    new TSaveThread(Address, &Handle);
     CollectUntil(WM_SAVEDONE);
 
     EXPECT_EQ(DeviceParameters[0].Value, VALUE_UNDEFINED);
@@ -176,7 +176,7 @@ TEST_F(ReadWriteTest, UnconfirmedWritesLeaveTheValueUndefined)
     EXPECT_EQ(DeviceParameters[2].Value, 10000);
     EXPECT_EQ(DeviceParameters[3].Value, 3);
     std::map<uint8_t, size_t> sent;
-    for (const auto &frame : fake.Frames())
+    for (const auto &frame : Fake.Frames())
         ++sent[frame[4]];
     EXPECT_EQ(sent[1], 1u);
     EXPECT_EQ(sent[3], size_t(RequestsPerParameter) * MaxAttempts);
@@ -187,29 +187,29 @@ TEST_F(ReadWriteTest, NothingToDoStillEndsWithTheEndMessages)
 {
     struct TCase
     {
-        const char *name;
-        bool portOpen;
-        bool withEntries;
+        const char *Name;
+        bool PortOpen;
+        bool WithEntries;
     };
     for (const TCase &c : {TCase{"closed port", false, true}, TCase{"empty list", true, false}}) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.Name);
         DeviceParameters.clear();
-        if (c.withEntries)
+        if (c.WithEntries)
             AddParameter(1, SizeByte, 3);
-        if (!c.portOpen)
+        if (!c.PortOpen)
             CloseComPort();
 
-        new TLoadThread(Address, &handle);
+        new TLoadThread(Address, &Handle);
         const auto read = CollectUntil(WM_LOADDONE);
         ASSERT_EQ(read.size(), 1u);
 
-        new TSaveThread(Address, &handle);
+        new TSaveThread(Address, &Handle);
         const auto write = CollectUntil(WM_SAVEDONE);
         ASSERT_EQ(write.size(), 2u);
         EXPECT_EQ(write[0].Message, WM_PROGRESS);
         EXPECT_EQ(write[0].WParam, 100u);
-        EXPECT_TRUE(fake.Frames().empty());
-        if (c.withEntries) {
+        EXPECT_TRUE(Fake.Frames().empty());
+        if (c.WithEntries) {
             EXPECT_EQ(DeviceParameters[0].Value, 3);
         }
     }
@@ -223,13 +223,13 @@ TEST_F(ReadWriteTest, StoppedWriteEndsPromptly)
     });
     AddParameter(1, SizeByte, 1);
     AddParameter(2, SizeByte, 2);
-    bus.OnFrame([this](const std::vector<uint8_t> &) { handle.RequestStop(); });
+    Bus.OnFrame([this](const std::vector<uint8_t> &) { Handle.RequestStop(); });
 
-    new TSaveThread(Address, &handle);
+    new TSaveThread(Address, &Handle);
     const auto messages = CollectUntil(WM_SAVEDONE);
 
-    EXPECT_EQ(fake.Frames().size(), 1u);
+    EXPECT_EQ(Fake.Frames().size(), 1u);
     EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 100}));
     // The closing pause is cut short by the stop request.
-    EXPECT_LT(fake.NowUs(), 1'000'000);
+    EXPECT_LT(Fake.NowUs(), 1'000'000);
 }

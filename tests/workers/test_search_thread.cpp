@@ -20,7 +20,7 @@ std::vector<uint8_t> Polled(const std::vector<std::vector<uint8_t>> &frames, uin
     return addresses;
 }
 
-using SearchTest = WorkerTest;
+using SearchTest = TWorkerOnFake;
 
 } // namespace
 
@@ -29,18 +29,18 @@ TEST_F(SearchTest, SweepOrderAndProgressOfASilentBus)
     const std::pair<uint8_t, uint8_t> sweeps[] = {{1, 126}, {0, 126}, {1, 10}, {0, 0}};
     for (const auto &[start, last] : sweeps) {
         SCOPED_TRACE(std::to_string(start) + ".." + std::to_string(last));
-        fake.ClearCalls();
-        new TSearchThread(start, &handle, last);
+        Fake.ClearCalls();
+        new TSearchThread(start, &Handle, last);
         const auto messages = CollectUntil(WM_SEARCHDONE);
-        handle.Wait();
+        Handle.Wait();
 
         std::vector<uint8_t> expected = {127};
         for (int a = start; a <= last; ++a)
             expected.push_back(static_cast<uint8_t>(a));
-        EXPECT_EQ(Polled(fake.Frames(), CMD_PING), expected);
-        EXPECT_TRUE(Polled(fake.Frames(), CMD_IDENTIFY).empty());
+        EXPECT_EQ(Polled(Fake.Frames(), CMD_PING), expected);
+        EXPECT_TRUE(Polled(Fake.Frames(), CMD_IDENTIFY).empty());
         // Every silent address costs the link's three attempts and nothing more.
-        EXPECT_EQ(fake.Frames().size(), 3 * expected.size());
+        EXPECT_EQ(Fake.Frames().size(), 3 * expected.size());
 
         // After 127 the next address's share, after a the share of a + 1, after the last
         // address its own (99 for 126).
@@ -71,11 +71,11 @@ TEST_F(SearchTest, DevicesAreReportedInAddressOrderWithTheirVersion)
     TScriptedDevice top;
     top.Type = 9;
     top.Version = 205;
-    bus.Add(5, shortIdentify);
-    bus.Add(7, longIdentify);
-    bus.Add(127, top);
+    Bus.Add(5, shortIdentify);
+    Bus.Add(7, longIdentify);
+    Bus.Add(127, top);
 
-    new TSearchThread(1, &handle);
+    new TSearchThread(1, &Handle);
     const auto messages = CollectUntil(WM_SEARCHDONE);
 
     std::vector<std::pair<uint32_t, uint32_t>> found;
@@ -104,18 +104,18 @@ TEST_F(SearchTest, StrayAndHalfAnsweringDevicesAreNotReported)
     stray.ReplyAddressOffset = 1;
     TScriptedDevice pingOnly;
     pingOnly.AnswersIdentify = false;
-    bus.Add(7, stray);
-    bus.Add(9, pingOnly);
+    Bus.Add(7, stray);
+    Bus.Add(9, pingOnly);
 
-    new TSearchThread(1, &handle);
+    new TSearchThread(1, &Handle);
     const auto messages = CollectUntil(WM_SEARCHDONE);
 
     EXPECT_TRUE(Params(messages, WM_DEVICEFOUND).empty());
     // The stray reply ends the address at once; the device that answers ping gets the
     // identify request (the link's three attempts), and nothing else does.
-    EXPECT_EQ(Polled(fake.Frames(), CMD_IDENTIFY), std::vector<uint8_t>{9});
+    EXPECT_EQ(Polled(Fake.Frames(), CMD_IDENTIFY), std::vector<uint8_t>{9});
     size_t identifyAttempts = 0;
-    for (const auto &frame : fake.Frames())
+    for (const auto &frame : Fake.Frames())
         identifyAttempts += frame[3] == CMD_IDENTIFY;
     EXPECT_EQ(identifyAttempts, 3u);
 }
@@ -125,18 +125,18 @@ TEST_F(SearchTest, StopDuringAnAddressFinishesItsExchangesThenEnds)
     TScriptedDevice device;
     device.Type = 3;
     device.Version = 100;
-    bus.Add(40, device);
-    bus.OnFrame([this](const std::vector<uint8_t> &frame) {
+    Bus.Add(40, device);
+    Bus.OnFrame([this](const std::vector<uint8_t> &frame) {
         if (frame[0] == 40 && frame[3] == CMD_PING)
-            handle.RequestStop();
+            Handle.RequestStop();
     });
 
-    new TSearchThread(1, &handle);
+    new TSearchThread(1, &Handle);
     const auto messages = CollectUntil(WM_SEARCHDONE);
-    handle.Wait();
+    Handle.Wait();
 
     // Ping and identify of address 40 both went out; address 41 was never polled.
-    const auto frames = fake.Frames();
+    const auto frames = Fake.Frames();
     ASSERT_GE(frames.size(), 2u);
     EXPECT_EQ(frames[frames.size() - 1][0], 40);
     EXPECT_EQ(frames[frames.size() - 1][3], CMD_IDENTIFY);
@@ -150,8 +150,8 @@ TEST_F(SearchTest, StopDuringAnAddressFinishesItsExchangesThenEnds)
 TEST_F(SearchTest, ClosedPortPostsOnlyTheEndMessage)
 {
     CloseComPort();
-    new TSearchThread(0, &handle);
+    new TSearchThread(0, &Handle);
     const auto messages = CollectUntil(WM_SEARCHDONE);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(fake.Frames().empty());
+    EXPECT_TRUE(Fake.Frames().empty());
 }

@@ -1,0 +1,20 @@
+#pragma once
+// The request/reply transaction over the open port: direction switching, reply time-outs,
+// retries and the transmitter's hold.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Attempts per transaction, the first one included.
+constexpr int MaxAttempts = 3;
+
+// Time of one character on the wire in µs, integer arithmetic as the devices expect.
+int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits);
+
+// One transaction: sends request bytes 1..L (the check byte is added here) and receives
+// the reply frame into `reply` (resized to the bytes received, check byte included).
+// True when a well-formed reply arrived within three attempts; false at once when no
+// port is open or the request is not 1..254 bytes. On failure `reply` holds what the last
+// attempt received (possibly nothing).
+bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply);
