@@ -84,14 +84,14 @@ bool WaitFor(const std::function<bool()> &done, int ms)
 
 WindowOnBus::WindowOnBus(uint8_t port, const QString &catalogueDir)
 {
-    SimulatorProcess::TOptions options;
+    TSimulatorProcess::TOptions options;
     options.Port = port;
     options.SettingsLines = FastBusSettings();
     // Lower port numbers lead nowhere, whatever hardware the machine has.
     for (int n = 1; n < port; ++n)
         options.SettingsLines.push_back("COM" + std::to_string(n) + "=/nonexistent/linvar-" +
                                         std::to_string(n));
-    Simulator = std::make_unique<SimulatorProcess>(LINVAR_E2E_BUS, options);
+    Simulator = std::make_unique<TSimulatorProcess>(LINVAR_E2E_BUS, options);
     Form = std::make_unique<TMainFormLinvar>(catalogueDir);
     Form->show();
     QApplication::setActiveWindow(Form.get());

@@ -64,7 +64,7 @@ public:
                          const QString &catalogueDir = QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));
     ~WindowOnBus();
 
-    SimulatorProcess &Sim() { return *Simulator; }
+    TSimulatorProcess &Sim() { return *Simulator; }
     TMainFormLinvar &Window() { return *Form; }
     ErrorBoxRecorder Boxes;
 
@@ -90,6 +90,6 @@ public:
     bool ClickAndWaitIdle(class QAbstractButton *button, int ms = 20000);
 
 private:
-    std::unique_ptr<SimulatorProcess> Simulator;
+    std::unique_ptr<TSimulatorProcess> Simulator;
     std::unique_ptr<TMainFormLinvar> Form;
 };
