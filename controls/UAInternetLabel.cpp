@@ -54,42 +54,42 @@ QColor ColorFromTColor(std::uint32_t Color, const QPalette &Palette)
     }
 }
 
-TAInternetLabel::TAInternetLabel(QWidget *Parent) : QLabel(Parent) {}
+TAInternetLabel::TAInternetLabel(QWidget *parent) : QLabel(parent) {}
 
-TAInternetLabel::TAInternetLabel(const QString &Caption, QWidget *Parent) : QLabel(Caption, Parent)
+TAInternetLabel::TAInternetLabel(const QString &caption, QWidget *parent) : QLabel(caption, parent)
 {
 }
 
-void TAInternetLabel::SetFocusColor(std::uint32_t Value)
+void TAInternetLabel::SetFocusColor(std::uint32_t value)
 {
-    FFocusColor = Value;
+    FFocusColor = value;
     if (FHovered) {
         ApplyHoverLook();
     }
 }
 
-void TAInternetLabel::enterEvent(QEnterEvent *Event)
+void TAInternetLabel::enterEvent(QEnterEvent *event)
 {
     // The look is saved afresh at every entry, so changes the program made while the pointer
     // was away are what comes back on leave. A second entry without a leave in between would
     // save the hover look itself, so it is ignored.
     if (!FHovered) {
-        FSavedPalette = palette();
-        FSavedFont = font();
-        FSavedCursor = cursor();
-        FOwnPalette = testAttribute(Qt::WA_SetPalette);
-        FOwnFont = testAttribute(Qt::WA_SetFont);
-        FOwnCursor = testAttribute(Qt::WA_SetCursor);
+        SavedPalette = palette();
+        SavedFont = font();
+        SavedCursor = cursor();
+        OwnPalette = testAttribute(Qt::WA_SetPalette);
+        OwnFont = testAttribute(Qt::WA_SetFont);
+        OwnCursor = testAttribute(Qt::WA_SetCursor);
         FHovered = true;
         ApplyHoverLook();
     }
-    QLabel::enterEvent(Event);
+    QLabel::enterEvent(event);
 }
 
-void TAInternetLabel::leaveEvent(QEvent *Event)
+void TAInternetLabel::leaveEvent(QEvent *event)
 {
     RestoreLook();
-    QLabel::leaveEvent(Event);
+    QLabel::leaveEvent(event);
 }
 
 void TAInternetLabel::RestoreLook()
@@ -98,10 +98,10 @@ void TAInternetLabel::RestoreLook()
         FHovered = false;
         // What was inherited from the parent is inherited again, so later changes of the
         // parent's look still reach the label.
-        setPalette(FOwnPalette ? FSavedPalette : QPalette());
-        setFont(FOwnFont ? FSavedFont : QFont());
-        if (FOwnCursor) {
-            setCursor(FSavedCursor);
+        setPalette(OwnPalette ? SavedPalette : QPalette());
+        setFont(OwnFont ? SavedFont : QFont());
+        if (OwnCursor) {
+            setCursor(SavedCursor);
         } else {
             unsetCursor();
         }
@@ -110,34 +110,34 @@ void TAInternetLabel::RestoreLook()
 
 void TAInternetLabel::ApplyHoverLook()
 {
-    QPalette Palette = FSavedPalette;
-    Palette.setColor(foregroundRole(), ColorFromTColor(FFocusColor, FSavedPalette));
-    setPalette(Palette);
-    QFont Font = FSavedFont;
-    Font.setUnderline(true);
-    setFont(Font);
+    QPalette hoverPalette = SavedPalette;
+    hoverPalette.setColor(foregroundRole(), ColorFromTColor(FFocusColor, SavedPalette));
+    setPalette(hoverPalette);
+    QFont hoverFont = SavedFont;
+    hoverFont.setUnderline(true);
+    setFont(hoverFont);
     setCursor(Qt::PointingHandCursor);
 }
 
-void TAInternetLabel::mousePressEvent(QMouseEvent *Event)
+void TAInternetLabel::mousePressEvent(QMouseEvent *event)
 {
-    QLabel::mousePressEvent(Event);
-    if (Event->button() == Qt::LeftButton) {
+    QLabel::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton) {
         // Taken, so that the release comes back here and makes the click.
-        FPressed = true;
-        Event->accept();
+        Pressed = true;
+        event->accept();
     }
 }
 
-void TAInternetLabel::mouseReleaseEvent(QMouseEvent *Event)
+void TAInternetLabel::mouseReleaseEvent(QMouseEvent *event)
 {
-    const bool Click = FPressed && Event->button() == Qt::LeftButton &&
-                       rect().contains(Event->position().toPoint());
-    if (Event->button() == Qt::LeftButton) {
-        FPressed = false;
+    const bool click = Pressed && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        Pressed = false;
     }
-    QLabel::mouseReleaseEvent(Event);
-    if (Click && OnClick) {
+    QLabel::mouseReleaseEvent(event);
+    if (click && OnClick) {
         OnClick(this);
     }
 }

@@ -28,22 +28,22 @@ public:
     std::function<void(QObject *Sender)> OnClick;
 
     // Creates the label with FocusColor blue.
-    explicit TAInternetLabel(QWidget *Parent = nullptr);
+    explicit TAInternetLabel(QWidget *parent = nullptr);
     // Creates the label with a caption.
-    explicit TAInternetLabel(const QString &Caption, QWidget *Parent = nullptr);
+    explicit TAInternetLabel(const QString &caption, QWidget *parent = nullptr);
 
     // Text colour while the pointer is over the label, 0x00BBGGRR.
     std::uint32_t FocusColor() const { return FFocusColor; }
     // Sets the hover colour; a label under the pointer takes it at once.
-    void SetFocusColor(std::uint32_t Value);
+    void SetFocusColor(std::uint32_t value);
     // Whether the label shows its hover look.
     bool Hovered() const { return FHovered; }
 
 protected:
-    void enterEvent(QEnterEvent *Event) override;
-    void leaveEvent(QEvent *Event) override;
-    void mousePressEvent(QMouseEvent *Event) override;
-    void mouseReleaseEvent(QMouseEvent *Event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     // Puts on the hover look.
@@ -53,12 +53,12 @@ private:
 
     std::uint32_t FFocusColor = clBlue;
     bool FHovered = false;
-    bool FPressed = false;
+    bool Pressed = false;
     // The look to restore on leave, and whether each part was the label's own or inherited.
-    QPalette FSavedPalette;
-    QFont FSavedFont;
-    QCursor FSavedCursor;
-    bool FOwnPalette = false;
-    bool FOwnFont = false;
-    bool FOwnCursor = false;
+    QPalette SavedPalette;
+    QFont SavedFont;
+    QCursor SavedCursor;
+    bool OwnPalette = false;
+    bool OwnFont = false;
+    bool OwnCursor = false;
 };

@@ -17,13 +17,13 @@
 namespace {
 
 // Column widths of a freshly sized grid.
-constexpr int kDefaultColWidth = 60;
+constexpr int DefaultColWidth = 60;
 // Distance in pixels within which the pointer counts as being on a title border.
-constexpr int kBorderSlack = 4;
+constexpr int BorderSlack = 4;
 // Hints are offered only for columns wider than this.
-constexpr int kHintMinColWidth = 12;
+constexpr int HintMinColWidth = 12;
 
-const QString kEllipsis = QStringLiteral("...");
+const QString Ellipsis = QStringLiteral("...");
 
 // Fills (l, t) - (r, b), right and bottom exclusive; empty rectangles draw nothing.
 void FillBox(QPainter &p, qint64 l, qint64 t, qint64 r, qint64 b, const QColor &c)
@@ -104,50 +104,50 @@ TASGrid::TASGrid(QWidget *parent) : QAbstractScrollArea(parent)
 
 TASGrid::~TASGrid() = default;
 
-QColor TASGrid::ColorFromValue(std::uint32_t Value, const QPalette &Palette)
+QColor TASGrid::ColorFromValue(std::uint32_t value, const QPalette &palette)
 {
-    if ((Value >> 24) == 0xFF) {
-        switch (Value & 0xFF) {
+    if ((value >> 24) == 0xFF) {
+        switch (value & 0xFF) {
         case 4: // menu
-            return Palette.color(QPalette::Window);
+            return palette.color(QPalette::Window);
         case 5: // window background
-            return Palette.color(QPalette::Base);
+            return palette.color(QPalette::Base);
         case 7: // menu text
-            return Palette.color(QPalette::WindowText);
+            return palette.color(QPalette::WindowText);
         case 8: // window text
-            return Palette.color(QPalette::Text);
+            return palette.color(QPalette::Text);
         case 13: // highlight
-            return Palette.color(QPalette::Highlight);
+            return palette.color(QPalette::Highlight);
         case 14: // highlighted text
-            return Palette.color(QPalette::HighlightedText);
+            return palette.color(QPalette::HighlightedText);
         case 15: // button face
-            return Palette.color(QPalette::Button);
+            return palette.color(QPalette::Button);
         case 16: // button shadow
-            return Palette.color(QPalette::Dark);
+            return palette.color(QPalette::Dark);
         case 18: // button text
-            return Palette.color(QPalette::ButtonText);
+            return palette.color(QPalette::ButtonText);
         case 20: // button highlight
-            return Palette.color(QPalette::Light);
+            return palette.color(QPalette::Light);
         case 23: // tooltip text
-            return Palette.color(QPalette::ToolTipText);
+            return palette.color(QPalette::ToolTipText);
         case 24: // tooltip background
-            return Palette.color(QPalette::ToolTipBase);
+            return palette.color(QPalette::ToolTipBase);
         default:
-            return Palette.color(QPalette::WindowText);
+            return palette.color(QPalette::WindowText);
         }
     }
-    return QColor(int(Value & 0xFF), int((Value >> 8) & 0xFF), int((Value >> 16) & 0xFF));
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
 
 // ---- properties ----
 
-void TASGrid::SetColCount(int Value)
+void TASGrid::SetColCount(int value)
 {
-    if (Value <= 0) {
+    if (value <= 0) {
         return;
     }
-    FColCount = Value;
-    FColWidths = QVector<int>(Value, kDefaultColWidth);
+    FColCount = value;
+    FColWidths = QVector<int>(value, DefaultColWidth);
     // A pressed cell or an armed resize may name a column that no longer exists.
     if (FPressedCol >= FColCount) {
         FPressedCol = -1;
@@ -160,10 +160,10 @@ void TASGrid::SetColCount(int Value)
     viewport()->update();
 }
 
-void TASGrid::SetRowCount(int Value)
+void TASGrid::SetRowCount(int value)
 {
-    if (Value <= 0) {
-        Value = 0;
+    if (value <= 0) {
+        value = 0;
         if (FSelectedRow != -1) {
             FSelectedRow = -1;
             PostSelChange();
@@ -172,116 +172,116 @@ void TASGrid::SetRowCount(int Value)
     } else if (FSelectedRow == -1) {
         FSelectedRow = 0;
         PostSelChange();
-    } else if (FSelectedRow >= Value) {
-        FSelectedRow = Value - 1;
+    } else if (FSelectedRow >= value) {
+        FSelectedRow = value - 1;
         PostSelChange();
     }
-    FRowCount = Value;
+    FRowCount = value;
     HideHint();
     UpdateScrollBars();
     // Repaint in every case: new rows and a newly selected row must show at once.
     viewport()->update();
 }
 
-void TASGrid::SetTitleHeight(int Value)
+void TASGrid::SetTitleHeight(int value)
 {
-    if (Value <= 0) {
+    if (value <= 0) {
         return;
     }
-    FTitleHeight = Value;
+    FTitleHeight = value;
     UpdateScrollBars();
     viewport()->update();
 }
 
-void TASGrid::SetRowHeight(int Value)
+void TASGrid::SetRowHeight(int value)
 {
-    if (Value <= 0) {
+    if (value <= 0) {
         return;
     }
-    FRowHeight = Value;
+    FRowHeight = value;
     UpdateScrollBars();
     viewport()->update();
 }
 
-void TASGrid::SetFontSize(int Value)
+void TASGrid::SetFontSize(int value)
 {
-    if (Value <= 0) {
+    if (value <= 0) {
         return;
     }
-    FFontSize = Value;
+    FFontSize = value;
     viewport()->update();
 }
 
-void TASGrid::SetSelectedRow(int Value)
+void TASGrid::SetSelectedRow(int value)
 {
-    if (Value < 0 || Value >= FRowCount) {
+    if (value < 0 || value >= FRowCount) {
         return;
     }
     // With no whole row visible the selected row becomes the top one.
     const int visible = std::max(VisibleRows(), 1);
-    if (Value < FTopRow) {
-        FTopRow = Value;
-    } else if (Value > FTopRow + visible - 1) {
-        FTopRow = Value - visible + 1;
+    if (value < FTopRow) {
+        FTopRow = value;
+    } else if (value > FTopRow + visible - 1) {
+        FTopRow = value - visible + 1;
     }
-    if (Value != FSelectedRow) {
-        FSelectedRow = Value;
+    if (value != FSelectedRow) {
+        FSelectedRow = value;
         PostSelChange();
     }
     UpdateScrollBars();
     viewport()->update();
 }
 
-void TASGrid::SetTitleFont(const QFont &Font)
+void TASGrid::SetTitleFont(const QFont &font)
 {
-    FTitleFont = Font;
+    FTitleFont = font;
 }
 
-void TASGrid::SetTitleFontColor(std::uint32_t Value)
+void TASGrid::SetTitleFontColor(std::uint32_t value)
 {
-    FTitleFontColor = Value;
+    FTitleFontColor = value;
 }
 
-void TASGrid::SetHotHint(bool Value)
+void TASGrid::SetHotHint(bool value)
 {
-    FHotHint = Value;
-    if (!Value) {
+    FHotHint = value;
+    if (!value) {
         HideHint();
     }
 }
 
-void TASGrid::SetBorderStyle(TBorderStyle Value)
+void TASGrid::SetBorderStyle(TBorderStyle value)
 {
-    if (Value == FBorderStyle) {
+    if (value == FBorderStyle) {
         return;
     }
-    FBorderStyle = Value;
+    FBorderStyle = value;
     // The sunken 2-pixel client edge of classic windows.
-    setFrameStyle(Value == TBorderStyle::bsSingle ? (QFrame::WinPanel | QFrame::Sunken)
+    setFrameStyle(value == TBorderStyle::bsSingle ? (QFrame::WinPanel | QFrame::Sunken)
                                                   : QFrame::NoFrame);
     UpdateScrollBars();
     viewport()->update();
 }
 
-void TASGrid::SetTabStop(bool Value)
+void TASGrid::SetTabStop(bool value)
 {
-    FTabStop = Value;
-    setFocusPolicy(Value ? Qt::StrongFocus : Qt::ClickFocus);
+    FTabStop = value;
+    setFocusPolicy(value ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
-void TASGrid::SetOnGetData(TGetDataEvent Handler)
+void TASGrid::SetOnGetData(TGetDataEvent handler)
 {
-    FOnGetData = std::move(Handler);
+    FOnGetData = std::move(handler);
 }
 
-void TASGrid::SetOnCSelRow(TNotifyEvent Handler)
+void TASGrid::SetOnCSelRow(TNotifyEvent handler)
 {
-    FOnCSelRow = std::move(Handler);
+    FOnCSelRow = std::move(handler);
 }
 
-void TASGrid::SetOnChoiseRow(TNotifyEvent Handler)
+void TASGrid::SetOnChoiseRow(TNotifyEvent handler)
 {
-    FOnChoiseRow = std::move(Handler);
+    FOnChoiseRow = std::move(handler);
 }
 
 int TASGrid::ColWidths(int Index) const
@@ -292,15 +292,15 @@ int TASGrid::ColWidths(int Index) const
     return FColWidths.at(Index);
 }
 
-bool TASGrid::SetColWidths(int Index, int Width)
+bool TASGrid::SetColWidths(int Index, int width)
 {
     if (Index < 0 || Index >= FColCount) {
         return true;
     }
-    if (Width < 0) {
+    if (width < 0) {
         return false;
     }
-    FColWidths[Index] = Width;
+    FColWidths[Index] = width;
     UpdateScrollBars();
     viewport()->update();
     return true;
@@ -326,12 +326,12 @@ int TASGrid::ClientHeight() const
     return viewport()->height();
 }
 
-int TASGrid::CharHeight(const QFont &Font) const
+int TASGrid::CharHeight(const QFont &font) const
 {
-    if (Font.pointSizeF() > 0) {
-        return qRound(Font.pointSizeF() * logicalDpiY() / 72.0);
+    if (font.pointSizeF() > 0) {
+        return qRound(font.pointSizeF() * logicalDpiY() / 72.0);
     }
-    return std::max(Font.pixelSize(), 0);
+    return std::max(font.pixelSize(), 0);
 }
 
 QFont TASGrid::BodyFont() const
@@ -360,32 +360,32 @@ void TASGrid::UpdateScrollBars()
             }
         }
         FLeftCol = std::min(FLeftCol, FHScrollMax);
-        FHScrollPos = FLeftCol;
+        HScrollPos = FLeftCol;
 
         FVScrollMax = std::max(FRowCount - std::max(VisibleRows(), 1), 0);
         FTopRow = std::min(FTopRow, FVScrollMax);
-        FVScrollPos = FTopRow;
+        VScrollPos = FTopRow;
         ApplyScrollBars();
     }
 }
 
 void TASGrid::ApplyScrollBars()
 {
-    if (FUpdatingBars) {
+    if (UpdatingBars) {
         return;
     }
-    FUpdatingBars = true;
+    UpdatingBars = true;
     QScrollBar *h = horizontalScrollBar();
     h->setRange(0, FHScrollMax);
     h->setSingleStep(1);
     h->setPageStep(1);
-    h->setValue(FHScrollPos);
+    h->setValue(HScrollPos);
     QScrollBar *v = verticalScrollBar();
     v->setRange(0, FVScrollMax);
     v->setSingleStep(1);
     v->setPageStep(std::max(PageRows(), 1));
-    v->setValue(FVScrollPos);
-    FUpdatingBars = false;
+    v->setValue(VScrollPos);
+    UpdatingBars = false;
 }
 
 void TASGrid::RefreshBody()
@@ -399,11 +399,11 @@ void TASGrid::RefreshBody()
 // right/down, page step = page left/up and right/down, slider move = thumb tracking, slider to
 // minimum/maximum = top and bottom (offered by the bar's context menu). The bar's own
 // position is a full 32-bit value, so thumb tracking needs no widening of a 16-bit position.
-void TASGrid::OnHScrollAction(int Action)
+void TASGrid::OnHScrollAction(int action)
 {
     QScrollBar *bar = horizontalScrollBar();
-    qint64 candidate = FHScrollPos;
-    switch (Action) {
+    qint64 candidate = HScrollPos;
+    switch (action) {
     case QAbstractSlider::SliderSingleStepSub:
     case QAbstractSlider::SliderPageStepSub:
         --candidate;
@@ -425,22 +425,22 @@ void TASGrid::OnHScrollAction(int Action)
         break;
     }
     candidate = std::clamp<qint64>(candidate, 0, std::max(FHScrollMax, 0));
-    if (candidate != FHScrollPos) {
+    if (candidate != HScrollPos) {
         FLeftCol = int(candidate);
         HideHint();
         UpdateScrollBars();
         viewport()->update();
     }
     // The bar applies its slider position right after this handler: keep it on ours.
-    bar->setSliderPosition(std::max(FHScrollPos, 0));
+    bar->setSliderPosition(std::max(HScrollPos, 0));
 }
 
-void TASGrid::OnVScrollAction(int Action)
+void TASGrid::OnVScrollAction(int action)
 {
     QScrollBar *bar = verticalScrollBar();
     const qint64 n = PageRows();
-    qint64 candidate = FVScrollPos;
-    switch (Action) {
+    qint64 candidate = VScrollPos;
+    switch (action) {
     case QAbstractSlider::SliderSingleStepSub:
         --candidate;
         break;
@@ -466,12 +466,12 @@ void TASGrid::OnVScrollAction(int Action)
         break;
     }
     candidate = std::clamp<qint64>(candidate, 0, std::max(FVScrollMax, 0));
-    if (candidate != FVScrollPos) {
+    if (candidate != VScrollPos) {
         FTopRow = int(candidate);
         HideHint();
         RefreshBody();
     }
-    bar->setSliderPosition(std::max(FVScrollPos, 0));
+    bar->setSliderPosition(std::max(VScrollPos, 0));
 }
 
 void TASGrid::scrollContentsBy(int, int)
@@ -486,9 +486,9 @@ void TASGrid::paintEvent(QPaintEvent *event)
     UpdateScrollBars();
     QPainter painter(viewport());
     // A painting pass starts with empty data; the owner fills it cell by cell.
-    FPassColor = 0;
-    FPassFlags = 0;
-    FPassData.clear();
+    PassColor = 0;
+    PassFlags = 0;
+    PassData.clear();
     const QRect area = event->rect();
     if (area.top() < FTitleHeight) {
         PaintTitle(painter);
@@ -499,7 +499,7 @@ void TASGrid::paintEvent(QPaintEvent *event)
     DrawSelectionFrame(painter, true);
 }
 
-void TASGrid::PaintTitle(QPainter &Painter)
+void TASGrid::PaintTitle(QPainter &painter)
 {
     const qint64 cw = ClientWidth();
     const int th = FTitleHeight;
@@ -510,7 +510,7 @@ void TASGrid::PaintTitle(QPainter &Painter)
     const QColor face = ColorFromValue(clBtnFace, pal);
     const QColor window = ColorFromValue(clWindow, pal);
 
-    Painter.setFont(FTitleFont);
+    painter.setFont(FTitleFont);
     const QFontMetrics fm(FTitleFont, viewport());
     const int h = CharHeight(FTitleFont);
     // A title lower than its font centres the text line instead of aligning its top.
@@ -523,26 +523,26 @@ void TASGrid::PaintTitle(QPainter &Painter)
         const QColor &light = pressed ? grey : white;
         const QColor &shadow = pressed ? white : grey;
         // The raised edge leaves its top right corner pixel open; give it the face colour.
-        FillBox(Painter, x + w - 2, 0, std::min(x + w - 1, cw), 1, face);
-        DrawHLine(Painter, x, th - 1, std::min(x + w - 1, cw), black);
+        FillBox(painter, x + w - 2, 0, std::min(x + w - 1, cw), 1, face);
+        DrawHLine(painter, x, th - 1, std::min(x + w - 1, cw), black);
         if (x + w < cw) {
-            DrawVLine(Painter, x + w - 1, th - 1, -1, black);
+            DrawVLine(painter, x + w - 1, th - 1, -1, black);
         }
-        DrawHLine(Painter, x + 1, th - 2, std::min(x + w - 2, cw), shadow);
+        DrawHLine(painter, x + 1, th - 2, std::min(x + w - 2, cw), shadow);
         if (x + w < cw) {
-            DrawVLine(Painter, x + w - 2, th - 2, 0, shadow);
+            DrawVLine(painter, x + w - 2, th - 2, 0, shadow);
         }
-        DrawVLine(Painter, x, th - 2, 0, light);
-        DrawHLine(Painter, x, 0, std::min(x + w - 2, cw), light);
+        DrawVLine(painter, x, th - 2, 0, light);
+        DrawHLine(painter, x, 0, std::min(x + w - 2, cw), light);
 
         if (FOnGetData) {
-            FOnGetData(-1, i, FPassColor, FPassFlags, FPassData);
-            Painter.setPen(ColorFromValue(FTitleFontColor, pal));
-            Painter.setBrush(face);
-            DrawCellText(Painter, QRect(int(x + 1), 1, int(w - 3), th - 3), int(x + 5), textTop,
-                         FPassData);
+            FOnGetData(-1, i, PassColor, PassFlags, PassData);
+            painter.setPen(ColorFromValue(FTitleFontColor, pal));
+            painter.setBrush(face);
+            DrawCellText(painter, QRect(int(x + 1), 1, int(w - 3), th - 3), int(x + 5), textTop,
+                         PassData);
         } else {
-            FillBox(Painter, x + 1, 1, std::min(x + w - 2, cw), th - 2, face);
+            FillBox(painter, x + 1, 1, std::min(x + w - 2, cw), th - 2, face);
         }
         x += w;
         if (x >= cw) {
@@ -550,11 +550,11 @@ void TASGrid::PaintTitle(QPainter &Painter)
         }
     }
     if (x < cw) {
-        FillBox(Painter, x, 0, cw, th, window);
+        FillBox(painter, x, 0, cw, th, window);
     }
 }
 
-void TASGrid::PaintBody(QPainter &Painter, const QRegion &Area)
+void TASGrid::PaintBody(QPainter &painter, const QRegion &area)
 {
     const qint64 cw = ClientWidth();
     const qint64 ch = ClientHeight();
@@ -565,9 +565,9 @@ void TASGrid::PaintBody(QPainter &Painter, const QRegion &Area)
     const QColor black = ColorFromValue(clBlack, pal);
 
     const QFont font = BodyFont();
-    Painter.setFont(font);
-    Painter.setPen(black);
-    Painter.setBrush(window);
+    painter.setFont(font);
+    painter.setPen(black);
+    painter.setBrush(window);
     const QFontMetrics fm(font, viewport());
     const int h = CharHeight(font);
     const int textOffset = rh >= h ? int(rh - h) / 2 - 2 : int(rh - fm.height()) / 2;
@@ -576,17 +576,17 @@ void TASGrid::PaintBody(QPainter &Painter, const QRegion &Area)
     // Rows starting at or below the client bottom are not shown, so they are not asked for.
     for (int r = FTopRow; r < FRowCount && y < ch; ++r) {
         const qint64 bottom = std::min(y + rh, ch);
-        if (Area.intersects(QRect(0, int(y), int(cw), int(bottom - y)))) {
+        if (area.intersects(QRect(0, int(y), int(cw), int(bottom - y)))) {
             qint64 x = 0;
             for (int c = FLeftCol; c < FColCount; ++c) {
                 const qint64 w = FColWidths.at(c);
                 QString text;
                 if (FOnGetData) {
-                    FOnGetData(r, c, FPassColor, FPassFlags, FPassData);
-                    Painter.setPen(ColorFromValue(FPassColor, pal));
-                    text = FPassData;
+                    FOnGetData(r, c, PassColor, PassFlags, PassData);
+                    painter.setPen(ColorFromValue(PassColor, pal));
+                    text = PassData;
                 }
-                DrawCellText(Painter, QRect(int(x), int(y), int(w), int(bottom - y)), int(x + 5),
+                DrawCellText(painter, QRect(int(x), int(y), int(w), int(bottom - y)), int(x + 5),
                              int(y + textOffset), text);
                 x += w;
                 if (x >= cw) {
@@ -597,74 +597,74 @@ void TASGrid::PaintBody(QPainter &Painter, const QRegion &Area)
                 const qint64 b = y + rh;
                 const qint64 right = std::min(x, cw);
                 if (FLeftCol == 0) {
-                    DrawVLine(Painter, 1, y + 1, std::min(b - 2, ch), black);
+                    DrawVLine(painter, 1, y + 1, std::min(b - 2, ch), black);
                 }
-                DrawHLine(Painter, 1, y + 1, right, black);
-                DrawHLine(Painter, 1, b - 2, right, black);
+                DrawHLine(painter, 1, y + 1, right, black);
+                DrawHLine(painter, 1, b - 2, right, black);
                 if (x < cw) {
-                    DrawVLine(Painter, x - 1, y + 1, std::min(b - 2, ch), black);
+                    DrawVLine(painter, x - 1, y + 1, std::min(b - 2, ch), black);
                 }
             }
             if (x < cw) {
-                FillBox(Painter, x, y, cw, bottom, window);
+                FillBox(painter, x, y, cw, bottom, window);
             }
         }
         y += rh;
     }
     if (y < ch) {
-        FillBox(Painter, 0, y, cw, ch, window);
+        FillBox(painter, 0, y, cw, ch, window);
     }
 }
 
-void TASGrid::DrawCellText(QPainter &Painter, const QRect &Rect, int X0, int Y0, QString Text)
+void TASGrid::DrawCellText(QPainter &painter, const QRect &rect, int x0, int y0, QString text)
 {
     // The room for the text ends at the cell's own edge, even where the client area cuts it.
-    const qint64 right = qint64(Rect.x()) + Rect.width();
-    const qint64 available = right - X0;
-    const QFontMetrics fm(Painter.font(), viewport());
-    if (!Text.isEmpty() && fm.horizontalAdvance(Text) > available) {
-        const qint64 limit = available - fm.horizontalAdvance(kEllipsis);
+    const qint64 right = qint64(rect.x()) + rect.width();
+    const qint64 available = right - x0;
+    const QFontMetrics fm(painter.font(), viewport());
+    if (!text.isEmpty() && fm.horizontalAdvance(text) > available) {
+        const qint64 limit = available - fm.horizontalAdvance(Ellipsis);
         // Long texts: find the cut by halving first, then finish character by character.
-        if (Text.size() > 32) {
+        if (text.size() > 32) {
             int lo = 0;
-            int hi = int(Text.size());
+            int hi = int(text.size());
             while (lo < hi) {
                 const int mid = (lo + hi + 1) / 2;
-                if (fm.horizontalAdvance(Text.left(mid)) <= limit) {
+                if (fm.horizontalAdvance(text.left(mid)) <= limit) {
                     lo = mid;
                 } else {
                     hi = mid - 1;
                 }
             }
-            Text.truncate(std::min<qsizetype>(qsizetype(lo) + 1, Text.size()));
+            text.truncate(std::min<qsizetype>(qsizetype(lo) + 1, text.size()));
         }
-        while (!Text.isEmpty() && fm.horizontalAdvance(Text) > limit) {
-            ChopLastChar(Text);
+        while (!text.isEmpty() && fm.horizontalAdvance(text) > limit) {
+            ChopLastChar(text);
         }
-        Text += kEllipsis;
+        text += Ellipsis;
     }
     const qint64 clipRight = std::min<qint64>(right, ClientWidth());
-    if (clipRight <= Rect.x() || Rect.height() <= 0) {
+    if (clipRight <= rect.x() || rect.height() <= 0) {
         return;
     }
-    const QRect clip(Rect.x(), Rect.y(), int(clipRight - Rect.x()), Rect.height());
-    Painter.fillRect(clip, Painter.brush().color());
-    if (Text.isEmpty()) {
+    const QRect clip(rect.x(), rect.y(), int(clipRight - rect.x()), rect.height());
+    painter.fillRect(clip, painter.brush().color());
+    if (text.isEmpty()) {
         return;
     }
     // Clipping costs more than the text itself; skip it when the text box lies inside.
-    const QRect box(X0, Y0, fm.horizontalAdvance(Text), fm.height());
+    const QRect box(x0, y0, fm.horizontalAdvance(text), fm.height());
     if (clip.contains(box)) {
-        Painter.drawText(X0, Y0 + fm.ascent(), Text);
+        painter.drawText(x0, y0 + fm.ascent(), text);
         return;
     }
-    Painter.save();
-    Painter.setClipRect(clip);
-    Painter.drawText(X0, Y0 + fm.ascent(), Text);
-    Painter.restore();
+    painter.save();
+    painter.setClipRect(clip);
+    painter.drawText(x0, y0 + fm.ascent(), text);
+    painter.restore();
 }
 
-void TASGrid::DrawSelectionFrame(QPainter &Painter, bool Show)
+void TASGrid::DrawSelectionFrame(QPainter &painter, bool show)
 {
     if (FSelectedRow < FTopRow) {
         return;
@@ -680,14 +680,14 @@ void TASGrid::DrawSelectionFrame(QPainter &Painter, bool Show)
     for (int c = FLeftCol; c < FColCount; ++c) {
         r += FColWidths.at(c);
     }
-    const QColor colour = ColorFromValue(Show ? clBlack : clWindow, palette());
+    const QColor colour = ColorFromValue(show ? clBlack : clWindow, palette());
     if (FLeftCol == 0) {
-        DrawVLine(Painter, 1, t + 1, std::min(b - 2, ch), colour);
+        DrawVLine(painter, 1, t + 1, std::min(b - 2, ch), colour);
     }
-    DrawHLine(Painter, 1, t + 1, std::min(r, cw), colour);
-    DrawHLine(Painter, 1, b - 2, std::min(r, cw), colour);
+    DrawHLine(painter, 1, t + 1, std::min(r, cw), colour);
+    DrawHLine(painter, 1, b - 2, std::min(r, cw), colour);
     if (r < cw) {
-        DrawVLine(Painter, r - 1, t + 1, std::min(b - 2, ch), colour);
+        DrawVLine(painter, r - 1, t + 1, std::min(b - 2, ch), colour);
     }
 }
 
@@ -765,39 +765,39 @@ void TASGrid::mouseDoubleClickEvent(QMouseEvent *event)
     }
 }
 
-void TASGrid::LeftButtonDown(int X, int Y)
+void TASGrid::LeftButtonDown(int x, int y)
 {
     if (!hasFocus()) {
         setFocus(Qt::MouseFocusReason);
     }
     const int th = FTitleHeight;
-    if (Y > 0 && Y < th) {
+    if (y > 0 && y < th) {
         const bool split = viewport()->cursor().shape() == Qt::SplitHCursor;
         qint64 left = 0;
         for (int i = FLeftCol; i < FColCount; ++i) {
             const qint64 w = FColWidths.at(i);
-            if (!split && left + kBorderSlack < X && X < left + w - kBorderSlack) {
+            if (!split && left + BorderSlack < x && x < left + w - BorderSlack) {
                 FPressedCol = i;
                 InvalidateTitle();
                 return;
             }
             left += w;
-            if (split && left - kBorderSlack < X && X < left + kBorderSlack) {
+            if (split && left - BorderSlack < x && x < left + BorderSlack) {
                 FResizeCol = i;
                 return;
             }
         }
         return;
     }
-    if (Y <= th) {
+    if (y <= th) {
         return;
     }
     const qint64 bottom =
         std::min<qint64>(qint64(FRowCount - FTopRow) * FRowHeight + th, ClientHeight());
-    if (Y >= bottom || X <= 0 || X >= ClientWidth()) {
+    if (y >= bottom || x <= 0 || x >= ClientWidth()) {
         return;
     }
-    const int row = FTopRow + (Y - th) / FRowHeight;
+    const int row = FTopRow + (y - th) / FRowHeight;
     if (row == FSelectedRow) {
         return;
     }
@@ -833,7 +833,7 @@ void TASGrid::mouseReleaseEvent(QMouseEvent *event)
             }
         }
         // A release too close to the left edge keeps the resize armed for the next one.
-        if (x > left + kBorderSlack) {
+        if (x > left + BorderSlack) {
             FColWidths[FResizeCol] = int(std::min<qint64>(x - left, INT_MAX));
             FResizeCol = -1;
             UpdateScrollBars();
@@ -852,11 +852,11 @@ void TASGrid::mouseMoveEvent(QMouseEvent *event)
         qint64 border = 0;
         for (int i = FLeftCol; i < FColCount; ++i) {
             border += FColWidths.at(i);
-            if (border - kBorderSlack < x && x < border + kBorderSlack) {
+            if (border - BorderSlack < x && x < border + BorderSlack) {
                 onBorder = true;
                 break;
             }
-            if (border - kBorderSlack >= x) {
+            if (border - BorderSlack >= x) {
                 break;
             }
         }
@@ -872,20 +872,20 @@ void TASGrid::mouseMoveEvent(QMouseEvent *event)
     event->accept();
 }
 
-void TASGrid::UpdateHint(int X, int Y)
+void TASGrid::UpdateHint(int x, int y)
 {
     const qint64 th = FTitleHeight;
     const qint64 rh = FRowHeight;
     const qint64 bottom = std::min<qint64>(qint64(FRowCount - FTopRow) * rh + th, ClientHeight());
-    if (!(Y > th && Y < bottom)) {
+    if (!(y > th && y < bottom)) {
         HideHint();
         return;
     }
     qint64 left = 0;
     for (int i = FLeftCol; i < FColCount; ++i) {
         const qint64 w = FColWidths.at(i);
-        if (w > kHintMinColWidth && left < X && X < left + w) {
-            const int rowInView = int((Y - th) / rh);
+        if (w > HintMinColWidth && left < x && x < left + w) {
+            const int rowInView = int((y - th) / rh);
             const int row = rowInView + FTopRow;
             if (!FOnGetData) {
                 return;
@@ -902,7 +902,7 @@ void TASGrid::UpdateHint(int X, int Y)
             font.setPointSize(FFontSize);
             const QFontMetrics fm(font, FHintWindow);
             const int width = fm.horizontalAdvance(data);
-            if (width + kHintMinColWidth > w) {
+            if (width + HintMinColWidth > w) {
                 FHintCell = cell;
                 const QPoint screen =
                     viewport()->mapToGlobal(QPoint(int(left), int(rowInView * rh + th)));
@@ -1072,12 +1072,12 @@ void TASGrid::InvalidateTitle()
     viewport()->update(QRect(0, 0, ClientWidth(), FTitleHeight));
 }
 
-void TASGrid::InvalidateRowFrame(int Row)
+void TASGrid::InvalidateRowFrame(int row)
 {
-    if (Row < 0 || Row < FTopRow) {
+    if (row < 0 || row < FTopRow) {
         return;
     }
-    const qint64 top = qint64(Row - FTopRow) * FRowHeight + FTitleHeight;
+    const qint64 top = qint64(row - FTopRow) * FRowHeight + FTitleHeight;
     if (top >= ClientHeight()) {
         return;
     }

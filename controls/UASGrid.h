@@ -56,57 +56,57 @@ public:
     ~TASGrid() override;
 
     // Turns an encoded colour into a Qt colour; system colours come from the palette.
-    static QColor ColorFromValue(std::uint32_t Value, const QPalette &Palette);
+    static QColor ColorFromValue(std::uint32_t value, const QPalette &palette);
 
     // Number of columns; values of 0 or less are ignored, others reset every width to 60.
     int ColCount() const { return FColCount; }
-    void SetColCount(int Value);
+    void SetColCount(int value);
     // Number of body rows; keeps the selection inside the new range and posts its change.
     int RowCount() const { return FRowCount; }
-    void SetRowCount(int Value);
+    void SetRowCount(int value);
     // Height of the title row in pixels; 0 or less is ignored.
     int TitleHeight() const { return FTitleHeight; }
-    void SetTitleHeight(int Value);
+    void SetTitleHeight(int value);
     // Height of a body row in pixels; 0 or less is ignored.
     int RowHeight() const { return FRowHeight; }
-    void SetRowHeight(int Value);
+    void SetRowHeight(int value);
     // Body font size in points; 0 or less is ignored.
     int FontSize() const { return FFontSize; }
-    void SetFontSize(int Value);
+    void SetFontSize(int value);
     // Selected body row, -1 for none; out-of-range values are ignored.
     int SelectedRow() const { return FSelectedRow; }
-    void SetSelectedRow(int Value);
+    void SetSelectedRow(int value);
     // Font of the title row; its bold style also feeds the body font. Setting it does not repaint.
     const QFont &TitleFont() const { return FTitleFont; }
-    void SetTitleFont(const QFont &Font);
+    void SetTitleFont(const QFont &font);
     // Text colour of the title row (encoded colour); the toolkit's font carries no colour.
     std::uint32_t TitleFontColor() const { return FTitleFontColor; }
-    void SetTitleFontColor(std::uint32_t Value);
+    void SetTitleFontColor(std::uint32_t value);
     // Shows the full text of a cut-off cell in a tooltip-style window under the pointer.
     bool HotHint() const { return FHotHint; }
-    void SetHotHint(bool Value);
+    void SetHotHint(bool value);
     // Sunken client edge or none.
     TBorderStyle BorderStyle() const { return FBorderStyle; }
-    void SetBorderStyle(TBorderStyle Value);
+    void SetBorderStyle(TBorderStyle value);
     // Whether Tab moves the focus into the grid (a click always does).
     bool TabStop() const { return FTabStop; }
-    void SetTabStop(bool Value);
+    void SetTabStop(bool value);
 
     // Cell data callback; unassigned paints empty cells.
     const TGetDataEvent &OnGetData() const { return FOnGetData; }
-    void SetOnGetData(TGetDataEvent Handler);
+    void SetOnGetData(TGetDataEvent handler);
     // Raised when WM_GRIDSELCHANGE comes back, after the selection has changed.
     const TNotifyEvent &OnCSelRow() const { return FOnCSelRow; }
-    void SetOnCSelRow(TNotifyEvent Handler);
+    void SetOnCSelRow(TNotifyEvent handler);
     // Raised at once on Enter or double click.
     const TNotifyEvent &OnChoiseRow() const { return FOnChoiseRow; }
-    void SetOnChoiseRow(TNotifyEvent Handler);
+    void SetOnChoiseRow(TNotifyEvent handler);
 
     // Width of column Index, 0 outside 0 .. ColCount - 1.
     int ColWidths(int Index) const;
     // Sets the width of column Index; out-of-range indexes are ignored (true); a negative width
     // is refused and reported by false.
-    bool SetColWidths(int Index, int Width);
+    bool SetColWidths(int Index, int width);
 
     // SelectedRow - TopRow: where the selected row sits among the rows shown.
     int SelectedOffset() const { return FSelectedRow - FTopRow; }
@@ -150,26 +150,26 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
     // Painting steps; each draws straight onto the viewport through the painter.
-    void PaintTitle(QPainter &Painter);
-    void PaintBody(QPainter &Painter, const QRegion &Area);
-    void DrawCellText(QPainter &Painter, const QRect &Rect, int X0, int Y0, QString Text);
-    void DrawSelectionFrame(QPainter &Painter, bool Show);
+    void PaintTitle(QPainter &painter);
+    void PaintBody(QPainter &painter, const QRegion &area);
+    void DrawCellText(QPainter &painter, const QRect &rect, int x0, int y0, QString text);
+    void DrawSelectionFrame(QPainter &painter, bool show);
 
 private:
     void PostSelChange();
-    void LeftButtonDown(int X, int Y);
-    void MoveSelection(int Row);
+    void LeftButtonDown(int x, int y);
+    void MoveSelection(int row);
     void HideHint();
-    void UpdateHint(int X, int Y);
+    void UpdateHint(int x, int y);
     void InvalidateTitle();
-    void InvalidateRowFrame(int Row);
-    void OnHScrollAction(int Action);
-    void OnVScrollAction(int Action);
+    void InvalidateRowFrame(int row);
+    void OnHScrollAction(int action);
+    void OnVScrollAction(int action);
     void ApplyScrollBars();
     int PageRows() const;
     int ClientWidth() const;
     int ClientHeight() const;
-    int CharHeight(const QFont &Font) const;
+    int CharHeight(const QFont &font) const;
     QFont BodyFont() const;
 
     int FColCount = 0;
@@ -191,17 +191,17 @@ private:
     int FTopRow = 0;
     int FLeftCol = 0;
     int FHScrollMax = -1;
-    int FHScrollPos = -1;
+    int HScrollPos = -1;
     int FVScrollMax = -1;
-    int FVScrollPos = -1;
+    int VScrollPos = -1;
     int FPressedCol = -1;
     int FResizeCol = -1;
     qint64 FHintCell = -1;
     QLabel *FHintWindow = nullptr;
 
     // Callback arguments of the current painting pass; never reset between cells.
-    std::uint32_t FPassColor = 0;
-    std::uint8_t FPassFlags = 0;
-    QString FPassData;
-    bool FUpdatingBars = false;
+    std::uint32_t PassColor = 0;
+    std::uint8_t PassFlags = 0;
+    QString PassData;
+    bool UpdatingBars = false;
 };
