@@ -2,58 +2,6 @@
 
 #include <QMouseEvent>
 
-QColor ColorFromTColor(std::uint32_t Color, const QPalette &Palette)
-{
-    if ((Color >> 24) != 0xFF) {
-        return QColor(Color & 0xFF, (Color >> 8) & 0xFF, (Color >> 16) & 0xFF);
-    }
-    // System colours by their index, mapped onto the nearest palette role.
-    switch (Color & 0xFF) {
-    case 2:  // active caption
-    case 13: // highlight
-    case 27: // active caption gradient
-    case 29: // highlighted menu item
-        return Palette.color(QPalette::Highlight);
-    case 5: // window background
-        return Palette.color(QPalette::Base);
-    case 6:  // window frame
-    case 21: // dark 3-D shadow
-        return Palette.color(QPalette::Shadow);
-    case 7: // menu text
-        return Palette.color(QPalette::WindowText);
-    case 8: // window text
-        return Palette.color(QPalette::Text);
-    case 9:  // caption text
-    case 14: // highlighted text
-        return Palette.color(QPalette::HighlightedText);
-    case 0:  // scroll bar
-    case 15: // button face
-        return Palette.color(QPalette::Button);
-    case 3:  // inactive caption
-    case 12: // application workspace
-        return Palette.color(QPalette::Mid);
-    case 16: // button shadow
-        return Palette.color(QPalette::Dark);
-    case 17: // grey text
-    case 19: // inactive caption text
-        return Palette.color(QPalette::Disabled, QPalette::Text);
-    case 18: // button text
-        return Palette.color(QPalette::ButtonText);
-    case 20: // button highlight
-        return Palette.color(QPalette::Light);
-    case 22: // light 3-D edge
-        return Palette.color(QPalette::Midlight);
-    case 23: // tooltip text
-        return Palette.color(QPalette::ToolTipText);
-    case 24: // tooltip background
-        return Palette.color(QPalette::ToolTipBase);
-    case 26: // hot-tracked item
-        return Palette.color(QPalette::Link);
-    default: // desktop, menu, borders, menu bar and unknown indices
-        return Palette.color(QPalette::Window);
-    }
-}
-
 TAInternetLabel::TAInternetLabel(QWidget *parent) : QLabel(parent) {}
 
 TAInternetLabel::TAInternetLabel(const QString &caption, QWidget *parent) : QLabel(caption, parent)

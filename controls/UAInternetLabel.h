@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UColors.h"
+
 #include <QCursor>
 #include <QFont>
 #include <QLabel>
@@ -7,10 +9,6 @@
 
 #include <cstdint>
 #include <functional>
-
-// Turns a colour value (0x00BBGGRR; a top byte 0xFF names the system colour of the low byte)
-// into a Qt colour; system colours come from Palette.
-QColor ColorFromTColor(std::uint32_t Color, const QPalette &Palette);
 
 // Label that looks like a link while the pointer is over it: its text takes FocusColor and an
 // underline and the pointer becomes a pointing hand; on leave its own look comes back. It does
@@ -21,9 +19,6 @@ class TAInternetLabel : public QLabel
     Q_OBJECT
 
 public:
-    // Pure blue in the 0x00BBGGRR encoding, the default FocusColor.
-    static constexpr std::uint32_t clBlue = 0xFF0000;
-
     // Raised when the label is clicked with the left button (pressed and released over it).
     std::function<void(QObject *Sender)> OnClick;
 

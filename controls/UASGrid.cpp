@@ -104,41 +104,6 @@ TASGrid::TASGrid(QWidget *parent) : QAbstractScrollArea(parent)
 
 TASGrid::~TASGrid() = default;
 
-QColor TASGrid::ColorFromValue(std::uint32_t value, const QPalette &palette)
-{
-    if ((value >> 24) == 0xFF) {
-        switch (value & 0xFF) {
-        case 4: // menu
-            return palette.color(QPalette::Window);
-        case 5: // window background
-            return palette.color(QPalette::Base);
-        case 7: // menu text
-            return palette.color(QPalette::WindowText);
-        case 8: // window text
-            return palette.color(QPalette::Text);
-        case 13: // highlight
-            return palette.color(QPalette::Highlight);
-        case 14: // highlighted text
-            return palette.color(QPalette::HighlightedText);
-        case 15: // button face
-            return palette.color(QPalette::Button);
-        case 16: // button shadow
-            return palette.color(QPalette::Dark);
-        case 18: // button text
-            return palette.color(QPalette::ButtonText);
-        case 20: // button highlight
-            return palette.color(QPalette::Light);
-        case 23: // tooltip text
-            return palette.color(QPalette::ToolTipText);
-        case 24: // tooltip background
-            return palette.color(QPalette::ToolTipBase);
-        default:
-            return palette.color(QPalette::WindowText);
-        }
-    }
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
-
 // ---- properties ----
 
 void TASGrid::SetColCount(int value)
@@ -504,11 +469,11 @@ void TASGrid::PaintTitle(QPainter &painter)
     const qint64 cw = ClientWidth();
     const int th = FTitleHeight;
     const QPalette &pal = palette();
-    const QColor black = ColorFromValue(clBlack, pal);
-    const QColor white = ColorFromValue(clWhite, pal);
-    const QColor grey = ColorFromValue(clGray, pal);
-    const QColor face = ColorFromValue(clBtnFace, pal);
-    const QColor window = ColorFromValue(clWindow, pal);
+    const QColor black = ColorFromTColor(clBlack, pal);
+    const QColor white = ColorFromTColor(clWhite, pal);
+    const QColor grey = ColorFromTColor(clGray, pal);
+    const QColor face = ColorFromTColor(clBtnFace, pal);
+    const QColor window = ColorFromTColor(clWindow, pal);
 
     painter.setFont(FTitleFont);
     const QFontMetrics fm(FTitleFont, viewport());
@@ -537,7 +502,7 @@ void TASGrid::PaintTitle(QPainter &painter)
 
         if (FOnGetData) {
             FOnGetData(-1, i, PassColor, PassFlags, PassData);
-            painter.setPen(ColorFromValue(FTitleFontColor, pal));
+            painter.setPen(ColorFromTColor(FTitleFontColor, pal));
             painter.setBrush(face);
             DrawCellText(painter, QRect(int(x + 1), 1, int(w - 3), th - 3), int(x + 5), textTop,
                          PassData);
@@ -561,8 +526,8 @@ void TASGrid::PaintBody(QPainter &painter, const QRegion &area)
     const qint64 th = FTitleHeight;
     const qint64 rh = FRowHeight;
     const QPalette &pal = palette();
-    const QColor window = ColorFromValue(clWindow, pal);
-    const QColor black = ColorFromValue(clBlack, pal);
+    const QColor window = ColorFromTColor(clWindow, pal);
+    const QColor black = ColorFromTColor(clBlack, pal);
 
     const QFont font = BodyFont();
     painter.setFont(font);
@@ -583,7 +548,7 @@ void TASGrid::PaintBody(QPainter &painter, const QRegion &area)
                 QString text;
                 if (FOnGetData) {
                     FOnGetData(r, c, PassColor, PassFlags, PassData);
-                    painter.setPen(ColorFromValue(PassColor, pal));
+                    painter.setPen(ColorFromTColor(PassColor, pal));
                     text = PassData;
                 }
                 DrawCellText(painter, QRect(int(x), int(y), int(w), int(bottom - y)), int(x + 5),
@@ -680,7 +645,7 @@ void TASGrid::DrawSelectionFrame(QPainter &painter, bool show)
     for (int c = FLeftCol; c < FColCount; ++c) {
         r += FColWidths.at(c);
     }
-    const QColor colour = ColorFromValue(show ? clBlack : clWindow, palette());
+    const QColor colour = ColorFromTColor(show ? clBlack : clWindow, palette());
     if (FLeftCol == 0) {
         DrawVLine(painter, 1, t + 1, std::min(b - 2, ch), colour);
     }
@@ -924,7 +889,7 @@ void TASGrid::UpdateHint(int x, int y)
                 }
                 QPalette pal = FHintWindow->palette();
                 pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
-                pal.setColor(QPalette::WindowText, ColorFromValue(colour, palette()));
+                pal.setColor(QPalette::WindowText, ColorFromTColor(colour, palette()));
                 FHintWindow->setPalette(pal);
                 FHintWindow->setFont(font);
                 FHintWindow->setText(data);

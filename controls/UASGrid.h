@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UColors.h"
+
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QEvent>
@@ -43,20 +45,9 @@ public:
     static constexpr QEvent::Type GridSelChangeEvent =
         static_cast<QEvent::Type>(QEvent::User + WM_GRIDSELCHANGE);
 
-    // Colours the grid paints with, in the 0x00BBGGRR encoding.
-    static constexpr std::uint32_t clBlack = 0x000000;
-    static constexpr std::uint32_t clWhite = 0xFFFFFF;
-    static constexpr std::uint32_t clGray = 0x808080;
-    static constexpr std::uint32_t clWindow = 0xFF000005;
-    static constexpr std::uint32_t clBtnFace = 0xFF00000F;
-    static constexpr std::uint32_t clWindowText = 0xFF000008;
-
     // Creates an empty grid: no columns, no rows, nothing selected.
     explicit TASGrid(QWidget *parent = nullptr);
     ~TASGrid() override;
-
-    // Turns an encoded colour into a Qt colour; system colours come from the palette.
-    static QColor ColorFromValue(std::uint32_t value, const QPalette &palette);
 
     // Number of columns; values of 0 or less are ignored, others reset every width to 60.
     int ColCount() const { return FColCount; }

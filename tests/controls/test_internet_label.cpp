@@ -150,16 +150,4 @@ TEST_F(InternetLabelTest, ClickNeedsPressAndReleaseOverTheLabel)
     EXPECT_EQ(Clicks, 1);
 }
 
-TEST(ColorFromTColor, DecodesRedGreenBlueAndSystemColours)
-{
-    QPalette P;
-    P.setColor(QPalette::Base, QColor(1, 2, 3));
-    P.setColor(QPalette::Button, QColor(4, 5, 6));
-    EXPECT_EQ(ColorFromTColor(0xFF0000, P), QColor(0, 0, 255));
-    EXPECT_EQ(ColorFromTColor(0x0000FF, P), QColor(255, 0, 0));
-    EXPECT_EQ(ColorFromTColor(0x123456, P), QColor(0x56, 0x34, 0x12));
-    EXPECT_EQ(ColorFromTColor(0xFF000005, P), QColor(1, 2, 3));
-    EXPECT_EQ(ColorFromTColor(0xFF00000F, P), QColor(4, 5, 6));
-}
-
 } // namespace
