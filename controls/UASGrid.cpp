@@ -150,30 +150,26 @@ void TASGrid::SetRowCount(int value)
 
 void TASGrid::SetTitleHeight(int value)
 {
-    if (value <= 0) {
-        return;
-    }
-    FTitleHeight = value;
-    UpdateScrollBars();
-    viewport()->update();
+    StorePositive(FTitleHeight, value);
 }
 
 void TASGrid::SetRowHeight(int value)
 {
-    if (value <= 0) {
-        return;
-    }
-    FRowHeight = value;
-    UpdateScrollBars();
-    viewport()->update();
+    StorePositive(FRowHeight, value);
 }
 
 void TASGrid::SetFontSize(int value)
 {
+    StorePositive(FFontSize, value);
+}
+
+void TASGrid::StorePositive(int &field, int value)
+{
     if (value <= 0) {
         return;
     }
-    FFontSize = value;
+    field = value;
+    UpdateScrollBars();
     viewport()->update();
 }
 
@@ -182,13 +178,7 @@ void TASGrid::SetSelectedRow(int value)
     if (value < 0 || value >= FRowCount) {
         return;
     }
-    // With no whole row visible the selected row becomes the top one.
-    const int visible = std::max(VisibleRows(), 1);
-    if (value < FTopRow) {
-        FTopRow = value;
-    } else if (value > FTopRow + visible - 1) {
-        FTopRow = value - visible + 1;
-    }
+    ScrollToRow(value, value < FTopRow);
     if (value != FSelectedRow) {
         FSelectedRow = value;
         PostSelChange();
@@ -281,6 +271,62 @@ int TASGrid::PageRows() const
     return VisibleRows();
 }
 
+void TASGrid::ScrollToRow(int row, bool upward)
+{
+    // With no whole row visible the row becomes the top one.
+    const int visible = std::max(VisibleRows(), 1);
+    if (upward) {
+        if (row < FTopRow) {
+            FTopRow = row;
+        }
+    } else if (row > FTopRow + visible - 1) {
+        FTopRow = row - visible + 1;
+    }
+}
+
+void TASGrid::StepSelection(int row, bool upward)
+{
+    FSelectedRow = row;
+    ScrollToRow(row, upward);
+    RefreshBody();
+    PostSelChange();
+}
+
+qint64 TASGrid::ColLeft(int col) const
+{
+    qint64 left = 0;
+    for (int c = FLeftCol; c < col; ++c) {
+        left += FColWidths.at(c);
+    }
+    for (int c = col; c < FLeftCol; ++c) {
+        left -= FColWidths.at(c);
+    }
+    return left;
+}
+
+int TASGrid::FindColumn(const std::function<bool(qint64, qint64)> &test, qint64 *left) const
+{
+    qint64 x = 0;
+    for (int i = FLeftCol; i < FColCount; ++i) {
+        const qint64 w = FColWidths.at(i);
+        if (test(x, w)) {
+            if (left != nullptr) {
+                *left = x;
+            }
+            return i;
+        }
+        x += w;
+    }
+    return -1;
+}
+
+int TASGrid::BorderAt(int x) const
+{
+    return FindColumn([x](qint64 left, qint64 w) {
+        return left + w - BorderSlack < x && x < left + w + BorderSlack;
+    });
+}
+
 int TASGrid::ClientWidth() const
 {
     return viewport()->width();
@@ -367,29 +413,8 @@ void TASGrid::RefreshBody()
 void TASGrid::OnHScrollAction(int action)
 {
     QScrollBar *bar = horizontalScrollBar();
-    qint64 candidate = HScrollPos;
-    switch (action) {
-    case QAbstractSlider::SliderSingleStepSub:
-    case QAbstractSlider::SliderPageStepSub:
-        --candidate;
-        break;
-    case QAbstractSlider::SliderSingleStepAdd:
-    case QAbstractSlider::SliderPageStepAdd:
-        ++candidate;
-        break;
-    case QAbstractSlider::SliderMove:
-        candidate = bar->sliderPosition();
-        break;
-    case QAbstractSlider::SliderToMinimum:
-        candidate = 0;
-        break;
-    case QAbstractSlider::SliderToMaximum:
-        candidate = FHScrollMax;
-        break;
-    default:
-        break;
-    }
-    candidate = std::clamp<qint64>(candidate, 0, std::max(FHScrollMax, 0));
+    const qint64 candidate =
+        ScrollTarget(action, HScrollPos, FHScrollMax, 1, bar->sliderPosition());
     if (candidate != HScrollPos) {
         FLeftCol = int(candidate);
         HideHint();
@@ -403,8 +428,19 @@ void TASGrid::OnHScrollAction(int action)
 void TASGrid::OnVScrollAction(int action)
 {
     QScrollBar *bar = verticalScrollBar();
-    const qint64 n = PageRows();
-    qint64 candidate = VScrollPos;
+    const qint64 candidate =
+        ScrollTarget(action, VScrollPos, FVScrollMax, PageRows(), bar->sliderPosition());
+    if (candidate != VScrollPos) {
+        FTopRow = int(candidate);
+        HideHint();
+        RefreshBody();
+    }
+    bar->setSliderPosition(std::max(VScrollPos, 0));
+}
+
+qint64 TASGrid::ScrollTarget(int action, qint64 pos, qint64 max, qint64 page, qint64 track)
+{
+    qint64 candidate = pos;
     switch (action) {
     case QAbstractSlider::SliderSingleStepSub:
         --candidate;
@@ -413,30 +449,24 @@ void TASGrid::OnVScrollAction(int action)
         ++candidate;
         break;
     case QAbstractSlider::SliderPageStepSub:
-        candidate = std::max<qint64>(0, candidate - n);
+        candidate = std::max<qint64>(0, candidate - page);
         break;
     case QAbstractSlider::SliderPageStepAdd:
-        candidate = std::min<qint64>(FVScrollMax, candidate + n);
+        candidate = std::min<qint64>(max, candidate + page);
         break;
     case QAbstractSlider::SliderMove:
-        candidate = bar->sliderPosition();
+        candidate = track;
         break;
     case QAbstractSlider::SliderToMinimum:
         candidate = 0;
         break;
     case QAbstractSlider::SliderToMaximum:
-        candidate = FVScrollMax;
+        candidate = max;
         break;
     default:
         break;
     }
-    candidate = std::clamp<qint64>(candidate, 0, std::max(FVScrollMax, 0));
-    if (candidate != VScrollPos) {
-        FTopRow = int(candidate);
-        HideHint();
-        RefreshBody();
-    }
-    bar->setSliderPosition(std::max(VScrollPos, 0));
+    return std::clamp<qint64>(candidate, 0, std::max<qint64>(max, 0));
 }
 
 void TASGrid::scrollContentsBy(int, int)
@@ -461,7 +491,7 @@ void TASGrid::paintEvent(QPaintEvent *event)
     if (area.bottom() >= FTitleHeight) {
         PaintBody(painter, event->region());
     }
-    DrawSelectionFrame(painter, true);
+    DrawSelectionFrame(painter);
 }
 
 void TASGrid::PaintTitle(QPainter &painter)
@@ -527,11 +557,10 @@ void TASGrid::PaintBody(QPainter &painter, const QRegion &area)
     const qint64 rh = FRowHeight;
     const QPalette &pal = palette();
     const QColor window = ColorFromTColor(clWindow, pal);
-    const QColor black = ColorFromTColor(clBlack, pal);
 
     const QFont font = BodyFont();
     painter.setFont(font);
-    painter.setPen(black);
+    painter.setPen(ColorFromTColor(clBlack, pal));
     painter.setBrush(window);
     const QFontMetrics fm(font, viewport());
     const int h = CharHeight(font);
@@ -558,18 +587,8 @@ void TASGrid::PaintBody(QPainter &painter, const QRegion &area)
                     break;
                 }
             }
-            if (r == FSelectedRow) {
-                const qint64 b = y + rh;
-                const qint64 right = std::min(x, cw);
-                if (FLeftCol == 0) {
-                    DrawVLine(painter, 1, y + 1, std::min(b - 2, ch), black);
-                }
-                DrawHLine(painter, 1, y + 1, right, black);
-                DrawHLine(painter, 1, b - 2, right, black);
-                if (x < cw) {
-                    DrawVLine(painter, x - 1, y + 1, std::min(b - 2, ch), black);
-                }
-            }
+            // The selected row's frame is drawn over the body afterwards by DrawSelectionFrame,
+            // which every paint runs.
             if (x < cw) {
                 FillBox(painter, x, y, cw, bottom, window);
             }
@@ -629,7 +648,7 @@ void TASGrid::DrawCellText(QPainter &painter, const QRect &rect, int x0, int y0,
     painter.restore();
 }
 
-void TASGrid::DrawSelectionFrame(QPainter &painter, bool show)
+void TASGrid::DrawSelectionFrame(QPainter &painter)
 {
     if (FSelectedRow < FTopRow) {
         return;
@@ -641,11 +660,8 @@ void TASGrid::DrawSelectionFrame(QPainter &painter, bool show)
         return;
     }
     const qint64 b = t + FRowHeight;
-    qint64 r = 0;
-    for (int c = FLeftCol; c < FColCount; ++c) {
-        r += FColWidths.at(c);
-    }
-    const QColor colour = ColorFromTColor(show ? clBlack : clWindow, palette());
+    const qint64 r = ColLeft(FColCount);
+    const QColor colour = ColorFromTColor(clBlack, palette());
     if (FLeftCol == 0) {
         DrawVLine(painter, 1, t + 1, std::min(b - 2, ch), colour);
     }
@@ -737,20 +753,20 @@ void TASGrid::LeftButtonDown(int x, int y)
     }
     const int th = FTitleHeight;
     if (y > 0 && y < th) {
-        const bool split = viewport()->cursor().shape() == Qt::SplitHCursor;
-        qint64 left = 0;
-        for (int i = FLeftCol; i < FColCount; ++i) {
-            const qint64 w = FColWidths.at(i);
-            if (!split && left + BorderSlack < x && x < left + w - BorderSlack) {
-                FPressedCol = i;
-                InvalidateTitle();
-                return;
+        // The cursor, set by the last move, tells a press on a cell from one on a border.
+        if (viewport()->cursor().shape() == Qt::SplitHCursor) {
+            const int col = BorderAt(x);
+            if (col >= 0) {
+                FResizeCol = col;
             }
-            left += w;
-            if (split && left - BorderSlack < x && x < left + BorderSlack) {
-                FResizeCol = i;
-                return;
-            }
+            return;
+        }
+        const int col = FindColumn([x](qint64 left, qint64 w) {
+            return left + BorderSlack < x && x < left + w - BorderSlack;
+        });
+        if (col >= 0) {
+            FPressedCol = col;
+            InvalidateTitle();
         }
         return;
     }
@@ -787,16 +803,7 @@ void TASGrid::mouseReleaseEvent(QMouseEvent *event)
     }
     if (FResizeCol != -1) {
         // Left edge of the column in client coordinates (negative once scrolled off).
-        qint64 left = 0;
-        if (FResizeCol >= FLeftCol) {
-            for (int c = FLeftCol; c < FResizeCol; ++c) {
-                left += FColWidths.at(c);
-            }
-        } else {
-            for (int c = FResizeCol; c < FLeftCol; ++c) {
-                left -= FColWidths.at(c);
-            }
-        }
+        const qint64 left = ColLeft(FResizeCol);
         // A release too close to the left edge keeps the resize armed for the next one.
         if (x > left + BorderSlack) {
             FColWidths[FResizeCol] = int(std::min<qint64>(x - left, INT_MAX));
@@ -812,20 +819,7 @@ void TASGrid::mouseMoveEvent(QMouseEvent *event)
     const QPoint pos = event->position().toPoint();
     const int x = pos.x();
     const int y = pos.y();
-    bool onBorder = false;
-    if (y > 0 && y < FTitleHeight) {
-        qint64 border = 0;
-        for (int i = FLeftCol; i < FColCount; ++i) {
-            border += FColWidths.at(i);
-            if (border - BorderSlack < x && x < border + BorderSlack) {
-                onBorder = true;
-                break;
-            }
-            if (border - BorderSlack >= x) {
-                break;
-            }
-        }
-    }
+    const bool onBorder = y > 0 && y < FTitleHeight && BorderAt(x) >= 0;
     const Qt::CursorShape wanted =
         (onBorder || FResizeCol != -1) ? Qt::SplitHCursor : Qt::ArrowCursor;
     if (viewport()->cursor().shape() != wanted) {
@@ -842,70 +836,62 @@ void TASGrid::UpdateHint(int x, int y)
     const qint64 th = FTitleHeight;
     const qint64 rh = FRowHeight;
     const qint64 bottom = std::min<qint64>(qint64(FRowCount - FTopRow) * rh + th, ClientHeight());
-    if (!(y > th && y < bottom)) {
+    qint64 left = 0;
+    int col = -1;
+    if (y > th && y < bottom) {
+        col = FindColumn(
+            [x](qint64 l, qint64 w) { return w > HintMinColWidth && l < x && x < l + w; }, &left);
+    }
+    if (col < 0) {
         HideHint();
         return;
     }
-    qint64 left = 0;
-    for (int i = FLeftCol; i < FColCount; ++i) {
-        const qint64 w = FColWidths.at(i);
-        if (w > HintMinColWidth && left < x && x < left + w) {
-            const int rowInView = int((y - th) / rh);
-            const int row = rowInView + FTopRow;
-            if (!FOnGetData) {
-                return;
-            }
-            std::uint32_t colour = 0;
-            std::uint8_t flags = 0;
-            QString data;
-            FOnGetData(row, i, colour, flags, data);
-            const qint64 cell = qint64(row) * FColCount + i;
-            if (cell == FHintCell) {
-                return;
-            }
-            QFont font(QStringLiteral("Arial"));
-            font.setPointSize(FFontSize);
-            const QFontMetrics fm(font, FHintWindow);
-            const int width = fm.horizontalAdvance(data);
-            if (width + HintMinColWidth > w) {
-                FHintCell = cell;
-                const QPoint screen =
-                    viewport()->mapToGlobal(QPoint(int(left), int(rowInView * rh + th)));
-                // The hint covers the cell's text; it grows to a whole text line when rows
-                // are lower than the font, and stays on the screen.
-                QRect rect(screen.x(), screen.y() + 2, width + 5,
-                           std::max(int(rh) - 7, fm.height() + 2));
-                if (const QScreen *s = this->screen()) {
-                    const QRect avail = s->availableGeometry();
-                    if (rect.right() > avail.right()) {
-                        rect.moveRight(avail.right());
-                    }
-                    if (rect.left() < avail.left()) {
-                        rect.moveLeft(avail.left());
-                    }
-                    if (rect.bottom() > avail.bottom()) {
-                        rect.moveBottom(avail.bottom());
-                    }
-                }
-                QPalette pal = FHintWindow->palette();
-                pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
-                pal.setColor(QPalette::WindowText, ColorFromTColor(colour, palette()));
-                FHintWindow->setPalette(pal);
-                FHintWindow->setFont(font);
-                FHintWindow->setText(data);
-                FHintWindow->setGeometry(rect);
-                FHintWindow->show();
-            } else {
-                HideHint();
-            }
-            return;
+    if (!FOnGetData) {
+        return;
+    }
+    const int rowInView = int((y - th) / rh);
+    const int row = rowInView + FTopRow;
+    std::uint32_t colour = 0;
+    std::uint8_t flags = 0;
+    QString data;
+    FOnGetData(row, col, colour, flags, data);
+    const qint64 cell = qint64(row) * FColCount + col;
+    if (cell == FHintCell) {
+        return;
+    }
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(FFontSize);
+    const QFontMetrics fm(font, FHintWindow);
+    const int width = fm.horizontalAdvance(data);
+    if (width + HintMinColWidth <= FColWidths.at(col)) {
+        HideHint();
+        return;
+    }
+    FHintCell = cell;
+    const QPoint screen = viewport()->mapToGlobal(QPoint(int(left), int(rowInView * rh + th)));
+    // The hint covers the cell's text; it grows to a whole text line when rows are lower than
+    // the font, and stays on the screen.
+    QRect rect(screen.x(), screen.y() + 2, width + 5, std::max(int(rh) - 7, fm.height() + 2));
+    if (const QScreen *s = this->screen()) {
+        const QRect avail = s->availableGeometry();
+        if (rect.right() > avail.right()) {
+            rect.moveRight(avail.right());
         }
-        if (i == FColCount - 1) {
-            HideHint();
-        } else {
-            left += w;
+        if (rect.left() < avail.left()) {
+            rect.moveLeft(avail.left());
+        }
+        if (rect.bottom() > avail.bottom()) {
+            rect.moveBottom(avail.bottom());
         }
     }
+    QPalette pal = FHintWindow->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
+    pal.setColor(QPalette::WindowText, ColorFromTColor(colour, palette()));
+    FHintWindow->setPalette(pal);
+    FHintWindow->setFont(font);
+    FHintWindow->setText(data);
+    FHintWindow->setGeometry(rect);
+    FHintWindow->show();
 }
 
 void TASGrid::HideHint()
@@ -924,33 +910,19 @@ void TASGrid::wheelEvent(QWheelEvent *event)
     if (delta == 0) {
         return; // a sideways tilt carries no vertical turn
     }
-    const int visible = std::max(VisibleRows(), 1);
     if (delta > 0) {
-        if (FSelectedRow <= 0) {
-            return;
+        if (FSelectedRow > 0) {
+            StepSelection(FSelectedRow - 1, true);
         }
-        --FSelectedRow;
-        if (FSelectedRow < FTopRow) {
-            FTopRow = FSelectedRow;
-        }
-    } else {
-        if (FSelectedRow < 0 || FSelectedRow >= FRowCount - 1) {
-            return;
-        }
-        ++FSelectedRow;
-        if (FSelectedRow > FTopRow + visible - 1) {
-            FTopRow = FSelectedRow - visible + 1;
-        }
+    } else if (FSelectedRow >= 0 && FSelectedRow < FRowCount - 1) {
+        StepSelection(FSelectedRow + 1, false);
     }
-    RefreshBody();
-    PostSelChange();
 }
 
 void TASGrid::keyPressEvent(QKeyEvent *event)
 {
     const int sel = FSelectedRow;
     const int n = PageRows();
-    const int visible = std::max(VisibleRows(), 1);
     const bool canUp = sel > 0;
     const bool canDown = sel >= 0 && sel < FRowCount - 1;
     int target = -1;
@@ -1010,19 +982,9 @@ void TASGrid::keyPressEvent(QKeyEvent *event)
     // The movement keys are the grid's own, acting or not: the area's default handling would
     // move the scroll bars behind the grid's back.
     event->accept();
-    if (target < 0) {
-        return;
+    if (target >= 0) {
+        StepSelection(target, up);
     }
-    FSelectedRow = target;
-    if (up) {
-        if (FSelectedRow < FTopRow) {
-            FTopRow = FSelectedRow;
-        }
-    } else if (FSelectedRow > FTopRow + visible - 1) {
-        FTopRow = FSelectedRow - visible + 1;
-    }
-    RefreshBody();
-    PostSelChange();
 }
 
 // ---- helpers ----

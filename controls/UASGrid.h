@@ -144,18 +144,34 @@ protected:
     void PaintTitle(QPainter &painter);
     void PaintBody(QPainter &painter, const QRegion &area);
     void DrawCellText(QPainter &painter, const QRect &rect, int x0, int y0, QString text);
-    void DrawSelectionFrame(QPainter &painter, bool show);
+    // Draws the selected row's frame over the body, when the row is shown.
+    void DrawSelectionFrame(QPainter &painter);
 
 private:
     void PostSelChange();
     void LeftButtonDown(int x, int y);
-    void MoveSelection(int row);
+    // Stores a positive size and lays the grid out again; 0 or less is ignored.
+    void StorePositive(int &field, int value);
+    // Scrolls a row into view: the top rule when moving upward, the bottom rule otherwise.
+    void ScrollToRow(int row, bool upward);
+    // Selects row as the keys and the wheel do: scrolls, repaints the body, posts the change.
+    void StepSelection(int row, bool upward);
+    // Left edge of column col: the widths from LeftCol up to col; negative left of LeftCol.
+    qint64 ColLeft(int col) const;
+    // Walks the shown columns from LeftCol rightwards and gives the first for which
+    // test(left edge, width) holds, and its left edge in *left; -1 when none does.
+    int FindColumn(const std::function<bool(qint64, qint64)> &test, qint64 *left = nullptr) const;
+    // Shown column whose right border lies within 4 pixels of x, or -1.
+    int BorderAt(int x) const;
     void HideHint();
     void UpdateHint(int x, int y);
     void InvalidateTitle();
     void InvalidateRowFrame(int row);
     void OnHScrollAction(int action);
     void OnVScrollAction(int action);
+    // Where a scroll bar action moves a bar from pos, clamped into 0 .. max: a line is one,
+    // a page is page, thumb tracking gives track.
+    static qint64 ScrollTarget(int action, qint64 pos, qint64 max, qint64 page, qint64 track);
     void ApplyScrollBars();
     int PageRows() const;
     int ClientWidth() const;
