@@ -519,12 +519,15 @@ void TASGrid::PaintTitle(QPainter &painter)
         const QColor &shadow = pressed ? white : grey;
         // The raised edge leaves its top right corner pixel open; give it the face colour.
         FillBox(painter, x + w - 2, 0, std::min(x + w - 1, cw), 1, face);
+        // Each right edge is drawn wherever it falls inside the client area: a column that ends
+        // at the client edge, or one pixel past it, has no cell beyond it to cover those pixels,
+        // and the viewport is opaque.
         DrawHLine(painter, x, th - 1, std::min(x + w - 1, cw), black);
-        if (x + w < cw) {
+        if (x + w - 1 < cw) {
             DrawVLine(painter, x + w - 1, th - 1, -1, black);
         }
         DrawHLine(painter, x + 1, th - 2, std::min(x + w - 2, cw), shadow);
-        if (x + w < cw) {
+        if (x + w - 2 < cw) {
             DrawVLine(painter, x + w - 2, th - 2, 0, shadow);
         }
         DrawVLine(painter, x, th - 2, 0, light);

@@ -66,6 +66,24 @@ TEST_F(GridTest, TitleEdgesRaisedAndPressed)
     EXPECT_EQ(Render().pixelColor(0, 10), white);
 }
 
+TEST_F(GridTest, TitleIsPaintedToTheLastPixelWhenColumnsEndAtTheClientEdge)
+{
+    const QColor grey(128, 128, 128), black(0, 0, 0);
+    // Columns ending exactly at the client width, or one pixel past it, as a drag can leave
+    // them: the right edges that fall inside the client area are drawn, nothing stays unpainted.
+    for (int overhang : {0, 1}) {
+        Make(5, 300, 260);
+        ASSERT_TRUE(Grid->SetColWidths(1, 240 + overhang));
+        ASSERT_EQ(Vp()->width(), 300);
+        const QImage title = Render().copy(0, 0, 300, 20);
+        EXPECT_EQ(CountColour(title, Qt::magenta), 0) << "overhang " << overhang;
+        // Outer right edge, inner right edge, face.
+        const QColor edge[] = {black, grey, Face()};
+        EXPECT_EQ(title.pixelColor(299, 10), edge[overhang]) << "overhang " << overhang;
+        EXPECT_EQ(title.pixelColor(298, 10), edge[overhang + 1]) << "overhang " << overhang;
+    }
+}
+
 TEST_F(GridTest, SelectionFrameSidesFollowShownColumns)
 {
     const QColor black(0, 0, 0);
