@@ -77,6 +77,19 @@ void TAInternetLabel::mousePressEvent(QMouseEvent *event)
     }
 }
 
+void TAInternetLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The second press of a double click arrives as this event, which QWidget would hand on to
+    // mousePressEvent; the release after it would then click a second time. A double click is
+    // one click, made by its first press and release.
+    if (event->button() == Qt::LeftButton) {
+        Pressed = false;
+        event->accept();
+        return;
+    }
+    QLabel::mouseDoubleClickEvent(event);
+}
+
 void TAInternetLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     const bool click = Pressed && event->button() == Qt::LeftButton &&

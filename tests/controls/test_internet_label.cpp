@@ -150,4 +150,17 @@ TEST_F(InternetLabelTest, ClickNeedsPressAndReleaseOverTheLabel)
     EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(InternetLabelTest, DoubleClickClicksOnce)
+{
+    // The window system delivers a double click as press, release, double click, release.
+    int clicks = 0;
+    Label->OnClick = [&clicks](QObject *) { ++clicks; };
+    QTest::mouseClick(Label, Qt::LeftButton);
+    QTest::mouseDClick(Label, Qt::LeftButton);
+    QTest::mouseRelease(Label, Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
+    QTest::mouseClick(Label, Qt::LeftButton);
+    EXPECT_EQ(clicks, 2) << "the next single click clicks again";
+}
+
 } // namespace
