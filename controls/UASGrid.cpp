@@ -1,6 +1,7 @@
 #include "UASGrid.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -82,10 +83,13 @@ TASGrid::TASGrid(QWidget *parent) : QAbstractScrollArea(parent)
     viewport()->setCursor(Qt::ArrowCursor);
 
     // The hint lies over the cell under the pointer: it must take neither the focus nor the
-    // pointer, or the grid would see the pointer leave and drop the hint at once.
+    // pointer, or the grid would see the pointer leave and drop the hint at once. X11 quirk: the
+    // xcb platform adds "stays on top" to every tooltip window and, when that flag was not asked
+    // for, creates the native window afresh at its first showing, without the empty input shape
+    // that lets the pointer through. Asking for the flag here keeps the first native window.
     FHintWindow =
-        new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
-                             Qt::WindowTransparentForInput);
+        new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                             Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput);
     FHintWindow->setAttribute(Qt::WA_ShowWithoutActivating);
     FHintWindow->setAttribute(Qt::WA_TransparentForMouseEvents);
     FHintWindow->setTextFormat(Qt::PlainText);
@@ -95,6 +99,7 @@ TASGrid::TASGrid(QWidget *parent) : QAbstractScrollArea(parent)
     FHintWindow->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     FHintWindow->setAutoFillBackground(true);
     FHintWindow->hide();
+    FHintWindow->installEventFilter(this);
 
     connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this,
             &TASGrid::OnHScrollAction);
@@ -715,7 +720,12 @@ bool TASGrid::event(QEvent *event)
 bool TASGrid::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::Leave) {
-        HideHint();
+        // Where the window system still lets the hint window take the pointer, showing the hint
+        // under the pointer makes this Leave: the pointer has not left the grid, so the hint
+        // stays. The hint's own Leave (eventFilter) then tells when the pointer goes.
+        if (!PointerOnHint()) {
+            HideHint();
+        }
         if (FPressedCol != -1) {
             FPressedCol = -1;
             InvalidateTitle();
@@ -900,9 +910,30 @@ void TASGrid::UpdateHint(int x, int y)
 void TASGrid::HideHint()
 {
     if (FHintCell >= 0) {
-        FHintWindow->hide();
         FHintCell = -1;
+        FHintWindow->hide();
     }
+}
+
+bool TASGrid::PointerOverClient() const
+{
+    return viewport()->rect().contains(viewport()->mapFromGlobal(QCursor::pos()));
+}
+
+bool TASGrid::PointerOnHint() const
+{
+    return FHintCell >= 0 && FHintWindow->isVisible() &&
+           FHintWindow->geometry().contains(QCursor::pos()) && PointerOverClient();
+}
+
+bool TASGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    // The pointer left a hint window that had taken it: gone from the grid too, the hint goes;
+    // back over the grid, the grid's own moves decide.
+    if (watched == FHintWindow && event->type() == QEvent::Leave && !PointerOverClient()) {
+        HideHint();
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 void TASGrid::wheelEvent(QWheelEvent *event)

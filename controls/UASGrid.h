@@ -133,6 +133,7 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -164,6 +165,10 @@ private:
     // Shown column whose right border lies within 4 pixels of x, or -1.
     int BorderAt(int x) const;
     void HideHint();
+    // Whether the pointer lies inside the client area.
+    bool PointerOverClient() const;
+    // Whether the pointer rests on the showing hint, inside the client area.
+    bool PointerOnHint() const;
     void UpdateHint(int x, int y);
     void InvalidateTitle();
     void InvalidateRowFrame(int row);

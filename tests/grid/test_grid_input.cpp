@@ -1,5 +1,6 @@
 #include "GridTestSupport.h"
 
+#include <QCursor>
 #include <QKeySequence>
 #include <QLabel>
 #include <QWheelEvent>
@@ -213,13 +214,41 @@ TEST_F(GridTest, HotHintShowsWholeTextOfCutCells)
     EXPECT_FALSE(Grid->HintWindow()->isVisible()) << "over the title row";
 
     Move(Vp(), longCell);
+    QCursor::setPos(Grid->mapToGlobal(QPoint(-50, -50)));
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(Vp(), &leave);
-    EXPECT_FALSE(Grid->HintWindow()->isVisible());
+    EXPECT_FALSE(Grid->HintWindow()->isVisible()) << "the pointer left the grid";
 
     ASSERT_TRUE(Grid->SetColWidths(1, 12));
     Move(Vp(), QPoint(65, 20 + 21 + 5));
     EXPECT_FALSE(Grid->HintWindow()->isVisible()) << "columns of 12 pixels get no hint";
+}
+
+TEST_F(GridTest, HintStaysWhileThePointerRestsOnTheCell)
+{
+    Texts = QStringList{QStringLiteral("short"), QStringLiteral("a rather long value text")};
+    Make(5);
+    Grid->SetHotHint(true);
+    const QPoint longCell(90, 20 + 21 + 5);
+    Move(Vp(), longCell);
+    ASSERT_TRUE(Grid->HintWindow()->isVisible());
+
+    // The pointer rests on the cell, under the hint window. Where the window system hands the
+    // pointer to the hint anyway, the grid gets a Leave that the hint caused: the hint stays.
+    QCursor::setPos(Vp()->mapToGlobal(longCell));
+    QApplication::processEvents();
+    QEvent hintsOwnLeave(QEvent::Leave);
+    QApplication::sendEvent(Vp(), &hintsOwnLeave);
+    QApplication::processEvents();
+    EXPECT_TRUE(Grid->HintWindow()->isVisible());
+    EXPECT_EQ(Grid->HintCell(), 1 * 2 + 1);
+
+    // Off the grid, over the hint or not, the hint goes.
+    QCursor::setPos(Grid->mapToGlobal(QPoint(-50, -50)));
+    QEvent leftHint(QEvent::Leave);
+    QApplication::sendEvent(Grid->HintWindow(), &leftHint);
+    EXPECT_FALSE(Grid->HintWindow()->isVisible());
+    EXPECT_EQ(Grid->HintCell(), -1);
 }
 
 TEST_F(GridTest, ScrollBarsMoveViewNotSelection)
