@@ -27,6 +27,13 @@ long double RoundHalfEven(long double x)
     return std::fmod(down, 2.0L) == 0 ? down : down + 1;
 }
 
+// The full stop and the comma are both decimal marks whatever Separator is, so that a number
+// typed with the other mark keeps its value; Separator itself is one too.
+bool IsDecimalMark(QChar character, QChar separator)
+{
+    return character == separator || character == QLatin1Char('.') || character == QLatin1Char(',');
+}
+
 } // namespace
 
 QString FixedPointText(std::int32_t value, std::uint32_t divisor, QChar separator)
@@ -87,7 +94,7 @@ QString FixedPointText(std::int32_t value, std::uint32_t divisor, QChar separato
 }
 
 std::optional<std::int32_t> FixedPointValue(const QString &text, std::uint32_t divisor,
-                                            QChar separator)
+                                            QChar separator, bool loneMarkIsZero)
 {
     const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
     const qsizetype length = text.size();
@@ -101,23 +108,23 @@ std::optional<std::int32_t> FixedPointValue(const QString &text, std::uint32_t d
         ++i;
     }
 
-    // Mantissa: digits, at most one Separator, more digits; a lone Separator is zero.
+    // Mantissa: digits, at most one decimal mark, more digits.
     std::string integer;
     std::string fraction;
-    bool hasSeparator = false;
+    bool hasMark = false;
     while (i < length && isDigit(text[i])) {
         integer += static_cast<char>(text[i].unicode());
         ++i;
     }
-    if (i < length && text[i] == separator) {
-        hasSeparator = true;
+    if (i < length && IsDecimalMark(text[i], separator)) {
+        hasMark = true;
         ++i;
         while (i < length && isDigit(text[i])) {
             fraction += static_cast<char>(text[i].unicode());
             ++i;
         }
     }
-    if (integer.empty() && fraction.empty() && !hasSeparator) {
+    if (integer.empty() && fraction.empty() && !(hasMark && loneMarkIsZero)) {
         return std::nullopt;
     }
 
@@ -189,12 +196,24 @@ TDivisorSpinEdit::TDivisorSpinEdit(QWidget *parent) : TSpinEditBase(parent) {}
 std::int32_t TDivisorSpinEdit::GetValue()
 {
     const std::optional<std::int32_t> value =
-        FixedPointValue(text().left(ReadLength), FDivisor, FSeparator);
+        FixedPointValue(text().left(ReadLength), FDivisor, FSeparator, true);
     if (!value) {
         SetValue(FMinValue);
         return FMinValue;
     }
     return *value;
+}
+
+bool TDivisorSpinEdit::TryGetValue(std::int32_t &value) const
+{
+    // Half-typed texts ("", "-", ",") are no number yet: nothing is read and nothing rewritten.
+    const std::optional<std::int32_t> read =
+        FixedPointValue(text().left(ReadLength), FDivisor, FSeparator, false);
+    if (!read) {
+        return false;
+    }
+    value = *read;
+    return true;
 }
 
 void TDivisorSpinEdit::SetValue(std::int32_t value)
@@ -257,7 +276,7 @@ bool TDivisorSpinEdit::AcceptsCharacter(QChar character) const
 {
     return (character >= QLatin1Char('0') && character <= QLatin1Char('9')) ||
            character == QLatin1Char('+') || character == QLatin1Char('-') ||
-           character == QLatin1Char('.') || character == FSeparator;
+           IsDecimalMark(character, FSeparator);
 }
 
 void TDivisorSpinEdit::AfterPaste()

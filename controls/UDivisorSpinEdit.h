@@ -11,16 +11,18 @@
 // taken as 1.
 QString FixedPointText(std::int32_t value, std::uint32_t divisor, QChar separator);
 
-// Reads a fixed-point text: spaces, an optional sign, digits with at most one separator (a lone
-// separator is 0), an optional exponent, spaces. The number times divisor is rounded half to
-// even; empty when the text does not read or the result does not fit into 32 bits.
+// Reads a fixed-point text: spaces, an optional sign, digits with at most one decimal mark
+// (separator, a full stop or a comma), an optional exponent, spaces. The number times divisor is
+// rounded half to even; empty when the text does not read or the result does not fit into 32 bits.
+// A mark without digits (",", "-,") reads as 0 when loneMarkIsZero, and does not read otherwise.
 std::optional<std::int32_t> FixedPointValue(const QString &text, std::uint32_t divisor,
-                                            QChar separator);
+                                            QChar separator, bool loneMarkIsZero);
 
 // Editor of an integer shown as a decimal fraction: the integer counts steps of 1 / Divisor. The
 // integer is never stored; GetValue reads it from the text each time. Bounds apply to the integer
 // and are enforced by the steps, on focus entry and exit, on paste and on SetText; typing and
-// SetValue may leave the bounds. Events: see TSpinEditBase (OnChange, OnKeyDown, OnEnter, OnExit).
+// SetValue may leave the bounds. Only those, SetValue and the property setters rewrite the text,
+// never a keystroke that types. Events: see TSpinEditBase (OnChange, OnKeyDown, OnEnter, OnExit).
 class TDivisorSpinEdit : public TSpinEditBase
 {
     Q_OBJECT
@@ -30,8 +32,12 @@ public:
     explicit TDivisorSpinEdit(QWidget *parent = nullptr);
 
     // Reads the integer from the text; a text that does not read, or does not fit into 32 bits,
-    // is replaced by MinValue's text and MinValue is returned.
+    // is replaced by MinValue's text and MinValue is returned. A lone decimal mark reads as 0.
     std::int32_t GetValue();
+    // Reads the integer from the text as GetValue does, bounds not applied, but never rewrites
+    // the text: false, with value unchanged, when the text is no number (yet): empty, a lone
+    // sign or decimal mark, anything unreadable. For handlers that run while the operator types.
+    bool TryGetValue(std::int32_t &value) const;
     // Shows value in canonical form, without a bounds check; raises OnChange.
     void SetValue(std::int32_t value);
 
@@ -48,7 +54,7 @@ public:
     std::int32_t MaxValue() const { return FMaxValue; }
     // Sets the upper bound; ignored below MinValue. A shown value above it is lowered to it.
     void SetMaxValue(std::int32_t value);
-    // Decimal mark used to show and to read the text.
+    // Decimal mark the editor writes; reading takes it, the full stop and the comma alike.
     QChar Separator() const { return FSeparator; }
     // Changes the decimal mark; the text is not rewritten.
     void SetSeparator(QChar value);

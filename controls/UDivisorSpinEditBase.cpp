@@ -174,24 +174,24 @@ void TSpinEditBase::keyPressEvent(QKeyEvent *event)
     const Qt::KeyboardModifiers shift = event->modifiers();
     int key = event->key();
 
-    // With Shift held every key reads the number first, the Shift key itself included.
-    if ((shift & Qt::ShiftModifier) || key == Qt::Key_Shift) {
-        const bool read = Guarded([this, &key]() {
+    // Shift with Up or Down steps the number by one. Shift alone, or with any other key, reads
+    // nothing: on many layouts digits, signs and marks are typed with Shift, and a read there
+    // would rewrite a half-typed text or report it as no number.
+    if ((shift & Qt::ShiftModifier) && (key == Qt::Key_Up || key == Qt::Key_Down)) {
+        const bool stepped = Guarded([this, key]() {
             std::int32_t value = StepRead();
-            if (key == Qt::Key_Up || key == Qt::Key_Down) {
-                if (key == Qt::Key_Up && value < StepHigh()) {
-                    ++value;
-                } else if (key == Qt::Key_Down && value > StepLow()) {
-                    --value;
-                }
-                StepWrite(value);
-                key = 0;
+            if (key == Qt::Key_Up && value < StepHigh()) {
+                ++value;
+            } else if (key == Qt::Key_Down && value > StepLow()) {
+                --value;
             }
+            StepWrite(value);
         });
-        if (!read) {
+        if (!stepped) {
             event->accept();
             return;
         }
+        key = 0;
     }
 
     if (OnKeyDown) {

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -100,6 +102,7 @@ TEST_F(DivisorSpinEditTest, GetValueReadsTheGrammarAndRoundsHalvesToEven)
 {
     const ReadCase cases[] = {
         {8, "2,25", 18},
+        {8, "2.25", 18},
         {2, "1,25", 2},
         {2, "1,75", 4},
         {1, "0,5", 0},
@@ -111,6 +114,7 @@ TEST_F(DivisorSpinEditTest, GetValueReadsTheGrammarAndRoundsHalvesToEven)
         {1, "  12  ", 12},
         {1, "+5", 5},
         {1, ",", 0},
+        {1, ".", 0},
         {1, "-,", 0},
         {1, "5,", 5},
         {2, ",5", 1},
@@ -134,7 +138,7 @@ TEST_F(DivisorSpinEditTest, GetValueReadsTheGrammarAndRoundsHalvesToEven)
 
 TEST_F(DivisorSpinEditTest, UnreadableTextBecomesMinValue)
 {
-    const char *texts[] = {"",     "-",   "+",   "1.5",  "99999999999", "2147483648",
+    const char *texts[] = {"",     "-",   "+",   "1.5.", "99999999999", "2147483648",
                            "1E",   "E5",  "1 2", "\t1",  "1,2,3",       "1e99999",
                            "1,5-", "- 1", "1e+", "0x10", "1,5 E2",      "١"};
     for (const char *text : texts) {
@@ -149,22 +153,47 @@ TEST_F(DivisorSpinEditTest, UnreadableTextBecomesMinValue)
     }
 }
 
-TEST_F(DivisorSpinEditTest, FullStopReadsOnlyWhenItIsTheSeparator)
+TEST_F(DivisorSpinEditTest, EitherDecimalMarkIsReadAndTheSeparatorIsWritten)
+{
+    // In a locale whose mark is the comma, a number typed with a full stop keeps its value.
+    Edit->SetDivisor(10);
+    Edit->clear();
+    Type(QStringLiteral("57.6"));
+    std::int32_t value = 0;
+    ASSERT_TRUE(Edit->TryGetValue(value));
+    EXPECT_EQ(value, 576);
+    EXPECT_EQ(Edit->GetValue(), 576);
+    EXPECT_EQ(Edit->text(), QStringLiteral("57.6"));
+    // What the editor writes carries the Separator.
+    QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("57,7"));
+
+    // The other way round; a new Separator rewrites nothing by itself.
+    Edit->SetSeparator(QLatin1Char('.'));
+    EXPECT_EQ(Edit->text(), QStringLiteral("57,7"));
+    EXPECT_EQ(Edit->GetValue(), 577);
+    Edit->SetValue(15);
+    EXPECT_EQ(Edit->text(), QStringLiteral("1.5"));
+}
+
+TEST_F(DivisorSpinEditTest, TryGetValueReadsLikeGetValueButNeverRewrites)
 {
     Edit->SetDivisor(2);
-    Edit->SetSeparator(QLatin1Char('.'));
-    Edit->setText(QStringLiteral("1.5"));
-    EXPECT_EQ(Edit->GetValue(), 3);
-    Edit->setText(QStringLiteral("1,5"));
-    EXPECT_EQ(Edit->GetValue(), DefaultMin);
-
-    // A changed separator leaves the text alone until the next read fails on it.
-    Edit->SetSeparator(QLatin1Char(','));
-    Edit->SetValue(3);
-    EXPECT_EQ(Edit->text(), QStringLiteral("1,5"));
-    Edit->SetSeparator(QLatin1Char('.'));
-    EXPECT_EQ(Edit->text(), QStringLiteral("1,5"));
-    EXPECT_EQ(Edit->GetValue(), DefaultMin);
+    Edit->SetMinValue(-10);
+    Edit->SetMaxValue(10);
+    const std::pair<const char *, std::optional<std::int32_t>> cases[] = {
+        {"1,25", 2},          {"1.75", 4},          {"+6", 12},          {" 3 ", 6},
+        {"-50", -100},        {"1e1", 20},          {"", std::nullopt},  {"-", std::nullopt},
+        {"+", std::nullopt},  {",", std::nullopt},  {".", std::nullopt}, {"-,", std::nullopt},
+        {"5-", std::nullopt}, {"1e", std::nullopt}, {"x", std::nullopt}, {"99999999999", {}},
+    };
+    for (const auto &[text, want] : cases) {
+        Edit->setText(QString::fromLatin1(text));
+        std::int32_t value = 12345;
+        EXPECT_EQ(Edit->TryGetValue(value), want.has_value()) << text;
+        EXPECT_EQ(value, want.value_or(12345)) << text << ": bounds not applied, or no change";
+        EXPECT_EQ(Edit->text(), QString::fromLatin1(text)) << text;
+    }
 }
 
 TEST_F(DivisorSpinEditTest, NewDivisorKeepsTheShownNumber)
@@ -361,11 +390,11 @@ TEST_F(DivisorSpinEditTest, TypedCharactersAreFilteredWithABeep)
     EXPECT_EQ(Edit->text(), QStringLiteral("2-+.,"));
     EXPECT_EQ(Edit->selectedText(), Edit->text());
 
-    // The separator is accepted whatever it is; the comma is then just another letter.
+    // Both marks pass whatever the Separator is, and so does the Separator itself.
     Edit->clear();
     Edit->SetSeparator(QLatin1Char(';'));
-    Type(QStringLiteral("1;5,"));
-    EXPECT_EQ(Edit->text(), QStringLiteral("1;5"));
+    Type(QStringLiteral("1;5,.x"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("1;5,."));
     EXPECT_EQ(Beeps.Count, 8);
 }
 
@@ -390,22 +419,28 @@ TEST_F(DivisorSpinEditTest, KeyDownHookSeesKeysAndCanSwallowThem)
     EXPECT_EQ(seen, QList<int>({Qt::Key_Up, Qt::Key_Down, Qt::Key_Shift, 0, Qt::Key_9}));
 }
 
-TEST_F(DivisorSpinEditTest, ShiftReadsTheTextWhateverTheKey)
+TEST_F(DivisorSpinEditTest, ShiftStepsWithTheArrowsAndOtherwiseJustTypes)
 {
     Edit->SetMinValue(-3);
     Edit->clear();
     QStringList changes;
     RecordChanges(*Edit, changes);
+    // Shift alone, and Shift with a character (layouts that type signs or digits with it), read
+    // nothing: "+5" typed into the empty field stays "+5".
     QTest::keyClick(Edit, Qt::Key_Shift);
-    EXPECT_EQ(Edit->text(), QStringLiteral("-3"));
-    EXPECT_EQ(changes, QStringList{QStringLiteral("-3")});
-
-    // A valid text is only read, not rewritten.
-    Edit->setText(QStringLiteral("007"));
-    changes.clear();
+    QTest::keyClick(Edit, '+', Qt::ShiftModifier);
+    QTest::keyClick(Edit, '5', Qt::ShiftModifier);
     QTest::keyClick(Edit, Qt::Key_Left, Qt::ShiftModifier);
-    EXPECT_EQ(Edit->text(), QStringLiteral("007"));
-    EXPECT_TRUE(changes.isEmpty());
+    EXPECT_EQ(Edit->text(), QStringLiteral("+5"));
+    EXPECT_EQ(changes, QStringList({QStringLiteral("+"), QStringLiteral("+5")}));
+    EXPECT_EQ(Beeps.Count, 0);
+
+    // Shift with an arrow is one raw step, from MinValue on an empty text as every step is.
+    QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("6"));
+    Edit->clear();
+    QTest::keyClick(Edit, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("-3"));
 }
 
 TEST_F(DivisorSpinEditTest, PasteClampsTheResult)
@@ -493,19 +528,33 @@ TEST_F(DivisorSpinEditTest, FocusChangesClampOnlyOutOfRangeValues)
     EXPECT_EQ(Edit->text(), QStringLiteral("-1"));
 }
 
-TEST_F(DivisorSpinEditTest, ChangeHandlerThatReadsWhileTypingIsSafe)
+TEST_F(DivisorSpinEditTest, OwnerReadingOnEveryKeystrokeLeavesTheTextAsTyped)
 {
-    // The owner reads the value from OnChange, as the parameter page does; a lone minus sign
-    // then falls back to MinValue inside the keystroke that typed it.
-    Edit->SetMinValue(-50);
-    Edit->SetMaxValue(50);
+    // The parameter page reads the value from OnChange while the operator types, as here.
+    Edit->SetMinValue(1);
+    Edit->SetMaxValue(247);
+    Edit->SetValue(17);
     QList<std::int32_t> values;
-    Edit->OnChange = [this, &values](QObject *) { values << Edit->GetValue(); };
+    Edit->OnChange = [this, &values](QObject *) {
+        std::int32_t value = 0;
+        if (Edit->TryGetValue(value)) {
+            values << value;
+        }
+    };
+    // Clearing the field and typing 3 gives 3, not MinValue's text followed by 3.
+    QTest::keyClick(Edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(Edit, Qt::Key_Backspace);
+    Type(QStringLiteral("3"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("3"));
+    // A stray minus sign after the digits stays until it is taken back.
     Type(QStringLiteral("-"));
-    EXPECT_EQ(Edit->text(), QStringLiteral("-50"));
-    Type(QStringLiteral("1"));
-    EXPECT_EQ(Edit->text(), QStringLiteral("-501"));
-    EXPECT_EQ(values.last(), -501);
+    EXPECT_EQ(Edit->text(), QStringLiteral("3-"));
+    QTest::keyClick(Edit, Qt::Key_Backspace);
+    // A negative number is typed sign first; the bounds wait for the focus to leave.
+    QTest::keyClick(Edit, Qt::Key_A, Qt::ControlModifier);
+    Type(QStringLiteral("-5"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("-5"));
+    EXPECT_EQ(values, QList<std::int32_t>({3, 3, -5}));
 }
 
 } // namespace
