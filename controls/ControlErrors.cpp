@@ -5,14 +5,14 @@
 #include <QPointer>
 #include <QTimer>
 
-EControlError::EControlError(const QString &Message)
-    : std::runtime_error(Message.toUtf8().toStdString())
+EControlError::EControlError(const QString &message)
+    : std::runtime_error(message.toUtf8().toStdString())
 {
 }
 
-EConvertError EConvertError::InvalidInteger(const QString &Text)
+EConvertError EConvertError::InvalidInteger(const QString &text)
 {
-    return EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(Text));
+    return EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
 ERangeError::ERangeError() : EControlError(QStringLiteral("Range check error")) {}
@@ -21,43 +21,43 @@ namespace {
 
 TControlErrorHandler &InstalledHandler()
 {
-    static TControlErrorHandler Handler;
-    return Handler;
+    static TControlErrorHandler installed;
+    return installed;
 }
 
 // The default report. It waits until the event that failed has been handled: a modal box opened
 // inside a scroll bar's mouse press would run while the bar still repeats its action. Errors that
 // arrive while one is waiting or shown are the same failure repeated and are dropped, so the
 // operator sees one box per failure rather than a cascade.
-void ShowErrorBox(const QString &Text)
+void ShowErrorBox(const QString &text)
 {
-    static bool Busy = false;
-    if (Busy || QCoreApplication::instance() == nullptr) {
+    static bool busy = false;
+    if (busy || QCoreApplication::instance() == nullptr) {
         return;
     }
-    Busy = true;
-    QPointer<QWidget> Owner = QApplication::activeWindow();
-    QTimer::singleShot(0, QCoreApplication::instance(), [Owner, Text]() {
-        QMessageBox::critical(Owner, QStringLiteral("Ошибка"), Text);
-        Busy = false;
+    busy = true;
+    QPointer<QWidget> owner = QApplication::activeWindow();
+    QTimer::singleShot(0, QCoreApplication::instance(), [owner, text]() {
+        QMessageBox::critical(owner, QStringLiteral("Ошибка"), text);
+        busy = false;
     });
 }
 
 } // namespace
 
-TControlErrorHandler SetControlErrorHandler(TControlErrorHandler Handler)
+TControlErrorHandler SetControlErrorHandler(TControlErrorHandler handler)
 {
-    TControlErrorHandler Previous = std::move(InstalledHandler());
-    InstalledHandler() = std::move(Handler);
-    return Previous;
+    TControlErrorHandler previous = std::move(InstalledHandler());
+    InstalledHandler() = std::move(handler);
+    return previous;
 }
 
-void ReportControlError(const EControlError &Error)
+void ReportControlError(const EControlError &error)
 {
-    const TControlErrorHandler &Handler = InstalledHandler();
-    if (Handler) {
-        Handler(Error);
+    const TControlErrorHandler &handler = InstalledHandler();
+    if (handler) {
+        handler(error);
     } else {
-        ShowErrorBox(Error.Message());
+        ShowErrorBox(error.Message());
     }
 }

@@ -12,7 +12,7 @@ class EControlError : public std::runtime_error
 {
 public:
     // Creates the error with its message in UTF-8.
-    explicit EControlError(const QString &Message);
+    explicit EControlError(const QString &message);
     // The message as Qt text.
     QString Message() const { return QString::fromUtf8(what()); }
 };
@@ -23,7 +23,7 @@ class EConvertError : public EControlError
 public:
     using EControlError::EControlError;
     // The error for the text that failed to convert.
-    static EConvertError InvalidInteger(const QString &Text);
+    static EConvertError InvalidInteger(const QString &text);
 };
 
 // A number lies outside what the operation accepts: "Range check error".
@@ -37,12 +37,12 @@ public:
 // Who is told about an error raised inside a control's own event handling (a spin step on a text
 // that is no number). Such errors never leave the control's event handler, because Qt must not
 // be unwound by an exception; the control hands them here instead.
-using TControlErrorHandler = std::function<void(const EControlError &Error)>;
+using TControlErrorHandler = std::function<void(const EControlError &error)>;
 
 // Installs the handler for errors raised inside the controls' event handling and returns the
 // previous one. An empty handler restores the default: a message box "Ошибка" with the error's
 // text, shown once the current event has been handled, at most one at a time.
-TControlErrorHandler SetControlErrorHandler(TControlErrorHandler Handler);
+TControlErrorHandler SetControlErrorHandler(TControlErrorHandler handler);
 
 // Passes an error raised inside a control's event handling to the installed handler.
-void ReportControlError(const EControlError &Error);
+void ReportControlError(const EControlError &error);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UColors.h"
+
 #include <QCursor>
 #include <QFont>
 #include <QLabel>
@@ -7,10 +9,6 @@
 
 #include <cstdint>
 #include <functional>
-
-// Turns a colour value (0x00BBGGRR; a top byte 0xFF names the system colour of the low byte)
-// into a Qt colour; system colours come from Palette.
-QColor ColorFromTColor(std::uint32_t Color, const QPalette &Palette);
 
 // Label that looks like a link while the pointer is over it: its text takes FocusColor and an
 // underline and the pointer becomes a pointing hand; on leave its own look comes back. It does
@@ -21,29 +19,27 @@ class TAInternetLabel : public QLabel
     Q_OBJECT
 
 public:
-    // Pure blue in the 0x00BBGGRR encoding, the default FocusColor.
-    static constexpr std::uint32_t clBlue = 0xFF0000;
-
     // Raised when the label is clicked with the left button (pressed and released over it).
     std::function<void(QObject *Sender)> OnClick;
 
     // Creates the label with FocusColor blue.
-    explicit TAInternetLabel(QWidget *Parent = nullptr);
+    explicit TAInternetLabel(QWidget *parent = nullptr);
     // Creates the label with a caption.
-    explicit TAInternetLabel(const QString &Caption, QWidget *Parent = nullptr);
+    explicit TAInternetLabel(const QString &caption, QWidget *parent = nullptr);
 
     // Text colour while the pointer is over the label, 0x00BBGGRR.
     std::uint32_t FocusColor() const { return FFocusColor; }
     // Sets the hover colour; a label under the pointer takes it at once.
-    void SetFocusColor(std::uint32_t Value);
+    void SetFocusColor(std::uint32_t value);
     // Whether the label shows its hover look.
     bool Hovered() const { return FHovered; }
 
 protected:
-    void enterEvent(QEnterEvent *Event) override;
-    void leaveEvent(QEvent *Event) override;
-    void mousePressEvent(QMouseEvent *Event) override;
-    void mouseReleaseEvent(QMouseEvent *Event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     // Puts on the hover look.
@@ -53,12 +49,12 @@ private:
 
     std::uint32_t FFocusColor = clBlue;
     bool FHovered = false;
-    bool FPressed = false;
+    bool Pressed = false;
     // The look to restore on leave, and whether each part was the label's own or inherited.
-    QPalette FSavedPalette;
-    QFont FSavedFont;
-    QCursor FSavedCursor;
-    bool FOwnPalette = false;
-    bool FOwnFont = false;
-    bool FOwnCursor = false;
+    QPalette SavedPalette;
+    QFont SavedFont;
+    QCursor SavedCursor;
+    bool OwnPalette = false;
+    bool OwnFont = false;
+    bool OwnCursor = false;
 };

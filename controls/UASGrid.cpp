@@ -1,6 +1,7 @@
 #include "UASGrid.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,13 +18,13 @@
 namespace {
 
 // Column widths of a freshly sized grid.
-constexpr int kDefaultColWidth = 60;
+constexpr int DefaultColWidth = 60;
 // Distance in pixels within which the pointer counts as being on a title border.
-constexpr int kBorderSlack = 4;
+constexpr int BorderSlack = 4;
 // Hints are offered only for columns wider than this.
-constexpr int kHintMinColWidth = 12;
+constexpr int HintMinColWidth = 12;
 
-const QString kEllipsis = QStringLiteral("...");
+const QString Ellipsis = QStringLiteral("...");
 
 // Fills (l, t) - (r, b), right and bottom exclusive; empty rectangles draw nothing.
 void FillBox(QPainter &p, qint64 l, qint64 t, qint64 r, qint64 b, const QColor &c)
@@ -82,10 +83,13 @@ TASGrid::TASGrid(QWidget *parent) : QAbstractScrollArea(parent)
     viewport()->setCursor(Qt::ArrowCursor);
 
     // The hint lies over the cell under the pointer: it must take neither the focus nor the
-    // pointer, or the grid would see the pointer leave and drop the hint at once.
+    // pointer, or the grid would see the pointer leave and drop the hint at once. X11 quirk: the
+    // xcb platform adds "stays on top" to every tooltip window and, when that flag was not asked
+    // for, creates the native window afresh at its first showing, without the empty input shape
+    // that lets the pointer through. Asking for the flag here keeps the first native window.
     FHintWindow =
-        new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
-                             Qt::WindowTransparentForInput);
+        new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                             Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput);
     FHintWindow->setAttribute(Qt::WA_ShowWithoutActivating);
     FHintWindow->setAttribute(Qt::WA_TransparentForMouseEvents);
     FHintWindow->setTextFormat(Qt::PlainText);
@@ -95,6 +99,7 @@ TASGrid::TASGrid(QWidget *parent) : QAbstractScrollArea(parent)
     FHintWindow->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     FHintWindow->setAutoFillBackground(true);
     FHintWindow->hide();
+    FHintWindow->installEventFilter(this);
 
     connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this,
             &TASGrid::OnHScrollAction);
@@ -104,50 +109,15 @@ TASGrid::TASGrid(QWidget *parent) : QAbstractScrollArea(parent)
 
 TASGrid::~TASGrid() = default;
 
-QColor TASGrid::ColorFromValue(std::uint32_t Value, const QPalette &Palette)
-{
-    if ((Value >> 24) == 0xFF) {
-        switch (Value & 0xFF) {
-        case 4: // menu
-            return Palette.color(QPalette::Window);
-        case 5: // window background
-            return Palette.color(QPalette::Base);
-        case 7: // menu text
-            return Palette.color(QPalette::WindowText);
-        case 8: // window text
-            return Palette.color(QPalette::Text);
-        case 13: // highlight
-            return Palette.color(QPalette::Highlight);
-        case 14: // highlighted text
-            return Palette.color(QPalette::HighlightedText);
-        case 15: // button face
-            return Palette.color(QPalette::Button);
-        case 16: // button shadow
-            return Palette.color(QPalette::Dark);
-        case 18: // button text
-            return Palette.color(QPalette::ButtonText);
-        case 20: // button highlight
-            return Palette.color(QPalette::Light);
-        case 23: // tooltip text
-            return Palette.color(QPalette::ToolTipText);
-        case 24: // tooltip background
-            return Palette.color(QPalette::ToolTipBase);
-        default:
-            return Palette.color(QPalette::WindowText);
-        }
-    }
-    return QColor(int(Value & 0xFF), int((Value >> 8) & 0xFF), int((Value >> 16) & 0xFF));
-}
-
 // ---- properties ----
 
-void TASGrid::SetColCount(int Value)
+void TASGrid::SetColCount(int value)
 {
-    if (Value <= 0) {
+    if (value <= 0) {
         return;
     }
-    FColCount = Value;
-    FColWidths = QVector<int>(Value, kDefaultColWidth);
+    FColCount = value;
+    FColWidths = QVector<int>(value, DefaultColWidth);
     // A pressed cell or an armed resize may name a column that no longer exists.
     if (FPressedCol >= FColCount) {
         FPressedCol = -1;
@@ -160,10 +130,10 @@ void TASGrid::SetColCount(int Value)
     viewport()->update();
 }
 
-void TASGrid::SetRowCount(int Value)
+void TASGrid::SetRowCount(int value)
 {
-    if (Value <= 0) {
-        Value = 0;
+    if (value <= 0) {
+        value = 0;
         if (FSelectedRow != -1) {
             FSelectedRow = -1;
             PostSelChange();
@@ -172,116 +142,106 @@ void TASGrid::SetRowCount(int Value)
     } else if (FSelectedRow == -1) {
         FSelectedRow = 0;
         PostSelChange();
-    } else if (FSelectedRow >= Value) {
-        FSelectedRow = Value - 1;
+    } else if (FSelectedRow >= value) {
+        FSelectedRow = value - 1;
         PostSelChange();
     }
-    FRowCount = Value;
+    FRowCount = value;
     HideHint();
     UpdateScrollBars();
     // Repaint in every case: new rows and a newly selected row must show at once.
     viewport()->update();
 }
 
-void TASGrid::SetTitleHeight(int Value)
+void TASGrid::SetTitleHeight(int value)
 {
-    if (Value <= 0) {
+    StorePositive(FTitleHeight, value);
+}
+
+void TASGrid::SetRowHeight(int value)
+{
+    StorePositive(FRowHeight, value);
+}
+
+void TASGrid::SetFontSize(int value)
+{
+    StorePositive(FFontSize, value);
+}
+
+void TASGrid::StorePositive(int &field, int value)
+{
+    if (value <= 0) {
         return;
     }
-    FTitleHeight = Value;
+    field = value;
     UpdateScrollBars();
     viewport()->update();
 }
 
-void TASGrid::SetRowHeight(int Value)
+void TASGrid::SetSelectedRow(int value)
 {
-    if (Value <= 0) {
+    if (value < 0 || value >= FRowCount) {
         return;
     }
-    FRowHeight = Value;
-    UpdateScrollBars();
-    viewport()->update();
-}
-
-void TASGrid::SetFontSize(int Value)
-{
-    if (Value <= 0) {
-        return;
-    }
-    FFontSize = Value;
-    viewport()->update();
-}
-
-void TASGrid::SetSelectedRow(int Value)
-{
-    if (Value < 0 || Value >= FRowCount) {
-        return;
-    }
-    // With no whole row visible the selected row becomes the top one.
-    const int visible = std::max(VisibleRows(), 1);
-    if (Value < FTopRow) {
-        FTopRow = Value;
-    } else if (Value > FTopRow + visible - 1) {
-        FTopRow = Value - visible + 1;
-    }
-    if (Value != FSelectedRow) {
-        FSelectedRow = Value;
+    ScrollToRow(value, value < FTopRow);
+    if (value != FSelectedRow) {
+        FSelectedRow = value;
         PostSelChange();
     }
     UpdateScrollBars();
     viewport()->update();
 }
 
-void TASGrid::SetTitleFont(const QFont &Font)
+void TASGrid::SetTitleFont(const QFont &font)
 {
-    FTitleFont = Font;
+    FTitleFont = font;
 }
 
-void TASGrid::SetTitleFontColor(std::uint32_t Value)
+void TASGrid::SetTitleFontColor(std::uint32_t value)
 {
-    FTitleFontColor = Value;
+    FTitleFontColor = value;
 }
 
-void TASGrid::SetHotHint(bool Value)
+void TASGrid::SetHotHint(bool value)
 {
-    FHotHint = Value;
-    if (!Value) {
+    FHotHint = value;
+    if (!value) {
         HideHint();
     }
 }
 
-void TASGrid::SetBorderStyle(TBorderStyle Value)
+void TASGrid::SetBorderStyle(TBorderStyle value)
 {
-    if (Value == FBorderStyle) {
+    if (value == FBorderStyle) {
         return;
     }
-    FBorderStyle = Value;
+    FBorderStyle = value;
     // The sunken 2-pixel client edge of classic windows.
-    setFrameStyle(Value == TBorderStyle::bsSingle ? (QFrame::WinPanel | QFrame::Sunken)
+    setFrameStyle(value == TBorderStyle::bsSingle ? (QFrame::WinPanel | QFrame::Sunken)
                                                   : QFrame::NoFrame);
     UpdateScrollBars();
     viewport()->update();
 }
 
-void TASGrid::SetTabStop(bool Value)
+void TASGrid::SetTabStop(bool value)
 {
-    FTabStop = Value;
-    setFocusPolicy(Value ? Qt::StrongFocus : Qt::ClickFocus);
+    FTabStop = value;
+    setFocusPolicy(value ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
-void TASGrid::SetOnGetData(TGetDataEvent Handler)
+void TASGrid::SetOnGetData(TGetDataEvent handler)
 {
-    FOnGetData = std::move(Handler);
+    FOnGetData = std::move(handler);
 }
 
-void TASGrid::SetOnCSelRow(TNotifyEvent Handler)
+void TASGrid::SetOnCSelRow(TNotifyEvent handler)
 {
-    FOnCSelRow = std::move(Handler);
+    FOnCSelRow = std::move(handler);
 }
 
-void TASGrid::SetOnChoiseRow(TNotifyEvent Handler)
+void TASGrid::SetOnChoiseRow(TNotifyEvent handler)
 {
-    FOnChoiseRow = std::move(Handler);
+    FOnChoiseRow = std::move(handler);
 }
 
 int TASGrid::ColWidths(int Index) const
@@ -292,15 +252,15 @@ int TASGrid::ColWidths(int Index) const
     return FColWidths.at(Index);
 }
 
-bool TASGrid::SetColWidths(int Index, int Width)
+bool TASGrid::SetColWidths(int Index, int width)
 {
     if (Index < 0 || Index >= FColCount) {
         return true;
     }
-    if (Width < 0) {
+    if (width < 0) {
         return false;
     }
-    FColWidths[Index] = Width;
+    FColWidths[Index] = width;
     UpdateScrollBars();
     viewport()->update();
     return true;
@@ -316,6 +276,62 @@ int TASGrid::PageRows() const
     return VisibleRows();
 }
 
+void TASGrid::ScrollToRow(int row, bool upward)
+{
+    // With no whole row visible the row becomes the top one.
+    const int visible = std::max(VisibleRows(), 1);
+    if (upward) {
+        if (row < FTopRow) {
+            FTopRow = row;
+        }
+    } else if (row > FTopRow + visible - 1) {
+        FTopRow = row - visible + 1;
+    }
+}
+
+void TASGrid::StepSelection(int row, bool upward)
+{
+    FSelectedRow = row;
+    ScrollToRow(row, upward);
+    RefreshBody();
+    PostSelChange();
+}
+
+qint64 TASGrid::ColLeft(int col) const
+{
+    qint64 left = 0;
+    for (int c = FLeftCol; c < col; ++c) {
+        left += FColWidths.at(c);
+    }
+    for (int c = col; c < FLeftCol; ++c) {
+        left -= FColWidths.at(c);
+    }
+    return left;
+}
+
+int TASGrid::FindColumn(const std::function<bool(qint64, qint64)> &test, qint64 *left) const
+{
+    qint64 x = 0;
+    for (int i = FLeftCol; i < FColCount; ++i) {
+        const qint64 w = FColWidths.at(i);
+        if (test(x, w)) {
+            if (left != nullptr) {
+                *left = x;
+            }
+            return i;
+        }
+        x += w;
+    }
+    return -1;
+}
+
+int TASGrid::BorderAt(int x) const
+{
+    return FindColumn([x](qint64 left, qint64 w) {
+        return left + w - BorderSlack < x && x < left + w + BorderSlack;
+    });
+}
+
 int TASGrid::ClientWidth() const
 {
     return viewport()->width();
@@ -326,12 +342,12 @@ int TASGrid::ClientHeight() const
     return viewport()->height();
 }
 
-int TASGrid::CharHeight(const QFont &Font) const
+int TASGrid::CharHeight(const QFont &font) const
 {
-    if (Font.pointSizeF() > 0) {
-        return qRound(Font.pointSizeF() * logicalDpiY() / 72.0);
+    if (font.pointSizeF() > 0) {
+        return qRound(font.pointSizeF() * logicalDpiY() / 72.0);
     }
-    return std::max(Font.pixelSize(), 0);
+    return std::max(font.pixelSize(), 0);
 }
 
 QFont TASGrid::BodyFont() const
@@ -360,32 +376,32 @@ void TASGrid::UpdateScrollBars()
             }
         }
         FLeftCol = std::min(FLeftCol, FHScrollMax);
-        FHScrollPos = FLeftCol;
+        HScrollPos = FLeftCol;
 
         FVScrollMax = std::max(FRowCount - std::max(VisibleRows(), 1), 0);
         FTopRow = std::min(FTopRow, FVScrollMax);
-        FVScrollPos = FTopRow;
+        VScrollPos = FTopRow;
         ApplyScrollBars();
     }
 }
 
 void TASGrid::ApplyScrollBars()
 {
-    if (FUpdatingBars) {
+    if (UpdatingBars) {
         return;
     }
-    FUpdatingBars = true;
+    UpdatingBars = true;
     QScrollBar *h = horizontalScrollBar();
     h->setRange(0, FHScrollMax);
     h->setSingleStep(1);
     h->setPageStep(1);
-    h->setValue(FHScrollPos);
+    h->setValue(HScrollPos);
     QScrollBar *v = verticalScrollBar();
     v->setRange(0, FVScrollMax);
     v->setSingleStep(1);
     v->setPageStep(std::max(PageRows(), 1));
-    v->setValue(FVScrollPos);
-    FUpdatingBars = false;
+    v->setValue(VScrollPos);
+    UpdatingBars = false;
 }
 
 void TASGrid::RefreshBody()
@@ -399,48 +415,38 @@ void TASGrid::RefreshBody()
 // right/down, page step = page left/up and right/down, slider move = thumb tracking, slider to
 // minimum/maximum = top and bottom (offered by the bar's context menu). The bar's own
 // position is a full 32-bit value, so thumb tracking needs no widening of a 16-bit position.
-void TASGrid::OnHScrollAction(int Action)
+void TASGrid::OnHScrollAction(int action)
 {
     QScrollBar *bar = horizontalScrollBar();
-    qint64 candidate = FHScrollPos;
-    switch (Action) {
-    case QAbstractSlider::SliderSingleStepSub:
-    case QAbstractSlider::SliderPageStepSub:
-        --candidate;
-        break;
-    case QAbstractSlider::SliderSingleStepAdd:
-    case QAbstractSlider::SliderPageStepAdd:
-        ++candidate;
-        break;
-    case QAbstractSlider::SliderMove:
-        candidate = bar->sliderPosition();
-        break;
-    case QAbstractSlider::SliderToMinimum:
-        candidate = 0;
-        break;
-    case QAbstractSlider::SliderToMaximum:
-        candidate = FHScrollMax;
-        break;
-    default:
-        break;
-    }
-    candidate = std::clamp<qint64>(candidate, 0, std::max(FHScrollMax, 0));
-    if (candidate != FHScrollPos) {
+    const qint64 candidate =
+        ScrollTarget(action, HScrollPos, FHScrollMax, 1, bar->sliderPosition());
+    if (candidate != HScrollPos) {
         FLeftCol = int(candidate);
         HideHint();
         UpdateScrollBars();
         viewport()->update();
     }
     // The bar applies its slider position right after this handler: keep it on ours.
-    bar->setSliderPosition(std::max(FHScrollPos, 0));
+    bar->setSliderPosition(std::max(HScrollPos, 0));
 }
 
-void TASGrid::OnVScrollAction(int Action)
+void TASGrid::OnVScrollAction(int action)
 {
     QScrollBar *bar = verticalScrollBar();
-    const qint64 n = PageRows();
-    qint64 candidate = FVScrollPos;
-    switch (Action) {
+    const qint64 candidate =
+        ScrollTarget(action, VScrollPos, FVScrollMax, PageRows(), bar->sliderPosition());
+    if (candidate != VScrollPos) {
+        FTopRow = int(candidate);
+        HideHint();
+        RefreshBody();
+    }
+    bar->setSliderPosition(std::max(VScrollPos, 0));
+}
+
+qint64 TASGrid::ScrollTarget(int action, qint64 pos, qint64 max, qint64 page, qint64 track)
+{
+    qint64 candidate = pos;
+    switch (action) {
     case QAbstractSlider::SliderSingleStepSub:
         --candidate;
         break;
@@ -448,30 +454,24 @@ void TASGrid::OnVScrollAction(int Action)
         ++candidate;
         break;
     case QAbstractSlider::SliderPageStepSub:
-        candidate = std::max<qint64>(0, candidate - n);
+        candidate = std::max<qint64>(0, candidate - page);
         break;
     case QAbstractSlider::SliderPageStepAdd:
-        candidate = std::min<qint64>(FVScrollMax, candidate + n);
+        candidate = std::min<qint64>(max, candidate + page);
         break;
     case QAbstractSlider::SliderMove:
-        candidate = bar->sliderPosition();
+        candidate = track;
         break;
     case QAbstractSlider::SliderToMinimum:
         candidate = 0;
         break;
     case QAbstractSlider::SliderToMaximum:
-        candidate = FVScrollMax;
+        candidate = max;
         break;
     default:
         break;
     }
-    candidate = std::clamp<qint64>(candidate, 0, std::max(FVScrollMax, 0));
-    if (candidate != FVScrollPos) {
-        FTopRow = int(candidate);
-        HideHint();
-        RefreshBody();
-    }
-    bar->setSliderPosition(std::max(FVScrollPos, 0));
+    return std::clamp<qint64>(candidate, 0, std::max<qint64>(max, 0));
 }
 
 void TASGrid::scrollContentsBy(int, int)
@@ -486,9 +486,9 @@ void TASGrid::paintEvent(QPaintEvent *event)
     UpdateScrollBars();
     QPainter painter(viewport());
     // A painting pass starts with empty data; the owner fills it cell by cell.
-    FPassColor = 0;
-    FPassFlags = 0;
-    FPassData.clear();
+    PassColor = 0;
+    PassFlags = 0;
+    PassData.clear();
     const QRect area = event->rect();
     if (area.top() < FTitleHeight) {
         PaintTitle(painter);
@@ -496,21 +496,21 @@ void TASGrid::paintEvent(QPaintEvent *event)
     if (area.bottom() >= FTitleHeight) {
         PaintBody(painter, event->region());
     }
-    DrawSelectionFrame(painter, true);
+    DrawSelectionFrame(painter);
 }
 
-void TASGrid::PaintTitle(QPainter &Painter)
+void TASGrid::PaintTitle(QPainter &painter)
 {
     const qint64 cw = ClientWidth();
     const int th = FTitleHeight;
     const QPalette &pal = palette();
-    const QColor black = ColorFromValue(clBlack, pal);
-    const QColor white = ColorFromValue(clWhite, pal);
-    const QColor grey = ColorFromValue(clGray, pal);
-    const QColor face = ColorFromValue(clBtnFace, pal);
-    const QColor window = ColorFromValue(clWindow, pal);
+    const QColor black = ColorFromTColor(clBlack, pal);
+    const QColor white = ColorFromTColor(clWhite, pal);
+    const QColor grey = ColorFromTColor(clGray, pal);
+    const QColor face = ColorFromTColor(clBtnFace, pal);
+    const QColor window = ColorFromTColor(clWindow, pal);
 
-    Painter.setFont(FTitleFont);
+    painter.setFont(FTitleFont);
     const QFontMetrics fm(FTitleFont, viewport());
     const int h = CharHeight(FTitleFont);
     // A title lower than its font centres the text line instead of aligning its top.
@@ -523,26 +523,29 @@ void TASGrid::PaintTitle(QPainter &Painter)
         const QColor &light = pressed ? grey : white;
         const QColor &shadow = pressed ? white : grey;
         // The raised edge leaves its top right corner pixel open; give it the face colour.
-        FillBox(Painter, x + w - 2, 0, std::min(x + w - 1, cw), 1, face);
-        DrawHLine(Painter, x, th - 1, std::min(x + w - 1, cw), black);
-        if (x + w < cw) {
-            DrawVLine(Painter, x + w - 1, th - 1, -1, black);
+        FillBox(painter, x + w - 2, 0, std::min(x + w - 1, cw), 1, face);
+        // Each right edge is drawn wherever it falls inside the client area: a column that ends
+        // at the client edge, or one pixel past it, has no cell beyond it to cover those pixels,
+        // and the viewport is opaque.
+        DrawHLine(painter, x, th - 1, std::min(x + w - 1, cw), black);
+        if (x + w - 1 < cw) {
+            DrawVLine(painter, x + w - 1, th - 1, -1, black);
         }
-        DrawHLine(Painter, x + 1, th - 2, std::min(x + w - 2, cw), shadow);
-        if (x + w < cw) {
-            DrawVLine(Painter, x + w - 2, th - 2, 0, shadow);
+        DrawHLine(painter, x + 1, th - 2, std::min(x + w - 2, cw), shadow);
+        if (x + w - 2 < cw) {
+            DrawVLine(painter, x + w - 2, th - 2, 0, shadow);
         }
-        DrawVLine(Painter, x, th - 2, 0, light);
-        DrawHLine(Painter, x, 0, std::min(x + w - 2, cw), light);
+        DrawVLine(painter, x, th - 2, 0, light);
+        DrawHLine(painter, x, 0, std::min(x + w - 2, cw), light);
 
         if (FOnGetData) {
-            FOnGetData(-1, i, FPassColor, FPassFlags, FPassData);
-            Painter.setPen(ColorFromValue(FTitleFontColor, pal));
-            Painter.setBrush(face);
-            DrawCellText(Painter, QRect(int(x + 1), 1, int(w - 3), th - 3), int(x + 5), textTop,
-                         FPassData);
+            FOnGetData(-1, i, PassColor, PassFlags, PassData);
+            painter.setPen(ColorFromTColor(FTitleFontColor, pal));
+            painter.setBrush(face);
+            DrawCellText(painter, QRect(int(x + 1), 1, int(w - 3), th - 3), int(x + 5), textTop,
+                         PassData);
         } else {
-            FillBox(Painter, x + 1, 1, std::min(x + w - 2, cw), th - 2, face);
+            FillBox(painter, x + 1, 1, std::min(x + w - 2, cw), th - 2, face);
         }
         x += w;
         if (x >= cw) {
@@ -550,24 +553,23 @@ void TASGrid::PaintTitle(QPainter &Painter)
         }
     }
     if (x < cw) {
-        FillBox(Painter, x, 0, cw, th, window);
+        FillBox(painter, x, 0, cw, th, window);
     }
 }
 
-void TASGrid::PaintBody(QPainter &Painter, const QRegion &Area)
+void TASGrid::PaintBody(QPainter &painter, const QRegion &area)
 {
     const qint64 cw = ClientWidth();
     const qint64 ch = ClientHeight();
     const qint64 th = FTitleHeight;
     const qint64 rh = FRowHeight;
     const QPalette &pal = palette();
-    const QColor window = ColorFromValue(clWindow, pal);
-    const QColor black = ColorFromValue(clBlack, pal);
+    const QColor window = ColorFromTColor(clWindow, pal);
 
     const QFont font = BodyFont();
-    Painter.setFont(font);
-    Painter.setPen(black);
-    Painter.setBrush(window);
+    painter.setFont(font);
+    painter.setPen(ColorFromTColor(clBlack, pal));
+    painter.setBrush(window);
     const QFontMetrics fm(font, viewport());
     const int h = CharHeight(font);
     const int textOffset = rh >= h ? int(rh - h) / 2 - 2 : int(rh - fm.height()) / 2;
@@ -576,95 +578,85 @@ void TASGrid::PaintBody(QPainter &Painter, const QRegion &Area)
     // Rows starting at or below the client bottom are not shown, so they are not asked for.
     for (int r = FTopRow; r < FRowCount && y < ch; ++r) {
         const qint64 bottom = std::min(y + rh, ch);
-        if (Area.intersects(QRect(0, int(y), int(cw), int(bottom - y)))) {
+        if (area.intersects(QRect(0, int(y), int(cw), int(bottom - y)))) {
             qint64 x = 0;
             for (int c = FLeftCol; c < FColCount; ++c) {
                 const qint64 w = FColWidths.at(c);
                 QString text;
                 if (FOnGetData) {
-                    FOnGetData(r, c, FPassColor, FPassFlags, FPassData);
-                    Painter.setPen(ColorFromValue(FPassColor, pal));
-                    text = FPassData;
+                    FOnGetData(r, c, PassColor, PassFlags, PassData);
+                    painter.setPen(ColorFromTColor(PassColor, pal));
+                    text = PassData;
                 }
-                DrawCellText(Painter, QRect(int(x), int(y), int(w), int(bottom - y)), int(x + 5),
+                DrawCellText(painter, QRect(int(x), int(y), int(w), int(bottom - y)), int(x + 5),
                              int(y + textOffset), text);
                 x += w;
                 if (x >= cw) {
                     break;
                 }
             }
-            if (r == FSelectedRow) {
-                const qint64 b = y + rh;
-                const qint64 right = std::min(x, cw);
-                if (FLeftCol == 0) {
-                    DrawVLine(Painter, 1, y + 1, std::min(b - 2, ch), black);
-                }
-                DrawHLine(Painter, 1, y + 1, right, black);
-                DrawHLine(Painter, 1, b - 2, right, black);
-                if (x < cw) {
-                    DrawVLine(Painter, x - 1, y + 1, std::min(b - 2, ch), black);
-                }
-            }
+            // The selected row's frame is drawn over the body afterwards by DrawSelectionFrame,
+            // which every paint runs.
             if (x < cw) {
-                FillBox(Painter, x, y, cw, bottom, window);
+                FillBox(painter, x, y, cw, bottom, window);
             }
         }
         y += rh;
     }
     if (y < ch) {
-        FillBox(Painter, 0, y, cw, ch, window);
+        FillBox(painter, 0, y, cw, ch, window);
     }
 }
 
-void TASGrid::DrawCellText(QPainter &Painter, const QRect &Rect, int X0, int Y0, QString Text)
+void TASGrid::DrawCellText(QPainter &painter, const QRect &rect, int x0, int y0, QString text)
 {
     // The room for the text ends at the cell's own edge, even where the client area cuts it.
-    const qint64 right = qint64(Rect.x()) + Rect.width();
-    const qint64 available = right - X0;
-    const QFontMetrics fm(Painter.font(), viewport());
-    if (!Text.isEmpty() && fm.horizontalAdvance(Text) > available) {
-        const qint64 limit = available - fm.horizontalAdvance(kEllipsis);
+    const qint64 right = qint64(rect.x()) + rect.width();
+    const qint64 available = right - x0;
+    const QFontMetrics fm(painter.font(), viewport());
+    if (!text.isEmpty() && fm.horizontalAdvance(text) > available) {
+        const qint64 limit = available - fm.horizontalAdvance(Ellipsis);
         // Long texts: find the cut by halving first, then finish character by character.
-        if (Text.size() > 32) {
+        if (text.size() > 32) {
             int lo = 0;
-            int hi = int(Text.size());
+            int hi = int(text.size());
             while (lo < hi) {
                 const int mid = (lo + hi + 1) / 2;
-                if (fm.horizontalAdvance(Text.left(mid)) <= limit) {
+                if (fm.horizontalAdvance(text.left(mid)) <= limit) {
                     lo = mid;
                 } else {
                     hi = mid - 1;
                 }
             }
-            Text.truncate(std::min<qsizetype>(qsizetype(lo) + 1, Text.size()));
+            text.truncate(std::min<qsizetype>(qsizetype(lo) + 1, text.size()));
         }
-        while (!Text.isEmpty() && fm.horizontalAdvance(Text) > limit) {
-            ChopLastChar(Text);
+        while (!text.isEmpty() && fm.horizontalAdvance(text) > limit) {
+            ChopLastChar(text);
         }
-        Text += kEllipsis;
+        text += Ellipsis;
     }
     const qint64 clipRight = std::min<qint64>(right, ClientWidth());
-    if (clipRight <= Rect.x() || Rect.height() <= 0) {
+    if (clipRight <= rect.x() || rect.height() <= 0) {
         return;
     }
-    const QRect clip(Rect.x(), Rect.y(), int(clipRight - Rect.x()), Rect.height());
-    Painter.fillRect(clip, Painter.brush().color());
-    if (Text.isEmpty()) {
+    const QRect clip(rect.x(), rect.y(), int(clipRight - rect.x()), rect.height());
+    painter.fillRect(clip, painter.brush().color());
+    if (text.isEmpty()) {
         return;
     }
     // Clipping costs more than the text itself; skip it when the text box lies inside.
-    const QRect box(X0, Y0, fm.horizontalAdvance(Text), fm.height());
+    const QRect box(x0, y0, fm.horizontalAdvance(text), fm.height());
     if (clip.contains(box)) {
-        Painter.drawText(X0, Y0 + fm.ascent(), Text);
+        painter.drawText(x0, y0 + fm.ascent(), text);
         return;
     }
-    Painter.save();
-    Painter.setClipRect(clip);
-    Painter.drawText(X0, Y0 + fm.ascent(), Text);
-    Painter.restore();
+    painter.save();
+    painter.setClipRect(clip);
+    painter.drawText(x0, y0 + fm.ascent(), text);
+    painter.restore();
 }
 
-void TASGrid::DrawSelectionFrame(QPainter &Painter, bool Show)
+void TASGrid::DrawSelectionFrame(QPainter &painter)
 {
     if (FSelectedRow < FTopRow) {
         return;
@@ -676,18 +668,15 @@ void TASGrid::DrawSelectionFrame(QPainter &Painter, bool Show)
         return;
     }
     const qint64 b = t + FRowHeight;
-    qint64 r = 0;
-    for (int c = FLeftCol; c < FColCount; ++c) {
-        r += FColWidths.at(c);
-    }
-    const QColor colour = ColorFromValue(Show ? clBlack : clWindow, palette());
+    const qint64 r = ColLeft(FColCount);
+    const QColor colour = ColorFromTColor(clBlack, palette());
     if (FLeftCol == 0) {
-        DrawVLine(Painter, 1, t + 1, std::min(b - 2, ch), colour);
+        DrawVLine(painter, 1, t + 1, std::min(b - 2, ch), colour);
     }
-    DrawHLine(Painter, 1, t + 1, std::min(r, cw), colour);
-    DrawHLine(Painter, 1, b - 2, std::min(r, cw), colour);
+    DrawHLine(painter, 1, t + 1, std::min(r, cw), colour);
+    DrawHLine(painter, 1, b - 2, std::min(r, cw), colour);
     if (r < cw) {
-        DrawVLine(Painter, r - 1, t + 1, std::min(b - 2, ch), colour);
+        DrawVLine(painter, r - 1, t + 1, std::min(b - 2, ch), colour);
     }
 }
 
@@ -731,7 +720,12 @@ bool TASGrid::event(QEvent *event)
 bool TASGrid::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::Leave) {
-        HideHint();
+        // Where the window system still lets the hint window take the pointer, showing the hint
+        // under the pointer makes this Leave: the pointer has not left the grid, so the hint
+        // stays. The hint's own Leave (eventFilter) then tells when the pointer goes.
+        if (!PointerOnHint()) {
+            HideHint();
+        }
         if (FPressedCol != -1) {
             FPressedCol = -1;
             InvalidateTitle();
@@ -765,39 +759,39 @@ void TASGrid::mouseDoubleClickEvent(QMouseEvent *event)
     }
 }
 
-void TASGrid::LeftButtonDown(int X, int Y)
+void TASGrid::LeftButtonDown(int x, int y)
 {
     if (!hasFocus()) {
         setFocus(Qt::MouseFocusReason);
     }
     const int th = FTitleHeight;
-    if (Y > 0 && Y < th) {
-        const bool split = viewport()->cursor().shape() == Qt::SplitHCursor;
-        qint64 left = 0;
-        for (int i = FLeftCol; i < FColCount; ++i) {
-            const qint64 w = FColWidths.at(i);
-            if (!split && left + kBorderSlack < X && X < left + w - kBorderSlack) {
-                FPressedCol = i;
-                InvalidateTitle();
-                return;
+    if (y > 0 && y < th) {
+        // The cursor, set by the last move, tells a press on a cell from one on a border.
+        if (viewport()->cursor().shape() == Qt::SplitHCursor) {
+            const int col = BorderAt(x);
+            if (col >= 0) {
+                FResizeCol = col;
             }
-            left += w;
-            if (split && left - kBorderSlack < X && X < left + kBorderSlack) {
-                FResizeCol = i;
-                return;
-            }
+            return;
+        }
+        const int col = FindColumn([x](qint64 left, qint64 w) {
+            return left + BorderSlack < x && x < left + w - BorderSlack;
+        });
+        if (col >= 0) {
+            FPressedCol = col;
+            InvalidateTitle();
         }
         return;
     }
-    if (Y <= th) {
+    if (y <= th) {
         return;
     }
     const qint64 bottom =
         std::min<qint64>(qint64(FRowCount - FTopRow) * FRowHeight + th, ClientHeight());
-    if (Y >= bottom || X <= 0 || X >= ClientWidth()) {
+    if (y >= bottom || x <= 0 || x >= ClientWidth()) {
         return;
     }
-    const int row = FTopRow + (Y - th) / FRowHeight;
+    const int row = FTopRow + (y - th) / FRowHeight;
     if (row == FSelectedRow) {
         return;
     }
@@ -822,18 +816,9 @@ void TASGrid::mouseReleaseEvent(QMouseEvent *event)
     }
     if (FResizeCol != -1) {
         // Left edge of the column in client coordinates (negative once scrolled off).
-        qint64 left = 0;
-        if (FResizeCol >= FLeftCol) {
-            for (int c = FLeftCol; c < FResizeCol; ++c) {
-                left += FColWidths.at(c);
-            }
-        } else {
-            for (int c = FResizeCol; c < FLeftCol; ++c) {
-                left -= FColWidths.at(c);
-            }
-        }
+        const qint64 left = ColLeft(FResizeCol);
         // A release too close to the left edge keeps the resize armed for the next one.
-        if (x > left + kBorderSlack) {
+        if (x > left + BorderSlack) {
             FColWidths[FResizeCol] = int(std::min<qint64>(x - left, INT_MAX));
             FResizeCol = -1;
             UpdateScrollBars();
@@ -847,20 +832,7 @@ void TASGrid::mouseMoveEvent(QMouseEvent *event)
     const QPoint pos = event->position().toPoint();
     const int x = pos.x();
     const int y = pos.y();
-    bool onBorder = false;
-    if (y > 0 && y < FTitleHeight) {
-        qint64 border = 0;
-        for (int i = FLeftCol; i < FColCount; ++i) {
-            border += FColWidths.at(i);
-            if (border - kBorderSlack < x && x < border + kBorderSlack) {
-                onBorder = true;
-                break;
-            }
-            if (border - kBorderSlack >= x) {
-                break;
-            }
-        }
-    }
+    const bool onBorder = y > 0 && y < FTitleHeight && BorderAt(x) >= 0;
     const Qt::CursorShape wanted =
         (onBorder || FResizeCol != -1) ? Qt::SplitHCursor : Qt::ArrowCursor;
     if (viewport()->cursor().shape() != wanted) {
@@ -872,83 +844,96 @@ void TASGrid::mouseMoveEvent(QMouseEvent *event)
     event->accept();
 }
 
-void TASGrid::UpdateHint(int X, int Y)
+void TASGrid::UpdateHint(int x, int y)
 {
     const qint64 th = FTitleHeight;
     const qint64 rh = FRowHeight;
     const qint64 bottom = std::min<qint64>(qint64(FRowCount - FTopRow) * rh + th, ClientHeight());
-    if (!(Y > th && Y < bottom)) {
+    qint64 left = 0;
+    int col = -1;
+    if (y > th && y < bottom) {
+        col = FindColumn(
+            [x](qint64 l, qint64 w) { return w > HintMinColWidth && l < x && x < l + w; }, &left);
+    }
+    if (col < 0) {
         HideHint();
         return;
     }
-    qint64 left = 0;
-    for (int i = FLeftCol; i < FColCount; ++i) {
-        const qint64 w = FColWidths.at(i);
-        if (w > kHintMinColWidth && left < X && X < left + w) {
-            const int rowInView = int((Y - th) / rh);
-            const int row = rowInView + FTopRow;
-            if (!FOnGetData) {
-                return;
-            }
-            std::uint32_t colour = 0;
-            std::uint8_t flags = 0;
-            QString data;
-            FOnGetData(row, i, colour, flags, data);
-            const qint64 cell = qint64(row) * FColCount + i;
-            if (cell == FHintCell) {
-                return;
-            }
-            QFont font(QStringLiteral("Arial"));
-            font.setPointSize(FFontSize);
-            const QFontMetrics fm(font, FHintWindow);
-            const int width = fm.horizontalAdvance(data);
-            if (width + kHintMinColWidth > w) {
-                FHintCell = cell;
-                const QPoint screen =
-                    viewport()->mapToGlobal(QPoint(int(left), int(rowInView * rh + th)));
-                // The hint covers the cell's text; it grows to a whole text line when rows
-                // are lower than the font, and stays on the screen.
-                QRect rect(screen.x(), screen.y() + 2, width + 5,
-                           std::max(int(rh) - 7, fm.height() + 2));
-                if (const QScreen *s = this->screen()) {
-                    const QRect avail = s->availableGeometry();
-                    if (rect.right() > avail.right()) {
-                        rect.moveRight(avail.right());
-                    }
-                    if (rect.left() < avail.left()) {
-                        rect.moveLeft(avail.left());
-                    }
-                    if (rect.bottom() > avail.bottom()) {
-                        rect.moveBottom(avail.bottom());
-                    }
-                }
-                QPalette pal = FHintWindow->palette();
-                pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
-                pal.setColor(QPalette::WindowText, ColorFromValue(colour, palette()));
-                FHintWindow->setPalette(pal);
-                FHintWindow->setFont(font);
-                FHintWindow->setText(data);
-                FHintWindow->setGeometry(rect);
-                FHintWindow->show();
-            } else {
-                HideHint();
-            }
-            return;
+    if (!FOnGetData) {
+        return;
+    }
+    const int rowInView = int((y - th) / rh);
+    const int row = rowInView + FTopRow;
+    std::uint32_t colour = 0;
+    std::uint8_t flags = 0;
+    QString data;
+    FOnGetData(row, col, colour, flags, data);
+    const qint64 cell = qint64(row) * FColCount + col;
+    if (cell == FHintCell) {
+        return;
+    }
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(FFontSize);
+    const QFontMetrics fm(font, FHintWindow);
+    const int width = fm.horizontalAdvance(data);
+    if (width + HintMinColWidth <= FColWidths.at(col)) {
+        HideHint();
+        return;
+    }
+    FHintCell = cell;
+    const QPoint screen = viewport()->mapToGlobal(QPoint(int(left), int(rowInView * rh + th)));
+    // The hint covers the cell's text; it grows to a whole text line when rows are lower than
+    // the font, and stays on the screen.
+    QRect rect(screen.x(), screen.y() + 2, width + 5, std::max(int(rh) - 7, fm.height() + 2));
+    if (const QScreen *s = this->screen()) {
+        const QRect avail = s->availableGeometry();
+        if (rect.right() > avail.right()) {
+            rect.moveRight(avail.right());
         }
-        if (i == FColCount - 1) {
-            HideHint();
-        } else {
-            left += w;
+        if (rect.left() < avail.left()) {
+            rect.moveLeft(avail.left());
+        }
+        if (rect.bottom() > avail.bottom()) {
+            rect.moveBottom(avail.bottom());
         }
     }
+    QPalette pal = FHintWindow->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
+    pal.setColor(QPalette::WindowText, ColorFromTColor(colour, palette()));
+    FHintWindow->setPalette(pal);
+    FHintWindow->setFont(font);
+    FHintWindow->setText(data);
+    FHintWindow->setGeometry(rect);
+    FHintWindow->show();
 }
 
 void TASGrid::HideHint()
 {
     if (FHintCell >= 0) {
-        FHintWindow->hide();
         FHintCell = -1;
+        FHintWindow->hide();
     }
+}
+
+bool TASGrid::PointerOverClient() const
+{
+    return viewport()->rect().contains(viewport()->mapFromGlobal(QCursor::pos()));
+}
+
+bool TASGrid::PointerOnHint() const
+{
+    return FHintCell >= 0 && FHintWindow->isVisible() &&
+           FHintWindow->geometry().contains(QCursor::pos()) && PointerOverClient();
+}
+
+bool TASGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    // The pointer left a hint window that had taken it: gone from the grid too, the hint goes;
+    // back over the grid, the grid's own moves decide.
+    if (watched == FHintWindow && event->type() == QEvent::Leave && !PointerOverClient()) {
+        HideHint();
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 void TASGrid::wheelEvent(QWheelEvent *event)
@@ -959,33 +944,19 @@ void TASGrid::wheelEvent(QWheelEvent *event)
     if (delta == 0) {
         return; // a sideways tilt carries no vertical turn
     }
-    const int visible = std::max(VisibleRows(), 1);
     if (delta > 0) {
-        if (FSelectedRow <= 0) {
-            return;
+        if (FSelectedRow > 0) {
+            StepSelection(FSelectedRow - 1, true);
         }
-        --FSelectedRow;
-        if (FSelectedRow < FTopRow) {
-            FTopRow = FSelectedRow;
-        }
-    } else {
-        if (FSelectedRow < 0 || FSelectedRow >= FRowCount - 1) {
-            return;
-        }
-        ++FSelectedRow;
-        if (FSelectedRow > FTopRow + visible - 1) {
-            FTopRow = FSelectedRow - visible + 1;
-        }
+    } else if (FSelectedRow >= 0 && FSelectedRow < FRowCount - 1) {
+        StepSelection(FSelectedRow + 1, false);
     }
-    RefreshBody();
-    PostSelChange();
 }
 
 void TASGrid::keyPressEvent(QKeyEvent *event)
 {
     const int sel = FSelectedRow;
     const int n = PageRows();
-    const int visible = std::max(VisibleRows(), 1);
     const bool canUp = sel > 0;
     const bool canDown = sel >= 0 && sel < FRowCount - 1;
     int target = -1;
@@ -1045,19 +1016,9 @@ void TASGrid::keyPressEvent(QKeyEvent *event)
     // The movement keys are the grid's own, acting or not: the area's default handling would
     // move the scroll bars behind the grid's back.
     event->accept();
-    if (target < 0) {
-        return;
+    if (target >= 0) {
+        StepSelection(target, up);
     }
-    FSelectedRow = target;
-    if (up) {
-        if (FSelectedRow < FTopRow) {
-            FTopRow = FSelectedRow;
-        }
-    } else if (FSelectedRow > FTopRow + visible - 1) {
-        FTopRow = FSelectedRow - visible + 1;
-    }
-    RefreshBody();
-    PostSelChange();
 }
 
 // ---- helpers ----
@@ -1072,12 +1033,12 @@ void TASGrid::InvalidateTitle()
     viewport()->update(QRect(0, 0, ClientWidth(), FTitleHeight));
 }
 
-void TASGrid::InvalidateRowFrame(int Row)
+void TASGrid::InvalidateRowFrame(int row)
 {
-    if (Row < 0 || Row < FTopRow) {
+    if (row < 0 || row < FTopRow) {
         return;
     }
-    const qint64 top = qint64(Row - FTopRow) * FRowHeight + FTitleHeight;
+    const qint64 top = qint64(row - FTopRow) * FRowHeight + FTitleHeight;
     if (top >= ClientHeight()) {
         return;
     }

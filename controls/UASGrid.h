@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UColors.h"
+
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QEvent>
@@ -43,70 +45,59 @@ public:
     static constexpr QEvent::Type GridSelChangeEvent =
         static_cast<QEvent::Type>(QEvent::User + WM_GRIDSELCHANGE);
 
-    // Colours the grid paints with, in the 0x00BBGGRR encoding.
-    static constexpr std::uint32_t clBlack = 0x000000;
-    static constexpr std::uint32_t clWhite = 0xFFFFFF;
-    static constexpr std::uint32_t clGray = 0x808080;
-    static constexpr std::uint32_t clWindow = 0xFF000005;
-    static constexpr std::uint32_t clBtnFace = 0xFF00000F;
-    static constexpr std::uint32_t clWindowText = 0xFF000008;
-
     // Creates an empty grid: no columns, no rows, nothing selected.
     explicit TASGrid(QWidget *parent = nullptr);
     ~TASGrid() override;
 
-    // Turns an encoded colour into a Qt colour; system colours come from the palette.
-    static QColor ColorFromValue(std::uint32_t Value, const QPalette &Palette);
-
     // Number of columns; values of 0 or less are ignored, others reset every width to 60.
     int ColCount() const { return FColCount; }
-    void SetColCount(int Value);
+    void SetColCount(int value);
     // Number of body rows; keeps the selection inside the new range and posts its change.
     int RowCount() const { return FRowCount; }
-    void SetRowCount(int Value);
+    void SetRowCount(int value);
     // Height of the title row in pixels; 0 or less is ignored.
     int TitleHeight() const { return FTitleHeight; }
-    void SetTitleHeight(int Value);
+    void SetTitleHeight(int value);
     // Height of a body row in pixels; 0 or less is ignored.
     int RowHeight() const { return FRowHeight; }
-    void SetRowHeight(int Value);
+    void SetRowHeight(int value);
     // Body font size in points; 0 or less is ignored.
     int FontSize() const { return FFontSize; }
-    void SetFontSize(int Value);
+    void SetFontSize(int value);
     // Selected body row, -1 for none; out-of-range values are ignored.
     int SelectedRow() const { return FSelectedRow; }
-    void SetSelectedRow(int Value);
+    void SetSelectedRow(int value);
     // Font of the title row; its bold style also feeds the body font. Setting it does not repaint.
     const QFont &TitleFont() const { return FTitleFont; }
-    void SetTitleFont(const QFont &Font);
+    void SetTitleFont(const QFont &font);
     // Text colour of the title row (encoded colour); the toolkit's font carries no colour.
     std::uint32_t TitleFontColor() const { return FTitleFontColor; }
-    void SetTitleFontColor(std::uint32_t Value);
+    void SetTitleFontColor(std::uint32_t value);
     // Shows the full text of a cut-off cell in a tooltip-style window under the pointer.
     bool HotHint() const { return FHotHint; }
-    void SetHotHint(bool Value);
+    void SetHotHint(bool value);
     // Sunken client edge or none.
     TBorderStyle BorderStyle() const { return FBorderStyle; }
-    void SetBorderStyle(TBorderStyle Value);
+    void SetBorderStyle(TBorderStyle value);
     // Whether Tab moves the focus into the grid (a click always does).
     bool TabStop() const { return FTabStop; }
-    void SetTabStop(bool Value);
+    void SetTabStop(bool value);
 
     // Cell data callback; unassigned paints empty cells.
     const TGetDataEvent &OnGetData() const { return FOnGetData; }
-    void SetOnGetData(TGetDataEvent Handler);
+    void SetOnGetData(TGetDataEvent handler);
     // Raised when WM_GRIDSELCHANGE comes back, after the selection has changed.
     const TNotifyEvent &OnCSelRow() const { return FOnCSelRow; }
-    void SetOnCSelRow(TNotifyEvent Handler);
+    void SetOnCSelRow(TNotifyEvent handler);
     // Raised at once on Enter or double click.
     const TNotifyEvent &OnChoiseRow() const { return FOnChoiseRow; }
-    void SetOnChoiseRow(TNotifyEvent Handler);
+    void SetOnChoiseRow(TNotifyEvent handler);
 
     // Width of column Index, 0 outside 0 .. ColCount - 1.
     int ColWidths(int Index) const;
     // Sets the width of column Index; out-of-range indexes are ignored (true); a negative width
     // is refused and reported by false.
-    bool SetColWidths(int Index, int Width);
+    bool SetColWidths(int Index, int width);
 
     // SelectedRow - TopRow: where the selected row sits among the rows shown.
     int SelectedOffset() const { return FSelectedRow - FTopRow; }
@@ -142,6 +133,7 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -150,26 +142,46 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
     // Painting steps; each draws straight onto the viewport through the painter.
-    void PaintTitle(QPainter &Painter);
-    void PaintBody(QPainter &Painter, const QRegion &Area);
-    void DrawCellText(QPainter &Painter, const QRect &Rect, int X0, int Y0, QString Text);
-    void DrawSelectionFrame(QPainter &Painter, bool Show);
+    void PaintTitle(QPainter &painter);
+    void PaintBody(QPainter &painter, const QRegion &area);
+    void DrawCellText(QPainter &painter, const QRect &rect, int x0, int y0, QString text);
+    // Draws the selected row's frame over the body, when the row is shown.
+    void DrawSelectionFrame(QPainter &painter);
 
 private:
     void PostSelChange();
-    void LeftButtonDown(int X, int Y);
-    void MoveSelection(int Row);
+    void LeftButtonDown(int x, int y);
+    // Stores a positive size and lays the grid out again; 0 or less is ignored.
+    void StorePositive(int &field, int value);
+    // Scrolls a row into view: the top rule when moving upward, the bottom rule otherwise.
+    void ScrollToRow(int row, bool upward);
+    // Selects row as the keys and the wheel do: scrolls, repaints the body, posts the change.
+    void StepSelection(int row, bool upward);
+    // Left edge of column col: the widths from LeftCol up to col; negative left of LeftCol.
+    qint64 ColLeft(int col) const;
+    // Walks the shown columns from LeftCol rightwards and gives the first for which
+    // test(left edge, width) holds, and its left edge in *left; -1 when none does.
+    int FindColumn(const std::function<bool(qint64, qint64)> &test, qint64 *left = nullptr) const;
+    // Shown column whose right border lies within 4 pixels of x, or -1.
+    int BorderAt(int x) const;
     void HideHint();
-    void UpdateHint(int X, int Y);
+    // Whether the pointer lies inside the client area.
+    bool PointerOverClient() const;
+    // Whether the pointer rests on the showing hint, inside the client area.
+    bool PointerOnHint() const;
+    void UpdateHint(int x, int y);
     void InvalidateTitle();
-    void InvalidateRowFrame(int Row);
-    void OnHScrollAction(int Action);
-    void OnVScrollAction(int Action);
+    void InvalidateRowFrame(int row);
+    void OnHScrollAction(int action);
+    void OnVScrollAction(int action);
+    // Where a scroll bar action moves a bar from pos, clamped into 0 .. max: a line is one,
+    // a page is page, thumb tracking gives track.
+    static qint64 ScrollTarget(int action, qint64 pos, qint64 max, qint64 page, qint64 track);
     void ApplyScrollBars();
     int PageRows() const;
     int ClientWidth() const;
     int ClientHeight() const;
-    int CharHeight(const QFont &Font) const;
+    int CharHeight(const QFont &font) const;
     QFont BodyFont() const;
 
     int FColCount = 0;
@@ -191,17 +203,17 @@ private:
     int FTopRow = 0;
     int FLeftCol = 0;
     int FHScrollMax = -1;
-    int FHScrollPos = -1;
+    int HScrollPos = -1;
     int FVScrollMax = -1;
-    int FVScrollPos = -1;
+    int VScrollPos = -1;
     int FPressedCol = -1;
     int FResizeCol = -1;
     qint64 FHintCell = -1;
     QLabel *FHintWindow = nullptr;
 
     // Callback arguments of the current painting pass; never reset between cells.
-    std::uint32_t FPassColor = 0;
-    std::uint8_t FPassFlags = 0;
-    QString FPassData;
-    bool FUpdatingBars = false;
+    std::uint32_t PassColor = 0;
+    std::uint8_t PassFlags = 0;
+    QString PassData;
+    bool UpdatingBars = false;
 };

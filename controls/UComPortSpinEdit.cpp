@@ -10,57 +10,57 @@ namespace {
 constexpr int ReadLength = 99;
 
 // Reads spaces, an optional sign and decimal digits with nothing after them, into 32 bits.
-std::optional<std::int32_t> ReadInteger(const QString &Text)
+std::optional<std::int32_t> ReadInteger(const QString &text)
 {
-    qsizetype I = 0;
-    while (I < Text.size() && Text[I] == QLatin1Char(' ')) {
-        ++I;
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == QLatin1Char(' ')) {
+        ++i;
     }
-    bool Negative = false;
-    if (I < Text.size() && (Text[I] == QLatin1Char('+') || Text[I] == QLatin1Char('-'))) {
-        Negative = Text[I] == QLatin1Char('-');
-        ++I;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
     }
-    if (I >= Text.size()) {
+    if (i >= text.size()) {
         return std::nullopt;
     }
-    std::int64_t Value = 0;
-    for (; I < Text.size(); ++I) {
-        const QChar C = Text[I];
-        if (C < QLatin1Char('0') || C > QLatin1Char('9')) {
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
             return std::nullopt;
         }
-        Value = Value * 10 + (C.unicode() - '0');
-        if (Value > std::int64_t{2147483647} + 1) {
+        value = value * 10 + (c.unicode() - '0');
+        if (value > std::int64_t{2147483647} + 1) {
             return std::nullopt;
         }
     }
-    if (Negative) {
-        Value = -Value;
+    if (negative) {
+        value = -value;
     }
-    if (Value > 2147483647) {
+    if (value > 2147483647) {
         return std::nullopt;
     }
-    return static_cast<std::int32_t>(Value);
+    return static_cast<std::int32_t>(value);
 }
 
 } // namespace
 
-TComPortSpinEdit::TComPortSpinEdit(QWidget *Parent) : TSpinEditBase(Parent) {}
+TComPortSpinEdit::TComPortSpinEdit(QWidget *parent) : TSpinEditBase(parent) {}
 
 std::int32_t TComPortSpinEdit::GetValue() const
 {
-    const QString Text = text().left(ReadLength);
-    const std::optional<std::int32_t> Value = ReadInteger(Text);
-    if (!Value) {
-        throw EConvertError::InvalidInteger(Text);
+    const QString shown = text().left(ReadLength);
+    const std::optional<std::int32_t> value = ReadInteger(shown);
+    if (!value) {
+        throw EConvertError::InvalidInteger(shown);
     }
-    return *Value;
+    return *value;
 }
 
-void TComPortSpinEdit::SetValue(std::int32_t Value)
+void TComPortSpinEdit::SetValue(std::int32_t value)
 {
-    ReplaceText(QString::number(Value));
+    ReplaceText(QString::number(value));
 }
 
 std::int32_t TComPortSpinEdit::PortNumber() const
@@ -68,13 +68,13 @@ std::int32_t TComPortSpinEdit::PortNumber() const
     return ReadInteger(text().left(ReadLength)).value_or(MinPort);
 }
 
-void TComPortSpinEdit::SetText(const QString &Value)
+void TComPortSpinEdit::SetText(const QString &value)
 {
-    ReplaceText(Value);
+    ReplaceText(value);
 }
 
-bool TComPortSpinEdit::AcceptsCharacter(QChar Character) const
+bool TComPortSpinEdit::AcceptsCharacter(QChar character) const
 {
-    return (Character >= QLatin1Char('0') && Character <= QLatin1Char('9')) ||
-           Character == QLatin1Char('.');
+    return (character >= QLatin1Char('0') && character <= QLatin1Char('9')) ||
+           character == QLatin1Char('.');
 }

@@ -19,25 +19,25 @@ public:
     static constexpr std::int32_t MaxPort = 127;
 
     // Creates the editor with an empty text.
-    explicit TComPortSpinEdit(QWidget *Parent = nullptr);
+    explicit TComPortSpinEdit(QWidget *parent = nullptr);
 
     // The text read as a decimal integer; throws EConvertError when it is none.
     std::int32_t GetValue() const;
-    // Shows Value in decimal, without a bounds check; raises OnChange.
-    void SetValue(std::int32_t Value);
+    // Shows value in decimal, without a bounds check; raises OnChange.
+    void SetValue(std::int32_t value);
     // The text read as an integer, or 0 when it is none; never fails.
     std::int32_t PortNumber() const;
 
     // The edit text.
     QString Text() const { return text(); }
     // Replaces the text as it is, with no check; raises OnChange.
-    void SetText(const QString &Value);
+    void SetText(const QString &value);
 
 protected:
     std::int32_t StepRead() override { return GetValue(); }
-    void StepWrite(std::int32_t Value) override { SetValue(Value); }
+    void StepWrite(std::int32_t value) override { SetValue(value); }
     std::int32_t StepLow() const override { return MinPort; }
     std::int32_t StepHigh() const override { return MaxPort; }
     std::int64_t PageStep() const override { return 1; }
-    bool AcceptsCharacter(QChar Character) const override;
+    bool AcceptsCharacter(QChar character) const override;
 };

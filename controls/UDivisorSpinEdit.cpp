@@ -14,232 +14,251 @@ constexpr int Precision = 15;
 
 // Rounds to the nearest integer, halves to the even neighbour (2.5 gives 2, 3.5 gives 4),
 // whatever the floating-point rounding mode of the thread.
-long double RoundHalfEven(long double X)
+long double RoundHalfEven(long double x)
 {
-    const long double Floor = std::floor(X);
-    const long double Fraction = X - Floor;
-    if (Fraction > 0.5L) {
-        return Floor + 1;
+    const long double down = std::floor(x);
+    const long double fraction = x - down;
+    if (fraction > 0.5L) {
+        return down + 1;
     }
-    if (Fraction < 0.5L) {
-        return Floor;
+    if (fraction < 0.5L) {
+        return down;
     }
-    return std::fmod(Floor, 2.0L) == 0 ? Floor : Floor + 1;
+    return std::fmod(down, 2.0L) == 0 ? down : down + 1;
+}
+
+// The full stop and the comma are both decimal marks whatever Separator is, so that a number
+// typed with the other mark keeps its value; Separator itself is one too.
+bool IsDecimalMark(QChar character, QChar separator)
+{
+    return character == separator || character == QLatin1Char('.') || character == QLatin1Char(',');
 }
 
 } // namespace
 
-QString FixedPointText(std::int32_t Value, std::uint32_t Divisor, QChar Separator)
+QString FixedPointText(std::int32_t value, std::uint32_t divisor, QChar separator)
 {
-    if (Value == 0) {
+    if (value == 0) {
         return QStringLiteral("0");
     }
-    const long double Quotient =
-        static_cast<long double>(Value) / static_cast<long double>(Divisor == 0 ? 1 : Divisor);
+    const long double quotient =
+        static_cast<long double>(value) / static_cast<long double>(divisor == 0 ? 1 : divisor);
 
     // Fifteen significant digits, correctly rounded, independent of the C locale: "d.dddde±x".
-    char Buffer[64];
-    const auto Result = std::to_chars(Buffer, Buffer + sizeof Buffer, std::fabs(Quotient),
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(quotient),
                                       std::chars_format::scientific, Precision - 1);
-    const std::string Scientific(Buffer, Result.ptr);
-    const std::size_t ExponentAt = Scientific.find('e');
-    const int Exponent = std::atoi(Scientific.c_str() + ExponentAt + 1);
-    std::string Digits;
-    for (std::size_t I = 0; I < ExponentAt; ++I) {
-        if (Scientific[I] != '.') {
-            Digits += Scientific[I];
+    const std::string scientific(buffer, result.ptr);
+    const std::size_t exponentAt = scientific.find('e');
+    const int exponent = std::atoi(scientific.c_str() + exponentAt + 1);
+    std::string digits;
+    for (std::size_t i = 0; i < exponentAt; ++i) {
+        if (scientific[i] != '.') {
+            digits += scientific[i];
         }
     }
-    while (Digits.size() > 1 && Digits.back() == '0') {
-        Digits.pop_back();
+    while (digits.size() > 1 && digits.back() == '0') {
+        digits.pop_back();
     }
 
-    QString Text;
-    if (Quotient < 0) {
-        Text += QLatin1Char('-');
+    QString text;
+    if (quotient < 0) {
+        text += QLatin1Char('-');
     }
-    if (Exponent < -5 || Exponent >= Precision) {
-        Text += QLatin1Char(Digits[0]);
-        if (Digits.size() > 1) {
-            Text += Separator;
-            Text += QString::fromLatin1(Digits.data() + 1, Digits.size() - 1);
+    if (exponent < -5 || exponent >= Precision) {
+        text += QLatin1Char(digits[0]);
+        if (digits.size() > 1) {
+            text += separator;
+            text += QString::fromLatin1(digits.data() + 1, digits.size() - 1);
         }
-        Text += QLatin1Char('E');
-        Text += QString::number(Exponent);
-    } else if (Exponent >= 0) {
-        const std::size_t IntegerDigits = static_cast<std::size_t>(Exponent) + 1;
-        if (Digits.size() <= IntegerDigits) {
-            Text += QString::fromLatin1(Digits.data(), Digits.size());
-            Text += QString(IntegerDigits - Digits.size(), QLatin1Char('0'));
+        text += QLatin1Char('E');
+        text += QString::number(exponent);
+    } else if (exponent >= 0) {
+        const std::size_t integerDigits = static_cast<std::size_t>(exponent) + 1;
+        if (digits.size() <= integerDigits) {
+            text += QString::fromLatin1(digits.data(), digits.size());
+            text += QString(integerDigits - digits.size(), QLatin1Char('0'));
         } else {
-            Text += QString::fromLatin1(Digits.data(), IntegerDigits);
-            Text += Separator;
-            Text +=
-                QString::fromLatin1(Digits.data() + IntegerDigits, Digits.size() - IntegerDigits);
+            text += QString::fromLatin1(digits.data(), integerDigits);
+            text += separator;
+            text +=
+                QString::fromLatin1(digits.data() + integerDigits, digits.size() - integerDigits);
         }
     } else {
-        Text += QLatin1Char('0');
-        Text += Separator;
-        Text += QString(-Exponent - 1, QLatin1Char('0'));
-        Text += QString::fromLatin1(Digits.data(), Digits.size());
+        text += QLatin1Char('0');
+        text += separator;
+        text += QString(-exponent - 1, QLatin1Char('0'));
+        text += QString::fromLatin1(digits.data(), digits.size());
     }
-    return Text;
+    return text;
 }
 
-std::optional<std::int32_t> FixedPointValue(const QString &Text, std::uint32_t Divisor,
-                                            QChar Separator)
+std::optional<std::int32_t> FixedPointValue(const QString &text, std::uint32_t divisor,
+                                            QChar separator, bool loneMarkIsZero)
 {
-    const auto IsDigit = [](QChar C) { return C >= QLatin1Char('0') && C <= QLatin1Char('9'); };
-    const qsizetype Length = Text.size();
-    qsizetype I = 0;
-    while (I < Length && Text[I] == QLatin1Char(' ')) {
-        ++I;
+    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    const qsizetype length = text.size();
+    qsizetype i = 0;
+    while (i < length && text[i] == QLatin1Char(' ')) {
+        ++i;
     }
-    bool Negative = false;
-    if (I < Length && (Text[I] == QLatin1Char('+') || Text[I] == QLatin1Char('-'))) {
-        Negative = Text[I] == QLatin1Char('-');
-        ++I;
+    bool negative = false;
+    if (i < length && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
     }
 
-    // Mantissa: digits, at most one Separator, more digits; a lone Separator is zero.
-    std::string Integer;
-    std::string Fraction;
-    bool HasSeparator = false;
-    while (I < Length && IsDigit(Text[I])) {
-        Integer += static_cast<char>(Text[I].unicode());
-        ++I;
+    // Mantissa: digits, at most one decimal mark, more digits.
+    std::string integer;
+    std::string fraction;
+    bool hasMark = false;
+    while (i < length && isDigit(text[i])) {
+        integer += static_cast<char>(text[i].unicode());
+        ++i;
     }
-    if (I < Length && Text[I] == Separator) {
-        HasSeparator = true;
-        ++I;
-        while (I < Length && IsDigit(Text[I])) {
-            Fraction += static_cast<char>(Text[I].unicode());
-            ++I;
+    if (i < length && IsDecimalMark(text[i], separator)) {
+        hasMark = true;
+        ++i;
+        while (i < length && isDigit(text[i])) {
+            fraction += static_cast<char>(text[i].unicode());
+            ++i;
         }
     }
-    if (Integer.empty() && Fraction.empty() && !HasSeparator) {
+    if (integer.empty() && fraction.empty() && !(hasMark && loneMarkIsZero)) {
         return std::nullopt;
     }
 
     // Exponent: E or e, an optional sign, at least one digit. It saturates far beyond anything
     // that can still give a 32-bit result.
-    long Exponent = 0;
-    if (I < Length && (Text[I] == QLatin1Char('E') || Text[I] == QLatin1Char('e'))) {
-        ++I;
-        bool NegativeExponent = false;
-        if (I < Length && (Text[I] == QLatin1Char('+') || Text[I] == QLatin1Char('-'))) {
-            NegativeExponent = Text[I] == QLatin1Char('-');
-            ++I;
+    long exponent = 0;
+    if (i < length && (text[i] == QLatin1Char('E') || text[i] == QLatin1Char('e'))) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < length && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+            negativeExponent = text[i] == QLatin1Char('-');
+            ++i;
         }
-        if (I >= Length || !IsDigit(Text[I])) {
+        if (i >= length || !isDigit(text[i])) {
             return std::nullopt;
         }
-        while (I < Length && IsDigit(Text[I])) {
-            Exponent = std::min(Exponent * 10 + (Text[I].unicode() - '0'), 1000000L);
-            ++I;
+        while (i < length && isDigit(text[i])) {
+            exponent = std::min(exponent * 10 + (text[i].unicode() - '0'), 1000000L);
+            ++i;
         }
-        if (NegativeExponent) {
-            Exponent = -Exponent;
+        if (negativeExponent) {
+            exponent = -exponent;
         }
     }
-    while (I < Length && Text[I] == QLatin1Char(' ')) {
-        ++I;
+    while (i < length && text[i] == QLatin1Char(' ')) {
+        ++i;
     }
-    if (I != Length) {
+    if (i != length) {
         return std::nullopt;
     }
 
     // The decimal position of the first significant digit decides between "too large", "rounds
     // to zero" and a number that long double holds without overflow or underflow.
-    const std::size_t FirstInteger = Integer.find_first_not_of('0');
-    const std::size_t FirstFraction = Fraction.find_first_not_of('0');
-    if (FirstInteger == std::string::npos && FirstFraction == std::string::npos) {
+    const std::size_t firstInteger = integer.find_first_not_of('0');
+    const std::size_t firstFraction = fraction.find_first_not_of('0');
+    if (firstInteger == std::string::npos && firstFraction == std::string::npos) {
         return 0;
     }
-    const long Leading = FirstInteger != std::string::npos
-                             ? static_cast<long>(Integer.size() - FirstInteger) - 1
-                             : -static_cast<long>(FirstFraction) - 1;
-    if (Leading + Exponent > 20) {
+    const long leading = firstInteger != std::string::npos
+                             ? static_cast<long>(integer.size() - firstInteger) - 1
+                             : -static_cast<long>(firstFraction) - 1;
+    if (leading + exponent > 20) {
         return std::nullopt;
     }
-    if (Leading + Exponent < -40) {
+    if (leading + exponent < -40) {
         return 0;
     }
 
-    const std::string Plain = (Integer.empty() ? std::string("0") : Integer) + "." +
-                              (Fraction.empty() ? std::string("0") : Fraction) + "e" +
-                              std::to_string(Exponent);
-    long double Number = 0;
-    const auto Parsed = std::from_chars(Plain.data(), Plain.data() + Plain.size(), Number);
-    if (Parsed.ec != std::errc()) {
+    const std::string plain = (integer.empty() ? std::string("0") : integer) + "." +
+                              (fraction.empty() ? std::string("0") : fraction) + "e" +
+                              std::to_string(exponent);
+    long double number = 0;
+    const auto parsed = std::from_chars(plain.data(), plain.data() + plain.size(), number);
+    if (parsed.ec != std::errc()) {
         return std::nullopt;
     }
-    if (Negative) {
-        Number = -Number;
+    if (negative) {
+        number = -number;
     }
-    const long double Rounded = RoundHalfEven(Number * static_cast<long double>(Divisor));
-    if (Rounded < -2147483648.0L || Rounded > 2147483647.0L) {
+    const long double rounded = RoundHalfEven(number * static_cast<long double>(divisor));
+    if (rounded < -2147483648.0L || rounded > 2147483647.0L) {
         return std::nullopt;
     }
-    return static_cast<std::int32_t>(Rounded);
+    return static_cast<std::int32_t>(rounded);
 }
 
-TDivisorSpinEdit::TDivisorSpinEdit(QWidget *Parent) : TSpinEditBase(Parent) {}
+TDivisorSpinEdit::TDivisorSpinEdit(QWidget *parent) : TSpinEditBase(parent) {}
 
 std::int32_t TDivisorSpinEdit::GetValue()
 {
-    const std::optional<std::int32_t> Value =
-        FixedPointValue(text().left(ReadLength), FDivisor, FSeparator);
-    if (!Value) {
+    const std::optional<std::int32_t> value =
+        FixedPointValue(text().left(ReadLength), FDivisor, FSeparator, true);
+    if (!value) {
         SetValue(FMinValue);
         return FMinValue;
     }
-    return *Value;
+    return *value;
 }
 
-void TDivisorSpinEdit::SetValue(std::int32_t Value)
+bool TDivisorSpinEdit::TryGetValue(std::int32_t &value) const
 {
-    ReplaceText(FixedPointText(Value, FDivisor, FSeparator));
+    // Half-typed texts ("", "-", ",") are no number yet: nothing is read and nothing rewritten.
+    const std::optional<std::int32_t> read =
+        FixedPointValue(text().left(ReadLength), FDivisor, FSeparator, false);
+    if (!read) {
+        return false;
+    }
+    value = *read;
+    return true;
 }
 
-void TDivisorSpinEdit::SetDivisor(std::uint32_t Value)
+void TDivisorSpinEdit::SetValue(std::int32_t value)
 {
-    if (Value != 0) {
-        FDivisor = Value;
+    ReplaceText(FixedPointText(value, FDivisor, FSeparator));
+}
+
+void TDivisorSpinEdit::SetDivisor(std::uint32_t value)
+{
+    if (value != 0) {
+        FDivisor = value;
     }
     SetValue(GetValue());
 }
 
-void TDivisorSpinEdit::SetMinValue(std::int32_t Value)
+void TDivisorSpinEdit::SetMinValue(std::int32_t value)
 {
-    if (Value > FMaxValue) {
+    if (value > FMaxValue) {
         return;
     }
-    if (GetValue() < Value) {
-        SetValue(Value);
+    if (GetValue() < value) {
+        SetValue(value);
     }
-    FMinValue = Value;
+    FMinValue = value;
 }
 
-void TDivisorSpinEdit::SetMaxValue(std::int32_t Value)
+void TDivisorSpinEdit::SetMaxValue(std::int32_t value)
 {
-    if (Value < FMinValue) {
+    if (value < FMinValue) {
         return;
     }
-    if (GetValue() > Value) {
-        SetValue(Value);
+    if (GetValue() > value) {
+        SetValue(value);
     }
-    FMaxValue = Value;
+    FMaxValue = value;
 }
 
-void TDivisorSpinEdit::SetSeparator(QChar Value)
+void TDivisorSpinEdit::SetSeparator(QChar value)
 {
-    FSeparator = Value;
+    FSeparator = value;
 }
 
-void TDivisorSpinEdit::SetText(const QString &Value)
+void TDivisorSpinEdit::SetText(const QString &value)
 {
-    ReplaceText(Value);
+    ReplaceText(value);
     Clamp(true);
 }
 
@@ -248,16 +267,16 @@ std::int32_t TDivisorSpinEdit::StepRead()
     return GetValue();
 }
 
-void TDivisorSpinEdit::StepWrite(std::int32_t Value)
+void TDivisorSpinEdit::StepWrite(std::int32_t value)
 {
-    SetValue(Value);
+    SetValue(value);
 }
 
-bool TDivisorSpinEdit::AcceptsCharacter(QChar Character) const
+bool TDivisorSpinEdit::AcceptsCharacter(QChar character) const
 {
-    return (Character >= QLatin1Char('0') && Character <= QLatin1Char('9')) ||
-           Character == QLatin1Char('+') || Character == QLatin1Char('-') ||
-           Character == QLatin1Char('.') || Character == FSeparator;
+    return (character >= QLatin1Char('0') && character <= QLatin1Char('9')) ||
+           character == QLatin1Char('+') || character == QLatin1Char('-') ||
+           IsDecimalMark(character, FSeparator);
 }
 
 void TDivisorSpinEdit::AfterPaste()
@@ -270,14 +289,14 @@ void TDivisorSpinEdit::FocusClamp()
     Clamp(false);
 }
 
-void TDivisorSpinEdit::Clamp(bool RewriteInRange)
+void TDivisorSpinEdit::Clamp(bool rewriteInRange)
 {
-    const std::int32_t Value = GetValue();
-    if (Value > FMaxValue) {
+    const std::int32_t value = GetValue();
+    if (value > FMaxValue) {
         SetValue(FMaxValue);
-    } else if (Value < FMinValue) {
+    } else if (value < FMinValue) {
         SetValue(FMinValue);
-    } else if (RewriteInRange) {
-        SetValue(Value);
+    } else if (rewriteInRange) {
+        SetValue(value);
     }
 }

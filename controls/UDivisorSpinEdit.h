@@ -5,72 +5,78 @@
 #include <cstdint>
 #include <optional>
 
-// Canonical fixed-point text of Value / Divisor: general format with at most 15 significant
-// digits, Separator as the decimal mark only when there is a fraction, no grouping, no "+", and
-// scientific notation (1E-6, 1,5E-7) below 0.00001 or above 15 integer digits. Divisor 0 is
+// Canonical fixed-point text of value / divisor: general format with at most 15 significant
+// digits, separator as the decimal mark only when there is a fraction, no grouping, no "+", and
+// scientific notation (1E-6, 1,5E-7) below 0.00001 or above 15 integer digits. A divisor of 0 is
 // taken as 1.
-QString FixedPointText(std::int32_t Value, std::uint32_t Divisor, QChar Separator);
+QString FixedPointText(std::int32_t value, std::uint32_t divisor, QChar separator);
 
-// Reads a fixed-point text: spaces, an optional sign, digits with at most one Separator (a lone
-// Separator is 0), an optional exponent, spaces. The number times Divisor is rounded half to
-// even; empty when the text does not read or the result does not fit into 32 bits.
-std::optional<std::int32_t> FixedPointValue(const QString &Text, std::uint32_t Divisor,
-                                            QChar Separator);
+// Reads a fixed-point text: spaces, an optional sign, digits with at most one decimal mark
+// (separator, a full stop or a comma), an optional exponent, spaces. The number times divisor is
+// rounded half to even; empty when the text does not read or the result does not fit into 32 bits.
+// A mark without digits (",", "-,") reads as 0 when loneMarkIsZero, and does not read otherwise.
+std::optional<std::int32_t> FixedPointValue(const QString &text, std::uint32_t divisor,
+                                            QChar separator, bool loneMarkIsZero);
 
 // Editor of an integer shown as a decimal fraction: the integer counts steps of 1 / Divisor. The
 // integer is never stored; GetValue reads it from the text each time. Bounds apply to the integer
 // and are enforced by the steps, on focus entry and exit, on paste and on SetText; typing and
-// SetValue may leave the bounds. Events: see TSpinEditBase (OnChange, OnKeyDown, OnEnter, OnExit).
+// SetValue may leave the bounds. Only those, SetValue and the property setters rewrite the text,
+// never a keystroke that types. Events: see TSpinEditBase (OnChange, OnKeyDown, OnEnter, OnExit).
 class TDivisorSpinEdit : public TSpinEditBase
 {
     Q_OBJECT
 
 public:
     // Creates the editor: Divisor 1, bounds -2147483647 .. 2147483647, Separator ",", empty text.
-    explicit TDivisorSpinEdit(QWidget *Parent = nullptr);
+    explicit TDivisorSpinEdit(QWidget *parent = nullptr);
 
     // Reads the integer from the text; a text that does not read, or does not fit into 32 bits,
-    // is replaced by MinValue's text and MinValue is returned.
+    // is replaced by MinValue's text and MinValue is returned. A lone decimal mark reads as 0.
     std::int32_t GetValue();
-    // Shows Value in canonical form, without a bounds check; raises OnChange.
-    void SetValue(std::int32_t Value);
+    // Reads the integer from the text as GetValue does, bounds not applied, but never rewrites
+    // the text: false, with value unchanged, when the text is no number (yet): empty, a lone
+    // sign or decimal mark, anything unreadable. For handlers that run while the operator types.
+    bool TryGetValue(std::int32_t &value) const;
+    // Shows value in canonical form, without a bounds check; raises OnChange.
+    void SetValue(std::int32_t value);
 
     // Steps per displayed unit.
     std::uint32_t Divisor() const { return FDivisor; }
-    // Stores Divisor unless it is 0, then rewrites the text: the number shown stays, rounded to
-    // the new step, and the integer changes.
-    void SetDivisor(std::uint32_t Value);
+    // Stores the divisor unless it is 0, then rewrites the text: the number shown stays, rounded
+    // to the new step, and the integer changes.
+    void SetDivisor(std::uint32_t value);
     // Lower bound of the integer.
     std::int32_t MinValue() const { return FMinValue; }
     // Sets the lower bound; ignored above MaxValue. A shown value below it is raised to it.
-    void SetMinValue(std::int32_t Value);
+    void SetMinValue(std::int32_t value);
     // Upper bound of the integer.
     std::int32_t MaxValue() const { return FMaxValue; }
     // Sets the upper bound; ignored below MinValue. A shown value above it is lowered to it.
-    void SetMaxValue(std::int32_t Value);
-    // Decimal mark used to show and to read the text.
+    void SetMaxValue(std::int32_t value);
+    // Decimal mark the editor writes; reading takes it, the full stop and the comma alike.
     QChar Separator() const { return FSeparator; }
     // Changes the decimal mark; the text is not rewritten.
-    void SetSeparator(QChar Value);
+    void SetSeparator(QChar value);
     // The edit text.
     QString Text() const { return text(); }
     // Assigns the text, then shows its value clamped into the bounds in canonical form.
     // (QLineEdit::setText replaces the text without that.)
-    void SetText(const QString &Value);
+    void SetText(const QString &value);
 
 protected:
     std::int32_t StepRead() override;
-    void StepWrite(std::int32_t Value) override;
+    void StepWrite(std::int32_t value) override;
     std::int32_t StepLow() const override { return FMinValue; }
     std::int32_t StepHigh() const override { return FMaxValue; }
     std::int64_t PageStep() const override { return FDivisor; }
-    bool AcceptsCharacter(QChar Character) const override;
+    bool AcceptsCharacter(QChar character) const override;
     void AfterPaste() override;
     void FocusClamp() override;
 
 private:
     // Shows the current value clamped into the bounds.
-    void Clamp(bool RewriteInRange);
+    void Clamp(bool rewriteInRange);
 
     std::uint32_t FDivisor = 1;
     std::int32_t FMaxValue = 2147483647;

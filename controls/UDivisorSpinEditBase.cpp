@@ -35,43 +35,43 @@ public:
 
 std::function<void()> &BeepFunction()
 {
-    static std::function<void()> Function;
-    return Function;
+    static std::function<void()> installed;
+    return installed;
 }
 
 // Carriage return is a control character the editor refuses; the other control characters
 // (backspace and the editing keys) reach the edit.
-bool IsPassingControl(QChar Character)
+bool IsPassingControl(QChar character)
 {
-    return Character.unicode() < 32 && Character != QLatin1Char('\r');
+    return character.unicode() < 32 && character != QLatin1Char('\r');
 }
 
 // A popup menu takes the focus only for a moment, and activating or deactivating the whole
 // window leaves the window's focused control as it was: neither enters nor leaves the editor.
-bool IsEntryOrExit(Qt::FocusReason Reason)
+bool IsEntryOrExit(Qt::FocusReason reason)
 {
-    return Reason != Qt::PopupFocusReason && Reason != Qt::ActiveWindowFocusReason;
+    return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
 }
 
 } // namespace
 
 TSpinEditBase::TSpinEditBase(QWidget *Parent) : QLineEdit(Parent)
 {
-    auto *Bar = new TSpinBar(Qt::Vertical, this);
-    Bar->setRange(0, BarRange);
-    Bar->setSingleStep(0);
-    Bar->setPageStep(0);
-    Bar->setValue(BarRest);
-    Bar->setFocusPolicy(Qt::NoFocus);
-    Bar->setCursor(Qt::ArrowCursor);
-    Bar->setContextMenuPolicy(Qt::NoContextMenu);
-    Bar->installEventFilter(this);
-    FBar = Bar;
+    auto *bar = new TSpinBar(Qt::Vertical, this);
+    bar->setRange(0, BarRange);
+    bar->setSingleStep(0);
+    bar->setPageStep(0);
+    bar->setValue(BarRest);
+    bar->setFocusPolicy(Qt::NoFocus);
+    bar->setCursor(Qt::ArrowCursor);
+    bar->setContextMenuPolicy(Qt::NoContextMenu);
+    bar->installEventFilter(this);
+    FSpinBar = bar;
 
-    connect(FBar, &QAbstractSlider::actionTriggered, this, &TSpinEditBase::SpinAction);
-    connect(FBar, &QAbstractSlider::sliderReleased, this, [this]() {
+    connect(FSpinBar, &QAbstractSlider::actionTriggered, this, &TSpinEditBase::SpinAction);
+    connect(FSpinBar, &QAbstractSlider::sliderReleased, this, [this]() {
         SpinAction(QAbstractSlider::SliderNoAction);
-        FBar->setValue(BarRest);
+        FSpinBar->setValue(BarRest);
     });
     connect(this, &QLineEdit::textChanged, this, [this]() {
         if (OnChange) {
@@ -81,11 +81,11 @@ TSpinEditBase::TSpinEditBase(QWidget *Parent) : QLineEdit(Parent)
     PlaceBar();
 }
 
-std::function<void()> TSpinEditBase::SetBeep(std::function<void()> Beep)
+std::function<void()> TSpinEditBase::SetBeep(std::function<void()> beep)
 {
-    std::function<void()> Previous = std::move(BeepFunction());
-    BeepFunction() = std::move(Beep);
-    return Previous;
+    std::function<void()> previous = std::move(BeepFunction());
+    BeepFunction() = std::move(beep);
+    return previous;
 }
 
 void TSpinEditBase::Beep()
@@ -97,183 +97,183 @@ void TSpinEditBase::Beep()
     }
 }
 
-void TSpinEditBase::ReplaceText(const QString &Text)
+void TSpinEditBase::ReplaceText(const QString &newText)
 {
-    if (text() == Text) {
+    if (text() == newText) {
         // QLineEdit stays silent when the text does not change, but a rewrite by the control
         // is a change for the owner all the same.
         if (OnChange) {
             OnChange(this);
         }
     } else {
-        setText(Text);
+        setText(newText);
     }
 }
 
-bool TSpinEditBase::Guarded(const std::function<void()> &Step)
+bool TSpinEditBase::Guarded(const std::function<void()> &step)
 {
     try {
-        Step();
+        step();
         return true;
-    } catch (const EControlError &Error) {
+    } catch (const EControlError &error) {
         // A held arrow would repeat the failing step every few milliseconds.
-        static_cast<TSpinBar *>(FBar)->StopRepeat();
-        ReportControlError(Error);
+        static_cast<TSpinBar *>(FSpinBar)->StopRepeat();
+        ReportControlError(error);
         return false;
     }
 }
 
-void TSpinEditBase::SpinAction(int Action)
+void TSpinEditBase::SpinAction(int action)
 {
-    Guarded([this, Action]() {
-        std::int32_t Value = StepRead();
-        switch (Action) {
+    Guarded([this, action]() {
+        std::int32_t value = StepRead();
+        switch (action) {
         case QAbstractSlider::SliderSingleStepSub: // upper arrow: line up
-            if (Value < StepHigh()) {
-                ++Value;
+            if (value < StepHigh()) {
+                ++value;
             }
             break;
         case QAbstractSlider::SliderSingleStepAdd: // lower arrow: line down
-            if (Value > StepLow()) {
-                --Value;
+            if (value > StepLow()) {
+                --value;
             }
             break;
         case QAbstractSlider::SliderPageStepSub: // trough above the thumb: page up
-            Value = static_cast<std::int32_t>(
-                std::min<std::int64_t>(std::int64_t{Value} + PageStep(), StepHigh()));
+            value = static_cast<std::int32_t>(
+                std::min<std::int64_t>(std::int64_t{value} + PageStep(), StepHigh()));
             break;
         case QAbstractSlider::SliderPageStepAdd: // trough below the thumb: page down
-            Value = static_cast<std::int32_t>(
-                std::max<std::int64_t>(std::int64_t{Value} - PageStep(), StepLow()));
+            value = static_cast<std::int32_t>(
+                std::max<std::int64_t>(std::int64_t{value} - PageStep(), StepLow()));
             break;
         case QAbstractSlider::SliderMove: // thumb dragged: its position, taken as it is
-            Value = static_cast<std::int16_t>(FBar->sliderPosition());
+            value = static_cast<std::int16_t>(FSpinBar->sliderPosition());
             break;
         default: // thumb released and anything else: the value rewritten as it is
             break;
         }
-        StepWrite(Value);
+        StepWrite(value);
     });
 }
 
-void TSpinEditBase::WheelStep(bool Up)
+void TSpinEditBase::WheelStep(bool up)
 {
-    Guarded([this, Up]() {
-        std::int32_t Value = StepRead();
-        if (Up && Value < StepHigh()) {
-            ++Value;
-        } else if (!Up && Value > StepLow()) {
-            --Value;
+    Guarded([this, up]() {
+        std::int32_t value = StepRead();
+        if (up && value < StepHigh()) {
+            ++value;
+        } else if (!up && value > StepLow()) {
+            --value;
         }
-        StepWrite(Value);
+        StepWrite(value);
     });
 }
 
-void TSpinEditBase::keyPressEvent(QKeyEvent *Event)
+void TSpinEditBase::keyPressEvent(QKeyEvent *event)
 {
-    const Qt::KeyboardModifiers Shift = Event->modifiers();
-    int Key = Event->key();
+    const Qt::KeyboardModifiers shift = event->modifiers();
+    int key = event->key();
 
-    // With Shift held every key reads the number first, the Shift key itself included.
-    if ((Shift & Qt::ShiftModifier) || Key == Qt::Key_Shift) {
-        const bool Read = Guarded([this, &Key]() {
-            std::int32_t Value = StepRead();
-            if (Key == Qt::Key_Up || Key == Qt::Key_Down) {
-                if (Key == Qt::Key_Up && Value < StepHigh()) {
-                    ++Value;
-                } else if (Key == Qt::Key_Down && Value > StepLow()) {
-                    --Value;
-                }
-                StepWrite(Value);
-                Key = 0;
+    // Shift with Up or Down steps the number by one. Shift alone, or with any other key, reads
+    // nothing: on many layouts digits, signs and marks are typed with Shift, and a read there
+    // would rewrite a half-typed text or report it as no number.
+    if ((shift & Qt::ShiftModifier) && (key == Qt::Key_Up || key == Qt::Key_Down)) {
+        const bool stepped = Guarded([this, key]() {
+            std::int32_t value = StepRead();
+            if (key == Qt::Key_Up && value < StepHigh()) {
+                ++value;
+            } else if (key == Qt::Key_Down && value > StepLow()) {
+                --value;
             }
+            StepWrite(value);
         });
-        if (!Read) {
-            Event->accept();
+        if (!stepped) {
+            event->accept();
             return;
         }
+        key = 0;
     }
 
     if (OnKeyDown) {
-        QPointer<TSpinEditBase> Self(this);
-        OnKeyDown(this, Key, Shift);
-        if (Self.isNull()) {
+        QPointer<TSpinEditBase> self(this);
+        OnKeyDown(this, key, shift);
+        if (self.isNull()) {
             return;
         }
     }
-    if (Key == 0) {
-        Event->accept();
+    if (key == 0) {
+        event->accept();
         return;
     }
-    if (Key != Event->key()) {
+    if (key != event->key()) {
         // The owner turned the key into another one: the edit sees that key, with no text.
-        QKeyEvent Changed(QEvent::KeyPress, Key, Shift);
-        QLineEdit::keyPressEvent(&Changed);
-        Event->setAccepted(Changed.isAccepted());
+        QKeyEvent changed(QEvent::KeyPress, key, shift);
+        QLineEdit::keyPressEvent(&changed);
+        event->setAccepted(changed.isAccepted());
         return;
     }
 
     // The character the key would type. Delete carries DEL as its text, yet it is an editing
     // key and types nothing; with Control or Meta held (and no AltGr) the key is a command.
-    const QString Typed = Event->text();
-    const bool Command =
-        (Shift & (Qt::ControlModifier | Qt::MetaModifier)) && !(Shift & Qt::AltModifier);
-    if (!Typed.isEmpty() && !Command && Typed.front() != QChar(0x7F)) {
-        for (QChar Character : Typed) {
-            if (!IsPassingControl(Character) && !AcceptsCharacter(Character)) {
+    const QString typed = event->text();
+    const bool command =
+        (shift & (Qt::ControlModifier | Qt::MetaModifier)) && !(shift & Qt::AltModifier);
+    if (!typed.isEmpty() && !command && typed.front() != QChar(0x7F)) {
+        for (QChar character : typed) {
+            if (!IsPassingControl(character) && !AcceptsCharacter(character)) {
                 Beep();
-                Event->accept();
+                event->accept();
                 return;
             }
         }
     }
 
-    const bool Paste = Event->matches(QKeySequence::Paste);
-    QLineEdit::keyPressEvent(Event);
-    if (Paste) {
+    const bool paste = event->matches(QKeySequence::Paste);
+    QLineEdit::keyPressEvent(event);
+    if (paste) {
         AfterPaste();
     }
 }
 
-void TSpinEditBase::inputMethodEvent(QInputMethodEvent *Event)
+void TSpinEditBase::inputMethodEvent(QInputMethodEvent *event)
 {
-    for (QChar Character : Event->commitString()) {
-        if (!IsPassingControl(Character) && !AcceptsCharacter(Character)) {
+    for (QChar character : event->commitString()) {
+        if (!IsPassingControl(character) && !AcceptsCharacter(character)) {
             Beep();
-            QInputMethodEvent Cleared;
-            QLineEdit::inputMethodEvent(&Cleared);
-            Event->accept();
+            QInputMethodEvent cleared;
+            QLineEdit::inputMethodEvent(&cleared);
+            event->accept();
             return;
         }
     }
-    QLineEdit::inputMethodEvent(Event);
+    QLineEdit::inputMethodEvent(event);
 }
 
-void TSpinEditBase::wheelEvent(QWheelEvent *Event)
+void TSpinEditBase::wheelEvent(QWheelEvent *event)
 {
     // Only a vertical turn is a wheel step; a delta that is not positive steps down. With natural
     // scrolling Qt reports the delta inverted, so it is turned back first.
-    int Delta = Event->angleDelta().y();
-    if (Delta == 0) {
-        QLineEdit::wheelEvent(Event);
+    int delta = event->angleDelta().y();
+    if (delta == 0) {
+        QLineEdit::wheelEvent(event);
         return;
     }
-    if (Event->inverted()) {
-        Delta = -Delta;
+    if (event->inverted()) {
+        delta = -delta;
     }
-    WheelStep(Delta > 0);
-    Event->accept();
+    WheelStep(delta > 0);
+    event->accept();
 }
 
-void TSpinEditBase::focusInEvent(QFocusEvent *Event)
+void TSpinEditBase::focusInEvent(QFocusEvent *event)
 {
-    const bool Entry = IsEntryOrExit(Event->reason());
-    if (Entry) {
+    const bool entry = IsEntryOrExit(event->reason());
+    if (entry) {
         FocusClamp();
     }
-    QLineEdit::focusInEvent(Event);
-    if (Entry) {
-        if (FAutoSelect && Event->reason() != Qt::MouseFocusReason) {
+    QLineEdit::focusInEvent(event);
+    if (entry) {
+        if (FAutoSelect && event->reason() != Qt::MouseFocusReason) {
             selectAll();
         }
         if (OnEnter) {
@@ -282,94 +282,95 @@ void TSpinEditBase::focusInEvent(QFocusEvent *Event)
     }
 }
 
-void TSpinEditBase::focusOutEvent(QFocusEvent *Event)
+void TSpinEditBase::focusOutEvent(QFocusEvent *event)
 {
-    const bool Exit = IsEntryOrExit(Event->reason());
-    if (Exit) {
+    const bool leaving = IsEntryOrExit(event->reason());
+    if (leaving) {
         FocusClamp();
     }
-    QLineEdit::focusOutEvent(Event);
-    if (Exit && OnExit) {
+    QLineEdit::focusOutEvent(event);
+    if (leaving && OnExit) {
         OnExit(this);
     }
 }
 
-void TSpinEditBase::resizeEvent(QResizeEvent *Event)
+void TSpinEditBase::resizeEvent(QResizeEvent *event)
 {
-    QLineEdit::resizeEvent(Event);
+    QLineEdit::resizeEvent(event);
     PlaceBar();
 }
 
-void TSpinEditBase::showEvent(QShowEvent *Event)
+void TSpinEditBase::showEvent(QShowEvent *event)
 {
-    QLineEdit::showEvent(Event);
+    QLineEdit::showEvent(event);
     PlaceBar();
 }
 
-void TSpinEditBase::changeEvent(QEvent *Event)
+void TSpinEditBase::changeEvent(QEvent *event)
 {
-    QLineEdit::changeEvent(Event);
-    if (Event->type() == QEvent::StyleChange || Event->type() == QEvent::FontChange) {
+    QLineEdit::changeEvent(event);
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange) {
         PlaceBar();
     }
 }
 
-void TSpinEditBase::contextMenuEvent(QContextMenuEvent *Event)
+void TSpinEditBase::contextMenuEvent(QContextMenuEvent *event)
 {
-    QMenu *Menu = createStandardContextMenu();
-    if (Menu == nullptr) {
+    QMenu *menu = createStandardContextMenu();
+    if (menu == nullptr) {
         return;
     }
     // Newer Qt names the menu's paste action; older Qt only marks it by its shortcut text.
-    const QString PasteShortcut =
+    const QString pasteShortcut =
         QLatin1Char('\t') + QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
-    for (QAction *Action : Menu->actions()) {
-        if (Action->objectName() == QLatin1String("edit-paste") ||
-            Action->text().endsWith(PasteShortcut)) {
+    for (QAction *action : menu->actions()) {
+        if (action->objectName() == QLatin1String("edit-paste") ||
+            action->text().endsWith(pasteShortcut)) {
             // Connected after the edit's own paste, so it runs once the text is in.
-            connect(Action, &QAction::triggered, this, [this]() { AfterPaste(); });
+            connect(action, &QAction::triggered, this, [this]() { AfterPaste(); });
         }
     }
-    Menu->setAttribute(Qt::WA_DeleteOnClose);
-    Menu->popup(Event->globalPos());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }
 
-void TSpinEditBase::mouseReleaseEvent(QMouseEvent *Event)
+void TSpinEditBase::mouseReleaseEvent(QMouseEvent *event)
 {
     // A middle click pastes the selection where the system has one.
-    const bool Paste = Event->button() == Qt::MiddleButton && !isReadOnly() &&
+    const bool paste = event->button() == Qt::MiddleButton && !isReadOnly() &&
                        QGuiApplication::clipboard()->supportsSelection();
-    QLineEdit::mouseReleaseEvent(Event);
-    if (Paste) {
+    QLineEdit::mouseReleaseEvent(event);
+    if (paste) {
         AfterPaste();
     }
 }
 
-void TSpinEditBase::dropEvent(QDropEvent *Event)
+void TSpinEditBase::dropEvent(QDropEvent *event)
 {
     // Dropped text enters like pasted text.
-    QLineEdit::dropEvent(Event);
-    if (Event->isAccepted() && !isReadOnly()) {
+    QLineEdit::dropEvent(event);
+    if (event->isAccepted() && !isReadOnly()) {
         AfterPaste();
     }
 }
 
-bool TSpinEditBase::eventFilter(QObject *Watched, QEvent *Event)
+bool TSpinEditBase::eventFilter(QObject *watched, QEvent *event)
 {
     // The bar is part of the editor: a wheel turn over it steps the number like one over the
     // text, instead of moving the bar.
-    if (Watched == FBar && Event->type() == QEvent::Wheel) {
-        wheelEvent(static_cast<QWheelEvent *>(Event));
+    if (watched == FSpinBar && event->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent *>(event));
         return true;
     }
-    return QLineEdit::eventFilter(Watched, Event);
+    return QLineEdit::eventFilter(watched, event);
 }
 
 void TSpinEditBase::PlaceBar()
 {
-    const int Frame =
+    const int frame =
         hasFrame() ? style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this) : 0;
-    const int Width = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, FBar);
-    FBar->setGeometry(width() - Frame - Width, Frame, Width, std::max(0, height() - 2 * Frame));
-    setTextMargins(0, 0, Width, 0);
+    const int barWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, FSpinBar);
+    FSpinBar->setGeometry(width() - frame - barWidth, frame, barWidth,
+                          std::max(0, height() - 2 * frame));
+    setTextMargins(0, 0, barWidth, 0);
 }

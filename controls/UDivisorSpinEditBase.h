@@ -47,26 +47,26 @@ public:
     std::function<void(QObject *Sender)> OnExit;
 
     // The scroll bar whose arrows are the spin buttons.
-    QScrollBar *SpinBar() const { return FBar; }
+    QScrollBar *SpinBar() const { return FSpinBar; }
 
     // Whether the whole text is selected when the focus arrives other than by a mouse click
     // (true by default), so that typing replaces the number.
     bool AutoSelect() const { return FAutoSelect; }
     // Turns the selection of the whole text on entry on or off.
-    void SetAutoSelect(bool Value) { FAutoSelect = Value; }
+    void SetAutoSelect(bool value) { FAutoSelect = value; }
 
     // Replaces the sound made for a refused typed character (QApplication::beep by default) and
     // returns the previous one; an empty function restores the default.
-    static std::function<void()> SetBeep(std::function<void()> Beep);
+    static std::function<void()> SetBeep(std::function<void()> beep);
 
 protected:
     // Builds the edit and its scroll bar.
-    explicit TSpinEditBase(QWidget *Parent);
+    explicit TSpinEditBase(QWidget *parent);
 
     // Reads the number from the text for a step; may throw EControlError.
     virtual std::int32_t StepRead() = 0;
     // Writes a stepped number into the text.
-    virtual void StepWrite(std::int32_t Value) = 0;
+    virtual void StepWrite(std::int32_t value) = 0;
     // Lowest number a step may reach.
     virtual std::int32_t StepLow() const = 0;
     // Highest number a step may reach.
@@ -74,40 +74,40 @@ protected:
     // Size of a page step.
     virtual std::int64_t PageStep() const = 0;
     // Whether a typed printable character may go into the text.
-    virtual bool AcceptsCharacter(QChar Character) const = 0;
+    virtual bool AcceptsCharacter(QChar character) const = 0;
     // Runs after the edit has pasted text from the clipboard.
     virtual void AfterPaste() {}
     // Runs when the focus arrives or leaves, before OnEnter or OnExit.
     virtual void FocusClamp() {}
 
     // Replaces the text and raises OnChange, also when the text does not change.
-    void ReplaceText(const QString &Text);
+    void ReplaceText(const QString &newText);
     // Sounds the beep for a refused character.
     static void Beep();
 
-    void keyPressEvent(QKeyEvent *Event) override;
-    void inputMethodEvent(QInputMethodEvent *Event) override;
-    void wheelEvent(QWheelEvent *Event) override;
-    void focusInEvent(QFocusEvent *Event) override;
-    void focusOutEvent(QFocusEvent *Event) override;
-    void resizeEvent(QResizeEvent *Event) override;
-    void showEvent(QShowEvent *Event) override;
-    void changeEvent(QEvent *Event) override;
-    void contextMenuEvent(QContextMenuEvent *Event) override;
-    void mouseReleaseEvent(QMouseEvent *Event) override;
-    void dropEvent(QDropEvent *Event) override;
-    bool eventFilter(QObject *Watched, QEvent *Event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Runs one scroll bar action as a spin step.
-    void SpinAction(int Action);
-    // Steps by the wheel: up when Up, else down.
-    void WheelStep(bool Up);
+    void SpinAction(int action);
+    // Steps by the wheel: up when up, else down.
+    void WheelStep(bool up);
     // Places the scroll bar at the right edge and keeps the text clear of it.
     void PlaceBar();
     // Runs a step, reporting an error instead of letting it leave the event handler.
-    bool Guarded(const std::function<void()> &Step);
+    bool Guarded(const std::function<void()> &step);
 
-    QScrollBar *FBar = nullptr;
+    QScrollBar *FSpinBar = nullptr;
     bool FAutoSelect = true;
 };

@@ -6,79 +6,79 @@
 #include <QTest>
 #include <QWheelEvent>
 
-BeepCounter::BeepCounter() : FPrevious(TSpinEditBase::SetBeep([this]() { ++Count; })) {}
+BeepCounter::BeepCounter() : Previous(TSpinEditBase::SetBeep([this]() { ++Count; })) {}
 
 BeepCounter::~BeepCounter()
 {
-    TSpinEditBase::SetBeep(FPrevious);
+    TSpinEditBase::SetBeep(Previous);
 }
 
 ErrorCollector::ErrorCollector()
-    : FPrevious(SetControlErrorHandler(
+    : Previous(SetControlErrorHandler(
           [this](const EControlError &Error) { Messages << Error.Message(); }))
 {
 }
 
 ErrorCollector::~ErrorCollector()
 {
-    SetControlErrorHandler(FPrevious);
+    SetControlErrorHandler(Previous);
 }
 
 namespace {
 
 // Where a part of the scroll bar lies, in the bar's own coordinates.
-QRect BarPartRect(QScrollBar *Bar, QStyle::SubControl Control)
+QRect BarPartRect(QScrollBar *bar, QStyle::SubControl control)
 {
-    QStyleOptionSlider Option;
-    Option.initFrom(Bar);
-    Option.subControls = QStyle::SC_All;
-    Option.orientation = Bar->orientation();
-    Option.minimum = Bar->minimum();
-    Option.maximum = Bar->maximum();
-    Option.sliderPosition = Bar->sliderPosition();
-    Option.sliderValue = Bar->value();
-    Option.singleStep = Bar->singleStep();
-    Option.pageStep = Bar->pageStep();
-    return Bar->style()->subControlRect(QStyle::CC_ScrollBar, &Option, Control, Bar);
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.subControls = QStyle::SC_All;
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, control, bar);
 }
 
 } // namespace
 
-void ClickBar(TSpinEditBase &Edit, BarPart Part)
+void ClickBar(TSpinEditBase &edit, BarPart part)
 {
-    QStyle::SubControl Control = QStyle::SC_ScrollBarSubLine;
-    switch (Part) {
+    QStyle::SubControl control = QStyle::SC_ScrollBarSubLine;
+    switch (part) {
     case BarPart::UpArrow:
-        Control = QStyle::SC_ScrollBarSubLine;
+        control = QStyle::SC_ScrollBarSubLine;
         break;
     case BarPart::DownArrow:
-        Control = QStyle::SC_ScrollBarAddLine;
+        control = QStyle::SC_ScrollBarAddLine;
         break;
     case BarPart::PageUp:
-        Control = QStyle::SC_ScrollBarSubPage;
+        control = QStyle::SC_ScrollBarSubPage;
         break;
     case BarPart::PageDown:
-        Control = QStyle::SC_ScrollBarAddPage;
+        control = QStyle::SC_ScrollBarAddPage;
         break;
     }
-    QScrollBar *Bar = Edit.SpinBar();
-    QTest::mouseClick(Bar, Qt::LeftButton, {}, BarPartRect(Bar, Control).center());
+    QScrollBar *bar = edit.SpinBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, BarPartRect(bar, control).center());
 }
 
-QPoint ThumbCentre(TSpinEditBase &Edit)
+QPoint ThumbCentre(TSpinEditBase &edit)
 {
-    return BarPartRect(Edit.SpinBar(), QStyle::SC_ScrollBarSlider).center();
+    return BarPartRect(edit.SpinBar(), QStyle::SC_ScrollBarSlider).center();
 }
 
-void Wheel(QWidget &Target, int Delta)
+void Wheel(QWidget &target, int delta)
 {
-    const QPointF Position(Target.width() / 2.0, Target.height() / 2.0);
-    QWheelEvent Event(Position, Target.mapToGlobal(Position), QPoint(), QPoint(0, Delta),
+    const QPointF position(target.width() / 2.0, target.height() / 2.0);
+    QWheelEvent event(position, target.mapToGlobal(position), QPoint(), QPoint(0, delta),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&Target, &Event);
+    QApplication::sendEvent(&target, &event);
 }
 
-void RecordChanges(TSpinEditBase &Edit, QStringList &Texts)
+void RecordChanges(TSpinEditBase &edit, QStringList &texts)
 {
-    Edit.OnChange = [&Edit, &Texts](QObject *) { Texts << Edit.text(); };
+    edit.OnChange = [&edit, &texts](QObject *) { texts << edit.text(); };
 }

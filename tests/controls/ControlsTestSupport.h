@@ -19,7 +19,7 @@ public:
     int Count = 0;
 
 private:
-    std::function<void()> FPrevious;
+    std::function<void()> Previous;
 };
 
 // Collects the errors the controls report while it lives.
@@ -31,7 +31,7 @@ public:
     QStringList Messages;
 
 private:
-    TControlErrorHandler FPrevious;
+    TControlErrorHandler Previous;
 };
 
 // The parts of a spin bar a mouse can click.
@@ -44,13 +44,13 @@ enum class BarPart
 };
 
 // Clicks a part of the spin edit's scroll bar with the left mouse button.
-void ClickBar(TSpinEditBase &Edit, BarPart Part);
+void ClickBar(TSpinEditBase &edit, BarPart part);
 
 // Centre of the thumb of the spin edit's scroll bar, in the bar's coordinates.
-QPoint ThumbCentre(TSpinEditBase &Edit);
+QPoint ThumbCentre(TSpinEditBase &edit);
 
 // Sends one wheel turn (positive: away from the user) to a widget.
-void Wheel(QWidget &Target, int Delta);
+void Wheel(QWidget &target, int delta);
 
 // Records each OnChange of a spin edit with the text at that moment.
-void RecordChanges(TSpinEditBase &Edit, QStringList &Texts);
+void RecordChanges(TSpinEditBase &edit, QStringList &texts);

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -42,7 +44,7 @@ protected:
     }
 
     // Types Text as key presses into the editor.
-    void Type(const QString &Text) { QTest::keyClicks(Edit, Text); }
+    void Type(const QString &text) { QTest::keyClicks(Edit, text); }
 
     QWidget Host;
     TDivisorSpinEdit *Edit = nullptr;
@@ -60,7 +62,7 @@ struct FormatCase
 
 TEST_F(DivisorSpinEditTest, SetValueWritesTheCanonicalText)
 {
-    const FormatCase Cases[] = {
+    const FormatCase cases[] = {
         {8, 12, ',', "1,5"},
         {8, -3, ',', "-0,375"},
         {8, 16, ',', "2"},
@@ -79,13 +81,13 @@ TEST_F(DivisorSpinEditTest, SetValueWritesTheCanonicalText)
         {4294967295u, 1, ',', "2,3283064370808E-10"},
         {4294967295u, INT_MAX, ',', "0,499999999883585"},
     };
-    for (const FormatCase &Case : Cases) {
-        Edit->SetDivisor(Case.Divisor);
-        Edit->SetSeparator(QLatin1Char(Case.Separator));
-        Edit->SetValue(Case.Value);
-        EXPECT_EQ(Edit->text(), QString::fromLatin1(Case.Text))
-            << Case.Value << " / " << Case.Divisor;
-        EXPECT_EQ(Edit->GetValue(), Case.Value) << Case.Text;
+    for (const FormatCase &sample : cases) {
+        Edit->SetDivisor(sample.Divisor);
+        Edit->SetSeparator(QLatin1Char(sample.Separator));
+        Edit->SetValue(sample.Value);
+        EXPECT_EQ(Edit->text(), QString::fromLatin1(sample.Text))
+            << sample.Value << " / " << sample.Divisor;
+        EXPECT_EQ(Edit->GetValue(), sample.Value) << sample.Text;
     }
 }
 
@@ -98,8 +100,9 @@ struct ReadCase
 
 TEST_F(DivisorSpinEditTest, GetValueReadsTheGrammarAndRoundsHalvesToEven)
 {
-    const ReadCase Cases[] = {
+    const ReadCase cases[] = {
         {8, "2,25", 18},
+        {8, "2.25", 18},
         {2, "1,25", 2},
         {2, "1,75", 4},
         {1, "0,5", 0},
@@ -111,6 +114,7 @@ TEST_F(DivisorSpinEditTest, GetValueReadsTheGrammarAndRoundsHalvesToEven)
         {1, "  12  ", 12},
         {1, "+5", 5},
         {1, ",", 0},
+        {1, ".", 0},
         {1, "-,", 0},
         {1, "5,", 5},
         {2, ",5", 1},
@@ -124,47 +128,72 @@ TEST_F(DivisorSpinEditTest, GetValueReadsTheGrammarAndRoundsHalvesToEven)
         {1, "0e99999", 0},
         {1, "000000000000000000000000000000000000000042", 42},
     };
-    for (const ReadCase &Case : Cases) {
-        Edit->SetDivisor(Case.Divisor);
-        Edit->setText(QString::fromLatin1(Case.Text));
-        EXPECT_EQ(Edit->GetValue(), Case.Value) << Case.Text;
-        EXPECT_EQ(Edit->text(), QString::fromLatin1(Case.Text)) << "a good read keeps the text";
+    for (const ReadCase &sample : cases) {
+        Edit->SetDivisor(sample.Divisor);
+        Edit->setText(QString::fromLatin1(sample.Text));
+        EXPECT_EQ(Edit->GetValue(), sample.Value) << sample.Text;
+        EXPECT_EQ(Edit->text(), QString::fromLatin1(sample.Text)) << "a good read keeps the text";
     }
 }
 
 TEST_F(DivisorSpinEditTest, UnreadableTextBecomesMinValue)
 {
-    const char *Texts[] = {"",     "-",   "+",   "1.5",  "99999999999", "2147483648",
+    const char *texts[] = {"",     "-",   "+",   "1.5.", "99999999999", "2147483648",
                            "1E",   "E5",  "1 2", "\t1",  "1,2,3",       "1e99999",
                            "1,5-", "- 1", "1e+", "0x10", "1,5 E2",      "١"};
-    for (const char *Text : Texts) {
+    for (const char *text : texts) {
         Edit->SetMinValue(-10);
-        Edit->setText(QString::fromUtf8(Text));
-        QStringList Changes;
-        RecordChanges(*Edit, Changes);
-        EXPECT_EQ(Edit->GetValue(), -10) << Text;
-        EXPECT_EQ(Edit->text(), QStringLiteral("-10")) << Text;
-        EXPECT_EQ(Changes, QStringList{QStringLiteral("-10")}) << Text;
+        Edit->setText(QString::fromUtf8(text));
+        QStringList changes;
+        RecordChanges(*Edit, changes);
+        EXPECT_EQ(Edit->GetValue(), -10) << text;
+        EXPECT_EQ(Edit->text(), QStringLiteral("-10")) << text;
+        EXPECT_EQ(changes, QStringList{QStringLiteral("-10")}) << text;
         Edit->OnChange = nullptr;
     }
 }
 
-TEST_F(DivisorSpinEditTest, FullStopReadsOnlyWhenItIsTheSeparator)
+TEST_F(DivisorSpinEditTest, EitherDecimalMarkIsReadAndTheSeparatorIsWritten)
+{
+    // In a locale whose mark is the comma, a number typed with a full stop keeps its value.
+    Edit->SetDivisor(10);
+    Edit->clear();
+    Type(QStringLiteral("57.6"));
+    std::int32_t value = 0;
+    ASSERT_TRUE(Edit->TryGetValue(value));
+    EXPECT_EQ(value, 576);
+    EXPECT_EQ(Edit->GetValue(), 576);
+    EXPECT_EQ(Edit->text(), QStringLiteral("57.6"));
+    // What the editor writes carries the Separator.
+    QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("57,7"));
+
+    // The other way round; a new Separator rewrites nothing by itself.
+    Edit->SetSeparator(QLatin1Char('.'));
+    EXPECT_EQ(Edit->text(), QStringLiteral("57,7"));
+    EXPECT_EQ(Edit->GetValue(), 577);
+    Edit->SetValue(15);
+    EXPECT_EQ(Edit->text(), QStringLiteral("1.5"));
+}
+
+TEST_F(DivisorSpinEditTest, TryGetValueReadsLikeGetValueButNeverRewrites)
 {
     Edit->SetDivisor(2);
-    Edit->SetSeparator(QLatin1Char('.'));
-    Edit->setText(QStringLiteral("1.5"));
-    EXPECT_EQ(Edit->GetValue(), 3);
-    Edit->setText(QStringLiteral("1,5"));
-    EXPECT_EQ(Edit->GetValue(), DefaultMin);
-
-    // A changed separator leaves the text alone until the next read fails on it.
-    Edit->SetSeparator(QLatin1Char(','));
-    Edit->SetValue(3);
-    EXPECT_EQ(Edit->text(), QStringLiteral("1,5"));
-    Edit->SetSeparator(QLatin1Char('.'));
-    EXPECT_EQ(Edit->text(), QStringLiteral("1,5"));
-    EXPECT_EQ(Edit->GetValue(), DefaultMin);
+    Edit->SetMinValue(-10);
+    Edit->SetMaxValue(10);
+    const std::pair<const char *, std::optional<std::int32_t>> cases[] = {
+        {"1,25", 2},          {"1.75", 4},          {"+6", 12},          {" 3 ", 6},
+        {"-50", -100},        {"1e1", 20},          {"", std::nullopt},  {"-", std::nullopt},
+        {"+", std::nullopt},  {",", std::nullopt},  {".", std::nullopt}, {"-,", std::nullopt},
+        {"5-", std::nullopt}, {"1e", std::nullopt}, {"x", std::nullopt}, {"99999999999", {}},
+    };
+    for (const auto &[text, want] : cases) {
+        Edit->setText(QString::fromLatin1(text));
+        std::int32_t value = 12345;
+        EXPECT_EQ(Edit->TryGetValue(value), want.has_value()) << text;
+        EXPECT_EQ(value, want.value_or(12345)) << text << ": bounds not applied, or no change";
+        EXPECT_EQ(Edit->text(), QString::fromLatin1(text)) << text;
+    }
 }
 
 TEST_F(DivisorSpinEditTest, NewDivisorKeepsTheShownNumber)
@@ -238,17 +267,17 @@ TEST_F(DivisorSpinEditTest, EveryStepKeepsTheBoundsAndRewritesTheText)
 {
     Edit->SetMinValue(-5);
     Edit->SetMaxValue(100);
-    QStringList Changes;
-    RecordChanges(*Edit, Changes);
+    QStringList changes;
+    RecordChanges(*Edit, changes);
 
     // At the upper bound the arrow, Shift+Up and the wheel keep the value yet rewrite the text.
     Edit->setText(QStringLiteral("0100"));
     ClickBar(*Edit, BarPart::UpArrow);
     EXPECT_EQ(Edit->text(), QStringLiteral("100"));
-    Changes.clear();
+    changes.clear();
     QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
     Wheel(*Edit, 120);
-    EXPECT_EQ(Changes, QStringList({QStringLiteral("100"), QStringLiteral("100")}));
+    EXPECT_EQ(changes, QStringList({QStringLiteral("100"), QStringLiteral("100")}));
 
     Edit->SetValue(-5);
     ClickBar(*Edit, BarPart::DownArrow);
@@ -260,7 +289,7 @@ TEST_F(DivisorSpinEditTest, EveryStepKeepsTheBoundsAndRewritesTheText)
     // Inside the bounds each of them moves by one raw unit; a wheel turn over the bar steps the
     // number and leaves the bar where it was.
     Edit->SetValue(7);
-    const int BarValue = Edit->SpinBar()->value();
+    const int barValue = Edit->SpinBar()->value();
     ClickBar(*Edit, BarPart::UpArrow);
     QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
     Wheel(*Edit, 15);
@@ -270,7 +299,7 @@ TEST_F(DivisorSpinEditTest, EveryStepKeepsTheBoundsAndRewritesTheText)
     QTest::keyClick(Edit, Qt::Key_Down, Qt::ShiftModifier);
     Wheel(*Edit, -15);
     EXPECT_EQ(Edit->GetValue(), 8);
-    EXPECT_EQ(Edit->SpinBar()->value(), BarValue);
+    EXPECT_EQ(Edit->SpinBar()->value(), barValue);
 
     // A value typed above the bound is not lowered by the upper arrow.
     Edit->setText(QStringLiteral("250"));
@@ -316,27 +345,27 @@ TEST_F(DivisorSpinEditTest, DraggedThumbGivesItsPositionAndReleaseRewrites)
     Edit->SetMinValue(10);
     Edit->SetMaxValue(30);
     Edit->setText(QStringLiteral("020"));
-    QScrollBar *Bar = Edit->SpinBar();
-    const int Rest = Bar->value();
-    QStringList Changes;
-    RecordChanges(*Edit, Changes);
+    QScrollBar *bar = Edit->SpinBar();
+    const int rest = bar->value();
+    QStringList changes;
+    RecordChanges(*Edit, changes);
 
     // The thumb's track position is taken as it is, even outside the bounds.
-    const QPoint Thumb = ThumbCentre(*Edit);
-    QTest::mousePress(Bar, Qt::LeftButton, {}, Thumb);
-    QTest::mouseMove(Bar, Thumb + QPoint(0, 500));
-    EXPECT_EQ(Edit->text(), QString::number(Bar->maximum()));
-    QTest::mouseMove(Bar, Thumb - QPoint(0, 500));
-    EXPECT_EQ(Edit->text(), QString::number(Bar->minimum()));
-    QTest::mouseRelease(Bar, Qt::LeftButton, {}, Thumb - QPoint(0, 500));
-    EXPECT_EQ(Changes,
-              QStringList({QString::number(Bar->maximum()), QString::number(Bar->minimum()),
-                           QString::number(Bar->minimum())}));
+    const QPoint thumb = ThumbCentre(*Edit);
+    QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+    QTest::mouseMove(bar, thumb + QPoint(0, 500));
+    EXPECT_EQ(Edit->text(), QString::number(bar->maximum()));
+    QTest::mouseMove(bar, thumb - QPoint(0, 500));
+    EXPECT_EQ(Edit->text(), QString::number(bar->minimum()));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, thumb - QPoint(0, 500));
+    EXPECT_EQ(changes,
+              QStringList({QString::number(bar->maximum()), QString::number(bar->minimum()),
+                           QString::number(bar->minimum())}));
 
     // The thumb goes back to rest, so the next arrow steps from the shown number.
-    EXPECT_EQ(Bar->value(), Rest);
+    EXPECT_EQ(bar->value(), rest);
     ClickBar(*Edit, BarPart::UpArrow);
-    EXPECT_EQ(Edit->GetValue(), Bar->minimum() + 1);
+    EXPECT_EQ(Edit->GetValue(), bar->minimum() + 1);
 }
 
 TEST_F(DivisorSpinEditTest, TypedCharactersAreFilteredWithABeep)
@@ -361,19 +390,19 @@ TEST_F(DivisorSpinEditTest, TypedCharactersAreFilteredWithABeep)
     EXPECT_EQ(Edit->text(), QStringLiteral("2-+.,"));
     EXPECT_EQ(Edit->selectedText(), Edit->text());
 
-    // The separator is accepted whatever it is; the comma is then just another letter.
+    // Both marks pass whatever the Separator is, and so does the Separator itself.
     Edit->clear();
     Edit->SetSeparator(QLatin1Char(';'));
-    Type(QStringLiteral("1;5,"));
-    EXPECT_EQ(Edit->text(), QStringLiteral("1;5"));
+    Type(QStringLiteral("1;5,.x"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("1;5,."));
     EXPECT_EQ(Beeps.Count, 8);
 }
 
 TEST_F(DivisorSpinEditTest, KeyDownHookSeesKeysAndCanSwallowThem)
 {
-    QList<int> Seen;
-    Edit->OnKeyDown = [&Seen](QObject *, int &Key, Qt::KeyboardModifiers) {
-        Seen << Key;
+    QList<int> seen;
+    Edit->OnKeyDown = [&seen](QObject *, int &Key, Qt::KeyboardModifiers) {
+        seen << Key;
         if (Key == Qt::Key_9) {
             Key = 0;
         }
@@ -387,64 +416,70 @@ TEST_F(DivisorSpinEditTest, KeyDownHookSeesKeysAndCanSwallowThem)
     QTest::keyClick(Edit, Qt::Key_9);
     EXPECT_EQ(Edit->text(), QStringLiteral("6"));
     // The Shift key's own press reaches the owner like any other key.
-    EXPECT_EQ(Seen, QList<int>({Qt::Key_Up, Qt::Key_Down, Qt::Key_Shift, 0, Qt::Key_9}));
+    EXPECT_EQ(seen, QList<int>({Qt::Key_Up, Qt::Key_Down, Qt::Key_Shift, 0, Qt::Key_9}));
 }
 
-TEST_F(DivisorSpinEditTest, ShiftReadsTheTextWhateverTheKey)
+TEST_F(DivisorSpinEditTest, ShiftStepsWithTheArrowsAndOtherwiseJustTypes)
 {
     Edit->SetMinValue(-3);
     Edit->clear();
-    QStringList Changes;
-    RecordChanges(*Edit, Changes);
+    QStringList changes;
+    RecordChanges(*Edit, changes);
+    // Shift alone, and Shift with a character (layouts that type signs or digits with it), read
+    // nothing: "+5" typed into the empty field stays "+5".
     QTest::keyClick(Edit, Qt::Key_Shift);
-    EXPECT_EQ(Edit->text(), QStringLiteral("-3"));
-    EXPECT_EQ(Changes, QStringList{QStringLiteral("-3")});
-
-    // A valid text is only read, not rewritten.
-    Edit->setText(QStringLiteral("007"));
-    Changes.clear();
+    QTest::keyClick(Edit, '+', Qt::ShiftModifier);
+    QTest::keyClick(Edit, '5', Qt::ShiftModifier);
     QTest::keyClick(Edit, Qt::Key_Left, Qt::ShiftModifier);
-    EXPECT_EQ(Edit->text(), QStringLiteral("007"));
-    EXPECT_TRUE(Changes.isEmpty());
+    EXPECT_EQ(Edit->text(), QStringLiteral("+5"));
+    EXPECT_EQ(changes, QStringList({QStringLiteral("+"), QStringLiteral("+5")}));
+    EXPECT_EQ(Beeps.Count, 0);
+
+    // Shift with an arrow is one raw step, from MinValue on an empty text as every step is.
+    QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("6"));
+    Edit->clear();
+    QTest::keyClick(Edit, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(Edit->text(), QStringLiteral("-3"));
 }
 
 TEST_F(DivisorSpinEditTest, PasteClampsTheResult)
 {
     Edit->SetMinValue(-10);
     Edit->SetMaxValue(100);
-    QClipboard *Clipboard = QGuiApplication::clipboard();
+    QClipboard *clipboard = QGuiApplication::clipboard();
 
-    Clipboard->setText(QStringLiteral("abc"));
+    clipboard->setText(QStringLiteral("abc"));
     QTest::keyClick(Edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(Edit->text(), QStringLiteral("-10"));
     EXPECT_EQ(Beeps.Count, 0);
 
     Edit->clear();
-    Clipboard->setText(QStringLiteral("500"));
+    clipboard->setText(QStringLiteral("500"));
     QTest::keyClick(Edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(Edit->text(), QStringLiteral("100"));
 
     Edit->clear();
-    Clipboard->setText(QStringLiteral("0042"));
+    clipboard->setText(QStringLiteral("0042"));
     QTest::keyClick(Edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(Edit->text(), QStringLiteral("42"));
 
     // The context menu's paste takes the same way.
     Edit->clear();
-    Clipboard->setText(QStringLiteral("-70"));
-    QContextMenuEvent Menu(QContextMenuEvent::Mouse, QPoint(5, 5), Edit->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(Edit, &Menu);
-    auto *Popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    ASSERT_NE(Popup, nullptr);
-    QAction *Paste = nullptr;
-    for (QAction *Action : Popup->actions()) {
-        if (Action->text().contains(QLatin1String("Paste"))) {
-            Paste = Action;
+    clipboard->setText(QStringLiteral("-70"));
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), Edit->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(Edit, &menu);
+    auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(popup, nullptr);
+    QAction *paste = nullptr;
+    for (QAction *action : popup->actions()) {
+        if (action->text().contains(QLatin1String("Paste"))) {
+            paste = action;
         }
     }
-    ASSERT_NE(Paste, nullptr);
-    Paste->trigger();
-    Popup->close();
+    ASSERT_NE(paste, nullptr);
+    paste->trigger();
+    popup->close();
     EXPECT_EQ(Edit->text(), QStringLiteral("-10"));
 }
 
@@ -453,22 +488,22 @@ TEST_F(DivisorSpinEditTest, FocusChangesClampOnlyOutOfRangeValues)
     Edit->SetDivisor(10);
     Edit->SetMinValue(-10);
     Edit->SetMaxValue(100);
-    int Exits = 0;
-    Edit->OnExit = [&Exits](QObject *) { ++Exits; };
+    int exits = 0;
+    Edit->OnExit = [&exits](QObject *) { ++exits; };
 
     Edit->setFocus();
     Edit->setText(QStringLiteral("25"));
     Other->setFocus();
     EXPECT_EQ(Edit->text(), QStringLiteral("10"));
-    EXPECT_EQ(Exits, 1);
+    EXPECT_EQ(exits, 1);
 
     // In range but not canonical: left exactly as typed.
-    const char *Kept[] = {"05", "1,50", " 3", "+2", "0,1e1"};
-    for (const char *Text : Kept) {
+    const char *kept[] = {"05", "1,50", " 3", "+2", "0,1e1"};
+    for (const char *text : kept) {
         Edit->setFocus();
-        Edit->setText(QString::fromLatin1(Text));
+        Edit->setText(QString::fromLatin1(text));
         Other->setFocus();
-        EXPECT_EQ(Edit->text(), QString::fromLatin1(Text));
+        EXPECT_EQ(Edit->text(), QString::fromLatin1(text));
     }
 
     // Entering clamps as well, and selects the whole text so that typing replaces it.
@@ -479,12 +514,12 @@ TEST_F(DivisorSpinEditTest, FocusChangesClampOnlyOutOfRangeValues)
 
     // Deactivating and re-activating the window is no exit and no entry.
     Edit->setText(QStringLiteral("700"));
-    QFocusEvent Deactivated(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-    QApplication::sendEvent(Edit, &Deactivated);
-    QFocusEvent Activated(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
-    QApplication::sendEvent(Edit, &Activated);
+    QFocusEvent deactivated(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(Edit, &deactivated);
+    QFocusEvent activated(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(Edit, &activated);
     EXPECT_EQ(Edit->text(), QStringLiteral("700"));
-    EXPECT_EQ(Exits, 1 + int(std::size(Kept)));
+    EXPECT_EQ(exits, 1 + int(std::size(kept)));
 
     // An unreadable text falls back to MinValue.
     Edit->setFocus();
@@ -493,19 +528,33 @@ TEST_F(DivisorSpinEditTest, FocusChangesClampOnlyOutOfRangeValues)
     EXPECT_EQ(Edit->text(), QStringLiteral("-1"));
 }
 
-TEST_F(DivisorSpinEditTest, ChangeHandlerThatReadsWhileTypingIsSafe)
+TEST_F(DivisorSpinEditTest, OwnerReadingOnEveryKeystrokeLeavesTheTextAsTyped)
 {
-    // The owner reads the value from OnChange, as the parameter page does; a lone minus sign
-    // then falls back to MinValue inside the keystroke that typed it.
-    Edit->SetMinValue(-50);
-    Edit->SetMaxValue(50);
-    QList<std::int32_t> Values;
-    Edit->OnChange = [this, &Values](QObject *) { Values << Edit->GetValue(); };
+    // The parameter page reads the value from OnChange while the operator types, as here.
+    Edit->SetMinValue(1);
+    Edit->SetMaxValue(247);
+    Edit->SetValue(17);
+    QList<std::int32_t> values;
+    Edit->OnChange = [this, &values](QObject *) {
+        std::int32_t value = 0;
+        if (Edit->TryGetValue(value)) {
+            values << value;
+        }
+    };
+    // Clearing the field and typing 3 gives 3, not MinValue's text followed by 3.
+    QTest::keyClick(Edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(Edit, Qt::Key_Backspace);
+    Type(QStringLiteral("3"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("3"));
+    // A stray minus sign after the digits stays until it is taken back.
     Type(QStringLiteral("-"));
-    EXPECT_EQ(Edit->text(), QStringLiteral("-50"));
-    Type(QStringLiteral("1"));
-    EXPECT_EQ(Edit->text(), QStringLiteral("-501"));
-    EXPECT_EQ(Values.last(), -501);
+    EXPECT_EQ(Edit->text(), QStringLiteral("3-"));
+    QTest::keyClick(Edit, Qt::Key_Backspace);
+    // A negative number is typed sign first; the bounds wait for the focus to leave.
+    QTest::keyClick(Edit, Qt::Key_A, Qt::ControlModifier);
+    Type(QStringLiteral("-5"));
+    EXPECT_EQ(Edit->text(), QStringLiteral("-5"));
+    EXPECT_EQ(values, QList<std::int32_t>({3, 3, -5}));
 }
 
 } // namespace

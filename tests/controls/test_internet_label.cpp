@@ -21,13 +21,13 @@ protected:
 
     void Enter()
     {
-        QEnterEvent Event(QPointF(5, 5), QPointF(15, 15), Label->mapToGlobal(QPointF(5, 5)));
-        QApplication::sendEvent(Label, &Event);
+        QEnterEvent event(QPointF(5, 5), QPointF(15, 15), Label->mapToGlobal(QPointF(5, 5)));
+        QApplication::sendEvent(Label, &event);
     }
     void Leave()
     {
-        QEvent Event(QEvent::Leave);
-        QApplication::sendEvent(Label, &Event);
+        QEvent event(QEvent::Leave);
+        QApplication::sendEvent(Label, &event);
     }
 
     QColor TextColor() const { return Label->palette().color(QPalette::WindowText); }
@@ -43,45 +43,45 @@ TEST_F(InternetLabelTest, HoverShowsTheLinkLookAndLeaveRestoresTheLabelsOwn)
         const char *Name;
         std::function<void(TAInternetLabel &)> Apply;
     };
-    const Look Looks[] = {
+    const Look looks[] = {
         {"inherited", [](TAInternetLabel &) {}},
         {"underlined red",
-         [](TAInternetLabel &L) {
-             QFont F = L.font();
-             F.setUnderline(true);
-             L.setFont(F);
-             QPalette P = L.palette();
-             P.setColor(QPalette::WindowText, Qt::red);
-             L.setPalette(P);
+         [](TAInternetLabel &l) {
+             QFont f = l.font();
+             f.setUnderline(true);
+             l.setFont(f);
+             QPalette p = l.palette();
+             p.setColor(QPalette::WindowText, Qt::red);
+             l.setPalette(p);
          }},
         {"bold italic, own cursor, green hover",
-         [](TAInternetLabel &L) {
-             QFont F = L.font();
-             F.setBold(true);
-             F.setItalic(true);
-             L.setFont(F);
-             L.setCursor(Qt::CrossCursor);
-             L.SetFocusColor(0x00FF00);
+         [](TAInternetLabel &l) {
+             QFont f = l.font();
+             f.setBold(true);
+             f.setItalic(true);
+             l.setFont(f);
+             l.setCursor(Qt::CrossCursor);
+             l.SetFocusColor(0x00FF00);
          }},
     };
-    for (const Look &Case : Looks) {
-        Case.Apply(*Label);
-        const QColor Colour = TextColor();
-        const QFont Font = Label->font();
-        const Qt::CursorShape Cursor = Label->cursor().shape();
+    for (const Look &sample : looks) {
+        sample.Apply(*Label);
+        const QColor colour = TextColor();
+        const QFont font = Label->font();
+        const Qt::CursorShape cursor = Label->cursor().shape();
 
-        for (int Cycle = 0; Cycle < 50; ++Cycle) {
+        for (int cycle = 0; cycle < 50; ++cycle) {
             Enter();
             ASSERT_TRUE(Label->Hovered());
             EXPECT_EQ(TextColor(), ColorFromTColor(Label->FocusColor(), Label->palette()));
             EXPECT_TRUE(Label->font().underline());
-            EXPECT_EQ(Label->font().bold(), Font.bold());
-            EXPECT_EQ(Label->font().italic(), Font.italic());
+            EXPECT_EQ(Label->font().bold(), font.bold());
+            EXPECT_EQ(Label->font().italic(), font.italic());
             EXPECT_EQ(Label->cursor().shape(), Qt::PointingHandCursor);
             Leave();
-            ASSERT_EQ(TextColor(), Colour) << Case.Name;
-            ASSERT_EQ(Label->font(), Font) << Case.Name;
-            ASSERT_EQ(Label->cursor().shape(), Cursor) << Case.Name;
+            ASSERT_EQ(TextColor(), colour) << sample.Name;
+            ASSERT_EQ(Label->font(), font) << sample.Name;
+            ASSERT_EQ(Label->cursor().shape(), cursor) << sample.Name;
         }
     }
 }
@@ -104,15 +104,15 @@ TEST_F(InternetLabelTest, InheritedLookStaysInheritedAndProgramChangesPersist)
     EXPECT_FALSE(Label->testAttribute(Qt::WA_SetPalette));
     EXPECT_FALSE(Label->testAttribute(Qt::WA_SetFont));
     EXPECT_FALSE(Label->testAttribute(Qt::WA_SetCursor));
-    QPalette P = Host.palette();
-    P.setColor(QPalette::WindowText, QColor(10, 20, 30));
-    Host.setPalette(P);
+    QPalette p = Host.palette();
+    p.setColor(QPalette::WindowText, QColor(10, 20, 30));
+    Host.setPalette(p);
     EXPECT_EQ(TextColor(), QColor(10, 20, 30));
 
     // A change made while the pointer is away is what the next leave restores.
-    QFont Bold = Label->font();
-    Bold.setBold(true);
-    Label->setFont(Bold);
+    QFont bold = Label->font();
+    bold.setBold(true);
+    Label->setFont(bold);
     Enter();
     Leave();
     EXPECT_TRUE(Label->font().bold());
@@ -128,38 +128,39 @@ TEST_F(InternetLabelTest, InheritedLookStaysInheritedAndProgramChangesPersist)
 
 TEST_F(InternetLabelTest, PointerMovesRaiseEnterAndLeave)
 {
-    QWindow *Window = Host.windowHandle();
-    QTest::mouseMove(Window, QPoint(250, 80));
-    QTest::mouseMove(Window, Label->geometry().center());
+    QWindow *window = Host.windowHandle();
+    QTest::mouseMove(window, QPoint(250, 80));
+    QTest::mouseMove(window, Label->geometry().center());
     EXPECT_TRUE(Label->Hovered());
-    QTest::mouseMove(Window, QPoint(250, 80));
+    QTest::mouseMove(window, QPoint(250, 80));
     EXPECT_FALSE(Label->Hovered());
     EXPECT_FALSE(Label->font().underline());
 }
 
 TEST_F(InternetLabelTest, ClickNeedsPressAndReleaseOverTheLabel)
 {
-    int Clicks = 0;
-    Label->OnClick = [&Clicks](QObject *) { ++Clicks; };
+    int clicks = 0;
+    Label->OnClick = [&clicks](QObject *) { ++clicks; };
     QTest::mouseClick(Label, Qt::LeftButton);
-    EXPECT_EQ(Clicks, 1);
+    EXPECT_EQ(clicks, 1);
     QTest::mouseClick(Label, Qt::RightButton);
-    EXPECT_EQ(Clicks, 1);
+    EXPECT_EQ(clicks, 1);
     QTest::mousePress(Label, Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseRelease(Label, Qt::LeftButton, {}, QPoint(500, 5));
-    EXPECT_EQ(Clicks, 1);
+    EXPECT_EQ(clicks, 1);
 }
 
-TEST(ColorFromTColor, DecodesRedGreenBlueAndSystemColours)
+TEST_F(InternetLabelTest, DoubleClickClicksOnce)
 {
-    QPalette P;
-    P.setColor(QPalette::Base, QColor(1, 2, 3));
-    P.setColor(QPalette::Button, QColor(4, 5, 6));
-    EXPECT_EQ(ColorFromTColor(0xFF0000, P), QColor(0, 0, 255));
-    EXPECT_EQ(ColorFromTColor(0x0000FF, P), QColor(255, 0, 0));
-    EXPECT_EQ(ColorFromTColor(0x123456, P), QColor(0x56, 0x34, 0x12));
-    EXPECT_EQ(ColorFromTColor(0xFF000005, P), QColor(1, 2, 3));
-    EXPECT_EQ(ColorFromTColor(0xFF00000F, P), QColor(4, 5, 6));
+    // The window system delivers a double click as press, release, double click, release.
+    int clicks = 0;
+    Label->OnClick = [&clicks](QObject *) { ++clicks; };
+    QTest::mouseClick(Label, Qt::LeftButton);
+    QTest::mouseDClick(Label, Qt::LeftButton);
+    QTest::mouseRelease(Label, Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
+    QTest::mouseClick(Label, Qt::LeftButton);
+    EXPECT_EQ(clicks, 2) << "the next single click clicks again";
 }
 
 } // namespace

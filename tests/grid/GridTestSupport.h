@@ -18,35 +18,35 @@ class GridTest : public ::testing::Test
 protected:
     struct Call
     {
-        int row;
-        int col;
+        int Row;
+        int Col;
     };
 
     // Builds a grid with the given rows and columns whose client area is width x height.
     void Make(int rows, int width = 300, int height = 260, int cols = 2)
     {
-        grid = std::make_unique<TASGrid>();
-        grid->SetColCount(cols);
-        grid->SetRowHeight(21);
-        grid->SetOnGetData(
+        Grid = std::make_unique<TASGrid>();
+        Grid->SetColCount(cols);
+        Grid->SetRowHeight(21);
+        Grid->SetOnGetData(
             [this](int row, int col, std::uint32_t &colour, std::uint8_t &, QString &data) {
-                calls.push_back({row, col});
+                Calls.push_back({row, col});
                 colour = 0x000000;
-                data = row < 0 ? QStringLiteral("T%1").arg(col) : texts.value(col);
+                data = row < 0 ? QStringLiteral("T%1").arg(col) : Texts.value(col);
             });
-        grid->SetOnCSelRow([this](QObject *) {
-            ++selEvents;
-            selSeen.push_back(grid->SelectedRow());
+        Grid->SetOnCSelRow([this](QObject *) {
+            ++SelEvents;
+            SelSeen.push_back(Grid->SelectedRow());
         });
-        grid->SetOnChoiseRow([this](QObject *) { ++choices; });
-        grid->resize(width, height);
-        grid->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(grid.get()));
-        grid->SetRowCount(rows);
+        Grid->SetOnChoiseRow([this](QObject *) { ++Choices; });
+        Grid->resize(width, height);
+        Grid->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Grid.get()));
+        Grid->SetRowCount(rows);
         // Let the scroll bars settle, then fit the client area to the wanted size.
         Settle();
-        const QSize vp = grid->viewport()->size();
-        grid->resize(width + (width - vp.width()), height + (height - vp.height()));
+        const QSize vp = Grid->viewport()->size();
+        Grid->resize(width + (width - vp.width()), height + (height - vp.height()));
         Settle();
         Reset();
     }
@@ -61,29 +61,29 @@ protected:
 
     void Reset()
     {
-        calls.clear();
-        selEvents = 0;
-        choices = 0;
-        selSeen.clear();
+        Calls.clear();
+        SelEvents = 0;
+        Choices = 0;
+        SelSeen.clear();
     }
 
     // Paints the client area into an image that starts out magenta, so unpainted pixels show.
     QImage Render() const
     {
-        QImage image(grid->viewport()->size(), QImage::Format_RGB32);
+        QImage image(Grid->viewport()->size(), QImage::Format_RGB32);
         image.fill(Qt::magenta);
-        grid->viewport()->render(&image);
+        Grid->viewport()->render(&image);
         return image;
     }
 
-    QWidget *Vp() const { return grid->viewport(); }
-    QColor Base() const { return grid->palette().color(QPalette::Base); }
-    QColor Face() const { return grid->palette().color(QPalette::Button); }
+    QWidget *Vp() const { return Grid->viewport(); }
+    QColor Base() const { return Grid->palette().color(QPalette::Base); }
+    QColor Face() const { return Grid->palette().color(QPalette::Button); }
 
-    std::unique_ptr<TASGrid> grid;
-    std::vector<Call> calls;
-    std::vector<int> selSeen;
-    QStringList texts{QStringLiteral("a"), QStringLiteral("b")};
-    int selEvents = 0;
-    int choices = 0;
+    std::unique_ptr<TASGrid> Grid;
+    std::vector<Call> Calls;
+    std::vector<int> SelSeen;
+    QStringList Texts{QStringLiteral("a"), QStringLiteral("b")};
+    int SelEvents = 0;
+    int Choices = 0;
 };

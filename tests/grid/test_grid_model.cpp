@@ -4,16 +4,16 @@ namespace {
 
 struct RowCountCase
 {
-    int rows;
-    int selected;
-    int newRows;
-    int wantSelected;
-    int wantEvents;
+    int Rows;
+    int Selected;
+    int NewRows;
+    int WantSelected;
+    int WantEvents;
 };
 
 void PrintTo(const RowCountCase &c, std::ostream *os)
 {
-    *os << c.rows << " rows, row " << c.selected << ", to " << c.newRows << " rows";
+    *os << c.Rows << " rows, row " << c.Selected << ", to " << c.NewRows << " rows";
 }
 
 class GridRowCount : public GridTest, public ::testing::WithParamInterface<RowCountCase>
@@ -25,19 +25,19 @@ class GridRowCount : public GridTest, public ::testing::WithParamInterface<RowCo
 TEST_P(GridRowCount, KeepsSelectionInRangeAndNotifiesLater)
 {
     const RowCountCase c = GetParam();
-    Make(c.rows);
-    grid->SetSelectedRow(c.selected);
+    Make(c.Rows);
+    Grid->SetSelectedRow(c.Selected);
     Settle();
     Reset();
 
-    grid->SetRowCount(c.newRows);
-    EXPECT_EQ(grid->RowCount(), std::max(c.newRows, 0));
-    EXPECT_EQ(grid->SelectedRow(), c.wantSelected);
-    EXPECT_EQ(selEvents, 0) << "the selection event must not run inside the setter";
+    Grid->SetRowCount(c.NewRows);
+    EXPECT_EQ(Grid->RowCount(), std::max(c.NewRows, 0));
+    EXPECT_EQ(Grid->SelectedRow(), c.WantSelected);
+    EXPECT_EQ(SelEvents, 0) << "the selection event must not run inside the setter";
     Settle();
-    EXPECT_EQ(selEvents, c.wantEvents);
-    if (c.newRows <= 0) {
-        EXPECT_EQ(grid->TopRow(), 0);
+    EXPECT_EQ(SelEvents, c.WantEvents);
+    if (c.NewRows <= 0) {
+        EXPECT_EQ(Grid->TopRow(), 0);
     }
 }
 
@@ -50,11 +50,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(GridTest, RowCountGrowthShowsNewRowsAtOnce)
 {
     Make(2);
-    grid->SetRowCount(30);
+    Grid->SetRowCount(30);
     Settle();
     bool askedRow5 = false;
-    for (const Call &c : calls) {
-        askedRow5 = askedRow5 || c.row == 5;
+    for (const Call &c : Calls) {
+        askedRow5 = askedRow5 || c.Row == 5;
     }
     EXPECT_TRUE(askedRow5);
 }
@@ -62,104 +62,104 @@ TEST_F(GridTest, RowCountGrowthShowsNewRowsAtOnce)
 TEST_F(GridTest, OutOfRangeAssignmentsAreIgnored)
 {
     Make(5);
-    ASSERT_TRUE(grid->SetColWidths(0, 100));
-    ASSERT_TRUE(grid->SetColWidths(1, 70));
-    grid->SetColCount(0);
-    grid->SetColCount(-2);
-    EXPECT_EQ(grid->ColCount(), 2);
-    EXPECT_EQ(grid->ColWidths(0), 100);
+    ASSERT_TRUE(Grid->SetColWidths(0, 100));
+    ASSERT_TRUE(Grid->SetColWidths(1, 70));
+    Grid->SetColCount(0);
+    Grid->SetColCount(-2);
+    EXPECT_EQ(Grid->ColCount(), 2);
+    EXPECT_EQ(Grid->ColWidths(0), 100);
 
-    grid->SetColCount(3);
-    EXPECT_EQ(grid->ColWidths(0), 60);
-    EXPECT_EQ(grid->ColWidths(1), 60);
-    EXPECT_EQ(grid->ColWidths(2), 60);
-    EXPECT_EQ(grid->ColWidths(3), 0);
-    EXPECT_EQ(grid->ColWidths(-1), 0);
+    Grid->SetColCount(3);
+    EXPECT_EQ(Grid->ColWidths(0), 60);
+    EXPECT_EQ(Grid->ColWidths(1), 60);
+    EXPECT_EQ(Grid->ColWidths(2), 60);
+    EXPECT_EQ(Grid->ColWidths(3), 0);
+    EXPECT_EQ(Grid->ColWidths(-1), 0);
 
-    EXPECT_TRUE(grid->SetColWidths(3, 10));
-    EXPECT_FALSE(grid->SetColWidths(1, -1));
-    EXPECT_EQ(grid->ColWidths(1), 60);
+    EXPECT_TRUE(Grid->SetColWidths(3, 10));
+    EXPECT_FALSE(Grid->SetColWidths(1, -1));
+    EXPECT_EQ(Grid->ColWidths(1), 60);
 
-    grid->SetTitleHeight(0);
-    grid->SetRowHeight(-1);
-    grid->SetFontSize(0);
-    EXPECT_EQ(grid->TitleHeight(), 20);
-    EXPECT_EQ(grid->RowHeight(), 21);
-    EXPECT_EQ(grid->FontSize(), 9);
+    Grid->SetTitleHeight(0);
+    Grid->SetRowHeight(-1);
+    Grid->SetFontSize(0);
+    EXPECT_EQ(Grid->TitleHeight(), 20);
+    EXPECT_EQ(Grid->RowHeight(), 21);
+    EXPECT_EQ(Grid->FontSize(), 9);
 }
 
 TEST_F(GridTest, SelectedRowSetterScrollsIntoViewAndSkipsBadValues)
 {
     Make(30);
-    grid->SetSelectedRow(30);
-    grid->SetSelectedRow(-1);
+    Grid->SetSelectedRow(30);
+    Grid->SetSelectedRow(-1);
     Settle();
-    EXPECT_EQ(grid->SelectedRow(), 0);
-    EXPECT_TRUE(calls.empty()) << "an ignored assignment repaints nothing";
-    EXPECT_EQ(selEvents, 0);
+    EXPECT_EQ(Grid->SelectedRow(), 0);
+    EXPECT_TRUE(Calls.empty()) << "an ignored assignment repaints nothing";
+    EXPECT_EQ(SelEvents, 0);
 
-    grid->SetSelectedRow(0);
+    Grid->SetSelectedRow(0);
     Settle();
-    EXPECT_FALSE(calls.empty()) << "assigning the current row still repaints";
-    EXPECT_EQ(selEvents, 0);
+    EXPECT_FALSE(Calls.empty()) << "assigning the current row still repaints";
+    EXPECT_EQ(SelEvents, 0);
 
-    grid->SetSelectedRow(25);
-    EXPECT_EQ(grid->TopRow(), 15);
-    EXPECT_EQ(grid->SelectedOffset(), 10);
-    grid->SetSelectedRow(4);
-    EXPECT_EQ(grid->TopRow(), 4);
+    Grid->SetSelectedRow(25);
+    EXPECT_EQ(Grid->TopRow(), 15);
+    EXPECT_EQ(Grid->SelectedOffset(), 10);
+    Grid->SetSelectedRow(4);
+    EXPECT_EQ(Grid->TopRow(), 4);
     Settle();
-    EXPECT_EQ(selEvents, 2);
-    EXPECT_EQ(selSeen, (std::vector<int>{4, 4})) << "events read the then-current row";
+    EXPECT_EQ(SelEvents, 2);
+    EXPECT_EQ(SelSeen, (std::vector<int>{4, 4})) << "events read the then-current row";
 }
 
 TEST_F(GridTest, ScrollRangesFollowClientSize)
 {
     Make(30, 300, 260);
-    EXPECT_EQ(grid->VisibleRows(), 11);
-    EXPECT_EQ(grid->VScrollMax(), 19);
-    EXPECT_EQ(grid->verticalScrollBar()->maximum(), 19);
-    EXPECT_EQ(grid->HScrollMax(), 0);
-    EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(Grid->VisibleRows(), 11);
+    EXPECT_EQ(Grid->VScrollMax(), 19);
+    EXPECT_EQ(Grid->verticalScrollBar()->maximum(), 19);
+    EXPECT_EQ(Grid->HScrollMax(), 0);
+    EXPECT_FALSE(Grid->horizontalScrollBar()->isVisible());
 
     Make(30, 100, 260);
-    EXPECT_EQ(grid->HScrollMax(), 1);
-    EXPECT_TRUE(grid->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(Grid->HScrollMax(), 1);
+    EXPECT_TRUE(Grid->horizontalScrollBar()->isVisible());
 
-    grid->SetRowCount(5);
+    Grid->SetRowCount(5);
     Settle();
-    EXPECT_EQ(grid->VScrollMax(), 0);
-    EXPECT_FALSE(grid->verticalScrollBar()->isVisible());
+    EXPECT_EQ(Grid->VScrollMax(), 0);
+    EXPECT_FALSE(Grid->verticalScrollBar()->isVisible());
 }
 
 TEST_F(GridTest, NoWholeRowVisibleKeepsSelectedRowOnTop)
 {
     Make(30, 300, 30);
-    EXPECT_EQ(grid->VisibleRows(), 0);
-    grid->SetSelectedRow(12);
-    EXPECT_EQ(grid->TopRow(), 12);
-    EXPECT_LE(grid->TopRow(), grid->VScrollMax());
+    EXPECT_EQ(Grid->VisibleRows(), 0);
+    Grid->SetSelectedRow(12);
+    EXPECT_EQ(Grid->TopRow(), 12);
+    EXPECT_LE(Grid->TopRow(), Grid->VScrollMax());
 }
 
 TEST_F(GridTest, PaintAsksOnlyShownCellsInOrder)
 {
     Make(30, 300, 260);
-    grid->SetSelectedRow(29);
+    Grid->SetSelectedRow(29);
     Settle();
-    calls.clear();
+    Calls.clear();
     Render();
-    ASSERT_GE(calls.size(), 4u);
-    EXPECT_EQ(calls[0].row, -1);
-    EXPECT_EQ(calls[0].col, 0);
-    EXPECT_EQ(calls[1].row, -1);
-    EXPECT_EQ(calls[1].col, 1);
+    ASSERT_GE(Calls.size(), 4u);
+    EXPECT_EQ(Calls[0].Row, -1);
+    EXPECT_EQ(Calls[0].Col, 0);
+    EXPECT_EQ(Calls[1].Row, -1);
+    EXPECT_EQ(Calls[1].Col, 1);
     // Rows 19..29 fill the view; nothing past RowCount - 1 is asked.
     std::vector<int> rows;
-    for (size_t i = 2; i < calls.size(); i += 2) {
-        EXPECT_EQ(calls[i].col, 0);
-        EXPECT_EQ(calls[i + 1].col, 1);
-        EXPECT_EQ(calls[i + 1].row, calls[i].row);
-        rows.push_back(calls[i].row);
+    for (size_t i = 2; i < Calls.size(); i += 2) {
+        EXPECT_EQ(Calls[i].Col, 0);
+        EXPECT_EQ(Calls[i + 1].Col, 1);
+        EXPECT_EQ(Calls[i + 1].Row, Calls[i].Row);
+        rows.push_back(Calls[i].Row);
     }
     ASSERT_EQ(rows.size(), 11u);
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -170,10 +170,10 @@ TEST_F(GridTest, PaintAsksOnlyShownCellsInOrder)
 TEST_F(GridTest, PaintStopsAtClientEdges)
 {
     Make(1000, 100, 100, 5);
-    calls.clear();
+    Calls.clear();
     Render();
-    for (const Call &c : calls) {
-        EXPECT_LE(c.col, 1) << "columns right of the client area are not asked";
-        EXPECT_LE(c.row, 3) << "rows below the client area are not asked";
+    for (const Call &c : Calls) {
+        EXPECT_LE(c.Col, 1) << "columns right of the client area are not asked";
+        EXPECT_LE(c.Row, 3) << "rows below the client area are not asked";
     }
 }

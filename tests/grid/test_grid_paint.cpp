@@ -20,7 +20,7 @@ int CountColour(const QImage &image, const QColor &colour)
 TEST_F(GridTest, EmptyHandlerPaintsFacesAndBackgroundEverywhere)
 {
     Make(5);
-    grid->SetOnGetData(nullptr);
+    Grid->SetOnGetData(nullptr);
     const QImage image = Render();
     EXPECT_EQ(CountColour(image, Qt::magenta), 0) << "every client pixel is painted";
     EXPECT_EQ(image.pixelColor(30, 10), Face());
@@ -37,8 +37,8 @@ TEST_F(GridTest, TitleEdgesRaisedAndPressed)
     const QColor white(255, 255, 255), grey(128, 128, 128), black(0, 0, 0);
     struct Probe
     {
-        int x, y;
-        QColor raised, pressed;
+        int X, Y;
+        QColor Raised, Pressed;
     };
     const Probe probes[] = {
         {0, 10, white, grey},   // left
@@ -52,24 +52,42 @@ TEST_F(GridTest, TitleEdgesRaisedAndPressed)
     };
     QImage image = Render();
     for (const Probe &p : probes) {
-        EXPECT_EQ(image.pixelColor(p.x, p.y), p.raised) << p.x << "," << p.y;
+        EXPECT_EQ(image.pixelColor(p.X, p.Y), p.Raised) << p.X << "," << p.Y;
     }
     QTest::mousePress(Vp(), Qt::LeftButton, {}, QPoint(30, 10));
-    EXPECT_EQ(grid->PressedCol(), 0);
+    EXPECT_EQ(Grid->PressedCol(), 0);
     image = Render();
     for (const Probe &p : probes) {
-        EXPECT_EQ(image.pixelColor(p.x, p.y), p.pressed) << p.x << "," << p.y;
+        EXPECT_EQ(image.pixelColor(p.X, p.Y), p.Pressed) << p.X << "," << p.Y;
     }
     EXPECT_EQ(CountColour(image, Qt::magenta), 0);
     QTest::mouseRelease(Vp(), Qt::LeftButton, {}, QPoint(30, 10));
-    EXPECT_EQ(grid->PressedCol(), -1);
+    EXPECT_EQ(Grid->PressedCol(), -1);
     EXPECT_EQ(Render().pixelColor(0, 10), white);
+}
+
+TEST_F(GridTest, TitleIsPaintedToTheLastPixelWhenColumnsEndAtTheClientEdge)
+{
+    const QColor grey(128, 128, 128), black(0, 0, 0);
+    // Columns ending exactly at the client width, or one pixel past it, as a drag can leave
+    // them: the right edges that fall inside the client area are drawn, nothing stays unpainted.
+    for (int overhang : {0, 1}) {
+        Make(5, 300, 260);
+        ASSERT_TRUE(Grid->SetColWidths(1, 240 + overhang));
+        ASSERT_EQ(Vp()->width(), 300);
+        const QImage title = Render().copy(0, 0, 300, 20);
+        EXPECT_EQ(CountColour(title, Qt::magenta), 0) << "overhang " << overhang;
+        // Outer right edge, inner right edge, face.
+        const QColor edge[] = {black, grey, Face()};
+        EXPECT_EQ(title.pixelColor(299, 10), edge[overhang]) << "overhang " << overhang;
+        EXPECT_EQ(title.pixelColor(298, 10), edge[overhang + 1]) << "overhang " << overhang;
+    }
 }
 
 TEST_F(GridTest, SelectionFrameSidesFollowShownColumns)
 {
     const QColor black(0, 0, 0);
-    texts = QStringList{QString(), QString()};
+    Texts = QStringList{QString(), QString()};
     Make(5, 300, 260);
     // Row 0: top 20, bottom 41; columns end at 120.
     QImage image = Render();
@@ -82,15 +100,15 @@ TEST_F(GridTest, SelectionFrameSidesFollowShownColumns)
     EXPECT_EQ(image.pixelColor(60, 40), Base());
 
     Make(5, 100, 260);
-    grid->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    ASSERT_EQ(grid->LeftCol(), 1);
+    Grid->horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    ASSERT_EQ(Grid->LeftCol(), 1);
     image = Render();
     EXPECT_EQ(image.pixelColor(1, 30), Base()) << "no left side once column 0 is scrolled off";
     EXPECT_EQ(image.pixelColor(1, 21), black);
     EXPECT_EQ(image.pixelColor(59, 30), black);
 
     Make(5, 300, 260);
-    ASSERT_TRUE(grid->SetColWidths(0, 400));
+    ASSERT_TRUE(Grid->SetColWidths(0, 400));
     image = Render();
     EXPECT_EQ(image.pixelColor(1, 30), black);
     EXPECT_EQ(image.pixelColor(299, 21), black) << "top side runs to the client edge";
@@ -101,7 +119,7 @@ TEST_F(GridTest, SelectionFrameSidesFollowShownColumns)
 TEST_F(GridTest, CutTextEndsInDotsAndExactFitIsWhole)
 {
     const QString text = QStringLiteral("Скорость обмена");
-    texts = QStringList{text, QString()};
+    Texts = QStringList{text, QString()};
     QFont font(QStringLiteral("Arial"));
     font.setPointSize(9);
     const QFontMetrics fm(font);
@@ -118,16 +136,16 @@ TEST_F(GridTest, CutTextEndsInDotsAndExactFitIsWhole)
     };
     const struct
     {
-        int width;
-        QString shown;
+        int Width;
+        QString Shown;
     } cases[] = {{full + 5, text}, {full + 4, cut(full - 1)}, {40, cut(35)}, {8, "..."}};
 
     for (const auto &c : cases) {
         Make(5);
-        ASSERT_TRUE(grid->SetColWidths(0, c.width));
+        ASSERT_TRUE(Grid->SetColWidths(0, c.Width));
         const QImage image = Render();
         // Row 1 (top 41) carries no selection frame.
-        const QRect cell(0, 41, c.width, 21);
+        const QRect cell(0, 41, c.Width, 21);
         QImage want(image.size(), image.format());
         want.fill(Base());
         {
@@ -135,9 +153,9 @@ TEST_F(GridTest, CutTextEndsInDotsAndExactFitIsWhole)
             p.setFont(font);
             p.setPen(Qt::black);
             p.setClipRect(cell);
-            const int h = qRound(9 * grid->logicalDpiY() / 72.0);
-            p.drawText(5, 41 + (21 - h) / 2 - 2 + QFontMetrics(font, Vp()).ascent(), c.shown);
+            const int h = qRound(9 * Grid->logicalDpiY() / 72.0);
+            p.drawText(5, 41 + (21 - h) / 2 - 2 + QFontMetrics(font, Vp()).ascent(), c.Shown);
         }
-        EXPECT_EQ(image.copy(cell), want.copy(cell)) << "width " << c.width;
+        EXPECT_EQ(image.copy(cell), want.copy(cell)) << "width " << c.Width;
     }
 }

@@ -20,77 +20,77 @@
 namespace {
 
 // A fixed-point editor as the parameter page uses it, with a frame or without.
-TDivisorSpinEdit *DivisorEdit(QWidget *Parent, std::uint32_t Divisor, std::int32_t Value,
-                              int Height, bool Frame)
+TDivisorSpinEdit *DivisorEdit(QWidget *parent, std::uint32_t divisor, std::int32_t value,
+                              int height, bool frame)
 {
-    auto *Edit = new TDivisorSpinEdit(Parent);
-    Edit->SetDivisor(Divisor);
-    Edit->SetMinValue(-1000);
-    Edit->SetMaxValue(1000);
-    Edit->SetValue(Value);
-    Edit->setFrame(Frame);
-    Edit->setFixedSize(160, Height);
-    return Edit;
+    auto *edit = new TDivisorSpinEdit(parent);
+    edit->SetDivisor(divisor);
+    edit->SetMinValue(-1000);
+    edit->SetMaxValue(1000);
+    edit->SetValue(value);
+    edit->setFrame(frame);
+    edit->setFixedSize(160, height);
+    return edit;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QString Output = QStringLiteral("controls-gallery.png");
-    bool Show = false;
-    for (int I = 1; I < argc; ++I) {
-        const QString Argument = QString::fromLocal8Bit(argv[I]);
-        if (Argument == QLatin1String("--show")) {
-            Show = true;
+    QString output = QStringLiteral("controls-gallery.png");
+    bool show = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument == QLatin1String("--show")) {
+            show = true;
         } else {
-            Output = Argument;
+            output = argument;
         }
     }
-    if (!Show && qEnvironmentVariableIsEmpty("DISPLAY") &&
+    if (!show && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QApplication App(argc, argv);
+    QApplication app(argc, argv);
 
-    QWidget Window;
-    Window.setWindowTitle(QStringLiteral("Элементы управления"));
-    auto *Layout = new QFormLayout(&Window);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Элементы управления"));
+    auto *layout = new QFormLayout(&window);
 
-    Layout->addRow(QStringLiteral("Делитель 8, 12:"), DivisorEdit(&Window, 8, 12, 21, true));
-    Layout->addRow(QStringLiteral("Без рамки, 17 пикселей:"),
-                   DivisorEdit(&Window, 10, -125, 17, false));
-    Layout->addRow(QStringLiteral("Делитель 3, 1:"), DivisorEdit(&Window, 3, 1, 21, true));
-    Layout->addRow(QStringLiteral("Делитель 1000000, 1:"),
-                   DivisorEdit(&Window, 1000000, 1, 21, true));
-    Layout->addRow(QStringLiteral("Высокий (ползунок):"), DivisorEdit(&Window, 1, 42, 80, true));
+    layout->addRow(QStringLiteral("Делитель 8, 12:"), DivisorEdit(&window, 8, 12, 21, true));
+    layout->addRow(QStringLiteral("Без рамки, 17 пикселей:"),
+                   DivisorEdit(&window, 10, -125, 17, false));
+    layout->addRow(QStringLiteral("Делитель 3, 1:"), DivisorEdit(&window, 3, 1, 21, true));
+    layout->addRow(QStringLiteral("Делитель 1000000, 1:"),
+                   DivisorEdit(&window, 1000000, 1, 21, true));
+    layout->addRow(QStringLiteral("Высокий (ползунок):"), DivisorEdit(&window, 1, 42, 80, true));
 
-    auto *Port = new TComPortSpinEdit(&Window);
-    Port->SetValue(3);
-    Port->setFixedSize(60, 21);
-    Layout->addRow(QStringLiteral("Последовательный порт:"), Port);
+    auto *port = new TComPortSpinEdit(&window);
+    port->SetValue(3);
+    port->setFixedSize(60, 21);
+    layout->addRow(QStringLiteral("Последовательный порт:"), port);
 
-    auto *Link = new TAInternetLabel(QStringLiteral("https://linvar.example.org"), &Window);
-    Layout->addRow(QStringLiteral("Ссылка:"), Link);
-    auto *Hovered = new TAInternetLabel(QStringLiteral("Версия: 1.0.0"), &Window);
-    Layout->addRow(QStringLiteral("Ссылка под указателем:"), Hovered);
-    auto *Green = new TAInternetLabel(QStringLiteral("FocusColor $00A000"), &Window);
-    Green->SetFocusColor(0x00A000);
-    Layout->addRow(QStringLiteral("Свой цвет, под указателем:"), Green);
+    auto *link = new TAInternetLabel(QStringLiteral("https://linvar.example.org"), &window);
+    layout->addRow(QStringLiteral("Ссылка:"), link);
+    auto *hovered = new TAInternetLabel(QStringLiteral("Версия: 1.0.0"), &window);
+    layout->addRow(QStringLiteral("Ссылка под указателем:"), hovered);
+    auto *green = new TAInternetLabel(QStringLiteral("FocusColor $00A000"), &window);
+    green->SetFocusColor(0x00A000);
+    layout->addRow(QStringLiteral("Свой цвет, под указателем:"), green);
 
-    Window.show();
+    window.show();
     // The hover look, as the pointer would give it.
-    for (TAInternetLabel *Label : {Hovered, Green}) {
-        QEnterEvent Enter(QPointF(1, 1), QPointF(1, 1), Label->mapToGlobal(QPointF(1, 1)));
-        QApplication::sendEvent(Label, &Enter);
+    for (TAInternetLabel *label : {hovered, green}) {
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), label->mapToGlobal(QPointF(1, 1)));
+        QApplication::sendEvent(label, &enter);
     }
 
-    const QPixmap Picture = Window.grab();
-    if (!Picture.save(Output, "PNG")) {
-        std::fprintf(stderr, "linvar-gallery: cannot write %s\n", qPrintable(Output));
+    const QPixmap picture = window.grab();
+    if (!picture.save(output, "PNG")) {
+        std::fprintf(stderr, "linvar-gallery: cannot write %s\n", qPrintable(output));
         return 1;
     }
-    std::printf("%s %dx%d\n", qPrintable(Output), Picture.width(), Picture.height());
-    return Show ? App.exec() : 0;
+    std::printf("%s %dx%d\n", qPrintable(output), picture.width(), picture.height());
+    return show ? app.exec() : 0;
 }
