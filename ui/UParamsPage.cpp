@@ -245,8 +245,13 @@ void TParamsPage::DivisorSpinEditChange()
 {
     if (!EditorTracking)
         return;
-    if (ParameterDescription *entry = RowEntry(ASGrid->SelectedRow()))
-        entry->Value = DivisorSpinEdit->GetValue();
+    // Reading with GetValue would put MinValue into a text that does not read yet (empty, a
+    // lone sign while the operator types), and the next key would be appended to it; such a
+    // text leaves the row alone until it reads. Leaving the editor still clamps.
+    ParameterDescription *entry = RowEntry(ASGrid->SelectedRow());
+    int32_t value = 0;
+    if (entry && DivisorSpinEdit->TryGetValue(value))
+        entry->Value = value;
 }
 
 bool TParamsPage::DivisorSpinEditKeyDown(int Key, Qt::KeyboardModifiers Shift)

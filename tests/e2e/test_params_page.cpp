@@ -181,6 +181,42 @@ TEST(ParamsPage, ButtonsKeepTheirPressWhileTheGridRepaints)
     }
 }
 
+TEST(ParamsPage, TypingStoresOnlyWhatTheOperatorTyped)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    TParamsPage &page = *w.TabSheet2;
+    ASSERT_TRUE(OpenDevice(bus, 12));
+    TDivisorSpinEdit *editor = page.DivisorSpinEdit;
+    editor->setFocus();
+
+    // Cleared, the field stays empty and the row keeps its value until a number reads.
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    EXPECT_EQ(editor->Text(), "");
+    EXPECT_EQ(bus.Cell(0, 1), "12");
+    QTest::keyClicks(editor, "3");
+    EXPECT_EQ(editor->Text(), "3");
+    EXPECT_EQ(bus.Cell(0, 1), "3");
+
+    // A lone sign is no number yet; leaving the editor clamps what was typed.
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, "-");
+    EXPECT_EQ(editor->Text(), "-");
+    QTest::keyClicks(editor, "5");
+    EXPECT_EQ(editor->Text(), "-5");
+    QTest::keyClick(editor, Qt::Key_Down);
+    EXPECT_EQ(bus.Cell(0, 1), "1");
+    // The new row reaches the editor, which takes the focus back.
+    ASSERT_TRUE(WaitFor([editor] { return editor->hasFocus(); }, 2000));
+
+    // A full stop is a decimal mark too in a comma locale; the grid shows the locale's.
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, "57.6");
+    EXPECT_EQ(bus.Cell(1, 1), "57,6");
+}
+
 TEST(ParamsPage, WriteWithoutEchoLeavesTheValuesUnknown)
 {
     WindowOnBus bus;
