@@ -251,28 +251,23 @@ void TMainFormLinvar::SetListPageEnabled(bool enabled)
         ParamsButton->setEnabled(false);
 }
 
-bool TMainFormLinvar::SelectedTag(uint32_t &tag) const
+bool TMainFormLinvar::SelectedDevice(uint8_t &address, uint8_t &type, uint16_t &version) const
 {
     // The current entry is the chosen one: the list selects one entry at most, and the
     // current row changes before the selection does.
     const QListWidgetItem *item = ListBox->currentItem();
     if (!item)
         return false;
-    tag = item->data(Qt::UserRole).toUInt();
+    DecodeDeviceTag(item->data(Qt::UserRole).toUInt(), address, type, version);
     return true;
 }
 
 void TMainFormLinvar::UpdateParamsButton()
 {
-    uint32_t tag = 0;
-    if (ListBox->count() == 0 || !SelectedTag(tag)) {
-        ParamsButton->setEnabled(false);
-        return;
-    }
     uint8_t address = 0, type = 0;
     uint16_t version = 0;
-    DecodeDeviceTag(tag, address, type, version);
-    ParamsButton->setEnabled(GoDeviceParams(type, version));
+    ParamsButton->setEnabled(SelectedDevice(address, type, version) &&
+                             GoDeviceParams(type, version));
 }
 
 void TMainFormLinvar::PostMessage(uint32_t message, uint32_t wParam, uint32_t lParam)
@@ -394,10 +389,7 @@ void TMainFormLinvar::ListBoxClick()
 
 void TMainFormLinvar::ListBoxDblClick()
 {
-    if (FBusyState != TBusyState::Idle)
-        return;
-    uint32_t tag = 0;
-    if (!SelectedTag(tag))
+    if (FBusyState != TBusyState::Idle || !ListBox->currentItem())
         return;
     ListBoxClick();
     if (ParamsButton->isEnabled())
@@ -462,15 +454,10 @@ void TMainFormLinvar::ReturnToIdle()
 
 void TMainFormLinvar::ParamsButtonClick()
 {
-    if (FBusyState != TBusyState::Idle)
-        return;
-    uint32_t tag = 0;
-    if (!SelectedTag(tag))
-        return;
     uint8_t address = 0, type = 0;
     uint16_t version = 0;
-    DecodeDeviceTag(tag, address, type, version);
-    TabSheet2->StartRead(type, address, version);
+    if (FBusyState == TBusyState::Idle && SelectedDevice(address, type, version))
+        TabSheet2->StartRead(type, address, version);
 }
 
 void TMainFormLinvar::WorkBegins(bool reading, const QString &status)

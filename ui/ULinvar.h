@@ -141,8 +141,8 @@ private:
     void SetListPageEnabled(bool enabled);
     // Params button state for the selected entry: enabled when the catalogue describes it.
     void UpdateParamsButton();
-    // Tag of the selected list entry; false when nothing is selected.
-    bool SelectedTag(uint32_t &tag) const;
+    // The selected list entry's device, decoded from its tag; false when none is selected.
+    bool SelectedDevice(uint8_t &address, uint8_t &type, uint16_t &version) const;
 
     TAboutForm *AboutForm = nullptr;
     TWorkerHandle SearchWorker;
