@@ -7,7 +7,12 @@ what=${1:-all}
 packages=(g++ cmake make pkg-config qt6-base-dev fonts-dejavu-core)
 case $what in
 run) ;;
-test | all) packages+=(libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev) ;;
+test | all)
+    packages+=(libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev)
+    # The operator suite: its own X server and window manager, XTest input, and the
+    # Russian locale the program is run in (a comma as the decimal mark).
+    packages+=(xvfb openbox libx11-dev libxtst-dev locales)
+    ;;
 *)
     echo "usage: $0 [run|test|all]" >&2
     exit 2
@@ -19,11 +24,17 @@ for p in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
     [[ $status == "install ok installed" ]] || missing+=("$p")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
 
-echo "Installing missing packages: ${missing[*]}" >&2
 sudo=""
 [[ $(id -u) -eq 0 ]] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [[ ${#missing[@]} -gt 0 ]]; then
+    echo "Installing missing packages: ${missing[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [[ $what != run ]] && ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8'; then
+    echo "Generating the locale ru_RU.UTF-8" >&2
+    $sudo localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+fi
