@@ -44,6 +44,8 @@ const QString StopCaption = QStringLiteral("Стоп");
 const QString NoFreePortText = QStringLiteral("Нет свободных последовательных портов");
 const QString PortBusyText =
     QStringLiteral("Выбранный последовательный порт занят или не существует");
+const QString NoOpenPortText = QStringLiteral("Последовательный порт не открыт. Укажите порт и "
+                                              "нажмите \"Опрос\", чтобы открыть его.");
 
 // Second line for a port that exists but that the user may not open: on Linux serial devices
 // belong to the "dialout" group, and a fresh account is usually not in it.
@@ -456,8 +458,18 @@ void TMainFormLinvar::ParamsButtonClick()
 {
     uint8_t address = 0, type = 0;
     uint16_t version = 0;
-    if (FBusyState == TBusyState::Idle && SelectedDevice(address, type, version))
+    if (FBusyState == TBusyState::Idle && SelectedDevice(address, type, version) && PortReady())
         TabSheet2->StartRead(type, address, version);
+}
+
+bool TMainFormLinvar::PortReady()
+{
+    // A poll whose port did not open leaves the old list behind; reading or writing through
+    // no port would only show every row undefined, or look like a successful write.
+    if (PortIsOpen())
+        return true;
+    ShowErrorBox(this, NoOpenPortText);
+    return false;
 }
 
 void TMainFormLinvar::WorkBegins(bool reading, const QString &status)

@@ -129,6 +129,7 @@ private:
 
     // IParamsPageHost: the parameter page's read and write, and its "Назад".
     bool IsIdle() const override { return FBusyState == TBusyState::Idle; }
+    bool PortReady() override;
     void WorkBegins(bool reading, const QString &status) override;
     void WorkEnds() override;
     void BackRequested() override;

@@ -317,7 +317,7 @@ void TParamsPage::SetControlsEnabled(bool enabled)
 
 void TParamsPage::SaveButtonClick()
 {
-    if (!Host.IsIdle())
+    if (!Host.IsIdle() || !Host.PortReady())
         return;
     SetControlsEnabled(false);
     Host.WorkBegins(false, WritingText);

@@ -20,6 +20,8 @@ public:
     virtual ~IParamsPageHost() = default;
     // True when no worker runs, so the page may start one.
     virtual bool IsIdle() const = 0;
+    // True when a port is open; otherwise the window tells the operator so and it is false.
+    virtual bool PortReady() = 0;
     // A read (`reading`) or a write is starting: the window becomes busy, disables its close
     // command and shows `status`.
     virtual void WorkBegins(bool reading, const QString &status) = 0;

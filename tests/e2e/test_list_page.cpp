@@ -155,6 +155,35 @@ TEST(ListPage, PortFieldErrorsLeaveTheWindowIdle)
     EXPECT_EQ(w.ListBox->count(), 4);
 }
 
+TEST(ListPage, NoOpenPortIsToldBeforeAReadOrAWrite)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    const QString noPort = "Последовательный порт не открыт. Укажите порт и нажмите \"Опрос\", "
+                           "чтобы открыть его.";
+    ASSERT_TRUE(bus.Poll());
+
+    // A poll whose port does not open leaves the old list; reading it would go nowhere.
+    w.ComboBoxPort->SetText("7");
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    ASSERT_TRUE(bus.SelectAddress(12));
+    QTest::mouseClick(w.ParamsButton, Qt::LeftButton);
+    EXPECT_EQ(bus.Boxes.Texts.value(1), noPort);
+    EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Idle);
+    EXPECT_TRUE(w.CloseEnabled());
+
+    // The same for a write once the port has gone.
+    w.ComboBoxPort->SetText("1");
+    ASSERT_TRUE(bus.Poll() && bus.SelectAddress(12) && bus.ReadParams());
+    CloseComPort();
+    QTest::mouseClick(w.TabSheet2->SaveButton, Qt::LeftButton);
+    EXPECT_EQ(bus.Boxes.Texts.value(2), noPort);
+    EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Idle);
+    EXPECT_TRUE(w.TabSheet2->SaveButton->isEnabled());
+    EXPECT_EQ(w.StatusText(), "Ждем...");
+}
+
 TEST(ListPage, PortWithoutPermissionExplainsTheFix)
 {
     const char *denied = PathRefusingAccess();
