@@ -84,6 +84,14 @@ std::string DevicePath(int i)
     return "/" + Names().Device + "[" + std::to_string(i) + "]";
 }
 
+// Number of device entries. Entries are visited by index up to this count rather than up to
+// the count of all the root's children: the same entries in the same order, without a
+// lookup for every other element a file may hold.
+int DeviceCount(const TSimpleXMLParser &parser)
+{
+    return parser.CountNodes("/" + Names().Device);
+}
+
 // True when device entry i exists, is now the current element and has type `type`.
 bool SelectDeviceOfType(TSimpleXMLParser &parser, int i, uint16_t type)
 {
@@ -189,7 +197,7 @@ void LoadTypeNames()
 {
     TSimpleXMLParser &parser = CatalogueParser();
     DeviceTypeNames.clear();
-    const int n = parser.CountNodes("/" + Names().Device);
+    const int n = DeviceCount(parser);
     if (n == 0) {
         for (const TDeviceTypeName &pair : BuiltInTypeNames) {
             SetTypeName(pair.Code, pair.Name);
@@ -299,7 +307,7 @@ bool VersionInList(const std::string &list, uint16_t version)
 bool GoDeviceParams(uint16_t type, uint16_t version)
 {
     TSimpleXMLParser &parser = CatalogueParser();
-    const int n = parser.CountNodes("/*");
+    const int n = DeviceCount(parser);
     for (int i = 0; i < n; ++i) {
         if (!SelectDeviceOfType(parser, i, type)) {
             continue;
@@ -318,7 +326,7 @@ void FormDeviceParam(uint16_t type, uint16_t version)
     TSimpleXMLParser &parser = CatalogueParser();
     const TNames &names = Names();
     DeviceParameters.clear();
-    const int n = parser.CountNodes("/*");
+    const int n = DeviceCount(parser);
     for (int i = 0; i < n; ++i) {
         if (!SelectDeviceOfType(parser, i, type) ||
             !VersionInList(parser.GetAttribute(names.Versions), version)) {
@@ -326,7 +334,8 @@ void FormDeviceParam(uint16_t type, uint16_t version)
         }
         // The first matching entry is the device's entry, whatever it holds.
         const std::string device = DevicePath(i);
-        const int children = parser.CountNodes(device + "/*");
+        // Only the parameter entries are visited, not every child the entry holds.
+        const int children = parser.CountNodes(device + "/" + names.Parameter);
         const std::string prefix = device + "/" + names.Parameter + "[";
         for (int j = 0; j < children; ++j) {
             if (!parser.SelectNode(prefix + std::to_string(j) + "]")) {
@@ -359,7 +368,7 @@ std::vector<TDeviceEntry> DeviceEntries()
     TSimpleXMLParser &parser = CatalogueParser();
     const TNames &names = Names();
     std::vector<TDeviceEntry> entries;
-    const int n = parser.CountNodes("/*");
+    const int n = DeviceCount(parser);
     for (int i = 0; i < n; ++i) {
         const std::string device = DevicePath(i);
         TDeviceEntry entry;
