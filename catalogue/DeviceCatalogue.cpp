@@ -3,6 +3,7 @@
 
 #include "DeviceCatalogue.h"
 
+#include "CatalogueNames.h"
 #include "USimpleXMLParser.h"
 
 #include <cerrno>
@@ -17,26 +18,11 @@ std::vector<TDeviceTypeName> DeviceTypeNames;
 
 namespace {
 
-// The file's element and attribute names, as the Windows-1251 bytes the file holds.
-struct TNames
+// Name of a type code the table lacks.
+const std::string &UnknownName()
 {
-    std::string Device = Utf8ToCp1251("Прибор");
-    std::string Parameter = Utf8ToCp1251("Параметр");
-    std::string Type = Utf8ToCp1251("тип");
-    std::string Name = Utf8ToCp1251("название");
-    std::string Versions = Utf8ToCp1251("версии");
-    std::string Index = Utf8ToCp1251("индекс");
-    std::string Divisor = Utf8ToCp1251("делитель");
-    std::string Minimum = Utf8ToCp1251("минимум");
-    std::string Maximum = Utf8ToCp1251("максимум");
-    std::string ByDefault = Utf8ToCp1251("стандартно");
-    std::string Unknown = Utf8ToCp1251("Неизвестный");
-};
-
-const TNames &Names()
-{
-    static const TNames names;
-    return names;
+    static const std::string name = Utf8ToCp1251("Неизвестный");
+    return name;
 }
 
 // Signed decimal text to a 32-bit integer; false when it is anything else.
@@ -81,7 +67,7 @@ bool IsDigit(char c)
 
 std::string DevicePath(int i)
 {
-    return "/" + Names().Device + "[" + std::to_string(i) + "]";
+    return "/" + CatalogueNames().Device + "[" + std::to_string(i) + "]";
 }
 
 // Number of device entries. Entries are visited by index up to this count rather than up to
@@ -89,7 +75,7 @@ std::string DevicePath(int i)
 // lookup for every other element a file may hold.
 int DeviceCount(const TSimpleXMLParser &parser)
 {
-    return parser.CountNodes("/" + Names().Device);
+    return parser.CountNodes("/" + CatalogueNames().Device);
 }
 
 // True when device entry i exists, is now the current element and has type `type`.
@@ -99,7 +85,7 @@ bool SelectDeviceOfType(TSimpleXMLParser &parser, int i, uint16_t type)
         return false;
     }
     int32_t code = 0;
-    return ToInt(parser.GetAttribute(Names().Type), code) && code == type;
+    return ToInt(parser.GetAttribute(CatalogueNames().Type), code) && code == type;
 }
 
 // Reads the file whole; false when it cannot be opened or read.
@@ -190,7 +176,7 @@ std::string TypeName(uint16_t code)
             return pair.Name;
         }
     }
-    return Names().Unknown;
+    return UnknownName();
 }
 
 void LoadTypeNames()
@@ -209,10 +195,10 @@ void LoadTypeNames()
             continue;
         }
         int32_t code = 0;
-        if (!ToInt(parser.GetAttribute(Names().Type), code) || code < 0 || code > 0xFFFF) {
+        if (!ToInt(parser.GetAttribute(CatalogueNames().Type), code) || code < 0 || code > 0xFFFF) {
             continue;
         }
-        SetTypeName(static_cast<uint16_t>(code), parser.GetAttribute(Names().Name));
+        SetTypeName(static_cast<uint16_t>(code), parser.GetAttribute(CatalogueNames().Name));
     }
 }
 
@@ -313,7 +299,7 @@ bool GoDeviceParams(uint16_t type, uint16_t version)
             continue;
         }
         // An entry must name its versions to be offered.
-        const std::string versions = parser.GetAttribute(Names().Versions);
+        const std::string versions = parser.GetAttribute(CatalogueNames().Versions);
         if (!versions.empty() && VersionInList(versions, version)) {
             return true;
         }
@@ -324,7 +310,7 @@ bool GoDeviceParams(uint16_t type, uint16_t version)
 void FormDeviceParam(uint16_t type, uint16_t version)
 {
     TSimpleXMLParser &parser = CatalogueParser();
-    const TNames &names = Names();
+    const TCatalogueNames &names = CatalogueNames();
     DeviceParameters.clear();
     const int n = DeviceCount(parser);
     for (int i = 0; i < n; ++i) {
@@ -366,7 +352,7 @@ void ClearDeviceParams()
 std::vector<TDeviceEntry> DeviceEntries()
 {
     TSimpleXMLParser &parser = CatalogueParser();
-    const TNames &names = Names();
+    const TCatalogueNames &names = CatalogueNames();
     std::vector<TDeviceEntry> entries;
     const int n = DeviceCount(parser);
     for (int i = 0; i < n; ++i) {
