@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
 #include "DeviceCatalogue.h"
 #include "Link.h"
 #include "SimConfig.h"
@@ -129,4 +135,26 @@ TEST(SimConfig, MistakesNameTheirLine)
                                config, error))
         << error;
     EXPECT_FALSE(LoadSimConfig("/nonexistent/demo.conf", config, error));
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+
+// The configuration fuzz target's stored inputs, fed again through its entry point, which
+// traps when a configuration reads with a value the simulator cannot act on, or fails
+// without naming a line of the text.
+TEST(SimConfig, FuzzInputsKeepTheReadersPromises)
+{
+    int fed = 0;
+    for (const auto &entry :
+         std::filesystem::directory_iterator(LINVAR_TEST_DATA "/sim-config-fuzz")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        SCOPED_TRACE(entry.path().filename().string());
+        EXPECT_EQ(
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()),
+            0);
+        ++fed;
+    }
+    EXPECT_GT(fed, 0);
 }
