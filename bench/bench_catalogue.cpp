@@ -1,8 +1,11 @@
-// Reader throughput against pugixml on a generated catalogue of about 10 MB, and the time
-// of one FormDeviceParam for the last device of a catalogue of 1,000 entries x 64 parameters.
-// Last line: parse_mb_s pugixml_mb_s parse_ratio form_us.
+// Reader throughput against pugixml on a generated catalogue of about 10 MB; the time of one
+// FormDeviceParam for the last device of a catalogue of 1,000 entries x 64 parameters and of
+// one GoDeviceParams for a type that catalogue lacks; and LoadTypeNames with GoDeviceParams on
+// a catalogue of 16,000 elements none of which is a device entry.
+// Last line: parse_mb_s pugixml_mb_s parse_ratio form_us miss_us nomatch_ms.
 
 #include "DeviceCatalogue.h"
+#include "SyntheticCatalogue.h"
 #include "USimpleXMLParser.h"
 
 #include <benchmark/benchmark.h>
@@ -15,39 +18,9 @@
 
 namespace {
 
-// A catalogue of `devices` entries with `params` parameters each, with a comment up front
-// and a little element text, as a real file has.
 std::string MakeCatalogue(int devices, int params)
 {
-    const std::string device = Utf8ToCp1251("Прибор");
-    const std::string parameter = Utf8ToCp1251("Параметр");
-    const std::string note = Utf8ToCp1251("Интерфейсный блок, параметры линии связи.");
-    const std::string byteSize = Utf8ToCp1251("байт");
-    const std::string wordSize = Utf8ToCp1251("слово");
-    std::string out = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n";
-    out += Utf8ToCp1251("<!-- Сгенерированный каталог для замеров. -->\n<Каталог>\n");
-    for (int d = 0; d < devices; ++d) {
-        out += "  <" + device + Utf8ToCp1251(" тип=\"") + std::to_string(d) +
-               Utf8ToCp1251("\" название=\"Прибор типа ") + std::to_string(d) +
-               Utf8ToCp1251("\" версии=\"1.00-1.99,2.05\">\n    ") + note + "\n";
-        for (int p = 0; p < params; ++p) {
-            out += "    <" + parameter + Utf8ToCp1251(" название=\"Параметр номер ") +
-                   std::to_string(p) + Utf8ToCp1251("\" тип=\"") + (p % 2 ? wordSize : byteSize) +
-                   Utf8ToCp1251("\" индекс=\"") + std::to_string(p + 1) +
-                   Utf8ToCp1251("\" делитель=\"") +
-                   (p % 3 == 0   ? "1"
-                    : p % 3 == 1 ? "10"
-                                 : "100") +
-                   Utf8ToCp1251("\" минимум=\"0\" максимум=\"1000\" стандартно=\"10\"") +
-                   (p % 5 == 4 ? Utf8ToCp1251(" версии=\"1.50-1.99\"") : std::string()) +
-                   (p % 8 == 0
-                        ? ">" + Utf8ToCp1251("Значение &amp; пояснение") + "</" + parameter + ">\n"
-                        : "/>\n");
-        }
-        out += "  </" + device + ">\n";
-    }
-    out += Utf8ToCp1251("</Каталог>\n");
-    return out;
+    return MakeSyntheticCatalogue({.Devices = devices, .Parameters = params});
 }
 
 const std::string &LargeDocument()
@@ -113,9 +86,45 @@ void BM_FormDeviceParam(benchmark::State &state)
     state.counters["rows"] = static_cast<double>(DeviceParameters.size());
 }
 
+void BM_GoDeviceParamsMiss(benchmark::State &state)
+{
+    constexpr int devices = 1000;
+    if (!CatalogueParser().Parse(MakeCatalogue(devices, 64))) {
+        state.SkipWithError("the reader rejected the generated catalogue");
+        return;
+    }
+    for (auto _ : state) {
+        const bool offered = GoDeviceParams(devices, 150);
+        benchmark::DoNotOptimize(offered);
+    }
+}
+
+void BM_NoMatch(benchmark::State &state)
+{
+    // Wrong-case entries: as many elements as a large file, not one of them a device entry.
+    static const std::string doc =
+        MakeSyntheticCatalogue({.Devices = 16000, .Parameters = 0, .Misnamed = true});
+    for (auto _ : state) {
+        // A fresh document each time: the navigator remembers what a lookup learnt, and the
+        // program asks these questions of a document it has just read.
+        state.PauseTiming();
+        const bool parsed = CatalogueParser().Parse(doc);
+        state.ResumeTiming();
+        if (!parsed) {
+            state.SkipWithError("the reader rejected the generated catalogue");
+            break;
+        }
+        LoadTypeNames();
+        const bool offered = GoDeviceParams(9, 150);
+        benchmark::DoNotOptimize(offered);
+    }
+}
+
 BENCHMARK(BM_Parse)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_ParsePugixml)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_FormDeviceParam)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_GoDeviceParamsMiss)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_NoMatch)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 // Keeps the console output and remembers each run's time per iteration in seconds.
 class TRecorder : public benchmark::ConsoleReporter
@@ -151,9 +160,13 @@ int main(int argc, char **argv)
     };
     const double own = rate("BM_Parse");
     const double pugi = rate("BM_ParsePugixml");
-    const auto form = recorder.seconds.find("BM_FormDeviceParam");
-    std::printf("parse_mb_s=%.1f pugixml_mb_s=%.1f parse_ratio=%.2f form_us=%.1f\n", own, pugi,
-                pugi > 0 ? own / pugi : 0.0,
-                form == recorder.seconds.end() ? 0.0 : form->second * 1e6);
+    auto seconds = [&](const char *name) {
+        const auto it = recorder.seconds.find(name);
+        return it == recorder.seconds.end() ? 0.0 : it->second;
+    };
+    std::printf("parse_mb_s=%.1f pugixml_mb_s=%.1f parse_ratio=%.2f form_us=%.1f miss_us=%.1f "
+                "nomatch_ms=%.2f\n",
+                own, pugi, pugi > 0 ? own / pugi : 0.0, seconds("BM_FormDeviceParam") * 1e6,
+                seconds("BM_GoDeviceParamsMiss") * 1e6, seconds("BM_NoMatch") * 1e3);
     return 0;
 }

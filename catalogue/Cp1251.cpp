@@ -79,33 +79,46 @@ std::string Utf8ToCp1251(const std::string &text)
     size_t i = 0;
     const size_t n = text.size();
     while (i < n) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        int extra = 0;
-        char32_t cp = 0;
+        const auto b = static_cast<unsigned char>(text[i++]);
         if (b < 0x80) {
-            cp = b;
-        } else if ((b & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = b & 0x07;
-        } else {
-            out.push_back('?'); // a stray continuation byte or an invalid lead byte
-            ++i;
+            out.push_back(static_cast<char>(b));
             continue;
         }
-        ++i;
+        // Only the shortest form of a character is read as that character: an overlong form
+        // ("C0 BC" for '<', "E0 80 80" for NUL) would let markup or a NUL slip past a check
+        // made on the UTF-8 text. Surrogates and anything beyond U+10FFFF are no characters
+        // either. Each such byte, and each stray continuation byte, becomes '?', as a
+        // character without a Windows-1251 form does.
+        int extra = 0;
+        char32_t cp = 0;
+        unsigned char low = 0x80; // range of the byte after the lead byte
+        unsigned char high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            cp = b & 0x0F;
+            low = b == 0xE0 ? 0xA0 : 0x80;
+            high = b == 0xED ? 0x9F : 0xBF;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            cp = b & 0x07;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            out.push_back('?'); // C0, C1, F5..FF or a continuation byte without a lead
+            continue;
+        }
         bool valid = true;
-        for (int k = 0; k < extra; ++k, ++i) {
-            if (i >= n || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-                valid = false;
+        for (int k = 0; k < extra; ++k) {
+            const auto next = i < n ? static_cast<unsigned char>(text[i]) : 0;
+            if (i >= n || next < (k == 0 ? low : 0x80) || next > (k == 0 ? high : 0xBF)) {
+                valid = false; // the byte that breaks the sequence is read again on its own
                 break;
             }
-            cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+            cp = (cp << 6) | (next & 0x3F);
+            ++i;
         }
         out.push_back(valid ? FromUnicode(cp) : '?');
     }

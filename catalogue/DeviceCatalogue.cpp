@@ -3,6 +3,7 @@
 
 #include "DeviceCatalogue.h"
 
+#include "CatalogueNames.h"
 #include "USimpleXMLParser.h"
 
 #include <cerrno>
@@ -17,26 +18,11 @@ std::vector<TDeviceTypeName> DeviceTypeNames;
 
 namespace {
 
-// The file's element and attribute names, as the Windows-1251 bytes the file holds.
-struct TNames
+// Name of a type code the table lacks.
+const std::string &UnknownName()
 {
-    std::string Device = Utf8ToCp1251("Прибор");
-    std::string Parameter = Utf8ToCp1251("Параметр");
-    std::string Type = Utf8ToCp1251("тип");
-    std::string Name = Utf8ToCp1251("название");
-    std::string Versions = Utf8ToCp1251("версии");
-    std::string Index = Utf8ToCp1251("индекс");
-    std::string Divisor = Utf8ToCp1251("делитель");
-    std::string Minimum = Utf8ToCp1251("минимум");
-    std::string Maximum = Utf8ToCp1251("максимум");
-    std::string ByDefault = Utf8ToCp1251("стандартно");
-    std::string Unknown = Utf8ToCp1251("Неизвестный");
-};
-
-const TNames &Names()
-{
-    static const TNames names;
-    return names;
+    static const std::string name = Utf8ToCp1251("Неизвестный");
+    return name;
 }
 
 // Signed decimal text to a 32-bit integer; false when it is anything else.
@@ -81,7 +67,15 @@ bool IsDigit(char c)
 
 std::string DevicePath(int i)
 {
-    return "/" + Names().Device + "[" + std::to_string(i) + "]";
+    return "/" + CatalogueNames().Device + "[" + std::to_string(i) + "]";
+}
+
+// Number of device entries. Entries are visited by index up to this count rather than up to
+// the count of all the root's children: the same entries in the same order, without a
+// lookup for every other element a file may hold.
+int DeviceCount(const TSimpleXMLParser &parser)
+{
+    return parser.CountNodes("/" + CatalogueNames().Device);
 }
 
 // True when device entry i exists, is now the current element and has type `type`.
@@ -91,7 +85,7 @@ bool SelectDeviceOfType(TSimpleXMLParser &parser, int i, uint16_t type)
         return false;
     }
     int32_t code = 0;
-    return ToInt(parser.GetAttribute(Names().Type), code) && code == type;
+    return ToInt(parser.GetAttribute(CatalogueNames().Type), code) && code == type;
 }
 
 // Reads the file whole; false when it cannot be opened or read.
@@ -182,14 +176,14 @@ std::string TypeName(uint16_t code)
             return pair.Name;
         }
     }
-    return Names().Unknown;
+    return UnknownName();
 }
 
 void LoadTypeNames()
 {
     TSimpleXMLParser &parser = CatalogueParser();
     DeviceTypeNames.clear();
-    const int n = parser.CountNodes("/" + Names().Device);
+    const int n = DeviceCount(parser);
     if (n == 0) {
         for (const TDeviceTypeName &pair : BuiltInTypeNames) {
             SetTypeName(pair.Code, pair.Name);
@@ -201,10 +195,10 @@ void LoadTypeNames()
             continue;
         }
         int32_t code = 0;
-        if (!ToInt(parser.GetAttribute(Names().Type), code) || code < 0 || code > 0xFFFF) {
+        if (!ToInt(parser.GetAttribute(CatalogueNames().Type), code) || code < 0 || code > 0xFFFF) {
             continue;
         }
-        SetTypeName(static_cast<uint16_t>(code), parser.GetAttribute(Names().Name));
+        SetTypeName(static_cast<uint16_t>(code), parser.GetAttribute(CatalogueNames().Name));
     }
 }
 
@@ -299,13 +293,13 @@ bool VersionInList(const std::string &list, uint16_t version)
 bool GoDeviceParams(uint16_t type, uint16_t version)
 {
     TSimpleXMLParser &parser = CatalogueParser();
-    const int n = parser.CountNodes("/*");
+    const int n = DeviceCount(parser);
     for (int i = 0; i < n; ++i) {
         if (!SelectDeviceOfType(parser, i, type)) {
             continue;
         }
         // An entry must name its versions to be offered.
-        const std::string versions = parser.GetAttribute(Names().Versions);
+        const std::string versions = parser.GetAttribute(CatalogueNames().Versions);
         if (!versions.empty() && VersionInList(versions, version)) {
             return true;
         }
@@ -316,9 +310,9 @@ bool GoDeviceParams(uint16_t type, uint16_t version)
 void FormDeviceParam(uint16_t type, uint16_t version)
 {
     TSimpleXMLParser &parser = CatalogueParser();
-    const TNames &names = Names();
+    const TCatalogueNames &names = CatalogueNames();
     DeviceParameters.clear();
-    const int n = parser.CountNodes("/*");
+    const int n = DeviceCount(parser);
     for (int i = 0; i < n; ++i) {
         if (!SelectDeviceOfType(parser, i, type) ||
             !VersionInList(parser.GetAttribute(names.Versions), version)) {
@@ -326,7 +320,8 @@ void FormDeviceParam(uint16_t type, uint16_t version)
         }
         // The first matching entry is the device's entry, whatever it holds.
         const std::string device = DevicePath(i);
-        const int children = parser.CountNodes(device + "/*");
+        // Only the parameter entries are visited, not every child the entry holds.
+        const int children = parser.CountNodes(device + "/" + names.Parameter);
         const std::string prefix = device + "/" + names.Parameter + "[";
         for (int j = 0; j < children; ++j) {
             if (!parser.SelectNode(prefix + std::to_string(j) + "]")) {
@@ -357,9 +352,9 @@ void ClearDeviceParams()
 std::vector<TDeviceEntry> DeviceEntries()
 {
     TSimpleXMLParser &parser = CatalogueParser();
-    const TNames &names = Names();
+    const TCatalogueNames &names = CatalogueNames();
     std::vector<TDeviceEntry> entries;
-    const int n = parser.CountNodes("/*");
+    const int n = DeviceCount(parser);
     for (int i = 0; i < n; ++i) {
         const std::string device = DevicePath(i);
         TDeviceEntry entry;

@@ -125,7 +125,8 @@ std::vector<TDeviceEntry> DeviceEntries();
 
 // Catalogue text (Windows-1251) as UTF-8, for display.
 std::string Cp1251ToUtf8(const std::string &text);
-// UTF-8 text as Windows-1251 (characters without a Windows-1251 form become '?').
+// UTF-8 text as Windows-1251; characters without a Windows-1251 form, and bytes that are no
+// well-formed UTF-8 (overlong forms, surrogates, stray bytes), become '?'.
 std::string Utf8ToCp1251(const std::string &text);
 
 // The catalogue document (params.cfg as last loaded), one per process.

@@ -2,8 +2,6 @@
 
 #include "USimpleXMLParser.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <new>
@@ -34,66 +32,99 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Blanks around a bracketed index; other control bytes belong to the index and spoil it.
+std::string_view TrimBlanks(std::string_view s)
+{
+    while (!s.empty() && s.front() == ' ') {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && s.back() == ' ') {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
 // Reads a bracketed index: a decimal number with optional blanks around it, a sign, a
 // fraction and an exponent, truncated toward zero. False when it is no such number or does
 // not fit 32 bits. The decimal separator is always the point, whatever the process locale.
+// The digits are read exactly rather than through a floating-point number, so however many
+// digits or however large an exponent the text has, the value decides: 1e-400 is 0, and 1
+// followed by 400 zeros is too large even with a negative exponent that is smaller.
 bool ReadIndex(std::string_view s, int32_t &index)
 {
-    s = Trim(s);
+    s = TrimBlanks(s);
     bool negative = false;
     if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
         negative = s.front() == '-';
         s.remove_prefix(1);
     }
-    // Check the shape first: from_chars also takes "inf", "nan" and other forms we refuse.
     size_t i = 0;
-    size_t digits = 0;
     while (i < s.size() && IsDigit(s[i])) {
         ++i;
-        ++digits;
     }
+    const std::string_view whole = s.substr(0, i);
+    std::string_view fraction;
     if (i < s.size() && s[i] == '.') {
-        ++i;
+        const size_t from = ++i;
         while (i < s.size() && IsDigit(s[i])) {
             ++i;
-            ++digits;
         }
+        fraction = s.substr(from, i - from);
     }
-    if (digits == 0) {
+    if (whole.empty() && fraction.empty()) {
         return false;
     }
+    // Beyond this an exponent changes nothing: the value is 0 or far too large either way.
+    constexpr int64_t ExponentLimit = 1'000'000;
+    int64_t exponent = 0;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         ++i;
+        bool negativeExponent = false;
         if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+            negativeExponent = s[i] == '-';
             ++i;
         }
-        size_t expDigits = 0;
+        const size_t from = i;
         while (i < s.size() && IsDigit(s[i])) {
+            if (exponent < ExponentLimit) {
+                exponent = exponent * 10 + (s[i] - '0');
+            }
             ++i;
-            ++expDigits;
         }
-        if (expDigits == 0) {
+        if (i == from) {
             return false;
+        }
+        if (negativeExponent) {
+            exponent = -exponent;
         }
     }
     if (i != s.size()) {
         return false;
     }
-    double value = 0;
-    const auto result = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Too small to tell from zero still truncates to 0; too large never fits.
-        const size_t e = s.find_first_of("eE");
-        if (e == std::string_view::npos || e + 1 >= s.size() || s[e + 1] != '-') {
-            return false;
-        }
-        value = 0;
-    } else if (result.ec != std::errc() || result.ptr != s.data() + s.size()) {
-        return false;
+    // The digits without the point, leading zeros dropped; `integerDigits` of them stand
+    // before the point once the exponent is applied.
+    std::string digits(whole);
+    digits.append(fraction);
+    const size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) {
+        index = 0;
+        return true;
     }
-    value = std::trunc(negative ? -value : value);
-    if (!(value >= std::numeric_limits<int32_t>::min() &&
-          value <= std::numeric_limits<int32_t>::max())) {
+    const int64_t integerDigits =
+        static_cast<int64_t>(whole.size()) - static_cast<int64_t>(first) + exponent;
+    if (integerDigits > 10) {
+        return false; // 2^31 has ten digits
+    }
+    int64_t value = 0;
+    for (int64_t k = 0; k < integerDigits; ++k) {
+        const size_t at = first + static_cast<size_t>(k);
+        value = value * 10 + (at < digits.size() ? digits[at] - '0' : 0);
+    }
+    if (negative) {
+        value = -value;
+    }
+    if (value < std::numeric_limits<int32_t>::min() ||
+        value > std::numeric_limits<int32_t>::max()) {
         return false;
     }
     index = static_cast<int32_t>(value);
@@ -221,20 +252,29 @@ TTagItem *TSimpleXMLNavigator::FindNode(std::string_view path, std::string_view 
         }
         TStepMemo *memo = depth < MemoDepth ? &Memo[depth] : nullptr;
         ++depth;
+        const bool known = memo && memo->Parent == node && memo->Name == step.Name;
+        if (!known && memo) {
+            memo->Parent = node;
+            memo->Name.assign(step.Name);
+            memo->Found = nullptr;
+            memo->Total = -1;
+        }
+        if (known && memo->Total >= 0 && step.Index >= memo->Total) {
+            return nullptr; // an earlier walk counted fewer matches
+        }
+        TTagItem *found = nullptr;
         int32_t left = step.Index;
         TNodeItem *child = node->Child;
-        if (memo && memo->Parent == node && memo->Found && memo->Index <= step.Index &&
-            memo->Name == step.Name) {
+        if (known && memo->Found && memo->Index <= step.Index) {
             // Resume after the element this lookup found last time.
             if (memo->Index == step.Index) {
+                found = memo->Found;
                 child = nullptr;
-                left = -1;
             } else {
-                child = memo->Found->Next;
+                child = NextNode(memo->Found);
                 left = step.Index - memo->Index - 1;
             }
         }
-        TTagItem *found = left < 0 ? memo->Found : nullptr;
         for (; child && !found; child = NextNode(child)) {
             if (child->Kind != NODE_TAG) {
                 continue;
@@ -250,11 +290,13 @@ TTagItem *TSimpleXMLNavigator::FindNode(std::string_view path, std::string_view 
             --left;
         }
         if (!found) {
+            if (memo) {
+                // The walk went to the end of the chain: every match is counted.
+                memo->Total = step.Index - left;
+            }
             return nullptr;
         }
         if (memo) {
-            memo->Parent = node;
-            memo->Name.assign(step.Name);
             memo->Index = step.Index;
             memo->Found = found;
         }

@@ -131,15 +131,19 @@ private:
     size_t BlockLeft = 0;
     std::deque<std::string> Texts;
 
-    // Where the last lookup at each path depth ended. The catalogue asks for element 0, 1,
-    // 2, ... of the same parent in turn; resuming from the previous answer keeps that walk
-    // linear instead of quadratic. Cleared with the tree, whose nodes it points into.
+    // What the last lookups at each path depth learnt about one parent's children of one
+    // name. The catalogue asks for element 0, 1, 2, ... of the same parent in turn, and keeps
+    // asking past the last one; resuming after the previous answer, and knowing how many
+    // there are once a walk has reached the end of the chain, keeps that walk linear instead
+    // of quadratic, whether lookups find something or not. Cleared with the tree, whose
+    // nodes it points into.
     struct TStepMemo
     {
         const TTagItem *Parent = nullptr;
         std::string Name;
-        int32_t Index = 0;
-        TTagItem *Found = nullptr;
+        int32_t Index = 0;         // index of Found among the matches
+        TTagItem *Found = nullptr; // last element found, or null
+        int32_t Total = -1;        // number of matches, once a walk has counted them all
     };
     static constexpr size_t MemoDepth = 4;
     mutable TStepMemo Memo[MemoDepth];

@@ -345,6 +345,26 @@ TEST(Cp1251, ConvertsBothWays)
     EXPECT_EQ(Utf8ToCp1251("a\xD0"), "a?");
     EXPECT_EQ(Utf8ToCp1251("\x80x"), "?x");
     EXPECT_EQ(Utf8ToCp1251("日本"), "??");
+    // Only shortest forms are characters: an overlong '<' or NUL, a surrogate, a code point
+    // beyond U+10FFFF and the lead bytes that start nothing all stay question marks.
+    const std::pair<std::string, std::string> hostile[] = {
+        {"\xC0\xBC", "??"},
+        {"\xC1\xBF", "??"},
+        {"\xE0\x80\x80", "???"},
+        {"\xE0\x9F\xBF", "???"},
+        {"\xF0\x80\x80\xBC", "????"},
+        {"\xED\xA0\x80", "???"},
+        {"\xF4\x90\x80\x80", "????"},
+        {"\xF5\x80\x80\x80", "????"},
+        {"\xF7\xBF\xBF\xBF", "????"},
+        {"\xFF<", "?<"},
+        {"\xE0\xA0\x80", "?"},
+        {"\xED\x9F\xBF", "?"},                // U+0800, U+D7FF: no cp1251 form
+        {"\xD0\x9F\xE2\x84\x96", "\xCF\xB9"}, // П№
+    };
+    for (const auto &[utf8, expected] : hostile) {
+        EXPECT_EQ(Utf8ToCp1251(utf8), expected) << testing::PrintToString(utf8);
+    }
 }
 
 } // namespace

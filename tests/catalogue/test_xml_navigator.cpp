@@ -44,6 +44,23 @@ TEST_F(XmlNavigator, CountsPaths)
     for (const TCase &c : cases) {
         EXPECT_EQ(parser.CountNodes(c.path), c.count) << '"' << c.path << '"';
     }
+    // An index is judged by its value, however it is written; only blanks surround it.
+    const std::string zeros(400, '0');
+    const std::vector<std::pair<std::string, int>> written = {
+        {"/X[1" + zeros + "e-10]", 0},
+        {"/X[0." + zeros + "1]", 1},
+        {"/X[0." + zeros + "3e401]", 0},
+        {"/X[" + zeros + "3]", 0},
+        {"/X[\t1]", 0},
+        {"/X[1\n]", 0},
+        {"/X[\x01"
+         "1]",
+         0},
+        {"/X[2147483648]", 0},
+    };
+    for (const auto &[path, count] : written) {
+        EXPECT_EQ(parser.CountNodes(path), count) << testing::PrintToString(path);
+    }
 }
 
 TEST_F(XmlNavigator, SelectsByPath)
@@ -126,8 +143,8 @@ TEST(XmlNavigatorFindNode, ReportsLastStep)
 
 namespace {
 
-// Lookups in any order, across names and across documents, find the same elements as a
-// fresh walk would: the navigator's resume-from-last-answer shortcut must never show.
+// Lookups in any order, across names and across documents, found or not, find the same
+// elements as a fresh walk would: the navigator's memory of earlier lookups must never show.
 TEST(XmlNavigatorOrder, LookupsInAnyOrderAgree)
 {
     std::string doc = "<r>";
@@ -135,8 +152,12 @@ TEST(XmlNavigatorOrder, LookupsInAnyOrderAgree)
     for (int i = 0; i < 40; ++i) {
         const bool isX = i % 3 != 1;
         const std::string n = std::to_string(i);
-        doc += std::string(isX ? "<X" : "<Y") + " n='" + n + "'><Z n='" + n + "z'/></" +
-               (isX ? "X" : "Y") + ">t";
+        // Element i holds i % 3 + 1 Z children, so counts differ from parent to parent.
+        doc += std::string(isX ? "<X" : "<Y") + " n='" + n + "'>";
+        for (int k = 0; k <= i % 3; ++k) {
+            doc += "<Z n='" + n + "z" + std::to_string(k) + "'/>";
+        }
+        doc += std::string("</") + (isX ? "X" : "Y") + ">t";
         (isX ? xs : ys).push_back(n);
     }
     doc += "</r>";
@@ -158,8 +179,16 @@ TEST(XmlNavigatorOrder, LookupsInAnyOrderAgree)
         ASSERT_EQ(parser.SelectNode(x), i < static_cast<int>(xs.size())) << x;
         if (i < static_cast<int>(xs.size())) {
             EXPECT_EQ(parser.GetAttribute("n"), xs[i]) << x;
-            ASSERT_TRUE(parser.SelectNode(x + "/Z"));
-            EXPECT_EQ(parser.GetAttribute("n"), xs[i] + "z") << x;
+            // Lookups within and past the last Z: a count learnt under one
+            // parent must not hold under another.
+            const int zs = std::stoi(xs[i]) % 3 + 1;
+            for (const int k : {2, 3, 0, 1, 2}) {
+                const std::string z = x + "/Z[" + std::to_string(k) + "]";
+                ASSERT_EQ(parser.SelectNode(z), k < zs) << z;
+                if (k < zs) {
+                    EXPECT_EQ(parser.GetAttribute("n"), xs[i] + "z" + std::to_string(k)) << z;
+                }
+            }
         }
         const std::string y = "/Y[" + std::to_string(i % 20) + "]";
         ASSERT_EQ(parser.SelectNode(y), i % 20 < static_cast<int>(ys.size())) << y;
@@ -173,12 +202,16 @@ TEST(XmlNavigatorOrder, LookupsInAnyOrderAgree)
 
     // A new document may reuse the old one's memory; earlier answers must not leak over.
     ASSERT_TRUE(parser.SelectNode("/X[5]"));
+    ASSERT_FALSE(parser.SelectNode("/X[7]/W"));
     ASSERT_TRUE(parser.Parse("<r><X n='a'/><X n='b'/><X n='c'/><X n='d'/><X n='e'/><X n='f'/>"
                              "<X n='g'/></r>"));
     ASSERT_TRUE(parser.SelectNode("/X[6]"));
     EXPECT_EQ(parser.GetAttribute("n"), "g");
     ASSERT_TRUE(parser.SelectNode("/X[5]"));
     EXPECT_EQ(parser.GetAttribute("n"), "f");
+    ASSERT_TRUE(parser.Parse("<r><X n='a'/><X n='b'><W n='w'/></X></r>"));
+    ASSERT_TRUE(parser.SelectNode("/X[1]/W"));
+    EXPECT_EQ(parser.GetAttribute("n"), "w");
 }
 
 } // namespace

@@ -75,7 +75,7 @@ TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
     EXPECT_EQ(options.Port, 4);
     EXPECT_EQ(options.Address, 12);
     EXPECT_EQ(options.Type, 9);
-    EXPECT_EQ(options.Firmware, 250);
+    EXPECT_EQ(options.Firmware, 250); // one minor digit counts in tenths, as in version lists
     ASSERT_EQ(options.Assignments.size(), 2u);
     EXPECT_EQ(options.Assignments[0].Name, "Name, unit=a");
     EXPECT_EQ(options.Assignments[0].Value, "7");
@@ -90,6 +90,10 @@ TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
     TCliOptions zero;
     ASSERT_TRUE(Parse({"scan", "--zero", "--last", "0"}, zero, error)) << error;
     EXPECT_EQ(zero.LastAddress, 0);
+    // The empty text is the version a device without one reports.
+    TCliOptions none;
+    ASSERT_TRUE(Parse({"catalogue", "--type", "9", "--firmware", ""}, none, error)) << error;
+    EXPECT_EQ(none.Firmware, 0);
 }
 
 TEST(CliJsonTest, QuotingEscapesAndRepairsWhatJsonCannotCarry)
@@ -145,20 +149,63 @@ TEST(CliValueTextTest, ShownValuesBothWays)
     for (const auto &[raw, divisor, text] : shown)
         EXPECT_EQ(FormatParameterValue(raw, divisor), text);
 
-    const std::tuple<const char *, int32_t, bool, bool, int32_t> parsed[] = {
-        {"12.5", 10, false, true, 125}, {"12,5", 10, false, true, 125},
-        {"9.6", 10, false, true, 96},   {"0.333", 3, false, true, 1},
-        {"96", 10, true, true, 96},     {"9.6", 10, true, false, 0},
-        {"-1", 1, false, false, 0},     {"6553.6", 10, false, false, 0},
-        {"", 1, false, false, 0},       {"1e3", 1, false, false, 0},
-        {"abc", 1, false, false, 0},    {"7", 0, false, true, 7},
+    // Text, divisor, raw units; then the verdict and the raw value or the two nearest. The
+    // limits are 0..65535, or 1..65535 for the shown values at divisor 10.
+    struct TCase
+    {
+        const char *Text;
+        int32_t Divisor;
+        bool Raw;
+        TValueVerdict Verdict;
+        int32_t Value; // Ok: the raw value; BetweenSteps: the lower neighbour
+        int32_t Upper = 0;
     };
-    for (const auto &[text, divisor, raw, ok, value] : parsed) {
-        SCOPED_TRACE(text);
-        int32_t result = -1;
-        EXPECT_EQ(ParseParameterValue(text, divisor, raw, result), ok);
-        if (ok) {
-            EXPECT_EQ(result, value);
+    using enum TValueVerdict;
+    const TCase cases[] = {
+        {"12.5", 10, false, Ok, 125},
+        {"12,5", 10, false, Ok, 125},
+        {"12.50", 10, false, Ok, 125},
+        {"9.6", 10, false, Ok, 96},
+        {"0.333333333333333", 3, false, Ok, 1}, // the shown text of 1/3
+        {"100", 3, false, Ok, 300},
+        {"96", 10, true, Ok, 96},
+        {"7", 0, false, Ok, 7},
+        {"0.1", 10, false, Ok, 1},
+        {"9.65", 10, false, BetweenSteps, 96, 97}, // never rounded to 9.7
+        {"0.333", 3, false, BetweenSteps, 0, 1},
+        {"12.345", 100, false, BetweenSteps, 1234, 1235},
+        {"0.05", 10, false, BelowMinimum, 0},
+        {"-1", 1, false, BelowMinimum, 0},
+        {"6553.6", 10, false, AboveMaximum, 0},
+        {"70000", 1, true, AboveMaximum, 0},
+        {"9.6", 10, true, NotNumber, 0},
+        {"", 1, false, NotNumber, 0},
+        {"1e3", 1, false, NotNumber, 0},
+        {"abc", 1, false, NotNumber, 0},
+        {"1.2.3", 10, false, NotNumber, 0},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Text);
+        const uint16_t minimum = c.Divisor == 10 && !c.Raw ? 1 : 0;
+        const TValueReading reading = ReadParameterValue(c.Text, c.Divisor, c.Raw, minimum, 65535);
+        EXPECT_EQ(reading.Verdict, c.Verdict);
+        if (c.Verdict == Ok) {
+            EXPECT_EQ(reading.Raw, c.Value);
+        } else if (c.Verdict == BetweenSteps) {
+            EXPECT_EQ(reading.Lower, c.Value);
+            EXPECT_EQ(reading.Upper, c.Upper);
         }
     }
+    // A limit without a short decimal form is reached by its shown text.
+    EXPECT_EQ(ReadParameterValue("0.333333333333333", 3, false, 1, 2).Verdict, Ok);
+    EXPECT_EQ(ReadParameterValue("0.666666666666667", 3, false, 1, 2).Raw, 2);
+    // A refusal says what can be written, in the units the value was given in.
+    const TValueReading between = ReadParameterValue("9.65", 10, false, 1, 1000);
+    EXPECT_EQ(ValueRefusal(between, "9.65", 10, false, 1, 1000),
+              "'9.65' falls between the steps of 0.1; the nearest values that can be written "
+              "are 9.6 and 9.7");
+    const TValueReading low = ReadParameterValue("0", 10, true, 5, 1000);
+    EXPECT_EQ(ValueRefusal(low, "0", 10, true, 5, 1000), "'0' is below the minimum, 5 (raw)");
+    const TValueReading high = ReadParameterValue("200", 10, false, 0, 1000);
+    EXPECT_EQ(ValueRefusal(high, "200", 10, false, 0, 1000), "'200' is above the maximum, 100");
 }

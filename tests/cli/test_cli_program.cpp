@@ -116,7 +116,16 @@ TEST_F(CliBusTest, TextOutputAndDeviceFailures)
 
     run = RunCli({"--port", port, "--catalogue", Catalogue, "write", "--address", "3", "1=200"});
     EXPECT_EQ(run.Status, 2);
-    EXPECT_NE(run.Err.find("not a value from 1 to 127"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("'200' is above the maximum, 127"), std::string::npos) << run.Err;
+
+    // A value between two steps is refused, not rounded, and nothing at all is sent.
+    run = RunCli({"--port", port, "--catalogue", Catalogue, "write", "--address", "3",
+                  "Задержка ответа, мс=5", "Скорость обмена, кбит/с=9.65"});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("nearest values that can be written are 9.6 and 9.7"), std::string::npos)
+        << run.Err;
+    EXPECT_EQ(Raw(Json({"read", "--address", "3"})),
+              (std::map<int, int>{{1, 3}, {2, 96}, {3, 4}, {4, 250}}));
 
     run = RunCli({"--port", port, "--catalogue", Catalogue, "write", "--address", "4", "10=0"});
     EXPECT_EQ(run.Status, 2);

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
 #include "DeviceCatalogue.h"
 #include "Link.h"
 #include "SimConfig.h"
@@ -52,7 +58,7 @@ TEST(SimConfig, DirectivesAndFaults)
     ASSERT_TRUE(ParseSimConfig("latency 010   # comment\n"
                                "char-us 0x10\n"
                                "seed 42\n"
-                               "random-fault noise 2.5\n"
+                               "random-fault noise 02.5\n"
                                "device 0 type 0xFF version 65535 identify 127 latency 0\n"
                                "fault late 50 ms 300 on read count 2\n"
                                "fault no-reply on identify\n"
@@ -104,7 +110,16 @@ TEST(SimConfig, MistakesNameTheirLine)
         "device 5 type 1\nfault no-reply on reset",
         "random-fault noise",
         "latency -1",
+        "latency 60001", // as a device's latency, lest the reply's timing wrap
+        "latency 4294967295",
+        "char-us 1000001",
         "seed",
+        "random-fault noise nan", // a chance no comparison can refuse
+        "random-fault noise inf",
+        "random-fault noise 1e1",
+        "random-fault noise 100.5",
+        "random-fault noise 2.5.1",
+        "device 5 type 1\nfault late ms 60001",
     };
     for (const char *text : bad) {
         TSimConfig config;
@@ -116,5 +131,30 @@ TEST(SimConfig, MistakesNameTheirLine)
     std::string error;
     EXPECT_FALSE(ParseSimConfig("\n\n# fine\nlatency x\n", config, error));
     EXPECT_EQ(error.rfind("line 4:", 0), 0u) << error;
+    EXPECT_TRUE(ParseSimConfig("latency 60000\nchar-us 1000000\nrandom-fault late .5 ms 60000",
+                               config, error))
+        << error;
     EXPECT_FALSE(LoadSimConfig("/nonexistent/demo.conf", config, error));
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+
+// The configuration fuzz target's stored inputs, fed again through its entry point, which
+// traps when a configuration reads with a value the simulator cannot act on, or fails
+// without naming a line of the text.
+TEST(SimConfig, FuzzInputsKeepTheReadersPromises)
+{
+    int fed = 0;
+    for (const auto &entry :
+         std::filesystem::directory_iterator(LINVAR_TEST_DATA "/sim-config-fuzz")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        SCOPED_TRACE(entry.path().filename().string());
+        EXPECT_EQ(
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()),
+            0);
+        ++fed;
+    }
+    EXPECT_GT(fed, 0);
 }

@@ -38,8 +38,9 @@ int ResolveDevice(const TCliOptions &options, TTarget &target)
     const auto &id = target.Identity;
     if (!GoDeviceParams(id.Type, id.Version)) {
         ReportError("the catalogue describes no parameters for type " + std::to_string(id.Type) +
-                    " (" + Cp1251ToUtf8(TypeName(id.Type)) + "), firmware " +
-                    (id.Version ? FormatVersion(id.Version) : std::string("0")));
+                    " (" + Cp1251ToUtf8(TypeName(id.Type)) + "), " +
+                    (id.Version ? "firmware " + FormatVersion(id.Version)
+                                : std::string("no firmware version")));
         return ExitCatalogue;
     }
     FormDeviceParam(id.Type, id.Version);
@@ -225,17 +226,16 @@ int RunWrite(const TCliOptions &options)
             ReportError("parameter '" + assignment.Name + "' cannot be written");
             return ExitUsage;
         }
-        int32_t raw = 0;
-        if (!ParseParameterValue(assignment.Value, entry->Divisor, options.Raw, raw) ||
-            raw < entry->Minimum || raw > entry->Maximum) {
-            ReportError("parameter '" + assignment.Name + "': '" + assignment.Value +
-                        "' is not a value from " +
-                        FormatParameterValue(entry->Minimum, entry->Divisor) + " to " +
-                        FormatParameterValue(entry->Maximum, entry->Divisor) +
-                        (options.Raw ? " (raw)" : ""));
+        // Nothing is sent unless every value names exactly what will be written.
+        const TValueReading reading = ReadParameterValue(
+            assignment.Value, entry->Divisor, options.Raw, entry->Minimum, entry->Maximum);
+        if (reading.Verdict != TValueVerdict::Ok) {
+            ReportError("parameter '" + assignment.Name + "': " +
+                        ValueRefusal(reading, assignment.Value, entry->Divisor, options.Raw,
+                                     entry->Minimum, entry->Maximum));
             return ExitUsage;
         }
-        entry->Value = raw;
+        entry->Value = reading.Raw;
     }
 
     // The write worker sends every entry that has a value; remember what was asked for.

@@ -5,9 +5,21 @@
 
 namespace {
 
-// major.minor with one or two minor digits, as devices and the catalogue number them
-// (1.5 is 1.50); anything looser would silently name another version.
+// major.minor with one or two minor digits; one minor digit counts in tenths (1.5 is 1.50),
+// as the catalogue's version lists read it. Anything looser would silently name another
+// version.
 constexpr TVersionSyntax FirmwareSyntax{.Exact = true, .MinorDigits = 1};
+
+// A --firmware text as a version number; the empty text is version 0, which a device
+// reports when it has no version and whose text form is empty.
+bool ParseFirmware(const std::string &text, uint16_t &version)
+{
+    if (text.empty()) {
+        version = 0;
+        return true;
+    }
+    return ParseVersion(text, version, FirmwareSyntax);
+}
 
 TCliCommand CommandNamed(const std::string &name)
 {
@@ -35,12 +47,14 @@ std::string CliUsage()
            "                                     (with --zero 0..126; with --last up to A)\n"
            "  read --address A [--type T --firmware V]\n"
            "                                     read a device's parameters; without type and\n"
-           "                                     firmware the device is identified first\n"
+           "                                     firmware the device is identified first;\n"
+           "                                     V is like 1.05 (1.5 is 1.50), \"\" for none\n"
            "  write --address A [--type T --firmware V] [--defaults] [--raw] NAME=VALUE...\n"
            "                                     write parameters given by name or index; with\n"
            "                                     --defaults every parameter gets its default\n"
            "                                     first; values are as shown (divided), or raw\n"
-           "                                     device units with --raw\n"
+           "                                     device units with --raw, and must name a\n"
+           "                                     value exactly: nothing is rounded\n"
            "  catalogue [--type T --firmware V]  list the catalogue's devices, or the\n"
            "                                     parameters of one type and firmware\n"
            "\n"
@@ -164,8 +178,9 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
             uint16_t version = 0;
             if (!value(text))
                 return false;
-            if (!ParseVersion(text, version, FirmwareSyntax)) {
-                error = "option --firmware: '" + text + "' is not a version such as 1.05";
+            if (!ParseFirmware(text, version)) {
+                error = "option --firmware: '" + text +
+                        "' is not a version such as 1.05, or \"\" for none";
                 return false;
             }
             options.Firmware = version;

@@ -9,6 +9,45 @@
 
 namespace {
 
+// Longest pause a configuration may ask for, in ms: a device's or the bus's latency, or a
+// late byte. Replies are timed in microseconds in 32 bits, which this keeps far from
+// wrapping, even with several pauses on one reply.
+constexpr int64_t MaxPauseMs = 60'000;
+// Slowest pace of reply bytes, in µs per byte: a second.
+constexpr int64_t MaxCharUs = 1'000'000;
+
+// A percentage: decimal digits with an optional fraction, 0 to 100. Nothing else is read as
+// one, so no "nan" or "inf" can make a chance that every comparison fails.
+bool ParsePercent(const std::string &text, double &percent)
+{
+    const size_t point = text.find('.');
+    const std::string whole = text.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+    auto digits = [](const std::string &part) {
+        return part.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if ((whole.empty() && fraction.empty()) || !digits(whole) || !digits(fraction)) {
+        return false;
+    }
+    double value = 0;
+    for (const char c : whole) {
+        value = value * 10 + (c - '0');
+        if (value > 100) {
+            return false;
+        }
+    }
+    double scale = 0.1;
+    for (const char c : fraction) {
+        value += (c - '0') * scale;
+        scale /= 10;
+    }
+    if (value > 100) {
+        return false;
+    }
+    percent = value;
+    return true;
+}
+
 // "111" (the number itself) or "1.11" (major and exactly two minor digits, so that a
 // configuration never leaves it to the reader whether 1.5 means 1.05 or 1.50).
 bool ParseDeviceVersion(const std::string &text, uint16_t &version)
@@ -69,8 +108,9 @@ bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPe
         int64_t value = 0;
         const std::string &word = words[i];
         if (word == "ms" || word == "count") {
-            if (i + 1 >= words.size() || !ParseNumber(words[i + 1], 0, 3'600'000, value)) {
-                error = "'" + word + "' needs a number";
+            const int64_t largest = word == "ms" ? MaxPauseMs : 3'600'000;
+            if (i + 1 >= words.size() || !ParseNumber(words[i + 1], 0, largest, value)) {
+                error = "'" + word + "' needs a number 0.." + std::to_string(largest);
                 return false;
             }
             if (word == "ms") {
@@ -86,18 +126,10 @@ bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPe
             }
             ++i;
         } else {
-            size_t used = 0;
-            double percent = -1;
-            try {
-                percent = std::stod(word, &used);
-            } catch (...) {
-                used = 0;
-            }
-            if (used != word.size() || percent < 0 || percent > 100 || havePercent) {
+            if (havePercent || !ParsePercent(word, fault.Percent)) {
                 error = "unexpected '" + word + "'";
                 return false;
             }
-            fault.Percent = percent;
             havePercent = true;
         }
     }
@@ -130,7 +162,7 @@ bool ParseDevice(const std::vector<std::string> &words, TSimDevice &device, std:
         } else if (key == "version" && ParseDeviceVersion(text, device.Version)) {
         } else if (key == "identify" && ParseNumber(text, 0, 254, value) && value >= 5) {
             device.IdentifyLength = static_cast<uint8_t>(value);
-        } else if (key == "latency" && ParseNumber(text, 0, 60'000, value)) {
+        } else if (key == "latency" && ParseNumber(text, 0, MaxPauseMs, value)) {
             device.LatencyMs = static_cast<int>(value);
         } else {
             error = "bad device field '" + key + " " + text + "'";
@@ -149,8 +181,11 @@ bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::s
     const std::string &keyword = words[0];
     int64_t value = 0;
     if (keyword == "latency" || keyword == "char-us" || keyword == "seed") {
-        if (words.size() != 2 || !ParseNumber(words[1], 0, 0xFFFFFFFF, value)) {
-            error = keyword + " needs one number";
+        const int64_t largest = keyword == "latency"   ? MaxPauseMs
+                                : keyword == "char-us" ? MaxCharUs
+                                                       : 0xFFFFFFFF;
+        if (words.size() != 2 || !ParseNumber(words[1], 0, largest, value)) {
+            error = keyword + " needs one number 0.." + std::to_string(largest);
             return false;
         }
         (keyword == "latency"   ? config.LatencyMs
