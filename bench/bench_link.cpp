@@ -58,6 +58,7 @@ public:
             Owner.LastArrival = MonotonicNs();
             return got;
         }
+        int LostError() const override { return Inner->LostError(); }
         ISerialPort &Raw() { return *Inner; }
 
     private:
