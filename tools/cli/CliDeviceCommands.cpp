@@ -8,6 +8,7 @@
 #include "link/NumberText.h"
 #include "workers/DeviceListEntry.h"
 #include "workers/DeviceRequests.h"
+#include "workers/StartWorker.h"
 #include "workers/TLoadThread.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TSaveThread.h"
@@ -113,9 +114,9 @@ int RunScan(const TCliOptions &options)
 {
     std::vector<DeviceListEntry> found;
     RunWorker(
-        [&](TWorkerHandle *handle) {
-            new TSearchThread(options.ZeroAddress ? 0 : 1, handle,
-                              options.LastAddress.value_or(126));
+        [&](TWorkerHandle &handle) {
+            return StartWorker<TSearchThread>(handle, options.ZeroAddress ? 0 : 1,
+                                              options.LastAddress.value_or(126));
         },
         WM_SEARCHDONE,
         [&](const TPostedMessage &message) {
@@ -164,11 +165,13 @@ int RunRead(const TCliOptions &options)
     TTarget target;
     if (const int status = ResolveDevice(options, target); status != ExitOk)
         return status;
-    RunWorker([&](TWorkerHandle *handle) { new TLoadThread(target.Address, handle); }, WM_LOADDONE,
-              [&](const TPostedMessage &message) {
-                  if (message.Message == WM_PROGRESS)
-                      ReportProgress(options, "read", message.WParam);
-              });
+    RunWorker(
+        [&](TWorkerHandle &handle) { return StartWorker<TLoadThread>(handle, target.Address); },
+        WM_LOADDONE,
+        [&](const TPostedMessage &message) {
+            if (message.Message == WM_PROGRESS)
+                ReportProgress(options, "read", message.WParam);
+        });
     EndProgress(options);
 
     size_t defined = 0;
@@ -243,11 +246,13 @@ int RunWrite(const TCliOptions &options)
     for (const auto &entry : DeviceParameters)
         requested.push_back(Writable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
 
-    RunWorker([&](TWorkerHandle *handle) { new TSaveThread(target.Address, handle); }, WM_SAVEDONE,
-              [&](const TPostedMessage &message) {
-                  if (message.Message == WM_PROGRESS)
-                      ReportProgress(options, "write", message.WParam);
-              });
+    RunWorker(
+        [&](TWorkerHandle &handle) { return StartWorker<TSaveThread>(handle, target.Address); },
+        WM_SAVEDONE,
+        [&](const TPostedMessage &message) {
+            if (message.Message == WM_PROGRESS)
+                ReportProgress(options, "write", message.WParam);
+        });
     EndProgress(options);
 
     int status = ExitOk;

@@ -96,15 +96,15 @@ void EndProgress(const TCliOptions &options)
         std::cerr << '\n';
 }
 
-bool RunWorker(const std::function<void(TWorkerHandle *)> &start, uint32_t endMessage,
+bool RunWorker(const std::function<bool(TWorkerHandle &)> &start, uint32_t endMessage,
                const std::function<void(const TPostedMessage &)> &onMessage)
 {
     TMessageQueue queue;
     SetMainWindowTarget(&queue);
     TWorkerHandle handle;
-    start(&handle);
+    const bool started = start(handle);
     bool stopAsked = false;
-    if (handle.Started()) {
+    if (started) {
         for (;;) {
             if (Interrupted.load() && !stopAsked) {
                 handle.RequestStop();
@@ -122,7 +122,7 @@ bool RunWorker(const std::function<void(TWorkerHandle *)> &start, uint32_t endMe
         ReportError("cannot start a worker thread");
     }
     SetMainWindowTarget(nullptr);
-    return handle.Started() && !stopAsked;
+    return started && !stopAsked;
 }
 
 std::string PadRight(const std::string &text, size_t width)

@@ -31,10 +31,11 @@ void ReportProgress(const TCliOptions &options, const char *what, uint32_t perce
 // Ends a progress line begun by ReportProgress.
 void EndProgress(const TCliOptions &options);
 
-// Starts a worker with `start` (which creates it and fills the handle), feeds every posted
-// message to `onMessage` until `endMessage` arrives, then waits for the worker to be gone.
-// An interrupt (Ctrl+C) asks the worker to stop; false when that happened.
-bool RunWorker(const std::function<void(TWorkerHandle *)> &start, uint32_t endMessage,
+// Starts a worker with `start` (StartWorker, which fills the handle and deletes a worker
+// that cannot start), feeds every posted message to `onMessage` until `endMessage` arrives,
+// then waits for the worker to be gone. An interrupt (Ctrl+C) asks the worker to stop; false
+// when that happened or the worker did not start.
+bool RunWorker(const std::function<bool(TWorkerHandle &)> &start, uint32_t endMessage,
                const std::function<void(const TPostedMessage &)> &onMessage);
 
 // Writes a parameter's catalogue fields (index, name, size, divisor, limits, default) into
