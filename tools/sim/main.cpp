@@ -49,6 +49,20 @@ bool SleepUntil(int64_t when)
     return false;
 }
 
+// Drops what the client sent while a device was sending: on the half-duplex bus it would
+// have collided with the reply, and a device that sends does not listen.
+void DropCollided(int master, bool verbose)
+{
+    uint8_t buffer[512];
+    ssize_t got = 0;
+    while ((got = read(master, buffer, sizeof buffer)) > 0) {
+        if (verbose) {
+            std::fprintf(stderr, "linvar-sim: lost in a collision %s\n",
+                         HexText(buffer, size_t(got)).c_str());
+        }
+    }
+}
+
 // Sends a reply at the pace of the line: each byte one character time after the last.
 void SendReply(int master, const TSimReply &reply, uint32_t charUs, bool verbose)
 {
@@ -57,6 +71,12 @@ void SendReply(int master, const TSimReply &reply, uint32_t charUs, bool verbose
         slot += static_cast<int64_t>(reply.GapUs[i]) * 1000;
         if (!SleepUntil(slot)) {
             return;
+        }
+        // A pseudo-terminal delivers each byte at once, a character time before the wire
+        // would, so what comes after the last byte is written is the client's proper next
+        // request; what came earlier was sent into the reply.
+        if (i > 0) {
+            DropCollided(master, verbose);
         }
         // A byte the client's side cannot take is lost, as on a real line.
         if (write(master, &reply.Bytes[i], 1) < 0 && errno != EAGAIN) {
