@@ -25,6 +25,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "ForwardingSerialPort.h"
 #include "Link.h"
 #include "PosixSerial.h"
 #include "SimulatorProcess.h"
@@ -35,46 +36,36 @@ namespace {
 class TInstrumented : public TPosixSerialPlatform
 {
 public:
-    class TPort : public ISerialPort
+    class TPort : public TForwardingSerialPort
     {
     public:
         TPort(TInstrumented &owner, std::unique_ptr<ISerialPort> inner)
-            : Owner(owner), Inner(std::move(inner))
+            : TForwardingSerialPort(std::move(inner)), Owner(owner)
         {
         }
-        bool SetupQueues(uint32_t i, uint32_t o) override { return Inner->SetupQueues(i, o); }
-        bool GetLineSettings(TLineSettings &s) override { return Inner->GetLineSettings(s); }
-        bool SetLineSettings(const TLineSettings &s) override { return Inner->SetLineSettings(s); }
-        bool GetTimeouts(TSerialTimeouts &t) override { return Inner->GetTimeouts(t); }
-        bool SetTimeouts(const TSerialTimeouts &t) override { return Inner->SetTimeouts(t); }
-        bool Purge(TPurge what) override { return Inner->Purge(what); }
-        bool SetDtr(bool on) override { return Inner->SetDtr(on); }
         bool SetRts(bool on) override
         {
             if (!on) {
                 Owner.RtsCleared = MonotonicNs();
                 Owner.Holds.push_back(Owner.RtsCleared - Owner.WriteStart);
             }
-            return Inner->SetRts(on);
+            return TForwardingSerialPort::SetRts(on);
         }
         size_t Write(const uint8_t *b, size_t n) override
         {
             // The link read the counter just before this write: that is its t0.
             Owner.WriteStart = Owner.LastCounter;
-            return Inner->Write(b, n);
+            return TForwardingSerialPort::Write(b, n);
         }
         size_t Read(uint8_t *b, size_t n) override
         {
-            const size_t got = Inner->Read(b, n);
+            const size_t got = TForwardingSerialPort::Read(b, n);
             Owner.LastArrival = MonotonicNs();
             return got;
         }
-        int LostError() const override { return Inner->LostError(); }
-        ISerialPort &Raw() { return *Inner; }
 
     private:
         TInstrumented &Owner;
-        std::unique_ptr<ISerialPort> Inner;
     };
 
     std::unique_ptr<ISerialPort> Open(const std::string &path, int &error) override

@@ -1,5 +1,6 @@
 #include "FaultSoak.h"
 
+#include "ForwardingSerialPort.h"
 #include "Link.h"
 #include "PosixSerial.h"
 #include "SimBus.h"
@@ -25,10 +26,9 @@
 
 namespace {
 
-// A reply that takes longer than the command time-out (100 ms below) fails its attempt,
-// and its last byte then lands in the next attempt's reply. Longer lateness would make the
-// simulator, which answers one request after the other, send whole replies to requests the
-// link has given up on: a real half-duplex device never hears a request while it sends.
+// A late reply's last byte comes after the command time-out (100 ms below): the attempt
+// fails, and the next one, sent into the pause, collides with the reply, goes unanswered and
+// reads the stray last byte.
 constexpr uint32_t LateMs = 150;
 constexpr const char *CommandTimeout = "CmdTimeoutConstant=100";
 constexpr auto WorkerTimeout = std::chrono::seconds(120);
@@ -127,33 +127,24 @@ struct TAttempt
 class TRecordingPlatform : public TPosixSerialPlatform
 {
 public:
-    class TPort : public ISerialPort
+    class TPort : public TForwardingSerialPort
     {
     public:
         TPort(TRecordingPlatform &owner, std::unique_ptr<ISerialPort> inner)
-            : Owner(owner), Inner(std::move(inner))
+            : TForwardingSerialPort(std::move(inner)), Owner(owner)
         {
         }
-        bool SetupQueues(uint32_t i, uint32_t o) override { return Inner->SetupQueues(i, o); }
-        bool GetLineSettings(TLineSettings &s) override { return Inner->GetLineSettings(s); }
-        bool SetLineSettings(const TLineSettings &s) override { return Inner->SetLineSettings(s); }
-        bool GetTimeouts(TSerialTimeouts &t) override { return Inner->GetTimeouts(t); }
-        bool SetTimeouts(const TSerialTimeouts &t) override { return Inner->SetTimeouts(t); }
-        bool Purge(TPurge what) override { return Inner->Purge(what); }
-        bool SetRts(bool on) override { return Inner->SetRts(on); }
-        bool SetDtr(bool on) override { return Inner->SetDtr(on); }
-        int LostError() const override { return Inner->LostError(); }
         size_t Write(const uint8_t *bytes, size_t count) override
         {
             {
                 std::lock_guard<std::mutex> guard(Owner.Lock);
                 Owner.Attempts.push_back({std::vector<uint8_t>(bytes, bytes + count), {}});
             }
-            return Inner->Write(bytes, count);
+            return TForwardingSerialPort::Write(bytes, count);
         }
         size_t Read(uint8_t *bytes, size_t count) override
         {
-            const size_t got = Inner->Read(bytes, count);
+            const size_t got = TForwardingSerialPort::Read(bytes, count);
             std::lock_guard<std::mutex> guard(Owner.Lock);
             if (!Owner.Attempts.empty())
                 Owner.Attempts.back().Reply.insert(Owner.Attempts.back().Reply.end(), bytes,
@@ -163,7 +154,6 @@ public:
 
     private:
         TRecordingPlatform &Owner;
-        std::unique_ptr<ISerialPort> Inner;
     };
 
     std::unique_ptr<ISerialPort> Open(const std::string &path, int &error) override
