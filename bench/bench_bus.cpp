@@ -13,6 +13,7 @@
 
 #include "catalogue/DeviceCatalogue.h"
 #include "workers/DeviceRequests.h"
+#include "workers/StartWorker.h"
 #include "workers/TLoadThread.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TSearchThread.h"
@@ -97,8 +98,8 @@ int main()
     TWorkerHandle handle;
     int found = 0;
     int64_t startNs = MonotonicNs();
-    new TSearchThread(1, &handle);
-    const bool swept = WaitFor(queue, WM_SEARCHDONE, found);
+    const bool swept =
+        StartWorker<TSearchThread>(handle, 1) && WaitFor(queue, WM_SEARCHDONE, found);
     const double sweepUs = static_cast<double>(MonotonicNs() - startNs) / 1000;
     handle.Wait();
     // Ping replies have L = 5 (6 bytes); identify replies 6 bytes at 5, 7 at the others.
@@ -122,8 +123,7 @@ int main()
             DeviceParameters.push_back(entry);
         }
         startNs = MonotonicNs();
-        new TLoadThread(40, &handle);
-        read = WaitFor(queue, WM_LOADDONE, found) && read;
+        read = StartWorker<TLoadThread>(handle, 40) && WaitFor(queue, WM_LOADDONE, found) && read;
         const double us = static_cast<double>(MonotonicNs() - startNs) / 1000;
         handle.Wait();
         for (const auto &entry : DeviceParameters)

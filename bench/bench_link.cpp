@@ -5,15 +5,27 @@
 //   silent_ratio               a transaction to a silent address / 3 x (pause + hold + time-out)
 //   overhead_us                per answered transaction, time beyond pause + hold + the
 //                              reply's arrival
-// The last line carries the figures as key=value pairs.
+//   hold_p99_loaded_us         hold_p99_us while two CPU-bound processes, started and stopped
+//   sleep_hold_p99_loaded_us   by the benchmark itself, compete for the cores; the same for
+//                              the sleeping hold
+//   realtime                   1 when the hold ran at real-time priority, 0 when refused
+// The last line carries the figures as key=value pairs. --no-realtime measures the hold as
+// it runs where the system refuses real-time priority.
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "ForwardingSerialPort.h"
 #include "Link.h"
 #include "PosixSerial.h"
 #include "SimulatorProcess.h"
@@ -24,45 +36,36 @@ namespace {
 class TInstrumented : public TPosixSerialPlatform
 {
 public:
-    class TPort : public ISerialPort
+    class TPort : public TForwardingSerialPort
     {
     public:
         TPort(TInstrumented &owner, std::unique_ptr<ISerialPort> inner)
-            : Owner(owner), Inner(std::move(inner))
+            : TForwardingSerialPort(std::move(inner)), Owner(owner)
         {
         }
-        bool SetupQueues(uint32_t i, uint32_t o) override { return Inner->SetupQueues(i, o); }
-        bool GetLineSettings(TLineSettings &s) override { return Inner->GetLineSettings(s); }
-        bool SetLineSettings(const TLineSettings &s) override { return Inner->SetLineSettings(s); }
-        bool GetTimeouts(TSerialTimeouts &t) override { return Inner->GetTimeouts(t); }
-        bool SetTimeouts(const TSerialTimeouts &t) override { return Inner->SetTimeouts(t); }
-        bool Purge(TPurge what) override { return Inner->Purge(what); }
-        bool SetDtr(bool on) override { return Inner->SetDtr(on); }
         bool SetRts(bool on) override
         {
             if (!on) {
                 Owner.RtsCleared = MonotonicNs();
                 Owner.Holds.push_back(Owner.RtsCleared - Owner.WriteStart);
             }
-            return Inner->SetRts(on);
+            return TForwardingSerialPort::SetRts(on);
         }
         size_t Write(const uint8_t *b, size_t n) override
         {
             // The link read the counter just before this write: that is its t0.
             Owner.WriteStart = Owner.LastCounter;
-            return Inner->Write(b, n);
+            return TForwardingSerialPort::Write(b, n);
         }
         size_t Read(uint8_t *b, size_t n) override
         {
-            const size_t got = Inner->Read(b, n);
+            const size_t got = TForwardingSerialPort::Read(b, n);
             Owner.LastArrival = MonotonicNs();
             return got;
         }
-        ISerialPort &Raw() { return *Inner; }
 
     private:
         TInstrumented &Owner;
-        std::unique_ptr<ISerialPort> Inner;
     };
 
     std::unique_ptr<ISerialPort> Open(const std::string &path, int &error) override
@@ -80,6 +83,15 @@ public:
         LastCounter = TPosixSerialPlatform::Counter();
         return LastCounter;
     }
+    bool RaisePriority() override
+    {
+        const bool raised = AllowRealtime && TPosixSerialPlatform::RaisePriority();
+        Realtime = Realtime || raised;
+        return raised;
+    }
+
+    bool AllowRealtime = true;
+    bool Realtime = false; // some hold ran at real-time priority
 
     TPort *Port = nullptr;
     int64_t LastCounter = 0;
@@ -105,11 +117,57 @@ int64_t HoldNs()
     return (CharacterTimeUs(9600, LinkSettings.StopBits) * 7 + LinkSettings.TailinUS) * 1000;
 }
 
+// Processes that keep one core each busy until stopped, as other work on the machine does.
+class TCpuLoad
+{
+public:
+    explicit TCpuLoad(int processes)
+    {
+        for (int i = 0; i < processes; ++i) {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);
+                volatile uint64_t spin = 0;
+                for (;;) {
+                    spin = spin + 1;
+                }
+            }
+            if (pid > 0) {
+                Pids.push_back(pid);
+            }
+        }
+        // Let the scheduler see them as the CPU-bound processes they are.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    ~TCpuLoad()
+    {
+        for (const pid_t pid : Pids) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    TCpuLoad(const TCpuLoad &) = delete;
+    TCpuLoad &operator=(const TCpuLoad &) = delete;
+
+    size_t Count() const { return Pids.size(); }
+
+private:
+    std::vector<pid_t> Pids;
+};
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
     TInstrumented platform;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-realtime") == 0) {
+            platform.AllowRealtime = false;
+        } else {
+            std::fprintf(stderr, "usage: bench_link [--no-realtime]\n");
+            return 2;
+        }
+    }
     SetSerialPlatform(&platform);
     TSimulatorProcess sim(LINVAR_TEST_DATA "/sim-bench.conf");
     if (!sim.Ready()) {
@@ -152,13 +210,16 @@ int main()
     }
 
     // More holds, cheaply: a silent address with a 1 ms reply time-out and no pause.
-    LinkSettings.TimeoutConstant = 1;
-    LinkSettings.StartTimeOut = 0;
-    for (int i = 0; i < 70; ++i) {
-        SendRequest(silent, sizeof silent, reply);
-        collectHolds();
-    }
-    LinkSettings = defaults;
+    auto silentHolds = [&](int transactions) {
+        LinkSettings.TimeoutConstant = 1;
+        LinkSettings.StartTimeOut = 0;
+        for (int i = 0; i < transactions; ++i) {
+            SendRequest(silent, sizeof silent, reply);
+            collectHolds();
+        }
+        LinkSettings = defaults;
+    };
+    silentHolds(70);
 
     // A silent address with the defaults against its budget.
     std::vector<double> ratios;
@@ -172,19 +233,35 @@ int main()
     }
 
     // The same hold done with a sleep, as serial libraries commonly do.
-    std::vector<double> sleepUs;
-    {
+    auto sleepHolds = [&](int holds) {
+        std::vector<double> us;
         std::lock_guard<std::recursive_mutex> lock(PortLock);
         const std::vector<uint8_t> frame = WithCheckByte({99, 6, 0, CMD_PING, 0, 0});
-        for (int i = 0; i < 300; ++i) {
+        for (int i = 0; i < holds; ++i) {
             const int64_t t0 = MonotonicNs();
             platform.Port->Raw().Write(frame.data(), frame.size());
             std::this_thread::sleep_for(std::chrono::nanoseconds(HoldNs()));
             const int64_t t1 = MonotonicNs();
-            sleepUs.push_back(static_cast<double>(t1 - t0 - HoldNs()) / 1000.0);
+            us.push_back(static_cast<double>(t1 - t0 - HoldNs()) / 1000.0);
             platform.Port->Raw().Purge(TPurge::TxClear);
         }
+        return us;
+    };
+    const std::vector<double> sleepUs = sleepHolds(300);
+    const std::vector<double> quietUs = overshootUs;
+
+    // Both again with two CPU-bound processes beside us on the two cores.
+    overshootUs.clear();
+    std::vector<double> sleepLoadedUs;
+    size_t hogs = 0;
+    {
+        TCpuLoad load(2);
+        hogs = load.Count();
+        silentHolds(170);
+        sleepLoadedUs = sleepHolds(300);
     }
+    const std::vector<double> loadedUs = overshootUs;
+    overshootUs = quietUs;
     CloseComPort();
     SetSerialPlatform(nullptr);
 
@@ -202,14 +279,24 @@ int main()
         Percentile(overshootUs, 0.9), Percentile(overshootUs, 0.99), Percentile(overshootUs, 1.0));
     std::printf("hold overshoot sleeping:  p50 %.1f us, p99 %.1f us\n", Percentile(sleepUs, 0.5),
                 Percentile(sleepUs, 0.99));
+    std::printf("under load (%zu CPU-bound processes): busy-wait p50 %.1f p99 %.1f max %.1f us "
+                "(%zu holds), sleeping p50 %.1f p99 %.1f us\n",
+                hogs, Percentile(loadedUs, 0.5), Percentile(loadedUs, 0.99),
+                Percentile(loadedUs, 1.0), loadedUs.size(), Percentile(sleepLoadedUs, 0.5),
+                Percentile(sleepLoadedUs, 0.99));
+    std::printf("real-time priority for the hold: %s\n",
+                platform.Realtime ? "granted" : "not granted (ordinary priority)");
     // Busy-waiting and sleeping both suffer when the cores are shared: note the load.
     double load[1] = {0};
     getloadavg(load, 1);
     std::printf("load average (1 min): %.2f on %u cores\n", load[0],
                 std::thread::hardware_concurrency());
     std::printf("hold_p50_us=%.1f hold_p99_us=%.1f silent_ratio=%.4f overhead_us=%.1f "
-                "sleep_hold_p99_us=%.1f\n",
+                "sleep_hold_p99_us=%.1f hold_p99_loaded_us=%.1f sleep_hold_p99_loaded_us=%.1f "
+                "realtime=%d\n",
                 Percentile(overshootUs, 0.5), Percentile(overshootUs, 0.99),
-                Percentile(ratios, 0.5), overhead, Percentile(sleepUs, 0.99));
+                Percentile(ratios, 0.5), overhead, Percentile(sleepUs, 0.99),
+                Percentile(loadedUs, 0.99), Percentile(sleepLoadedUs, 0.99),
+                platform.Realtime ? 1 : 0);
     return 0;
 }

@@ -52,6 +52,8 @@ struct ParameterDescription
     std::string Name;                     // "название"
     std::string Size;                     // "тип": "байт", "слово" or anything else
     TSharedValue Value = VALUE_UNDEFINED; // current raw value
+    TSharedValue Reply = 0;               // how its last read or write went, written by the
+                                          // workers (workers/ParameterReply.h); 0: not yet
     int32_t Index = 0;                    // number on the bus
     int32_t Divisor = 0;                  // display scale
 };

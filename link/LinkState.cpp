@@ -14,6 +14,9 @@ constexpr uint32_t InputQueueSize = 300;
 constexpr uint32_t OutputQueueSize = 0;
 
 std::atomic<int> OpenError{0};
+// errno of the open port's loss; 0 while it is not lost. Read without the lock by the window
+// and the workers, which must not wait for a running transaction.
+std::atomic<int> LostError{0};
 // Mirrors PortHandle for the tests made without the lock (a worker's start, the window).
 std::atomic<bool> PortOpen{false};
 
@@ -30,6 +33,7 @@ bool OpenAndConfigure(const std::string &path)
         return false;
     }
     PortHandle = std::move(port);
+    LostError = 0;
     PortOpen = true;
     SetComState(BaudRate);
     PortHandle->SetupQueues(InputQueueSize, OutputQueueSize);
@@ -86,12 +90,29 @@ void CloseComPort()
 {
     std::lock_guard<std::recursive_mutex> lock(PortLock);
     PortOpen = false;
+    LostError = 0;
     PortHandle.reset();
 }
 
 bool PortIsOpen()
 {
     return PortOpen;
+}
+
+bool PortLost()
+{
+    return LostError != 0;
+}
+
+int PortLostError()
+{
+    return LostError;
+}
+
+void MarkPortLost(int error)
+{
+    int none = 0;
+    LostError.compare_exchange_strong(none, error);
 }
 
 void InitPerfFrequency()

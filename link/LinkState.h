@@ -28,8 +28,17 @@ bool OpenComPortDevice(const std::string &path);
 bool SetComState(uint32_t baudRate);
 // Closes the open port, if any.
 void CloseComPort();
-// True while a port is open.
+// True while a port is open (a lost port too, until it is closed).
 bool PortIsOpen();
+// True once a transaction found the open port gone (the converter unplugged, the line hung
+// up); nothing more can pass through it. Cleared when a port is closed or opened, so read it
+// before closing the lost port.
+bool PortLost();
+// errno of that loss (EIO for a hang-up, ENXIO or ENODEV for a device that went away); 0
+// while the port is not lost.
+int PortLostError();
+// Marks the open port lost with `error` (not 0); SendRequest calls it.
+void MarkPortLost(int error);
 // errno of the last failed opening (EACCES, EBUSY, ENOENT...), 0 after a successful one.
 int LastOpenError();
 // Reads the monotonic counter's frequency into PerfFrequency.

@@ -7,9 +7,12 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,6 +23,32 @@ namespace {
 // Without a write time-out a write waits for the driver; a port that accepts nothing for
 // this long (a converter unplugged mid-write) ends the write with what went out.
 constexpr int64_t StalledWriteNs = 5'000'000'000;
+
+// Real-time priority of the transmitter hold: above every ordinary thread, below the
+// kernel's interrupt threads (50), which must still run to move our bytes.
+constexpr int HoldPriority = 10;
+
+// The scheduling a thread had before RaisePriority, and whether it may be raised at all.
+struct TThreadPriority
+{
+    bool Raised = false;
+    bool Refused = false; // asked once and refused: not asked again on this thread
+    int Policy = SCHED_OTHER;
+    sched_param Param{};
+};
+
+thread_local TThreadPriority ThreadPriority;
+
+// The priority to ask for: HoldPriority, or less where the limits file allows only less.
+int WantedPriority()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        limit.rlim_cur > 0 && limit.rlim_cur < static_cast<rlim_t>(HoldPriority)) {
+        return static_cast<int>(limit.rlim_cur);
+    }
+    return HoldPriority;
+}
 
 int64_t MsToNs(uint64_t ms)
 {
@@ -100,20 +129,41 @@ uint32_t BaudOf(speed_t speed)
     }
 }
 
+// The errors of a read or write that mean the device itself is gone.
+bool DeviceGone(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
 class TPosixSerialPort : public ISerialPort
 {
 public:
-    explicit TPosixSerialPort(int fd) : Fd(fd) {}
+    // `found` is the line as the port was before we touched it (nullptr: unknown);
+    // `exclusiveSet` says whether we made the device exclusive.
+    TPosixSerialPort(int fd, const termios *found, bool exclusiveSet)
+        : Fd(fd), HaveFoundLine(found != nullptr), ExclusiveSet(exclusiveSet)
+    {
+        if (found != nullptr) {
+            FoundLine = *found;
+        }
+    }
     ~TPosixSerialPort() override
     {
-        // Leave the kernel's RS-485 mode as it was found, for the next program.
+        // Leave the device as it was found, for the next program: its line settings, the
+        // kernel's RS-485 mode and its exclusive flag. A lost device refuses all of it,
+        // harmlessly.
         if (Rs485Changed) {
             ioctl(Fd, TIOCSRS485, &SavedRs485);
         }
+        if (HaveFoundLine) {
+            tcsetattr(Fd, TCSANOW, &FoundLine);
+        }
         // The exclusive flag belongs to the device, not to our descriptor: where someone
         // else keeps the device open (a pseudo-terminal's owner), it would outlive us and
-        // lock out the next opening, ours included.
-        ioctl(Fd, TIOCNXCL);
+        // lock out the next opening, ours included. A flag someone else set is theirs.
+        if (ExclusiveSet) {
+            ioctl(Fd, TIOCNXCL);
+        }
         flock(Fd, LOCK_UN);
         close(Fd);
     }
@@ -229,7 +279,7 @@ public:
 
     size_t Read(uint8_t *buffer, size_t count) override
     {
-        if (count == 0) {
+        if (count == 0 || Lost != 0) {
             return 0;
         }
         const int64_t start = MonotonicNs();
@@ -238,11 +288,13 @@ public:
         const int64_t totalDeadline = start + MsToNs(totalMs);
         size_t got = 0;
         int64_t lastByte = 0;
+        bool signalled = false; // poll reported data waiting
         for (;;) {
             const ssize_t n = read(Fd, buffer + got, count - got);
             if (n > 0) {
                 got += static_cast<size_t>(n);
                 lastByte = MonotonicNs();
+                signalled = false;
                 if (got == count) {
                     return got;
                 }
@@ -252,7 +304,16 @@ public:
                 continue;
             }
             if (n < 0 && errno != EAGAIN) {
-                // The device is gone (a hung-up pseudo-terminal, an unplugged adapter).
+                // A hung-up pseudo-terminal or an unplugged adapter; other errors end the
+                // read as well, but leave the port in use.
+                NoteFailure(errno);
+                return got;
+            }
+            // In raw mode with VMIN = VTIME = 0 a read with nothing waiting returns 0; after
+            // poll reported data it is the end of the line: the device hung up. Waiting on
+            // would spin until the time-out, as poll keeps reporting it.
+            if (n == 0 && signalled) {
+                NoteFailure(EIO);
                 return got;
             }
             int64_t deadline = totalDeadline;
@@ -263,15 +324,21 @@ public:
             if (!WaitFor(Fd, POLLIN, deadline, revents)) {
                 return got;
             }
-            if ((revents & POLLIN) == 0) {
-                // Hang-up or error without data: nothing more will arrive.
-                return got;
+            // Bytes that came before a hang-up are still taken; the read after them tells.
+            if ((revents & POLLIN) != 0) {
+                signalled = true;
+                continue;
             }
+            NoteFailure(EIO); // POLLHUP, POLLERR or POLLNVAL without data
+            return got;
         }
     }
 
     size_t Write(const uint8_t *buffer, size_t count) override
     {
+        if (Lost != 0) {
+            return 0;
+        }
         const uint64_t totalMs =
             static_cast<uint64_t>(Timeouts.WriteMultiplier) * count + Timeouts.WriteConstant;
         const bool bounded = totalMs != 0;
@@ -287,18 +354,36 @@ public:
                 continue;
             }
             if (n < 0 && errno != EAGAIN) {
+                NoteFailure(errno);
                 break;
             }
             const int64_t deadline = bounded ? totalDeadline : MonotonicNs() + StalledWriteNs;
             short revents = 0;
-            if (!WaitFor(Fd, POLLOUT, deadline, revents) || (revents & POLLOUT) == 0) {
+            if (!WaitFor(Fd, POLLOUT, deadline, revents)) {
+                break;
+            }
+            if ((revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                NoteFailure(EIO);
+                break;
+            }
+            if ((revents & POLLOUT) == 0) {
                 break;
             }
         }
         return done;
     }
 
+    int LostError() const override { return Lost; }
+
 private:
+    // Marks the device lost when `error` says it is gone; the first reason stays.
+    void NoteFailure(int error)
+    {
+        if (Lost == 0 && DeviceGone(error)) {
+            Lost = error;
+        }
+    }
+
     bool ModemLine(int line, bool on)
     {
         // Pseudo-terminals and some adapters have no modem lines; the call then fails and
@@ -333,6 +418,10 @@ private:
     TSerialTimeouts Timeouts;
     serial_rs485 SavedRs485{};
     bool Rs485Changed = false;
+    termios FoundLine{};
+    bool HaveFoundLine = false;
+    bool ExclusiveSet = false;
+    int Lost = 0;
 };
 
 } // namespace
@@ -358,8 +447,12 @@ std::unique_ptr<ISerialPort> TPosixSerialPlatform::Open(const std::string &path,
         close(fd);
         return nullptr;
     }
-    ioctl(fd, TIOCEXCL);
-    return std::make_unique<TPosixSerialPort>(fd);
+    termios found{};
+    const bool haveFound = tcgetattr(fd, &found) == 0;
+    int exclusive = 0;
+    const bool wasExclusive = ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+    const bool exclusiveSet = !wasExclusive && ioctl(fd, TIOCEXCL) == 0;
+    return std::make_unique<TPosixSerialPort>(fd, haveFound ? &found : nullptr, exclusiveSet);
 }
 
 void TPosixSerialPlatform::SleepMs(uint32_t ms)
@@ -385,4 +478,39 @@ int64_t TPosixSerialPlatform::Counter()
 int64_t TPosixSerialPlatform::CounterFrequency()
 {
     return 1'000'000'000;
+}
+
+bool TPosixSerialPlatform::RaisePriority()
+{
+    TThreadPriority &saved = ThreadPriority;
+    if (saved.Raised || saved.Refused) {
+        return false;
+    }
+    if (pthread_getschedparam(pthread_self(), &saved.Policy, &saved.Param) != 0) {
+        return false;
+    }
+    // A thread that already runs in real time keeps what it was given.
+    if (saved.Policy != SCHED_OTHER && saved.Policy != SCHED_BATCH) {
+        return false;
+    }
+    sched_param wanted{};
+    wanted.sched_priority = WantedPriority();
+    // Real-time scheduling needs CAP_SYS_NICE or an rtprio limit (link/SETTINGS.md);
+    // without either, the hold simply runs at the ordinary priority.
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &wanted) != 0) {
+        saved.Refused = true;
+        return false;
+    }
+    saved.Raised = true;
+    return true;
+}
+
+void TPosixSerialPlatform::RestorePriority()
+{
+    TThreadPriority &saved = ThreadPriority;
+    if (!saved.Raised) {
+        return;
+    }
+    pthread_setschedparam(pthread_self(), saved.Policy, &saved.Param);
+    saved.Raised = false;
 }

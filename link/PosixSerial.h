@@ -1,6 +1,7 @@
 #pragma once
 // Serial services on POSIX: termios line settings, poll()-driven reads under the
-// time-out model, the kernel's RS-485 mode and CLOCK_MONOTONIC as the counter.
+// time-out model, hang-up detection, the kernel's RS-485 mode, CLOCK_MONOTONIC as the counter
+// and SCHED_FIFO for the transmitter hold.
 
 #include "SerialPlatform.h"
 
@@ -12,4 +13,6 @@ public:
     void SleepMs(uint32_t ms) override;
     int64_t Counter() override;
     int64_t CounterFrequency() override;
+    bool RaisePriority() override;
+    void RestorePriority() override;
 };

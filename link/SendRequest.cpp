@@ -54,7 +54,26 @@ void ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count)
     port.SetTimeouts(current);
 }
 
-// Sends the frame; returns whether the last write call wrote everything it was given.
+// Switches the converter's transmitter on, unless it switches by itself.
+void KeyTransmitter(ISerialPort &port)
+{
+    if (!LinkSettings.SmartPI) {
+        port.SetDtr(false);
+        port.SetRts(true);
+    }
+}
+
+// Switches the converter back to receiving, unless it switches by itself.
+void ReleaseTransmitter(ISerialPort &port)
+{
+    if (!LinkSettings.SmartPI) {
+        port.SetDtr(true);
+        port.SetRts(false);
+    }
+}
+
+// Sends the frame and releases the transmitter; returns whether the last write call wrote
+// everything it was given.
 bool Transmit(ISerialPort &port, const uint8_t *request, size_t count, int64_t charTimeUs)
 {
     ISerialPlatform &platform = SerialPlatform();
@@ -62,7 +81,11 @@ bool Transmit(ISerialPort &port, const uint8_t *request, size_t count, int64_t c
     if (!LinkSettings.USARTMode && PerfFrequency != 0) {
         // The converter's transmitter must stay on until the last stop bit has left the
         // UART, and not a moment longer, or the device's first reply bytes are lost; the
-        // driver gives no notice of that moment, so the wire time is counted out.
+        // driver gives no notice of that moment, so the wire time is counted out. A busy
+        // core would deschedule the count for milliseconds, long past a fast device's first
+        // reply byte, so the hold runs at real-time priority where the system allows it, and
+        // only the hold: from the write to the release of the transmitter.
+        const bool raised = platform.RaisePriority();
         const int64_t t0 = platform.Counter();
         uint8_t frame[MaxFrameSize];
         std::copy(request, request + count, frame);
@@ -74,12 +97,18 @@ bool Transmit(ISerialPort &port, const uint8_t *request, size_t count, int64_t c
         // A sleep would overshoot by the scheduler's slack, so spin on the counter.
         while (platform.Counter() - t0 < holdTicks) {
         }
+        ReleaseTransmitter(port);
+        if (raised) {
+            platform.RestorePriority();
+        }
         return written == n;
     }
-    if (port.Write(request, count) != count) {
-        return false;
+    bool sent = port.Write(request, count) == count;
+    if (sent) {
+        sent = port.Write(&check, 1) == 1;
     }
-    return port.Write(&check, 1) == 1;
+    ReleaseTransmitter(port);
+    return sent;
 }
 
 // Reads one reply; returns the count received, `reply` sized to it.
@@ -97,6 +126,16 @@ size_t Receive(ISerialPort &port, std::vector<uint8_t> &reply)
     const size_t second = port.Read(reply.data() + FirstRead, rest);
     reply.resize(FirstRead + second);
     return FirstRead + second;
+}
+
+// True when the port reported itself gone; the loss is then the link's to tell its callers.
+bool Gone(const ISerialPort &port)
+{
+    const int error = port.LostError();
+    if (error != 0) {
+        MarkPortLost(error);
+    }
+    return error != 0;
 }
 
 bool Valid(const std::vector<uint8_t> &reply)
@@ -127,7 +166,8 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
     if (request == nullptr || count == 0 || count > MaxRequest) {
         return false;
     }
-    if (!PortIsOpen()) {
+    // A lost port answers nothing: no attempts, no pauses.
+    if (!PortIsOpen() || PortLost()) {
         return false;
     }
     std::lock_guard<std::recursive_mutex> lock(PortLock);
@@ -139,19 +179,16 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
     ISerialPlatform &platform = SerialPlatform();
     for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
         platform.SleepMs(LinkSettings.StartTimeOut);
-        if (!LinkSettings.SmartPI) {
-            port.SetDtr(false);
-            port.SetRts(true);
-        }
+        KeyTransmitter(port);
         port.Purge(TPurge::TxClear);
         port.Purge(TPurge::TxAbort);
         port.Purge(TPurge::RxClear);
         port.Purge(TPurge::RxAbort);
         ChooseTimeouts(port, request, count);
         const bool sent = Transmit(port, request, count, charTimeUs);
-        if (!LinkSettings.SmartPI) {
-            port.SetDtr(true);
-            port.SetRts(false);
+        if (Gone(port)) {
+            reply.clear();
+            return false;
         }
         if (!sent) {
             reply.clear();
@@ -160,6 +197,9 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
         Receive(port, reply);
         if (Valid(reply)) {
             return true;
+        }
+        if (Gone(port)) {
+            return false;
         }
     }
     return false;

@@ -15,6 +15,7 @@ int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits);
 // One transaction: sends request bytes 1..L (the check byte is added here) and receives
 // the reply frame into `reply` (resized to the bytes received, check byte included).
 // True when a well-formed reply arrived within three attempts; false at once when no
-// port is open or the request is not 1..254 bytes. On failure `reply` holds what the last
-// attempt received (possibly nothing).
+// port is open, the port is lost or the request is not 1..254 bytes. An attempt that finds
+// the port gone (hung up, unplugged) ends the transaction at once and marks the port lost
+// (PortLost). On failure `reply` holds what the last attempt received (possibly nothing).
 bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply);

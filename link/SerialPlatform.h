@@ -68,6 +68,10 @@ public:
     virtual size_t Read(uint8_t *buffer, size_t count) = 0;
     // Blocking write; returns the count written.
     virtual size_t Write(const uint8_t *buffer, size_t count) = 0;
+    // 0 while the device works; once a read or write found it gone (hung up, unplugged),
+    // the errno that tells why (EIO, ENXIO, ENODEV), for good: a lost device never comes
+    // back on the same handle.
+    virtual int LostError() const = 0;
 };
 
 // The platform: opening ports, sleeping and the monotonic high-resolution counter.
@@ -84,6 +88,11 @@ public:
     virtual int64_t Counter() = 0;
     // Ticks per second of Counter(); 0 when there is no such counter.
     virtual int64_t CounterFrequency() = 0;
+    // Gives the calling thread real-time priority for a moment that must not be cut short by
+    // the scheduler; false (and nothing changed) where the system does not allow it.
+    virtual bool RaisePriority() = 0;
+    // Puts back the priority that RaisePriority replaced; nothing after a false RaisePriority.
+    virtual void RestorePriority() = 0;
 };
 
 // The platform the link uses: the one installed, or the POSIX one.

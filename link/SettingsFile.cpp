@@ -96,7 +96,8 @@ std::map<std::string, std::string> ParseSettingsText(const std::string &text)
     return values;
 }
 
-TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &values)
+TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &values,
+                                     std::vector<std::string> *warnings)
 {
     TLinkSettings settings;
     const TLinkSettings defaults;
@@ -104,35 +105,67 @@ TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &v
     {
         const char *Name;
         uint32_t TLinkSettings::*Field;
+        uint32_t Maximum;
+        const char *Unit;
     };
     static const TNumeric numerics[] = {
-        {"intervaltimeout", &TLinkSettings::IntervalTimeout},
-        {"timeoutmultiplier", &TLinkSettings::TimeoutMultiplier},
-        {"timeoutconstant", &TLinkSettings::TimeoutConstant},
-        {"cmdintervaltimeout", &TLinkSettings::CmdIntervalTimeout},
-        {"cmdtimeoutmultiplier", &TLinkSettings::CmdTimeoutMultiplier},
-        {"cmdtimeoutconstant", &TLinkSettings::CmdTimeoutConstant},
-        {"starttimeout", &TLinkSettings::StartTimeOut},
-        {"tailinus", &TLinkSettings::TailinUS},
-        {"stopbits", &TLinkSettings::StopBits},
+        {"IntervalTimeout", &TLinkSettings::IntervalTimeout, MaxTimeoutMs, "ms"},
+        {"TimeoutMultiplier", &TLinkSettings::TimeoutMultiplier, MaxTimeoutMultiplierMs, "ms"},
+        {"TimeoutConstant", &TLinkSettings::TimeoutConstant, MaxTimeoutMs, "ms"},
+        {"CmdIntervalTimeout", &TLinkSettings::CmdIntervalTimeout, MaxTimeoutMs, "ms"},
+        {"CmdTimeoutMultiplier", &TLinkSettings::CmdTimeoutMultiplier, MaxTimeoutMultiplierMs,
+         "ms"},
+        {"CmdTimeoutConstant", &TLinkSettings::CmdTimeoutConstant, MaxTimeoutMs, "ms"},
+        {"StartTimeOut", &TLinkSettings::StartTimeOut, MaxTimeoutMs, "ms"},
+        {"TailinUS", &TLinkSettings::TailinUS, MaxTailinUS, "us"},
+        // Only 0, 1 and 2 name a stop-bit setting; a larger code would also break the
+        // character time (its divisor becomes zero).
+        {"StopBits", &TLinkSettings::StopBits, MaxStopBits, ""},
+    };
+    auto warn = [warnings](const std::string &text) {
+        if (warnings != nullptr) {
+            warnings->push_back(text);
+        }
     };
     for (const TNumeric &numeric : numerics) {
-        const auto it = values.find(numeric.Name);
+        settings.*numeric.Field = defaults.*numeric.Field;
+        const auto it = values.find(Lower(numeric.Name));
+        if (it == values.end()) {
+            continue;
+        }
         int64_t value = 0;
         // A value wider than 32 bits counts as missing, like registry data over four bytes.
-        if (it != values.end() && ParseNumber(it->second, 0, 0xFFFFFFFF, value)) {
-            settings.*numeric.Field = static_cast<uint32_t>(value);
+        if (!ParseNumber(it->second, 0, 0xFFFFFFFF, value)) {
+            warn(std::string(numeric.Name) + "=" + it->second +
+                 " ignored: not a number from 0 to " + std::to_string(numeric.Maximum) + "; " +
+                 std::to_string(defaults.*numeric.Field) + " applies");
+        } else if (value > numeric.Maximum) {
+            warn(std::string(numeric.Name) + "=" + it->second + " ignored: above " +
+                 std::to_string(numeric.Maximum) +
+                 (*numeric.Unit ? std::string(" ") + numeric.Unit : std::string()) + "; " +
+                 std::to_string(defaults.*numeric.Field) + " applies");
         } else {
-            settings.*numeric.Field = defaults.*numeric.Field;
+            settings.*numeric.Field = static_cast<uint32_t>(value);
         }
-    }
-    // Only 0, 1 and 2 name a stop-bit setting. Any other value would also break the
-    // character time (a large one makes its divisor zero), so it counts as missing.
-    if (settings.StopBits > 2) {
-        settings.StopBits = defaults.StopBits;
     }
     settings.SmartPI = values.count("smartpi") != 0;
     settings.USARTMode = values.count("usartmode") != 0;
+
+    for (const auto &[name, text] : values) {
+        bool known = name == "smartpi" || name == "usartmode";
+        for (const TNumeric &numeric : numerics) {
+            known = known || name == Lower(numeric.Name);
+        }
+        // A port line names its number as ComPortPathFromValues looks it up: "com" and the
+        // number in decimal without leading zeros.
+        int64_t number = 0;
+        known = known ||
+                (name.compare(0, 3, "com") == 0 && ParseNumber(name.substr(3), 0, 255, number) &&
+                 name == "com" + std::to_string(number));
+        if (!known) {
+            warn("unknown setting '" + name + "' ignored");
+        }
+    }
     return settings;
 }
 
@@ -173,7 +206,7 @@ std::string LinkSettingsPath()
 
 TLinkSettings LinkSettings;
 
-void LoadLinkSettings()
+void LoadLinkSettings(std::vector<std::string> *warnings)
 {
     const std::string path = LinkSettingsPath();
     bool exists = false;
@@ -181,7 +214,7 @@ void LoadLinkSettings()
     if (!exists) {
         CreateEmptySettingsFile(path);
     }
-    LinkSettings = LinkSettingsFromValues(ParseSettingsText(text));
+    LinkSettings = LinkSettingsFromValues(ParseSettingsText(text), warnings);
 }
 
 std::string ComPortPath(uint8_t number)

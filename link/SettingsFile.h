@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 // Timing and line options, read once at start; nothing in the program writes them.
 struct TLinkSettings
@@ -27,11 +28,19 @@ constexpr const char *SettingsKeyPath = "Software\\KAVEN\\VELMO\\RS";
 // Where the settings live unless LINVAR_SETTINGS names another file.
 constexpr const char *DefaultSettingsPath = "/etc/linvar/rs485.conf";
 
+// Largest values that make sense; a value above counts as missing, since a typo there would
+// hold the port lock for minutes on every transaction.
+constexpr uint32_t MaxTimeoutMs = 60'000;        // time-outs, interval time-outs, StartTimeOut
+constexpr uint32_t MaxTimeoutMultiplierMs = 200; // per byte: a whole frame stays under a minute
+constexpr uint32_t MaxTailinUS = 1'000'000;      // one second
+constexpr uint32_t MaxStopBits = 2;
+
 // The link settings in force.
 extern TLinkSettings LinkSettings;
 // Reads LinkSettings from the settings file; missing values keep their defaults, and a
-// missing file is created empty where the rights allow.
-void LoadLinkSettings();
+// missing file is created empty where the rights allow. `warnings`, when given, receives one
+// line per setting ignored and per name the file holds that names no setting.
+void LoadLinkSettings(std::vector<std::string> *warnings = nullptr);
 // The settings file in use: $LINVAR_SETTINGS when set, else /etc/linvar/rs485.conf.
 std::string LinkSettingsPath();
 // The device path behind port `number` (the settings file's "COM<n>" entry, else the
@@ -42,7 +51,10 @@ std::string ComPortPath(uint8_t number);
 // the key's section of a settings text; a later line of the same name wins.
 std::map<std::string, std::string> ParseSettingsText(const std::string &text);
 // The link settings that the parsed values give; missing or unusable values keep defaults.
-TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &values);
+// `warnings`, when given, receives why each value present was not used and the names that
+// are no setting.
+TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &values,
+                                     std::vector<std::string> *warnings = nullptr);
 // The device path that port `number` names when the settings file says nothing about it.
 std::string DefaultComPortPath(uint8_t number);
 // The device path behind port `number` in the parsed values (a "COM<n>" entry) or by default.

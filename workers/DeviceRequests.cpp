@@ -2,6 +2,7 @@
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Frame.h"
+#include "link/LinkState.h"
 #include "link/SendRequest.h"
 
 // The catalogue's size names as its Windows-1251 bytes.
@@ -17,11 +18,6 @@ constexpr uint8_t WordWriteLength = 0x07;
 uint8_t ReplyByte(const std::vector<uint8_t> &reply, size_t n)
 {
     return n >= 1 && n <= reply.size() ? reply[n - 1] : 0;
-}
-
-bool Accepted(const std::vector<uint8_t> &reply)
-{
-    return ReplyByte(reply, 3) == REPLY_ACCEPTED;
 }
 
 bool OneDataByte(const std::vector<uint8_t> &reply)
@@ -65,6 +61,11 @@ bool ReplyFrom(const std::vector<uint8_t> &reply, uint8_t address)
     return !reply.empty() && reply[0] == address;
 }
 
+bool ReplyAccepted(const std::vector<uint8_t> &reply)
+{
+    return ReplyByte(reply, 3) == REPLY_ACCEPTED;
+}
+
 TDeviceIdentity DecodeIdentifyReply(const std::vector<uint8_t> &reply)
 {
     TDeviceIdentity identity;
@@ -77,7 +78,7 @@ TDeviceIdentity DecodeIdentifyReply(const std::vector<uint8_t> &reply)
 
 int32_t DecodeReadReply(const std::vector<uint8_t> &reply)
 {
-    if (!Accepted(reply))
+    if (!ReplyAccepted(reply))
         return VALUE_UNDEFINED;
     // The reply's length alone says whether one or two data bytes came back.
     if (OneDataByte(reply))
@@ -88,7 +89,7 @@ int32_t DecodeReadReply(const std::vector<uint8_t> &reply)
 int32_t DecodeWriteReply(const std::vector<uint8_t> &reply, const std::string &size)
 {
     // A rejected write leaves the device's value unknown to us.
-    if (!Accepted(reply))
+    if (!ReplyAccepted(reply))
         return VALUE_UNDEFINED;
     // A word echoed as a single byte: byte 6 would be the check byte, not data.
     if (size == SizeByte || OneDataByte(reply))
@@ -117,7 +118,7 @@ bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,
         // A reply from another address answers someone else's request: not ours.
         if (SendRequest(request.data(), request.size(), reply) && ReplyFrom(reply, address))
             return true;
-        if (stop && stop->load())
+        if ((stop && stop->load()) || PortLost())
             break;
     }
     reply.clear();

@@ -39,6 +39,8 @@ std::vector<uint8_t> WriteRequest(uint8_t address, int32_t index, const std::str
 
 // True when `reply` comes from `address`.
 bool ReplyFrom(const std::vector<uint8_t> &reply, uint8_t address);
+// True when the status of `reply` (byte 3) accepts the read or write.
+bool ReplyAccepted(const std::vector<uint8_t> &reply);
 // Type and version from a valid identify reply; the version's high byte only when L > 5.
 TDeviceIdentity DecodeIdentifyReply(const std::vector<uint8_t> &reply);
 // Value carried by a valid read reply: VALUE_UNDEFINED unless accepted (0x3E); one data byte
@@ -53,6 +55,6 @@ int32_t DecodeWriteReply(const std::vector<uint8_t> &reply, const std::string &s
 // answered both with its own address.
 bool ProbeAddress(uint8_t address, TDeviceIdentity &identity);
 // Sends `request` until a valid reply from `address` arrives, at most RequestsPerParameter
-// times, giving up early once `stop` is set; true with that reply.
+// times, giving up early once `stop` is set or the port is lost; true with that reply.
 bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,
                         std::vector<uint8_t> &reply, const std::atomic<bool> *stop = nullptr);

@@ -6,14 +6,16 @@
 
 #include <cstdint>
 
-// Read worker; create it with new, it starts at once and frees itself at its end.
-// DeviceParameters must stay unchanged (only Value is written) until WM_LOADDONE.
+// Read worker; start it with StartWorker<TLoadThread>(handle, address); it frees itself at
+// its end. DeviceParameters must stay unchanged (only Value and Reply are written) until
+// WM_LOADDONE. Each entry's Reply tells how its read went (ParameterReply.h); on a port that
+// is lost (PortLost) the read ends after the entry in progress, without its progress, and
+// the entries not read keep their Value and get NoValidReply.
 class TLoadThread final : public TThread
 {
 public:
-    // Starts reading the parameters of the device at `address`; `handle`, when given,
-    // receives the handle to stop and wait for the worker.
-    explicit TLoadThread(uint8_t address, TWorkerHandle *handle = nullptr);
+    // A read of the parameters of the device at `address`.
+    explicit TLoadThread(uint8_t address);
 
     // Bus address of the device read.
     const uint8_t Address;

@@ -3,43 +3,71 @@
 #include "catalogue/DeviceCatalogue.h"
 #include "link/LinkState.h"
 #include "workers/DeviceRequests.h"
+#include "workers/ParameterReply.h"
 #include "workers/WorkerMessages.h"
 
 namespace {
+
 constexpr uint32_t EntryPauseMs = 1;
 constexpr uint32_t FinalPauseMs = 1000; // lets the operator see the full progress bar
+
+// The write request for `entry`, or none: an entry of another size is never written, and
+// one without a value has nothing to send (the undefined marker's low bits would put 0xFF
+// or 0xFFFF into the device).
+std::vector<uint8_t> RequestFor(uint8_t address, const ParameterDescription &entry)
+{
+    const int32_t value = entry.Value;
+    if (value == VALUE_UNDEFINED)
+        return {};
+    return WriteRequest(address, entry.Index, entry.Size, value);
+}
+
 } // namespace
 
-TSaveThread::TSaveThread(uint8_t address, TWorkerHandle *handle) : Address(address)
-{
-    Start(handle);
-}
+TSaveThread::TSaveThread(uint8_t address) : Address(address) {}
 
 void TSaveThread::Execute()
 {
-    if (PortIsOpen() && !Stop.load()) {
-        const size_t count = DeviceParameters.size();
+    size_t done = 0;
+    const size_t count = DeviceParameters.size();
+    if (PortIsOpen() && !PortLost() && !Stop.load()) {
         std::vector<uint8_t> reply;
-        for (size_t i = 0; i < count; ++i) {
-            ParameterDescription &entry = DeviceParameters[i];
-            const int32_t value = entry.Value;
-            const auto request = WriteRequest(Address, entry.Index, entry.Size, value);
-            // Sending the undefined marker would put 0xFF or 0xFFFF into the device.
-            if (!request.empty() && value != VALUE_UNDEFINED) {
-                // Without a valid echo the device's value is unknown: show it as undefined
-                // rather than a value that was never confirmed.
-                if (RequestWithRepeats(request, Address, reply, &Stop))
+        while (done < count) {
+            ParameterDescription &entry = DeviceParameters[done];
+            const auto request = RequestFor(Address, entry);
+            if (!request.empty()) {
+                if (!RequestWithRepeats(request, Address, reply, &Stop)) {
+                    // The device may or may not have taken the value; keeping it (rather
+                    // than no value at all) keeps the operator's edit, and a second write
+                    // retries it.
+                    SetReply(entry, TParameterReply::NoValidReply);
+                } else if (ReplyAccepted(reply)) {
                     entry.Value = DecodeWriteReply(reply, entry.Size);
-                else
+                    SetReply(entry, TParameterReply::Valid);
+                } else {
+                    // A rejected write leaves the device's value unknown to us.
                     entry.Value = VALUE_UNDEFINED;
+                    SetReply(entry, TParameterReply::Rejected);
+                }
             }
-            PostToMainWindow(WM_PROGRESS, static_cast<uint32_t>(i * 100 / count), 0);
+            // Nothing answers on a lost port: the rest of the list would only say so again.
+            if (PortLost())
+                break;
+            PostToMainWindow(WM_PROGRESS, static_cast<uint32_t>(done * 100 / count), 0);
             Pause(EntryPauseMs);
+            ++done;
             if (Stop.load())
                 break;
         }
     }
+    // What was to be sent and was not stays as the operator gave it, unconfirmed.
+    for (size_t i = done; i < count; ++i) {
+        if (!RequestFor(Address, DeviceParameters[i]).empty())
+            SetReply(DeviceParameters[i], TParameterReply::NoValidReply);
+    }
     PostToMainWindow(WM_PROGRESS, 100, 0);
-    Pause(FinalPauseMs);
+    // The full bar is worth a look only after a write that went through to its end.
+    if (!PortLost())
+        Pause(FinalPauseMs);
     PostToMainWindow(WM_SAVEDONE, 0, 0);
 }

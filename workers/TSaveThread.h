@@ -7,14 +7,18 @@
 
 #include <cstdint>
 
-// Write worker; create it with new, it starts at once and frees itself at its end.
-// DeviceParameters must stay unchanged (only Value is written) until WM_SAVEDONE.
+// Write worker; start it with StartWorker<TSaveThread>(handle, address); it frees itself at
+// its end. DeviceParameters must stay unchanged (only Value and Reply are written) until
+// WM_SAVEDONE. Each entry sent gets its Reply (ParameterReply.h): Valid with the echoed
+// value, Rejected with VALUE_UNDEFINED, or NoValidReply with the value it was to send, so
+// that the operator's edit survives and a second write retries it. On a port that is lost
+// (PortLost) the write ends after the entry in progress: the entries not sent keep their
+// value and get NoValidReply, and WM_SAVEDONE follows WM_PROGRESS 100 without the pause.
 class TSaveThread final : public TThread
 {
 public:
-    // Starts writing the parameters to the device at `address`; `handle`, when given,
-    // receives the handle to stop and wait for the worker.
-    explicit TSaveThread(uint8_t address, TWorkerHandle *handle = nullptr);
+    // A write of the parameters to the device at `address`.
+    explicit TSaveThread(uint8_t address);
 
     // Bus address of the device written.
     const uint8_t Address;

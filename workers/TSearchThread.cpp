@@ -9,16 +9,15 @@ constexpr uint8_t FirstAddress = 127; // polled before the ascending sweep
 constexpr uint8_t HighestAddress = 126;
 } // namespace
 
-TSearchThread::TSearchThread(uint8_t startAddress, TWorkerHandle *handle, uint8_t lastAddress)
+TSearchThread::TSearchThread(uint8_t startAddress, uint8_t lastAddress)
     : StartAddress(startAddress),
       LastAddress(lastAddress < HighestAddress ? lastAddress : HighestAddress)
 {
-    Start(handle);
 }
 
 void TSearchThread::Execute()
 {
-    if (!PortIsOpen()) {
+    if (!PortIsOpen() || PortLost()) {
         PostToMainWindow(WM_SEARCHDONE, 0, 0);
         return;
     }
@@ -28,6 +27,9 @@ void TSearchThread::Execute()
         TDeviceIdentity identity;
         if (ProbeAddress(address, identity))
             PostToMainWindow(WM_DEVICEFOUND, address * 256u + identity.Type, identity.Version);
+        // Nothing answers on a lost port: the rest of the sweep would only say so again.
+        if (PortLost())
+            break;
 
         if (first)
             address = StartAddress;

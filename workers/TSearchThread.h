@@ -7,15 +7,15 @@
 
 #include <cstdint>
 
-// Search worker; create it with new, it starts at once and frees itself at its end.
+// Search worker; start it with StartWorker<TSearchThread>(handle, start[, last]); it frees
+// itself at its end. A sweep on a port that is lost (PortLost) ends at once, after the
+// address in progress, without that address's progress; WM_SEARCHDONE follows as always.
 class TSearchThread final : public TThread
 {
 public:
-    // Starts a sweep from `startAddress` (0 with the zero-address option, else 1); `handle`,
-    // when given, receives the handle to stop and wait for the worker. `lastAddress` below
-    // 126 ends the sweep early, after that address (a quicker look at a small bus).
-    explicit TSearchThread(uint8_t startAddress, TWorkerHandle *handle = nullptr,
-                           uint8_t lastAddress = 126);
+    // A sweep from `startAddress` (0 with the zero-address option, else 1). `lastAddress`
+    // below 126 ends the sweep early, after that address (a quicker look at a small bus).
+    explicit TSearchThread(uint8_t startAddress, uint8_t lastAddress = 126);
 
     // First address of the ascending part of the sweep.
     const uint8_t StartAddress;

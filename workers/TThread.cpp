@@ -106,10 +106,9 @@ TThread::TThread(std::shared_ptr<TWorkerState> state) : Stop(state->Stop), State
 
 TThread::~TThread() = default;
 
-void TThread::Start(TWorkerHandle *handle)
+bool TThread::Start(TWorkerHandle &handle)
 {
-    if (handle)
-        *handle = TWorkerHandle(State);
+    handle = TWorkerHandle(State);
     {
         std::lock_guard<std::mutex> guard(State->Lock);
         State->Started = true;
@@ -123,7 +122,10 @@ void TThread::Start(TWorkerHandle *handle)
         std::lock_guard<std::mutex> guard(State->Lock);
         State->Started = false;
         State->Changed.notify_all();
+        return false;
     }
+    // From here on the object belongs to its thread, which may already have freed it.
+    return true;
 }
 
 bool TThread::Pause(uint32_t ms)

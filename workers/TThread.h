@@ -10,6 +10,10 @@
 #include <memory>
 
 struct TWorkerState;
+class TWorkerHandle;
+
+template <class TWorker, class... TArguments>
+bool StartWorker(TWorkerHandle &handle, TArguments &&...arguments);
 
 // Lasting handle to one worker: safe to use after the worker has freed itself.
 class TWorkerHandle
@@ -35,9 +39,9 @@ private:
     std::shared_ptr<TWorkerState> State;
 };
 
-// Thread base class: the most derived constructor calls Start() as its last step, so a worker
-// is created running. If the thread cannot be created, Started() of its handle is false, no
-// message is posted and the creator deletes the object.
+// Thread base class. A worker is made and started in one step by StartWorker (StartWorker.h),
+// which constructs it whole first and starts its thread second: a thread started from a
+// constructor could run to its end and free the object before the constructor returned.
 class TThread
 {
 public:
@@ -52,14 +56,18 @@ protected:
     TThread();
     // The work, run once on the worker's own thread.
     virtual void Execute() = 0;
-    // Starts the thread; `handle`, when given, receives the worker's handle before it runs.
-    void Start(TWorkerHandle *handle);
     // Sleeps `ms` milliseconds on the link platform's clock, ending early (within a few
     // milliseconds) on a stop request; false when stopped.
     bool Pause(uint32_t ms);
 
 private:
+    template <class TWorker, class... TArguments>
+    friend bool StartWorker(TWorkerHandle &handle, TArguments &&...arguments);
+
     explicit TThread(std::shared_ptr<TWorkerState> state);
+    // Starts the thread of the fully built worker; `handle` receives the worker's handle
+    // before it runs. False when no thread could be made: the object is then the caller's.
+    bool Start(TWorkerHandle &handle);
     static void Run(TThread *self, std::shared_ptr<TWorkerState> state);
     std::shared_ptr<TWorkerState> State;
 };

@@ -1,10 +1,12 @@
 #pragma once
-// What the linvar-cli tests share: running the program as a child process, and the strict
-// JSON reader that checks its output.
+// What the linvar-cli tests share: running the program as a child process (to its end, or
+// watched while it runs), and the strict JSON reader that checks its output.
 
 #include "JsonValue.h"
 
+#include <chrono>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // Output and exit status of one run.
@@ -13,7 +15,38 @@ struct TCliRun
     int Status = -1; // exit status; -1 when it did not exit normally
     std::string Out;
     std::string Err;
+    double CpuSeconds = 0; // user and system time the process used in all
 };
 
-// Runs the linvar-cli built with these tests with `arguments`; the environment is inherited.
+// linvar-cli running as a child process with `arguments`; the environment is inherited.
+class TCliProcess
+{
+public:
+    explicit TCliProcess(const std::vector<std::string> &arguments);
+    // Waits for its end if Finish was not called.
+    ~TCliProcess();
+    TCliProcess(const TCliProcess &) = delete;
+    TCliProcess &operator=(const TCliProcess &) = delete;
+
+    // Collects its output until stderr holds `text`; false when it ended or `timeout` passed
+    // first.
+    bool WaitForErr(const std::string &text, std::chrono::milliseconds timeout);
+    // User and system time the process has used so far, in seconds (10 ms steps).
+    double CpuSeconds() const;
+    // Collects the rest of its output and waits for its end.
+    TCliRun Finish();
+
+private:
+    // Reads what is there on stdout and stderr, waiting up to `timeoutMs` (-1: no limit);
+    // false once both are closed.
+    bool Collect(int timeoutMs);
+
+    pid_t Child = -1;
+    int OutFd = -1;
+    int ErrFd = -1;
+    TCliRun Run;
+    bool Finished = false;
+};
+
+// Runs the linvar-cli built with these tests with `arguments` to its end.
 TCliRun RunCli(const std::vector<std::string> &arguments);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 
 namespace {
@@ -179,4 +180,107 @@ TEST(CliProgramTest, CatalogueBesideTheProgramByDefault)
     run = RunCli({"catalogue", "--type", "7", "--firmware", "1.00"});
     EXPECT_EQ(run.Status, 4);
     EXPECT_NE(run.Out.find("not offered"), std::string::npos);
+}
+
+namespace {
+
+// The failure tests' bus; its settings file also holds a value far out of range and a name
+// that is no setting, which the tool must point out.
+class CliFailureTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SimulatorProcess::TOptions options = QuickBus();
+        options.SettingsLines.insert(
+            options.SettingsLines.end(),
+            {"CmdTimeoutConstant=250", "TimeoutConstant=999999", "Frobnicate=1"});
+        Sim = std::make_unique<SimulatorProcess>(LINVAR_CLI_TEST_DIR "/bus-faults.conf", options);
+        ASSERT_TRUE(Sim->Ready()) << Sim->Error();
+    }
+    std::vector<std::string> Arguments(const std::vector<std::string> &command) const
+    {
+        std::vector<std::string> arguments = {"--port", std::to_string(Sim->PortNumber()),
+                                              "--catalogue", Catalogue};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        return arguments;
+    }
+
+    std::unique_ptr<SimulatorProcess> Sim;
+};
+
+} // namespace
+
+TEST_F(CliFailureTest, ALostConverterEndsEachCommandWithItsOwnStatus)
+{
+    struct TCase
+    {
+        std::vector<std::string> Command;
+        const char *Progress; // on stderr once the command is under way
+        const char *Message;
+        std::vector<const char *> Shown; // the results up to the loss
+    };
+    const TCase cases[] = {
+        {{"--json", "scan"},
+         "scan: 10%",
+         "port lost during scan after address ",
+         {"\"complete\":false", "\"address\":2", "\"address\":3", "\"address\":4"}},
+        {{"read", "--address", "3", "--type", "9", "--firmware", "2.05"},
+         "read: 25%",
+         "port lost during read after 2 of 4 parameters",
+         {"9.6", "undefined"}},
+        {{"write", "--address", "3", "--type", "9", "--firmware", "2.05", "--defaults"},
+         "write: 25%",
+         "port lost during write after 2 of 4 parameters",
+         {"written", "unconfirmed"}},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Command[c.Command[0] == "--json" ? 1 : 0]);
+        TCliProcess cli(Arguments(c.Command));
+        ASSERT_TRUE(cli.WaitForErr(c.Progress, std::chrono::seconds(30)));
+        // The converter is pulled out.
+        const double cpuBefore = cli.CpuSeconds();
+        Sim->Stop();
+        const TCliRun run = cli.Finish();
+        EXPECT_EQ(run.Status, 5) << run.Err;
+        EXPECT_NE(run.Err.find(c.Message), std::string::npos) << run.Err;
+        EXPECT_NE(run.Err.find("Input/output error); check the converter"), std::string::npos)
+            << run.Err;
+        std::string out = run.Out;
+        std::erase(out, ' ');
+        for (const char *shown : c.Shown)
+            EXPECT_NE(out.find(shown), std::string::npos) << shown << " in " << run.Out;
+        EXPECT_LT(run.CpuSeconds - cpuBefore, 0.2);
+
+        // Plugged back in: the next command on the same port works again.
+        ASSERT_TRUE(Sim->Restart()) << Sim->Error();
+        const TCliRun again = RunCli(Arguments({"--quiet", "scan", "--last", "4"}));
+        EXPECT_EQ(again.Status, 0) << again.Err;
+        EXPECT_NE(again.Out.find("Прибор типа 9"), std::string::npos) << again.Out;
+    }
+}
+
+TEST_F(CliFailureTest, UnconfirmedWritesFailEachByNameAndSettingsTyposAreReported)
+{
+    const TCliRun run =
+        RunCli(Arguments({"--json", "--quiet", "write", "--address", "4", "9=3", "1=5"}));
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_NE(run.Err.find("parameter 'Гистерезис, %': the device did not confirm the write"),
+              std::string::npos)
+        << run.Err;
+    TJsonValue value;
+    ASSERT_TRUE(ParseJson(run.Out, value)) << run.Out;
+    EXPECT_TRUE(value["complete"].Boolean);
+    ASSERT_EQ(value["parameters"].Items.size(), 2u);
+    for (const auto &p : value["parameters"].Items) {
+        EXPECT_EQ(p["result"].Text, "unconfirmed");
+        // What was asked for stays: nothing says the device lost it.
+        EXPECT_EQ(p["raw"].Number, p["requested_raw"].Number);
+    }
+    for (const char *warning : {"TimeoutConstant=999999 ignored: above 60000 ms; 30 applies",
+                                "unknown setting 'frobnicate' ignored"}) {
+        EXPECT_NE(run.Err.find("linvar-cli: warning: " + Sim->SettingsPath() + ": " + warning),
+                  std::string::npos)
+            << run.Err;
+    }
 }

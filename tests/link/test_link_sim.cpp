@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <thread>
 
 #include "Link.h"
 #include "PosixSerial.h"
@@ -122,6 +125,36 @@ TEST_F(OverSimulator, SilentAddressCostsThreeAttempts)
     // The bus is fine afterwards.
     EXPECT_TRUE(Ask(5, CMD_PING, reply));
     EXPECT_EQ(Platform.Pauses, 1);
+}
+
+TEST_F(OverSimulator, AStoppedSimulatorIsALostPortUntilReopened)
+{
+    // The simulator goes while the link waits for a silent address's reply (three attempts
+    // of 200 ms each): the hang-up must end the transaction at once, without spinning.
+    std::thread unplug([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        Sim.Stop();
+    });
+    std::vector<uint8_t> reply;
+    timespec cpu0{}, cpu1{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu0);
+    const int64_t start = MonotonicNs();
+    EXPECT_FALSE(Ask(99, CMD_IDENTIFY, reply));
+    const int64_t elapsedNs = MonotonicNs() - start;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu1);
+    unplug.join();
+    EXPECT_EQ(Platform.Pauses, 1);
+    EXPECT_LT(elapsedNs, 400'000'000);
+    const int64_t cpuNs = (cpu1.tv_sec - cpu0.tv_sec) * 1'000'000'000 + cpu1.tv_nsec - cpu0.tv_nsec;
+    EXPECT_LT(cpuNs, 50'000'000); // the transmitter hold's spin, nothing more
+    EXPECT_TRUE(PortLost());
+    EXPECT_EQ(PortLostError(), EIO);
+
+    // Plugged back in: the same port number opens and answers.
+    ASSERT_TRUE(Sim.Restart()) << Sim.Error();
+    ASSERT_TRUE(OpenComPort(Sim.PortNumber()));
+    EXPECT_FALSE(PortLost());
+    EXPECT_TRUE(Ask(5, CMD_PING, reply));
 }
 
 TEST_F(OverSimulator, UntimedModeWorksToo)

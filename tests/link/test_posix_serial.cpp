@@ -3,13 +3,20 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <memory>
 #include <thread>
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include "Clock.h"
 #include "PosixSerial.h"
 #include "TempDir.h"
 
@@ -87,6 +94,69 @@ TEST(PosixSerial, SecondOpenIsRefused)
     EXPECT_EQ(exclusive, 0);
     EXPECT_NE(platform.Open(pty.Slave, error), nullptr);
     close(other);
+}
+
+TEST(PosixSerial, ClosingPutsBackWhatItFound)
+{
+    TPty pty;
+    const int other = open(pty.Slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(other, &before), 0);
+    before.c_lflag |= ECHO | ICANON;
+    cfsetispeed(&before, B19200);
+    cfsetospeed(&before, B19200);
+    ASSERT_EQ(tcsetattr(other, TCSANOW, &before), 0);
+    TPosixSerialPlatform platform;
+    {
+        auto port = OpenRaw(platform, pty.Slave, TSerialTimeouts());
+        ASSERT_NE(port, nullptr);
+        termios during{};
+        tcgetattr(other, &during);
+        EXPECT_EQ(during.c_lflag & (ECHO | ICANON), 0u);
+    }
+    termios after{};
+    ASSERT_EQ(tcgetattr(other, &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(cfgetospeed(&after), B19200);
+
+    // A flag another program set stays set. Only a privileged opening gets past it.
+    ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
+    int error = 0;
+    auto port = platform.Open(pty.Slave, error);
+    if (port != nullptr) {
+        port.reset();
+        int exclusive = 0;
+        ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 1);
+    }
+    close(other);
+}
+
+TEST(PosixSerial, AHangUpEndsReadsAndWritesAtOnce)
+{
+    auto pty = std::make_unique<TPty>();
+    TPosixSerialPlatform platform;
+    TSerialTimeouts timeouts;
+    timeouts.ReadConstant = 5000;
+    auto port = OpenRaw(platform, pty->Slave, timeouts);
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->LostError(), 0);
+    pty->Send({1, 2});
+    // The other end goes away while the read waits for more, as a converter pulled out.
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        pty.reset();
+    });
+    uint8_t buffer[8] = {};
+    const int64_t start = MonotonicNs();
+    EXPECT_EQ(port->Read(buffer, sizeof buffer), 2u); // what came before is kept
+    EXPECT_LT(MonotonicNs() - start, 1'000'000'000);
+    unplug.join();
+    EXPECT_EQ(port->LostError(), EIO);
+    EXPECT_EQ(port->Write(buffer, 2), 0u);
+    EXPECT_EQ(port->Read(buffer, 1), 0u);
 }
 
 TEST(PosixSerial, ReadEndsOnCountOrTotalTimeout)
@@ -169,4 +239,41 @@ TEST(PosixSerial, RawLineAndPurge)
     // Modem lines and RS-485 mode are refused by a pseudo-terminal; that is harmless.
     port->SetRts(true);
     port->SetDtr(false);
+}
+
+TEST(PosixSerial, RealTimePriorityOnlyWhereAllowedAndPutBack)
+{
+    TPosixSerialPlatform platform;
+    auto policy = [] {
+        int current = -1;
+        sched_param param{};
+        pthread_getschedparam(pthread_self(), &current, &param);
+        return current;
+    };
+    ASSERT_EQ(policy(), SCHED_OTHER);
+    if (platform.RaisePriority()) {
+        EXPECT_EQ(policy(), SCHED_FIFO);
+        EXPECT_FALSE(platform.RaisePriority()); // nested: the first one restores
+        platform.RestorePriority();
+    }
+    EXPECT_EQ(policy(), SCHED_OTHER);
+
+    // Without the right to it, nothing changes and nothing fails.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_RTPRIO, &none);
+        if (geteuid() == 0 && setuid(65534) != 0) {
+            _exit(2);
+        }
+        TPosixSerialPlatform unprivileged;
+        const bool raised = unprivileged.RaisePriority();
+        unprivileged.RestorePriority();
+        _exit(!raised && policy() == SCHED_OTHER ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

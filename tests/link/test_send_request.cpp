@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cerrno>
 
 #include "LinkTestSupport.h"
 
@@ -52,9 +53,11 @@ TEST_F(Exchange, OneAnsweredAttemptInOrder)
         "purge rx-clear",
         "purge rx-abort",
         "get-timeouts", // opening applied the command set: nothing to change
+        "priority up",  // the hold, and only the hold, runs in real time
         "write 05 06 00 0D 00 00 67",
         "dtr 1",
         "rts 0",
+        "priority down",
         "read 6 -> 6", // L = 5: complete after the first read
     };
     EXPECT_EQ(Fake.Calls(), expected);
@@ -274,6 +277,36 @@ TEST_F(Exchange, ShortWriteFailsTheAttemptWithoutReading)
     Fake.ClearCalls();
     EXPECT_FALSE(Send(Identify5, reply));
     EXPECT_EQ(Fake.Count("write"), 3u);
+}
+
+TEST_F(Exchange, ALostPortEndsTheTransactionAtOnceAndRefusesTheNext)
+{
+    // The converter goes while the request goes out.
+    Fake.SetResponder([this](const std::vector<uint8_t> &) {
+        Fake.LosePort(ENODEV);
+        return std::vector<uint8_t>();
+    });
+    std::vector<uint8_t> reply;
+    EXPECT_FALSE(Send(Identify5, reply));
+    EXPECT_EQ(Fake.Count("sleep"), 1u); // no second attempt, no second pause
+    EXPECT_EQ(Fake.Count("read"), 0u);
+    EXPECT_EQ(Fake.Count("rts 0"), 1u); // the transmitter is released all the same
+    EXPECT_TRUE(PortLost());
+    EXPECT_EQ(PortLostError(), ENODEV);
+    EXPECT_TRUE(PortIsOpen());
+
+    Fake.ClearCalls();
+    EXPECT_FALSE(Send(Identify5, reply));
+    EXPECT_TRUE(Fake.Calls().empty());
+
+    // Closing forgets the loss; the next port opened is a fresh one.
+    Fake.SetResponder(nullptr);
+    CloseComPort();
+    EXPECT_FALSE(PortLost());
+    OpenPort();
+    Fake.QueueReply(ReplyL5);
+    EXPECT_TRUE(Send(Identify5, reply));
+    EXPECT_EQ(PortLostError(), 0);
 }
 
 TEST_F(Exchange, RequestsOutsideTheFrameBufferAreRefused)

@@ -43,8 +43,8 @@ TEST(Settings, NumberFormats)
         {"010", 10}, // decimal, not octal
         {"0x1F", 31},
         {"0XfF", 255},
-        {"4294967295", 0xFFFFFFFF},
-        {"0xFFFFFFFF", 0xFFFFFFFF},
+        {"60000", 60000},
+        {"0xEA60", 60000},
         {"4294967296", 30},
         {"0x100000000", 30}, // wider than 32 bits
         {"99999999999999999999999", 30},
@@ -158,6 +158,54 @@ TEST(Settings, UnusableNumbersKeepDefaults)
     // A stop-bit code far out of range would make the character time divide by zero.
     EXPECT_EQ(FromText("StopBits=4294967295").StopBits, 0u);
     EXPECT_EQ(FromText("StopBits=1").StopBits, 1u);
+}
+
+TEST(Settings, ValuesFarOutsideSenseCountAsMissingAndAreReported)
+{
+    struct TCase
+    {
+        const char *Line;
+        uint32_t TLinkSettings::*Field;
+        uint32_t Value;
+        const char *Warning; // nullptr: none
+    };
+    const TCase cases[] = {
+        {"TimeoutConstant=60000", &TLinkSettings::TimeoutConstant, 60000, nullptr},
+        {"TimeoutConstant=60001", &TLinkSettings::TimeoutConstant, 30,
+         "TimeoutConstant=60001 ignored: above 60000 ms; 30 applies"},
+        {"CmdTimeoutConstant=0x7FFFFFFF", &TLinkSettings::CmdTimeoutConstant, 600, "above 60000"},
+        {"StartTimeOut=600000", &TLinkSettings::StartTimeOut, 4, "above 60000 ms; 4 applies"},
+        {"IntervalTimeout=70000", &TLinkSettings::IntervalTimeout, 0, "above 60000"},
+        {"CmdIntervalTimeout=60000", &TLinkSettings::CmdIntervalTimeout, 60000, nullptr},
+        {"TimeoutMultiplier=200", &TLinkSettings::TimeoutMultiplier, 200, nullptr},
+        {"CmdTimeoutMultiplier=201", &TLinkSettings::CmdTimeoutMultiplier, 0, "above 200 ms"},
+        {"TailinUS=1000000", &TLinkSettings::TailinUS, 1000000, nullptr},
+        {"TailinUS=1000001", &TLinkSettings::TailinUS, 400, "above 1000000 us; 400 applies"},
+        {"StopBits=3", &TLinkSettings::StopBits, 0, "StopBits=3 ignored: above 2; 0 applies"},
+        {"CmdTimeoutConstant=fast", &TLinkSettings::CmdTimeoutConstant, 600,
+         "CmdTimeoutConstant=fast ignored: not a number from 0 to 60000; 600 applies"},
+    };
+    for (const TCase &c : cases) {
+        std::vector<std::string> warnings;
+        const TLinkSettings s = LinkSettingsFromValues(ParseSettingsText(c.Line), &warnings);
+        EXPECT_EQ(s.*c.Field, c.Value) << c.Line;
+        if (c.Warning == nullptr) {
+            EXPECT_TRUE(warnings.empty()) << c.Line;
+        } else {
+            ASSERT_EQ(warnings.size(), 1u) << c.Line;
+            EXPECT_NE(warnings[0].find(c.Warning), std::string::npos) << warnings[0];
+        }
+    }
+
+    // Names that are no setting are reported; port lines only as the lookup spells them.
+    std::vector<std::string> warnings;
+    LinkSettingsFromValues(ParseSettingsText("Frobnicate=1\nCOM5=/dev/a\nCOM05=/dev/b\n"
+                                             "COM256=/dev/c\nSmartPI\nusartmode=0\n"
+                                             "[Other]\nElsewhere=1\n"),
+                           &warnings);
+    EXPECT_EQ(warnings, (std::vector<std::string>{"unknown setting 'com05' ignored",
+                                                  "unknown setting 'com256' ignored",
+                                                  "unknown setting 'frobnicate' ignored"}));
 }
 
 TEST(Settings, PresenceFlagsWhateverTheValue)

@@ -175,3 +175,18 @@ TEST(SimBus, FaultsByCommandCountAndChance)
     EXPECT_GT(silent, 20);
     EXPECT_LT(silent, 120);
 }
+
+TEST(SimBus, StateTextHoldsWhatWasWrittenAndReadsBack)
+{
+    TSimBus bus(Config(Devices));
+    Reply(bus, {5, 7, 0, CMD_WRITE_PARAM, 2, 0x34, 0x12});
+    const std::string text = bus.StateText();
+    EXPECT_EQ(text, "5 1 5\n5 2 4660\n");
+    TSimState state;
+    ASSERT_TRUE(ParseSimState(text, state));
+    EXPECT_EQ(state, (TSimState{{{5, 1}, 5}, {{5, 2}, 4660}}));
+    for (const char *bad :
+         {"5 1\n", "5 1 2 3\n", "128 1 2\n", "5 256 2\n", "5 1 65536\n", "5 1 x\n"}) {
+        EXPECT_FALSE(ParseSimState(bad, state)) << bad;
+    }
+}

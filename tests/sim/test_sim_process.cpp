@@ -3,6 +3,8 @@
 #include <climits>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include <fcntl.h>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 #include "Link.h"
+#include "SimBus.h"
 #include "SimulatorProcess.h"
 
 namespace {
@@ -35,6 +38,19 @@ std::vector<uint8_t> ReadReply(int fd, size_t count, int quietMs)
     return got;
 }
 
+// Opens the simulator's link as a raw serial line; -1 when it does not open.
+int OpenRawLink(const std::string &link)
+{
+    const int fd = open(link.c_str(), O_RDWR | O_NOCTTY);
+    if (fd >= 0) {
+        termios t{};
+        tcgetattr(fd, &t);
+        cfmakeraw(&t);
+        tcsetattr(fd, TCSANOW, &t);
+    }
+    return fd;
+}
+
 } // namespace
 
 TEST(SimProcess, AnswersOnItsLinkAndCleansUp)
@@ -50,12 +66,8 @@ TEST(SimProcess, AnswersOnItsLinkAndCleansUp)
         EXPECT_EQ(std::string(env), sim.SettingsPath());
         EXPECT_EQ(ComPortPath(sim.PortNumber()), link);
 
-        const int fd = open(link.c_str(), O_RDWR | O_NOCTTY);
+        const int fd = OpenRawLink(link);
         ASSERT_GE(fd, 0);
-        termios t{};
-        tcgetattr(fd, &t);
-        cfmakeraw(&t);
-        tcsetattr(fd, TCSANOW, &t);
         const std::vector<uint8_t> identify = WithCheckByte({33, 6, 0, CMD_IDENTIFY, 0, 0});
         // Sent in two pieces with garbage before: the device still finds the frame.
         const uint8_t garbage[] = {0xFF, 0x00, 0x42};
@@ -76,11 +88,38 @@ TEST(SimProcess, AnswersOnItsLinkAndCleansUp)
     EXPECT_EQ(getenv("LINVAR_SETTINGS"), nullptr);
 }
 
+TEST(SimProcess, WritesTheDevicesStateWhenItStops)
+{
+    TTempDir dir;
+    const std::string path = dir.File("state");
+    TSimulatorProcess::TOptions options;
+    options.Arguments = {"--seed", "08", "--state", path}; // a leading 0 is not octal
+    TSimulatorProcess sim(LINVAR_DEMO_CONF, options);
+    ASSERT_TRUE(sim.Ready()) << sim.Error();
+    const int fd = OpenRawLink(sim.DevicePath());
+    ASSERT_GE(fd, 0);
+    const std::vector<uint8_t> request = WithCheckByte({12, 7, 0, CMD_WRITE_PARAM, 4, 0x34, 0x12});
+    ASSERT_EQ(write(fd, request.data(), request.size()), ssize_t(request.size()));
+    EXPECT_EQ(ReadReply(fd, 7, 500).size(), 7u);
+    close(fd);
+    EXPECT_EQ(sim.Stop(), 0);
+
+    std::ifstream in(path);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    TSimState state;
+    ASSERT_TRUE(ParseSimState(text, state)) << text;
+    EXPECT_EQ(state.size(), 16u); // every parameter of the demo bus's four devices
+    EXPECT_EQ(state[std::make_pair(12, 4)], 0x1234);
+    EXPECT_EQ(state[std::make_pair(5, 2)], 192);
+    EXPECT_EQ(state[std::make_pair(90, 1)], 90);
+}
+
 TEST(SimProcess, RefusesBadArgumentsAndConfigs)
 {
     for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
              {"--config", "/nonexistent.conf", "--link", "/tmp/x"},
              {"--link", "/tmp/x"},
+             {"--config", LINVAR_DEMO_CONF, "--link", "/tmp/x", "--seed", "1x"},
              {"--frobnicate"}}) {
         std::vector<char *> argv;
         std::string exe = TSimulatorProcess::ExecutablePath();

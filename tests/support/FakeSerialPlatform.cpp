@@ -106,7 +106,7 @@ public:
     }
     size_t Write(const uint8_t *buffer, size_t count) override
     {
-        const size_t n = std::min(count, Platform.WriteLimitValue());
+        const size_t n = LostError() != 0 ? 0 : std::min(count, Platform.WriteLimitValue());
         std::string call = "write " + HexText(buffer, count);
         if (n != count) {
             call += " -> " + std::to_string(n);
@@ -114,6 +114,11 @@ public:
         Platform.Record(call);
         Platform.Written(buffer, n);
         return n;
+    }
+    int LostError() const override
+    {
+        std::lock_guard<std::mutex> lock(Platform.Mutex);
+        return Platform.LostErrno;
     }
 
 private:
@@ -231,10 +236,28 @@ std::unique_ptr<ISerialPort> TFakeSerialPlatform::Open(const std::string &path, 
     }
     error = 0;
     ++Ports;
+    LostErrno = 0;
     Log.push_back("open " + path);
     Input.clear();
     Outgoing.clear();
     return std::make_unique<TFakeSerialPort>(*this);
+}
+
+void TFakeSerialPlatform::LosePort(int error)
+{
+    std::lock_guard<std::mutex> lock(Mutex);
+    LostErrno = error;
+}
+
+bool TFakeSerialPlatform::RaisePriority()
+{
+    Record("priority up");
+    return true;
+}
+
+void TFakeSerialPlatform::RestorePriority()
+{
+    Record("priority down");
 }
 
 void TFakeSerialPlatform::SleepMs(uint32_t ms)
@@ -304,10 +327,11 @@ size_t TFakeSerialPlatform::TakeInput(uint8_t *buffer, size_t count,
                                       const TSerialTimeouts &timeouts)
 {
     std::lock_guard<std::mutex> lock(Mutex);
-    const size_t n = std::min(count, Input.size());
+    // A lost port ends a read at once, with nothing.
+    const size_t n = LostErrno != 0 ? 0 : std::min(count, Input.size());
     std::copy(Input.begin(), Input.begin() + static_cast<std::ptrdiff_t>(n), buffer);
     Input.erase(Input.begin(), Input.begin() + static_cast<std::ptrdiff_t>(n));
-    if (n < count) {
+    if (n < count && LostErrno == 0) {
         // A short read waits out its time-out.
         ClockNs += (static_cast<int64_t>(timeouts.ReadMultiplier) * static_cast<int64_t>(count) +
                     timeouts.ReadConstant) *

@@ -10,7 +10,8 @@
 //   "get-timeouts", "set-timeouts INTERVAL MULTIPLIER CONSTANT WMULT WCONST",
 //   "purge tx-clear|tx-abort|rx-clear|rx-abort", "rts 0|1", "dtr 0|1",
 //   "write HEX HEX ..." (the bytes given; " -> N" appended when fewer were written),
-//   "read N -> GOT", "sleep MS". Counter reads are not recorded.
+//   "read N -> GOT", "sleep MS", "priority up", "priority down". Counter reads are not
+//   recorded.
 
 #include <cstdint>
 #include <deque>
@@ -48,6 +49,9 @@ public:
     void SetWriteLimit(size_t limit);
     // Ticks per second reported by CounterFrequency (default 1e9; 0: no counter).
     void SetCounterFrequency(int64_t frequency);
+    // The open port is gone from now on, as an unplugged converter: reads and writes move
+    // nothing at once and it reports `error` as lost. A port opened later works again.
+    void LosePort(int error);
 
     // Every recorded call so far.
     std::vector<std::string> Calls() const;
@@ -69,6 +73,8 @@ public:
     void SleepMs(uint32_t ms) override;
     int64_t Counter() override;
     int64_t CounterFrequency() override;
+    bool RaisePriority() override;
+    void RestorePriority() override;
 
 private:
     friend class TFakeSerialPort;
@@ -92,4 +98,5 @@ private:
     int64_t CounterBeforeWrite = 0;
     int64_t RtsClearedAt = 0;
     int Ports = 0;
+    int LostErrno = 0;
 };

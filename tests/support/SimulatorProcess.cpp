@@ -41,15 +41,47 @@ TSimulatorProcess::TSimulatorProcess(const std::string &configPath, const TOptio
 void TSimulatorProcess::Start(const std::string &configPath, const TOptions &options)
 {
     Port = options.Port;
+    ConfigPath = configPath;
+    Arguments = options.Arguments;
     if (Directory.Path.empty()) {
         Failure = "cannot create a temporary folder: " + std::string(std::strerror(errno));
         return;
     }
     LinkPath = Directory.File("bus");
     Settings = Directory.File("rs485.conf");
+    if (!Launch()) {
+        return;
+    }
 
-    std::vector<std::string> args = {ExecutablePath(), "--config", configPath, "--link", LinkPath};
-    args.insert(args.end(), options.Arguments.begin(), options.Arguments.end());
+    std::ofstream settings(Settings);
+    settings << "[Software\\KAVEN\\VELMO\\RS]\n";
+    settings << "COM" << static_cast<int>(Port) << "=" << LinkPath << "\n";
+    for (const std::string &extra : options.SettingsLines) {
+        settings << extra << "\n";
+    }
+    settings.close();
+    if (!settings) {
+        Failure = "cannot write " + Settings;
+        return;
+    }
+    SettingsEnv = std::make_unique<TSettingsEnv>(Settings);
+    IsReady = true;
+}
+
+bool TSimulatorProcess::Restart()
+{
+    Stop();
+    if (Settings.empty() || !Launch()) {
+        return false;
+    }
+    IsReady = true;
+    return true;
+}
+
+bool TSimulatorProcess::Launch()
+{
+    std::vector<std::string> args = {ExecutablePath(), "--config", ConfigPath, "--link", LinkPath};
+    args.insert(args.end(), Arguments.begin(), Arguments.end());
     std::vector<char *> argv;
     for (std::string &arg : args) {
         argv.push_back(arg.data());
@@ -59,14 +91,14 @@ void TSimulatorProcess::Start(const std::string &configPath, const TOptions &opt
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
         Failure = "pipe: " + std::string(std::strerror(errno));
-        return;
+        return false;
     }
     const pid_t pid = fork();
     if (pid < 0) {
         Failure = "fork: " + std::string(std::strerror(errno));
         close(out[0]);
         close(out[1]);
-        return;
+        return false;
     }
     if (pid == 0) {
         // The simulator must not outlive a test runner that dies without cleaning up.
@@ -87,34 +119,21 @@ void TSimulatorProcess::Start(const std::string &configPath, const TOptions &opt
         pollfd p{StdoutFd, POLLIN, 0};
         if (leftMs <= 0 || poll(&p, 1, static_cast<int>(leftMs)) <= 0) {
             Failure = "linvar-sim did not report ready in time";
-            return;
+            return false;
         }
         char buffer[256];
         const ssize_t n = read(StdoutFd, buffer, sizeof buffer);
         if (n <= 0) {
             Failure = "linvar-sim ended before it was ready (see its messages above)";
-            return;
+            return false;
         }
         line.append(buffer, static_cast<size_t>(n));
     }
     if (line.rfind("ready ", 0) != 0) {
         Failure = "unexpected first line from linvar-sim: " + line;
-        return;
+        return false;
     }
-
-    std::ofstream settings(Settings);
-    settings << "[Software\\KAVEN\\VELMO\\RS]\n";
-    settings << "COM" << static_cast<int>(Port) << "=" << LinkPath << "\n";
-    for (const std::string &extra : options.SettingsLines) {
-        settings << extra << "\n";
-    }
-    settings.close();
-    if (!settings) {
-        Failure = "cannot write " + Settings;
-        return;
-    }
-    SettingsEnv = std::make_unique<TSettingsEnv>(Settings);
-    IsReady = true;
+    return true;
 }
 
 int TSimulatorProcess::Stop()

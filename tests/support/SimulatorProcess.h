@@ -49,17 +49,26 @@ public:
     uint8_t PortNumber() const { return Port; }
     // The simulator's process id (0 when it did not start).
     pid_t Pid() const { return Child; }
-    // Stops the simulator now and returns its exit status (-1 if it had to be killed).
+    // Stops the simulator now and returns its exit status (-1 if it had to be killed). Its
+    // pseudo-terminal goes with it: a program that has it open sees a hang-up, as when a
+    // converter is pulled out.
     int Stop();
+    // Starts the simulator again after Stop, on the same configuration, link and settings
+    // file, as when the converter is plugged back in; true when it is ready.
+    bool Restart();
 
     // Path of the linvar-sim executable these tests were built with.
     static std::string ExecutablePath();
 
 private:
     void Start(const std::string &configPath, const TOptions &options);
+    // Runs linvar-sim and waits for its ready line; false with Failure set.
+    bool Launch();
 
     bool IsReady = false;
     std::string Failure;
+    std::string ConfigPath;
+    std::vector<std::string> Arguments;
     TTempDir Directory{"linvar-sim-"};
     std::string LinkPath;
     std::string Settings;

@@ -6,6 +6,8 @@
 #include "Link.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "workers/ParameterReply.h"
+#include "workers/StartWorker.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TThread.h"
 

@@ -3,7 +3,10 @@
 #include "workers/DeviceRequests.h"
 #include "workers/TLoadThread.h"
 #include "workers/TSaveThread.h"
+#include "workers/TSearchThread.h"
 #include "workers/WorkerMessages.h"
+
+#include <cerrno>
 
 namespace {
 
@@ -44,12 +47,14 @@ TEST_F(ReadWriteTest, ReadFramesAndReplyDecoding)
     AddParameter(2, SizeWord);
     AddParameter(3, SizeByte);
 
-    new TLoadThread(Address, &Handle);
+    ASSERT_TRUE(StartWorker<TLoadThread>(Handle, Address));
     const auto messages = CollectUntil(WM_LOADDONE);
 
     EXPECT_EQ(DeviceParameters[0].Value, 4660);
     EXPECT_EQ(DeviceParameters[1].Value, 200);
     EXPECT_EQ(DeviceParameters[2].Value, VALUE_UNDEFINED);
+    EXPECT_EQ(ReplyOf(DeviceParameters[1]), TParameterReply::Valid);
+    EXPECT_EQ(ReplyOf(DeviceParameters[2]), TParameterReply::Rejected);
     EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 33, 66}));
     EXPECT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages.back().Message, WM_LOADDONE);
@@ -74,11 +79,13 @@ TEST_F(ReadWriteTest, ReadRepeatsASilentEntryABoundedNumberOfTimes)
     AddParameter(1, SizeByte);
     AddParameter(9, SizeByte);
 
-    new TLoadThread(Address, &Handle);
+    ASSERT_TRUE(StartWorker<TLoadThread>(Handle, Address));
     const auto messages = CollectUntil(WM_LOADDONE);
 
     EXPECT_EQ(DeviceParameters[0].Value, 7);
     EXPECT_EQ(DeviceParameters[1].Value, VALUE_UNDEFINED);
+    EXPECT_EQ(ReplyOf(DeviceParameters[0]), TParameterReply::Valid);
+    EXPECT_EQ(ReplyOf(DeviceParameters[1]), TParameterReply::NoValidReply);
     EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 50}));
     size_t first = 0, second = 0;
     for (const auto &frame : FramesWithCommand(Fake, CMD_READ_PARAM))
@@ -95,7 +102,7 @@ TEST_F(ReadWriteTest, AReplyFromAnotherAddressIsNotTakenAsTheValue)
     });
     AddParameter(4, SizeWord);
 
-    new TLoadThread(Address, &Handle);
+    ASSERT_TRUE(StartWorker<TLoadThread>(Handle, Address));
     CollectUntil(WM_LOADDONE);
 
     EXPECT_EQ(DeviceParameters[0].Value, VALUE_UNDEFINED);
@@ -117,12 +124,13 @@ TEST_F(ReadWriteTest, ReadStopsAfterTheEntryInProgress)
             Handle.RequestStop();
     });
 
-    new TLoadThread(Address, &Handle);
+    ASSERT_TRUE(StartWorker<TLoadThread>(Handle, Address));
     const auto messages = CollectUntil(WM_LOADDONE);
 
     EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 33}));
     EXPECT_EQ(DeviceParameters[1].Value, 2);
     EXPECT_EQ(DeviceParameters[2].Value, VALUE_UNDEFINED);
+    EXPECT_EQ(ReplyOf(DeviceParameters[2]), TParameterReply::NoValidReply);
     EXPECT_EQ(FramesWithCommand(Fake, CMD_READ_PARAM).size(), 2u);
 }
 
@@ -137,7 +145,7 @@ TEST_F(ReadWriteTest, WriteFramesEchoesAndProgress)
     AddParameter(10, "\xF4\xEB\xE0\xE3", 1); // "флаг": shown, never written
     AddParameter(11, SizeByte);              // never read: nothing to send
 
-    new TSaveThread(Address, &Handle);
+    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
     const auto messages = CollectUntil(WM_SAVEDONE);
 
     const std::vector<std::vector<uint8_t>> expected = {
@@ -154,7 +162,7 @@ TEST_F(ReadWriteTest, WriteFramesEchoesAndProgress)
     EXPECT_GE(Fake.NowUs(), 1'000'000);
 }
 
-TEST_F(ReadWriteTest, UnconfirmedWritesLeaveTheValueUndefined)
+TEST_F(ReadWriteTest, UnconfirmedWritesKeepTheValueGivenAndSaySo)
 {
     Device([](TScriptedDevice &d) {
         d.Rejects.insert(1);
@@ -167,20 +175,93 @@ TEST_F(ReadWriteTest, UnconfirmedWritesLeaveTheValueUndefined)
     AddParameter(3, SizeWord, 17);     // never answered: repeated, then given up
     AddParameter(2, SizeWord, 10000);  // confirmed
     AddParameter(5, SizeWord, 0x0203); // echoed as one byte: that byte is the value
+    AddParameter(6, SizeWord);         // no value: not sent, its mark left alone
 
-    new TSaveThread(Address, &Handle);
+    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
     CollectUntil(WM_SAVEDONE);
 
-    EXPECT_EQ(DeviceParameters[0].Value, VALUE_UNDEFINED);
-    EXPECT_EQ(DeviceParameters[1].Value, VALUE_UNDEFINED);
-    EXPECT_EQ(DeviceParameters[2].Value, 10000);
-    EXPECT_EQ(DeviceParameters[3].Value, 3);
+    const std::vector<std::pair<int32_t, TParameterReply>> expected = {
+        {VALUE_UNDEFINED, TParameterReply::Rejected},
+        {17, TParameterReply::NoValidReply}, // the operator's value survives, unconfirmed
+        {10000, TParameterReply::Valid},
+        {3, TParameterReply::Valid},
+        {VALUE_UNDEFINED, TParameterReply::None},
+    };
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(DeviceParameters[i].Value, expected[i].first) << i;
+        EXPECT_EQ(ReplyOf(DeviceParameters[i]), expected[i].second) << i;
+    }
     std::map<uint8_t, size_t> sent;
     for (const auto &frame : Fake.Frames())
         ++sent[frame[4]];
     EXPECT_EQ(sent[1], 1u);
     EXPECT_EQ(sent[3], size_t(RequestsPerParameter) * MaxAttempts);
     EXPECT_EQ(sent[2], 1u);
+    EXPECT_EQ(sent.count(6), 0u);
+
+    // Written again once the device answers: the kept value goes out and is confirmed.
+    Device([](TScriptedDevice &d) { d.Data[3] = {0, 0}; });
+    Fake.ClearCalls();
+    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
+    CollectUntil(WM_SAVEDONE);
+    EXPECT_EQ(DeviceParameters[1].Value, 17);
+    EXPECT_EQ(ReplyOf(DeviceParameters[1]), TParameterReply::Valid);
+}
+
+TEST_F(ReadWriteTest, ALostPortEndsEachWorkerAfterTheEntryInProgress)
+{
+    Device([](TScriptedDevice &d) {
+        d.Data[1] = {1};
+        d.Data[2] = {2};
+        d.Data[3] = {3};
+    });
+    // The converter is pulled out as the request for index 2 goes out.
+    Bus.OnFrame([this](const std::vector<uint8_t> &frame) {
+        if (frame[4] == 2)
+            Fake.LosePort(EIO);
+    });
+    for (const bool write : {false, true}) {
+        SCOPED_TRACE(write ? "write" : "read");
+        CloseComPort();
+        ASSERT_TRUE(OpenComPortDevice("/dev/ttyFAKE0"));
+        Fake.ClearCalls();
+        DeviceParameters.clear();
+        for (int32_t index = 1; index <= 3; ++index)
+            AddParameter(index, SizeByte, write ? 10 * index : VALUE_UNDEFINED);
+
+        ASSERT_TRUE(write ? StartWorker<TSaveThread>(Handle, Address)
+                          : StartWorker<TLoadThread>(Handle, Address));
+        const auto messages = CollectUntil(write ? WM_SAVEDONE : WM_LOADDONE);
+
+        EXPECT_TRUE(PortLost());
+        // One transaction for the entry that met the loss, none for the rest.
+        EXPECT_EQ(Fake.Frames().size(), 2u);
+        EXPECT_EQ(Params(messages, WM_PROGRESS),
+                  (write ? std::vector<uint32_t>{0, 100} : std::vector<uint32_t>{0}));
+        EXPECT_EQ(DeviceParameters[0].Value, write ? 10 : 1);
+        EXPECT_EQ(ReplyOf(DeviceParameters[0]), TParameterReply::Valid);
+        for (size_t i = 1; i < 3; ++i) {
+            // A read leaves the value it had; a write the one it was to send.
+            EXPECT_EQ(DeviceParameters[i].Value, write ? int32_t(10 * (i + 1)) : VALUE_UNDEFINED);
+            EXPECT_EQ(ReplyOf(DeviceParameters[i]), TParameterReply::NoValidReply);
+        }
+    }
+    // No closing pause after a lost write: the operator hears of it at once.
+    EXPECT_LT(Fake.NowUs(), 1'000'000);
+
+    // A sweep ends after the address that met the loss, without its progress.
+    Bus.OnFrame([this](const std::vector<uint8_t> &frame) {
+        if (frame[0] == 4)
+            Fake.LosePort(EIO);
+    });
+    CloseComPort();
+    ASSERT_TRUE(OpenComPortDevice("/dev/ttyFAKE0"));
+    Fake.ClearCalls();
+    ASSERT_TRUE(StartWorker<TSearchThread>(Handle, 1));
+    const auto messages = CollectUntil(WM_SEARCHDONE);
+    EXPECT_EQ(Params(messages, WM_PROGRESS).size(), 4u); // 127, 1, 2, 3
+    EXPECT_EQ(Fake.Frames().back()[0], 4);
+    EXPECT_EQ(Fake.Frames().size(), 3u * 4 + 1);
 }
 
 TEST_F(ReadWriteTest, NothingToDoStillEndsWithTheEndMessages)
@@ -199,11 +280,11 @@ TEST_F(ReadWriteTest, NothingToDoStillEndsWithTheEndMessages)
         if (!c.PortOpen)
             CloseComPort();
 
-        new TLoadThread(Address, &Handle);
+        ASSERT_TRUE(StartWorker<TLoadThread>(Handle, Address));
         const auto read = CollectUntil(WM_LOADDONE);
         ASSERT_EQ(read.size(), 1u);
 
-        new TSaveThread(Address, &Handle);
+        ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
         const auto write = CollectUntil(WM_SAVEDONE);
         ASSERT_EQ(write.size(), 2u);
         EXPECT_EQ(write[0].Message, WM_PROGRESS);
@@ -225,7 +306,7 @@ TEST_F(ReadWriteTest, StoppedWriteEndsPromptly)
     AddParameter(2, SizeByte, 2);
     Bus.OnFrame([this](const std::vector<uint8_t> &) { Handle.RequestStop(); });
 
-    new TSaveThread(Address, &Handle);
+    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
     const auto messages = CollectUntil(WM_SAVEDONE);
 
     EXPECT_EQ(Fake.Frames().size(), 1u);

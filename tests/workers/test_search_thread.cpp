@@ -30,7 +30,7 @@ TEST_F(SearchTest, SweepOrderAndProgressOfASilentBus)
     for (const auto &[start, last] : sweeps) {
         SCOPED_TRACE(std::to_string(start) + ".." + std::to_string(last));
         Fake.ClearCalls();
-        new TSearchThread(start, &Handle, last);
+        ASSERT_TRUE(StartWorker<TSearchThread>(Handle, start, last));
         const auto messages = CollectUntil(WM_SEARCHDONE);
         Handle.Wait();
 
@@ -75,7 +75,7 @@ TEST_F(SearchTest, DevicesAreReportedInAddressOrderWithTheirVersion)
     Bus.Add(7, longIdentify);
     Bus.Add(127, top);
 
-    new TSearchThread(1, &Handle);
+    ASSERT_TRUE(StartWorker<TSearchThread>(Handle, 1));
     const auto messages = CollectUntil(WM_SEARCHDONE);
 
     std::vector<std::pair<uint32_t, uint32_t>> found;
@@ -107,7 +107,7 @@ TEST_F(SearchTest, StrayAndHalfAnsweringDevicesAreNotReported)
     Bus.Add(7, stray);
     Bus.Add(9, pingOnly);
 
-    new TSearchThread(1, &Handle);
+    ASSERT_TRUE(StartWorker<TSearchThread>(Handle, 1));
     const auto messages = CollectUntil(WM_SEARCHDONE);
 
     EXPECT_TRUE(Params(messages, WM_DEVICEFOUND).empty());
@@ -131,7 +131,7 @@ TEST_F(SearchTest, StopDuringAnAddressFinishesItsExchangesThenEnds)
             Handle.RequestStop();
     });
 
-    new TSearchThread(1, &Handle);
+    ASSERT_TRUE(StartWorker<TSearchThread>(Handle, 1));
     const auto messages = CollectUntil(WM_SEARCHDONE);
     Handle.Wait();
 
@@ -150,7 +150,7 @@ TEST_F(SearchTest, StopDuringAnAddressFinishesItsExchangesThenEnds)
 TEST_F(SearchTest, ClosedPortPostsOnlyTheEndMessage)
 {
     CloseComPort();
-    new TSearchThread(0, &Handle);
+    ASSERT_TRUE(StartWorker<TSearchThread>(Handle, 0));
     const auto messages = CollectUntil(WM_SEARCHDONE);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(Fake.Frames().empty());

@@ -1,5 +1,6 @@
 #include "catalogue/DeviceCatalogue.h"
 #include "workers/DeviceListEntry.h"
+#include "workers/StartWorker.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TThread.h"
 #include "workers/WorkerMessages.h"
@@ -15,11 +16,7 @@ class TSpinningWorker final : public TThread
 {
 public:
     static std::atomic<int> Alive;
-    explicit TSpinningWorker(TWorkerHandle *handle)
-    {
-        ++Alive;
-        Start(handle);
-    }
+    TSpinningWorker() { ++Alive; }
     ~TSpinningWorker() override { --Alive; }
 
 protected:
@@ -39,8 +36,8 @@ TEST(ThreadTest, HandleOutlivesTheSelfFreeingWorker)
     TMessageQueue queue;
     SetMainWindowTarget(&queue);
     TWorkerHandle first, second;
-    new TSpinningWorker(&first);
-    new TSpinningWorker(&second);
+    ASSERT_TRUE(StartWorker<TSpinningWorker>(first));
+    ASSERT_TRUE(StartWorker<TSpinningWorker>(second));
     EXPECT_TRUE(first.Started());
     EXPECT_TRUE(first.Running());
     EXPECT_FALSE(first.WaitFor(std::chrono::milliseconds(20)));

@@ -43,7 +43,7 @@ protected:
 
 TEST_F(SimulatedBusTest, SearchReportsOnlyDevicesThatAnswerBothRequests)
 {
-    new TSearchThread(1, &Handle);
+    ASSERT_TRUE(StartWorker<TSearchThread>(Handle, 1));
     std::vector<std::pair<uint32_t, uint32_t>> found;
     std::vector<uint32_t> progress;
     TPostedMessage message;
@@ -78,7 +78,7 @@ TEST_F(SimulatedBusTest, ReadWriteAndReadBack)
     AddParameter(4, SizeWord, VALUE_UNDEFINED);
     AddParameter(7, SizeWord, VALUE_UNDEFINED); // the device rejects it
 
-    new TLoadThread(2, &Handle);
+    ASSERT_TRUE(StartWorker<TLoadThread>(Handle, 2));
     auto messages = CollectUntil(WM_LOADDONE);
     // The first read transaction went unanswered; its repeat got the value.
     EXPECT_EQ(DeviceParameters[0].Value, 2);
@@ -88,7 +88,7 @@ TEST_F(SimulatedBusTest, ReadWriteAndReadBack)
     DeviceParameters[0].Value = 300; // a byte: the low 8 bits go out and come back
     DeviceParameters[1].Value = 4660;
     Handle.Wait();
-    new TSaveThread(2, &Handle);
+    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, 2));
     messages = CollectUntil(WM_SAVEDONE);
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(messages[messages.size() - 2].WParam, 100u);
@@ -99,7 +99,7 @@ TEST_F(SimulatedBusTest, ReadWriteAndReadBack)
     for (auto &entry : DeviceParameters)
         entry.Value = VALUE_UNDEFINED;
     Handle.Wait();
-    new TLoadThread(2, &Handle);
+    ASSERT_TRUE(StartWorker<TLoadThread>(Handle, 2));
     CollectUntil(WM_LOADDONE);
     EXPECT_EQ(DeviceParameters[0].Value, 44);
     EXPECT_EQ(DeviceParameters[1].Value, 4660);

@@ -5,9 +5,12 @@
 #include "ValueText.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "link/LinkState.h"
 #include "link/NumberText.h"
 #include "workers/DeviceListEntry.h"
 #include "workers/DeviceRequests.h"
+#include "workers/ParameterReply.h"
+#include "workers/StartWorker.h"
 #include "workers/TLoadThread.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TSaveThread.h"
@@ -108,28 +111,70 @@ bool Writable(const ParameterDescription &entry)
     return entry.Size == SizeByte || entry.Size == SizeWord;
 }
 
+// "complete": whether the command ran to its end, and the error that ended it early.
+void WriteCompletion(TJsonWriter &json, const std::string &error)
+{
+    json.Bool("complete", error.empty());
+    if (!error.empty())
+        json.String("error", error);
+}
+
+// "<what> after N of M parameters" for a message about the port's loss.
+std::string ProgressOf(const char *what, size_t done)
+{
+    return std::string(what) + " after " + std::to_string(done) + " of " +
+           std::to_string(DeviceParameters.size()) + " parameters";
+}
+
+// How an entry's last exchange went, as JSON names it.
+const char *ReplyName(TParameterReply reply)
+{
+    switch (reply) {
+    case TParameterReply::Valid:
+        return "valid";
+    case TParameterReply::Rejected:
+        return "rejected";
+    case TParameterReply::NoValidReply:
+        return "none";
+    case TParameterReply::None:
+        break;
+    }
+    return "not asked";
+}
+
 } // namespace
 
 int RunScan(const TCliOptions &options)
 {
     std::vector<DeviceListEntry> found;
+    size_t polled = 0; // one progress message per address done
     RunWorker(
-        [&](TWorkerHandle *handle) {
-            new TSearchThread(options.ZeroAddress ? 0 : 1, handle,
-                              options.LastAddress.value_or(126));
+        [&](TWorkerHandle &handle) {
+            return StartWorker<TSearchThread>(handle, options.ZeroAddress ? 0 : 1,
+                                              options.LastAddress.value_or(126));
         },
         WM_SEARCHDONE,
         [&](const TPostedMessage &message) {
-            if (message.Message == WM_DEVICEFOUND)
+            if (message.Message == WM_DEVICEFOUND) {
                 found.push_back(DeviceListEntry::FromDeviceFound(message.WParam, message.LParam));
-            else if (message.Message == WM_PROGRESS)
+            } else if (message.Message == WM_PROGRESS) {
+                ++polled;
                 ReportProgress(options, "scan", message.WParam);
+            }
         });
     EndProgress(options);
+    // The sweep polls 127 first, then upwards from the start address.
+    const int start = options.ZeroAddress ? 0 : 1;
+    const std::string lost =
+        !PortLost()   ? std::string()
+        : polled == 0 ? PortLostText("scan at address 127")
+                      : PortLostText("scan after address " +
+                                     std::to_string(polled == 1 ? 127 : start + int(polled) - 2));
 
     if (options.Json) {
         TJsonWriter json;
         json.BeginObject();
+        WriteCompletion(json, lost);
         json.BeginArray("devices");
         for (const auto &entry : found) {
             json.BeginObject();
@@ -147,7 +192,7 @@ int RunScan(const TCliOptions &options)
         json.EndObject();
         std::cout << json.Text() << '\n';
     } else if (found.empty()) {
-        std::cout << "No devices found.\n";
+        std::cout << (lost.empty() ? "No devices found.\n" : "No devices found before the loss.\n");
     } else {
         std::cout << "Address  Type  Firmware  Name\n";
         for (const auto &entry : found) {
@@ -157,6 +202,10 @@ int RunScan(const TCliOptions &options)
                       << Cp1251ToUtf8(TypeName(entry.Type())) << '\n';
         }
     }
+    if (!lost.empty()) {
+        ReportError(lost);
+        return ExitPortLost;
+    }
     return ExitOk;
 }
 
@@ -165,20 +214,30 @@ int RunRead(const TCliOptions &options)
     TTarget target;
     if (const int status = ResolveDevice(options, target); status != ExitOk)
         return status;
-    RunWorker([&](TWorkerHandle *handle) { new TLoadThread(target.Address, handle); }, WM_LOADDONE,
-              [&](const TPostedMessage &message) {
-                  if (message.Message == WM_PROGRESS)
-                      ReportProgress(options, "read", message.WParam);
-              });
+    size_t done = 0; // one progress message per entry done
+    RunWorker(
+        [&](TWorkerHandle &handle) { return StartWorker<TLoadThread>(handle, target.Address); },
+        WM_LOADDONE,
+        [&](const TPostedMessage &message) {
+            if (message.Message == WM_PROGRESS) {
+                ++done;
+                ReportProgress(options, "read", message.WParam);
+            }
+        });
     EndProgress(options);
 
     size_t defined = 0;
-    for (const auto &entry : DeviceParameters)
+    size_t unanswered = 0;
+    for (const auto &entry : DeviceParameters) {
         defined += entry.Value != VALUE_UNDEFINED;
+        unanswered += ReplyOf(entry) == TParameterReply::NoValidReply;
+    }
+    const std::string lost = PortLost() ? PortLostText(ProgressOf("read", done)) : std::string();
 
     if (options.Json) {
         TJsonWriter json;
         json.BeginObject();
+        WriteCompletion(json, lost);
         WriteDeviceHead(json, target);
         json.BeginArray("parameters");
         for (const auto &entry : DeviceParameters) {
@@ -186,6 +245,7 @@ int RunRead(const TCliOptions &options)
             WriteParameterFields(json, entry);
             WriteRaw(json, "raw", entry.Value);
             WriteValue(json, "value", entry.Value, entry.Divisor);
+            json.String("reply", ReplyName(ReplyOf(entry)));
             json.EndObject();
         }
         json.EndArray();
@@ -199,10 +259,20 @@ int RunRead(const TCliOptions &options)
                       << ValueOrUndefined(entry.Value, entry.Divisor) << '\n';
         }
     }
+    if (!lost.empty()) {
+        ReportError(lost);
+        return ExitPortLost;
+    }
     if (!DeviceParameters.empty() && defined == 0) {
         ReportError("the device at address " + std::to_string(target.Address) +
                     " gave no parameter value");
         return ExitDeviceFailure;
+    }
+    // Rejections are the device's answer; silence is worth a word.
+    if (unanswered != 0) {
+        ReportError("warning: " + std::to_string(unanswered) + " of " +
+                    std::to_string(DeviceParameters.size()) +
+                    " parameters could not be read (no valid reply)");
     }
     return ExitOk;
 }
@@ -243,16 +313,24 @@ int RunWrite(const TCliOptions &options)
     for (const auto &entry : DeviceParameters)
         requested.push_back(Writable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
 
-    RunWorker([&](TWorkerHandle *handle) { new TSaveThread(target.Address, handle); }, WM_SAVEDONE,
-              [&](const TPostedMessage &message) {
-                  if (message.Message == WM_PROGRESS)
-                      ReportProgress(options, "write", message.WParam);
-              });
+    size_t done = 0; // one progress message below 100 per entry done
+    RunWorker(
+        [&](TWorkerHandle &handle) { return StartWorker<TSaveThread>(handle, target.Address); },
+        WM_SAVEDONE,
+        [&](const TPostedMessage &message) {
+            if (message.Message == WM_PROGRESS) {
+                done += message.WParam < 100;
+                ReportProgress(options, "write", message.WParam);
+            }
+        });
     EndProgress(options);
+
+    const std::string lost = PortLost() ? PortLostText(ProgressOf("write", done)) : std::string();
 
     int status = ExitOk;
     TJsonWriter json;
     json.BeginObject();
+    WriteCompletion(json, lost);
     WriteDeviceHead(json, target);
     json.BeginArray("parameters");
     if (!options.Json)
@@ -262,19 +340,24 @@ int RunWrite(const TCliOptions &options)
         if (requested[i] == VALUE_UNDEFINED)
             continue;
         const int32_t stored = entry.Value;
+        const TParameterReply reply = ReplyOf(entry);
         const char *result = "written";
-        if (stored == VALUE_UNDEFINED)
-            result = "failed";
-        else if (stored != requested[i])
+        std::string problem;
+        if (reply == TParameterReply::Rejected) {
+            result = "rejected";
+            problem = "the device rejected the write";
+        } else if (reply != TParameterReply::Valid) {
+            // The value stays as asked, but nobody knows whether the device took it.
+            result = "unconfirmed";
+            problem = "the device did not confirm the write";
+        } else if (stored != requested[i]) {
             result = "differs";
-        if (stored != requested[i]) {
+            problem = "the device stored " + FormatParameterValue(stored, entry.Divisor) +
+                      " instead of " + FormatParameterValue(requested[i], entry.Divisor);
+        }
+        if (!problem.empty()) {
             status = ExitDeviceFailure;
-            ReportError("parameter '" + Cp1251ToUtf8(entry.Name) + "': " +
-                        (stored == VALUE_UNDEFINED
-                             ? std::string("the device did not confirm the write")
-                             : "the device stored " + FormatParameterValue(stored, entry.Divisor) +
-                                   " instead of " +
-                                   FormatParameterValue(requested[i], entry.Divisor)));
+            ReportError("parameter '" + Cp1251ToUtf8(entry.Name) + "': " + problem);
         }
         if (options.Json) {
             json.BeginObject();
@@ -298,5 +381,9 @@ int RunWrite(const TCliOptions &options)
     json.EndObject();
     if (options.Json)
         std::cout << json.Text() << '\n';
+    if (!lost.empty()) {
+        ReportError(lost);
+        return ExitPortLost;
+    }
     return status;
 }

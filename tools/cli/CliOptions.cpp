@@ -68,7 +68,7 @@ std::string CliUsage()
            "  --help            this text\n"
            "\n"
            "Exit status: 0 success, 1 device or write failure, 2 bad arguments,\n"
-           "3 port does not open, 4 catalogue problem, 130 interrupted.\n";
+           "3 port does not open, 4 catalogue problem, 5 port lost, 130 interrupted.\n";
 }
 
 bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, std::string &error)

@@ -10,10 +10,22 @@
 #include <cstring>
 #include <iostream>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 std::atomic<bool> Interrupted{false};
+// The port the command works on, as the messages name it.
+std::string OpenedPort;
+// The last progress printed as a line, -1 when none since the last EndProgress.
+int LastProgressLine = -1;
+
+// Progress overwrites its line only where a person watches it.
+bool ProgressOnTerminal()
+{
+    static const bool terminal = isatty(STDERR_FILENO) != 0;
+    return terminal;
+}
 
 void OnInterrupt(int)
 {
@@ -56,22 +68,27 @@ std::string OpenError()
 bool OpenPort(const TCliOptions &options, std::string &error)
 {
     if (!options.Device.empty()) {
+        OpenedPort = options.Device;
         if (OpenComPortDevice(options.Device))
             return true;
         error = "cannot open " + options.Device + OpenError();
         return false;
     }
     if (options.Port) {
+        const std::string path = ComPortPath(*options.Port);
+        OpenedPort = "port " + std::to_string(*options.Port) +
+                     (path.empty() ? std::string() : " (" + path + ")");
         if (OpenComPort(*options.Port))
             return true;
-        const std::string path = ComPortPath(*options.Port);
         error = "cannot open port " + std::to_string(*options.Port) +
                 (path.empty() ? std::string() : " (" + path + ")") + OpenError();
         return false;
     }
     for (uint8_t number = 1; number <= 15; ++number) {
-        if (OpenComPort(number))
+        if (OpenComPort(number)) {
+            OpenedPort = "port " + std::to_string(number) + " (" + ComPortPath(number) + ")";
             return true;
+        }
     }
     error = "no serial port among 1..15 opens; choose one with --port or --device";
     return false;
@@ -86,25 +103,41 @@ void ReportError(const std::string &text)
 
 void ReportProgress(const TCliOptions &options, const char *what, uint32_t percent)
 {
-    if (!options.Quiet)
+    if (options.Quiet)
+        return;
+    if (ProgressOnTerminal()) {
         std::cerr << '\r' << what << ": " << percent << '%' << std::flush;
+        return;
+    }
+    // A log gets whole lines, and not one per bus address.
+    if (LastProgressLine >= 0 && static_cast<int>(percent) < LastProgressLine + 10)
+        return;
+    LastProgressLine = static_cast<int>(percent);
+    std::cerr << what << ": " << percent << "%\n";
 }
 
 void EndProgress(const TCliOptions &options)
 {
-    if (!options.Quiet)
+    if (!options.Quiet && ProgressOnTerminal())
         std::cerr << '\n';
+    LastProgressLine = -1;
 }
 
-bool RunWorker(const std::function<void(TWorkerHandle *)> &start, uint32_t endMessage,
+std::string PortLostText(const std::string &during)
+{
+    return "port lost during " + during + " (" + OpenedPort + ": " +
+           std::strerror(PortLostError()) + "); check the converter and its cable";
+}
+
+bool RunWorker(const std::function<bool(TWorkerHandle &)> &start, uint32_t endMessage,
                const std::function<void(const TPostedMessage &)> &onMessage)
 {
     TMessageQueue queue;
     SetMainWindowTarget(&queue);
     TWorkerHandle handle;
-    start(&handle);
+    const bool started = start(handle);
     bool stopAsked = false;
-    if (handle.Started()) {
+    if (started) {
         for (;;) {
             if (Interrupted.load() && !stopAsked) {
                 handle.RequestStop();
@@ -122,7 +155,7 @@ bool RunWorker(const std::function<void(TWorkerHandle *)> &start, uint32_t endMe
         ReportError("cannot start a worker thread");
     }
     SetMainWindowTarget(nullptr);
-    return handle.Started() && !stopAsked;
+    return started && !stopAsked;
 }
 
 std::string PadRight(const std::string &text, size_t width)
@@ -156,7 +189,11 @@ int RunCli(const TCliOptions &options)
     if (options.Command == TCliCommand::Catalogue)
         return RunCatalogue(options);
 
-    LoadLinkSettings();
+    // The window keeps quiet about the settings; here a typo is worth a word.
+    std::vector<std::string> warnings;
+    LoadLinkSettings(&warnings);
+    for (const std::string &warning : warnings)
+        ReportError("warning: " + LinkSettingsPath() + ": " + warning);
     InitPerfFrequency();
     if (!OpenPort(options, error)) {
         ReportError(error);

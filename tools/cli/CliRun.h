@@ -19,6 +19,7 @@ constexpr int ExitDeviceFailure = 1;
 constexpr int ExitUsage = 2;
 constexpr int ExitPort = 3;
 constexpr int ExitCatalogue = 4;
+constexpr int ExitPortLost = 5; // the port went away (converter unplugged) during the command
 constexpr int ExitInterrupted = 130;
 
 // Runs the command the options name; returns the exit status.
@@ -26,15 +27,20 @@ int RunCli(const TCliOptions &options);
 
 // Prints "linvar-cli: <text>" on stderr.
 void ReportError(const std::string &text);
-// Prints progress on stderr unless quiet: "<what>: <percent>%", overwriting the line.
+// Prints progress on stderr unless quiet: "<what>: <percent>%", overwriting the line on a
+// terminal; elsewhere (a log, a pipe) one whole line per tenth of the way.
 void ReportProgress(const TCliOptions &options, const char *what, uint32_t percent);
 // Ends a progress line begun by ReportProgress.
 void EndProgress(const TCliOptions &options);
+// The error for a port lost during `during` ("scan after address 14"): which port, why, and
+// what to check. Ask before the port is closed.
+std::string PortLostText(const std::string &during);
 
-// Starts a worker with `start` (which creates it and fills the handle), feeds every posted
-// message to `onMessage` until `endMessage` arrives, then waits for the worker to be gone.
-// An interrupt (Ctrl+C) asks the worker to stop; false when that happened.
-bool RunWorker(const std::function<void(TWorkerHandle *)> &start, uint32_t endMessage,
+// Starts a worker with `start` (StartWorker, which fills the handle and deletes a worker
+// that cannot start), feeds every posted message to `onMessage` until `endMessage` arrives,
+// then waits for the worker to be gone. An interrupt (Ctrl+C) asks the worker to stop; false
+// when that happened or the worker did not start.
+bool RunWorker(const std::function<bool(TWorkerHandle &)> &start, uint32_t endMessage,
                const std::function<void(const TPostedMessage &)> &onMessage);
 
 // Writes a parameter's catalogue fields (index, name, size, divisor, limits, default) into

@@ -1,7 +1,10 @@
 #include "SimBus.h"
 
+#include <sstream>
+
 #include "Crc8.h"
 #include "Frame.h"
+#include "NumberText.h"
 
 namespace {
 
@@ -72,6 +75,42 @@ int TSimBus::ParamValue(uint8_t address, uint8_t index) const
         }
     }
     return -1;
+}
+
+std::string TSimBus::StateText() const
+{
+    TSimState state;
+    for (const TSimDevice &device : Config.Devices) {
+        for (const auto &[index, param] : device.Params) {
+            state[{device.Address, index}] = param.Value;
+        }
+    }
+    std::string text;
+    for (const auto &[key, value] : state) {
+        text += std::to_string(key.first) + " " + std::to_string(key.second) + " " +
+                std::to_string(value) + "\n";
+    }
+    return text;
+}
+
+bool ParseSimState(const std::string &text, TSimState &state)
+{
+    state.clear();
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string address, index, value;
+        std::string extra;
+        int64_t a = 0, i = 0, v = 0;
+        if (!(words >> address >> index >> value) || (words >> extra) ||
+            !ParseNumber(address, 0, 127, a) || !ParseNumber(index, 0, 255, i) ||
+            !ParseNumber(value, 0, 0xFFFF, v)) {
+            return false;
+        }
+        state[{static_cast<uint8_t>(a), static_cast<uint8_t>(i)}] = static_cast<uint16_t>(v);
+    }
+    return true;
 }
 
 bool TSimBus::Strikes(TFault &fault, uint8_t command)

@@ -4,7 +4,10 @@
 // says how long to wait and where to pause.
 
 #include <cstdint>
+#include <map>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "SimConfig.h"
@@ -33,6 +36,9 @@ public:
     int ParamValue(uint8_t address, uint8_t index) const;
     // Requests answered or ignored so far.
     uint64_t Requests() const { return RequestCount; }
+    // Every device's parameter values, one line "ADDRESS INDEX VALUE" each (decimal), in
+    // address and index order: what --state writes when the simulator stops.
+    std::string StateText() const;
 
 private:
     std::vector<TSimReply> TakeFrames();
@@ -48,3 +54,8 @@ private:
 
 // Status byte of a reply that rejects a request (an unknown parameter or command).
 constexpr uint8_t REPLY_REJECTED = 0x21;
+
+// Parameter values by (address, index), as a state file holds them.
+using TSimState = std::map<std::pair<uint8_t, uint8_t>, uint16_t>;
+// Reads a StateText into `state`; false on a line that is not three numbers in range.
+bool ParseSimState(const std::string &text, TSimState &state);

@@ -18,6 +18,7 @@
 
 #include "Clock.h"
 #include "Frame.h"
+#include "NumberText.h"
 #include "SimBus.h"
 
 namespace {
@@ -48,6 +49,20 @@ bool SleepUntil(int64_t when)
     return false;
 }
 
+// Drops what the client sent while a device was sending: on the half-duplex bus it would
+// have collided with the reply, and a device that sends does not listen.
+void DropCollided(int master, bool verbose)
+{
+    uint8_t buffer[512];
+    ssize_t got = 0;
+    while ((got = read(master, buffer, sizeof buffer)) > 0) {
+        if (verbose) {
+            std::fprintf(stderr, "linvar-sim: lost in a collision %s\n",
+                         HexText(buffer, size_t(got)).c_str());
+        }
+    }
+}
+
 // Sends a reply at the pace of the line: each byte one character time after the last.
 void SendReply(int master, const TSimReply &reply, uint32_t charUs, bool verbose)
 {
@@ -56,6 +71,12 @@ void SendReply(int master, const TSimReply &reply, uint32_t charUs, bool verbose
         slot += static_cast<int64_t>(reply.GapUs[i]) * 1000;
         if (!SleepUntil(slot)) {
             return;
+        }
+        // A pseudo-terminal delivers each byte at once, a character time before the wire
+        // would, so what comes after the last byte is written is the client's proper next
+        // request; what came earlier was sent into the reply.
+        if (i > 0) {
+            DropCollided(master, verbose);
         }
         // A byte the client's side cannot take is lost, as on a real line.
         if (write(master, &reply.Bytes[i], 1) < 0 && errno != EAGAIN) {
@@ -74,10 +95,12 @@ void SendReply(int master, const TSimReply &reply, uint32_t charUs, bool verbose
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: linvar-sim --config FILE --link PATH [--seed N] [--verbose]\n"
+                 "usage: linvar-sim --config FILE --link PATH [--seed N] [--state FILE]\n"
+                 "                  [--verbose]\n"
                  "  Simulates devices on an RS-485 bus behind a pseudo-terminal reachable\n"
                  "  as PATH. Prints \"ready PATH PTY\" when it answers; stops on SIGTERM or\n"
-                 "  SIGINT and removes PATH.\n");
+                 "  SIGINT and removes PATH. --state writes every device's parameter values\n"
+                 "  to FILE when it stops.\n");
 }
 
 // Opens the pseudo-terminal in raw mode; returns the master, the slave's path in `pty`
@@ -130,6 +153,22 @@ bool MakeLink(const std::string &link, const std::string &pty)
     return true;
 }
 
+// Writes `text` to `path` whole or not at all: a reader never sees half a state.
+bool WriteWhole(const std::string &path, const std::string &text)
+{
+    const std::string temporary = path + ".part";
+    FILE *file = std::fopen(temporary.c_str(), "w");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
 // Removes the link if it still points at our pseudo-terminal.
 void RemoveLink(const std::string &link, const std::string &pty)
 {
@@ -149,21 +188,25 @@ int main(int argc, char **argv)
 {
     std::string configPath;
     std::string link;
+    std::string statePath;
     bool verbose = false;
     bool haveSeed = false;
     uint32_t seed = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--config" || arg == "--link" || arg == "--seed") && i + 1 < argc) {
+        if ((arg == "--config" || arg == "--link" || arg == "--seed" || arg == "--state") &&
+            i + 1 < argc) {
             const std::string value = argv[++i];
             if (arg == "--config") {
                 configPath = value;
             } else if (arg == "--link") {
                 link = value;
+            } else if (arg == "--state") {
+                statePath = value;
             } else {
-                char *end = nullptr;
-                const unsigned long n = std::strtoul(value.c_str(), &end, 0);
-                if (value.empty() || *end != '\0' || n > 0xFFFFFFFFul) {
+                // The same reading as the configuration's numbers: "010" is ten, not eight.
+                int64_t n = 0;
+                if (!ParseNumber(value, 0, 0xFFFFFFFF, n)) {
                     std::fprintf(stderr, "linvar-sim: bad seed '%s'\n", value.c_str());
                     return 2;
                 }
@@ -258,5 +301,10 @@ int main(int argc, char **argv)
         close(keep);
     }
     close(master);
+    if (!statePath.empty() && !WriteWhole(statePath, bus.StateText())) {
+        std::fprintf(stderr, "linvar-sim: cannot write %s: %s\n", statePath.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
     return 0;
 }
