@@ -74,7 +74,7 @@ private:
 int Child(int argc, char **argv, int fd)
 {
     TLinvarApplication app(argc, argv);
-    SetErrorBoxFunction([](QWidget *, const QString &text, const QString &) {
+    SetErrorBoxFunction([](QWidget *, TBoxKind, const QString &text, const QString &) {
         std::fprintf(stderr, "bench_startup: error box: %s\n", qPrintable(text));
     });
     TMainFormLinvar window(QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));

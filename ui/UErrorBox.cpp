@@ -5,34 +5,46 @@
 
 namespace {
 
-void ShowRealErrorBox(QWidget *parent, const QString &text, const QString &caption)
+void ShowRealBox(QWidget *parent, TBoxKind kind, const QString &text, const QString &caption)
 {
     // A box over a window not yet shown (the start-up errors) would be placed against that
     // window's unplaced geometry, at the screen's corner; without an owner it is centred.
     if (parent && !parent->window()->isVisible())
         parent = nullptr;
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+    const QMessageBox::Icon icon =
+        kind == TBoxKind::Warning ? QMessageBox::Warning : QMessageBox::Critical;
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
 TErrorBoxFunction &CurrentFunction()
 {
-    static TErrorBoxFunction function = ShowRealErrorBox;
+    static TErrorBoxFunction function = ShowRealBox;
     return function;
+}
+
+void ShowBox(QWidget *parent, TBoxKind kind, const QString &text, const QString &caption)
+{
+    // A copy, so a function that replaces itself while it runs stays alive to its end.
+    const TErrorBoxFunction function = CurrentFunction();
+    function(parent, kind, text, caption);
 }
 
 } // namespace
 
 void ShowErrorBox(QWidget *parent, const QString &text, const QString &caption)
 {
-    // A copy, so a function that replaces itself while it runs stays alive to its end.
-    const TErrorBoxFunction function = CurrentFunction();
-    function(parent, text, caption);
+    ShowBox(parent, TBoxKind::Error, text, caption);
+}
+
+void ShowWarningBox(QWidget *parent, const QString &text, const QString &caption)
+{
+    ShowBox(parent, TBoxKind::Warning, text, caption);
 }
 
 TErrorBoxFunction SetErrorBoxFunction(TErrorBoxFunction function)
 {
     TErrorBoxFunction previous = std::move(CurrentFunction());
-    CurrentFunction() = function ? std::move(function) : TErrorBoxFunction(ShowRealErrorBox);
+    CurrentFunction() = function ? std::move(function) : TErrorBoxFunction(ShowRealBox);
     return previous;
 }

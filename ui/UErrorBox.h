@@ -1,5 +1,5 @@
 #pragma once
-// The program's modal error boxes. Every box the program shows goes through one replaceable
+// The program's modal message boxes. Every box the program shows goes through one replaceable
 // function, so tests can read and dismiss them without a person at the screen.
 
 #include <QString>
@@ -8,15 +8,26 @@
 
 class QWidget;
 
-// Shows one modal error box: the owner window, the text and the caption.
-using TErrorBoxFunction =
-    std::function<void(QWidget *parent, const QString &text, const QString &caption)>;
+// The box's icon: an error (the operation failed) or a warning (it ended, not wholly).
+enum class TBoxKind
+{
+    Error,
+    Warning
+};
+
+// Shows one modal box: the owner window, its kind, the text and the caption.
+using TErrorBoxFunction = std::function<void(QWidget *parent, TBoxKind kind, const QString &text,
+                                             const QString &caption)>;
 
 // Caption of the window's own error boxes.
 inline const QString ErrorCaption = QStringLiteral("Ошибка");
+// Caption of its warnings.
+inline const QString WarningCaption = QStringLiteral("Предупреждение");
 
 // Shows a modal box with the error icon; returns when the operator has closed it.
 void ShowErrorBox(QWidget *parent, const QString &text, const QString &caption = ErrorCaption);
-// Replaces the function behind ShowErrorBox (an empty one restores the real box); returns
-// the previous function.
+// Shows a modal box with the warning icon; returns when the operator has closed it.
+void ShowWarningBox(QWidget *parent, const QString &text, const QString &caption = WarningCaption);
+// Replaces the function behind both boxes (an empty one restores the real box); returns the
+// previous function.
 TErrorBoxFunction SetErrorBoxFunction(TErrorBoxFunction function);

@@ -46,6 +46,34 @@ const QString PortBusyText =
     QStringLiteral("Выбранный последовательный порт занят или не существует");
 const QString NoOpenPortText = QStringLiteral("Последовательный порт не открыт. Укажите порт и "
                                               "нажмите \"Опрос\", чтобы открыть его.");
+// More than this many names in one box would push its button off the screen.
+constexpr int MaxNamesShown = 10;
+
+QString PortLostText(int port)
+{
+    return QStringLiteral("Связь через последовательный порт %1 потеряна. Проверьте "
+                          "преобразователь RS-485 и его подключение, затем нажмите \"Опрос\".")
+        .arg(port);
+}
+
+QString UnreadText(int unread, int total)
+{
+    return QStringLiteral("Не прочитано параметров: %1 из %2. Прибор не дал верного ответа; "
+                          "эти строки показаны как \"Неопределено\".")
+        .arg(unread)
+        .arg(total);
+}
+
+// One name a line, the list cut after MaxNamesShown.
+QString NameLines(const QStringList &names)
+{
+    QString lines;
+    for (int i = 0; i < names.size() && i < MaxNamesShown; ++i)
+        lines += QStringLiteral("\n  ") + names[i];
+    if (names.size() > MaxNamesShown)
+        lines += QStringLiteral("\n  и ещё %1").arg(names.size() - MaxNamesShown);
+    return lines;
+}
 
 // Second line for a port that exists but that the user may not open: on Linux serial devices
 // belong to the "dialout" group, and a fresh account is usually not in it.
@@ -200,6 +228,7 @@ void TMainFormLinvar::OpenFirstPort()
     for (int number = 1; number <= 15; ++number) {
         if (OpenComPort(static_cast<uint8_t>(number))) {
             ComboBoxPort->SetText(QString::number(number));
+            OpenedPort = number;
             return;
         }
         permissionDenied = permissionDenied || IsPermissionError(LastOpenError());
@@ -366,6 +395,7 @@ void TMainFormLinvar::ButtonQueryClick()
         ShowErrorBox(this, text);
         return;
     }
+    OpenedPort = port;
 
     SetListPageEnabled(false);
     ButtonQuery->setEnabled(true);
@@ -443,6 +473,38 @@ void TMainFormLinvar::WMSearchDone()
     if (ListBox->count() > 0)
         ListBox->setCurrentRow(0);
     UpdateParamsButton();
+    // The devices found before the loss stay listed; "Параметры" will say the port is closed.
+    TellPortLost();
+}
+
+bool TMainFormLinvar::TellPortLost(const QString &more)
+{
+    // The loss is read before closing, which forgets it; every later transaction would only
+    // fail again, so the port is closed until the next "Опрос" opens it anew.
+    if (!PortLost())
+        return false;
+    CloseComPort();
+    QString text = PortLostText(OpenedPort);
+    if (!more.isEmpty())
+        text += QStringLiteral("\n\n") + more;
+    ShowErrorBox(this, text);
+    return true;
+}
+
+void TMainFormLinvar::TellUnreadRows()
+{
+    const int unread = TabSheet2->UnreadCount();
+    if (unread > 0)
+        ShowWarningBox(this, UnreadText(unread, static_cast<int>(DeviceParameters.size())));
+}
+
+QString TMainFormLinvar::UnconfirmedText() const
+{
+    const QStringList names = TabSheet2->UnconfirmedNames();
+    if (names.isEmpty())
+        return QString();
+    return QStringLiteral("Прибор не подтвердил запись параметров:") + NameLines(names) +
+           QStringLiteral("\nИх значения выделены красным; \"Записать\" повторит запись.");
 }
 
 void TMainFormLinvar::ReturnToIdle()
@@ -515,8 +577,13 @@ void TMainFormLinvar::WMLoadDone()
         return;
     WorkEnds();
     TabSheet2->WMLoadDone();
+    // A read cut short by a lost port shows nothing: its rows say more of the loss than of
+    // the device.
+    if (TellPortLost())
+        return;
     PageControl->setCurrentIndex(1);
     FormResize();
+    TellUnreadRows();
 }
 
 void TMainFormLinvar::WMSaveDone()
@@ -529,4 +596,9 @@ void TMainFormLinvar::WMSaveDone()
     // waits, so no handler runs inside this one.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     ReturnToIdle();
+    // The page stays, with the operator's values in the unconfirmed rows; one box says what
+    // went wrong.
+    const QString unconfirmed = UnconfirmedText();
+    if (!TellPortLost(unconfirmed) && !unconfirmed.isEmpty())
+        ShowWarningBox(this, unconfirmed);
 }

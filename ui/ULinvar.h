@@ -137,6 +137,13 @@ private:
 
     // Back to idle after any worker: no busy state, progress 0, "Ждем...", Close enabled.
     void ReturnToIdle();
+    // After a worker's end: when its port was lost, closes it and shows one error box whose
+    // text adds `more` (may be empty); false when the port is fine.
+    bool TellPortLost(const QString &more = QString());
+    // After a read: tells how many rows got no valid reply, if any.
+    void TellUnreadRows();
+    // After a write: names the rows whose values the device did not confirm, if any.
+    QString UnconfirmedText() const;
     void SetStatus(const QString &text);
     void SetCloseEnabled(bool enabled);
     void SetListPageEnabled(bool enabled);
@@ -148,6 +155,8 @@ private:
     TAboutForm *AboutForm = nullptr;
     TWorkerHandle SearchWorker;
     TBusyState FBusyState = TBusyState::Idle;
+    // Number of the port the window opened last, for its messages.
+    int OpenedPort = 0;
     bool FCloseEnabled = true;
     bool FTerminateRequested = false;
 };

@@ -5,13 +5,17 @@
 #include "UASGrid.h"
 #include "UDivisorSpinEdit.h"
 
+#include "UColors.h"
+
 #include "catalogue/DeviceCatalogue.h"
+#include "workers/ParameterReply.h"
 #include "workers/StartWorker.h"
 #include "workers/TLoadThread.h"
 #include "workers/TSaveThread.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -32,6 +36,16 @@ ParameterDescription *RowEntry(int row)
         return nullptr;
     return &DeviceParameters[static_cast<size_t>(row)];
 }
+
+// A value kept on the screen without the device's word for it: the operator's value that a
+// write could not confirm. An entry without a value has nothing to confirm.
+bool Unconfirmed(const ParameterDescription &entry)
+{
+    return ReplyOf(entry) == TParameterReply::NoValidReply && entry.Value != VALUE_UNDEFINED;
+}
+
+// Text colour of the rows and the editor that show an unconfirmed value.
+constexpr uint32_t UnconfirmedColor = clRed;
 
 } // namespace
 
@@ -167,10 +181,34 @@ QString TParamsPage::CellText(int ARow, int ACol) const
                                     : FormatParamValue(value, entry->Divisor, LocaleDecimalMark());
 }
 
+bool TParamsPage::RowUnconfirmed(int ARow) const
+{
+    const ParameterDescription *entry = RowEntry(ARow);
+    return entry && ARow < ASGrid->RowCount() && Unconfirmed(*entry);
+}
+
+int TParamsPage::UnreadCount() const
+{
+    int count = 0;
+    for (const ParameterDescription &entry : DeviceParameters)
+        count += ReplyOf(entry) == TParameterReply::NoValidReply ? 1 : 0;
+    return count;
+}
+
+QStringList TParamsPage::UnconfirmedNames() const
+{
+    QStringList names;
+    for (const ParameterDescription &entry : DeviceParameters) {
+        if (Unconfirmed(entry))
+            names << QString::fromStdString(Cp1251ToUtf8(entry.Name));
+    }
+    return names;
+}
+
 void TParamsPage::ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t &Flags, QString &Data)
 {
     Q_UNUSED(Flags);
-    Color = 0;
+    Color = RowUnconfirmed(ARow) ? UnconfirmedColor : clBlack;
     Data = CellText(ARow, ACol);
     if (ARow < 0 || !RowEntry(ARow) || ARow >= ASGrid->RowCount())
         return;
@@ -232,6 +270,12 @@ void TParamsPage::LoadEditorFromRow()
     }
     DivisorSpinEdit->SetValue(entry->Value);
     DivisorSpinEdit->setVisible(entry->Value != VALUE_UNDEFINED);
+    // The editor covers its row's value, so it shows the row's colour too.
+    QPalette palette = DivisorSpinEdit->palette();
+    palette.setColor(QPalette::Text, ColorFromTColor(Unconfirmed(*entry) ? UnconfirmedColor
+                                                                          : clWindowText,
+                                                     ASGrid->palette()));
+    DivisorSpinEdit->setPalette(palette);
     EditorTracking = true;
 }
 

@@ -5,6 +5,7 @@
 #include "workers/TThread.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -54,6 +55,13 @@ public:
     void WMPlaceEditor();
     // Text of grid cell (ARow, ACol), without any other effect; the title row is -1.
     QString CellText(int ARow, int ACol) const;
+    // True when row `ARow` shows a value the device has not confirmed: its last write, or
+    // the read after it, got no valid reply. Such rows are drawn in another colour.
+    bool RowUnconfirmed(int ARow) const;
+    // Number of rows whose last read got no valid reply (a rejection is an answer).
+    int UnreadCount() const;
+    // Names of the rows RowUnconfirmed holds for, as shown.
+    QStringList UnconfirmedNames() const;
     // Asks a running read or write to stop.
     void StopWorker() const { Worker.RequestStop(); }
 

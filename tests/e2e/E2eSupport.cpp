@@ -23,10 +23,12 @@
 
 ErrorBoxRecorder::ErrorBoxRecorder()
 {
-    Previous = SetErrorBoxFunction([this](QWidget *, const QString &text, const QString &caption) {
-        Texts << text;
-        Captions << caption;
-    });
+    Previous = SetErrorBoxFunction(
+        [this](QWidget *, TBoxKind kind, const QString &text, const QString &caption) {
+            Kinds.push_back(kind);
+            Texts << text;
+            Captions << caption;
+        });
 }
 
 ErrorBoxRecorder::~ErrorBoxRecorder()
@@ -82,7 +84,7 @@ bool WaitFor(const std::function<bool()> &done, int ms)
     return true;
 }
 
-WindowOnBus::WindowOnBus(uint8_t port, const QString &catalogueDir)
+WindowOnBus::WindowOnBus(uint8_t port, const QString &catalogueDir, const std::string &busConfig)
 {
     TSimulatorProcess::TOptions options;
     options.Port = port;
@@ -91,7 +93,7 @@ WindowOnBus::WindowOnBus(uint8_t port, const QString &catalogueDir)
     for (int n = 1; n < port; ++n)
         options.SettingsLines.push_back("COM" + std::to_string(n) + "=/nonexistent/linvar-" +
                                         std::to_string(n));
-    Simulator = std::make_unique<TSimulatorProcess>(LINVAR_E2E_BUS, options);
+    Simulator = std::make_unique<TSimulatorProcess>(busConfig, options);
     Form = std::make_unique<TMainFormLinvar>(catalogueDir);
     Form->show();
     QApplication::setActiveWindow(Form.get());

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-// Catches every error box while it lives: the boxes are recorded and closed at once.
+// Catches every message box while it lives: the boxes are recorded and closed at once.
 class ErrorBoxRecorder
 {
 public:
@@ -24,6 +24,8 @@ public:
     QStringList Texts;
     // Their captions.
     QStringList Captions;
+    // Their kinds.
+    std::vector<TBoxKind> Kinds;
 
 private:
     TErrorBoxFunction Previous;
@@ -59,9 +61,11 @@ bool WaitFor(const std::function<bool()> &done, int ms = 20000);
 class WindowOnBus
 {
 public:
-    // `port` is the number the simulator answers on; lower numbers lead nowhere.
+    // `port` is the number the simulator answers on; lower numbers lead nowhere. The bus is
+    // the simulator's configuration `busConfig`.
     explicit WindowOnBus(uint8_t port = 1,
-                         const QString &catalogueDir = QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));
+                         const QString &catalogueDir = QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR),
+                         const std::string &busConfig = LINVAR_E2E_BUS);
     ~WindowOnBus();
 
     TSimulatorProcess &Sim() { return *Simulator; }

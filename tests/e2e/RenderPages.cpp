@@ -1,4 +1,5 @@
-// Renders the window's two pages and the About box to PNG files, against the simulated bus,
+// Renders the window's two pages (the second also after a write the device did not
+// confirm) and the About box to PNG files, against the simulated bus,
 // so a person can look at them: linvar_render_pages OUTPUT_FOLDER.
 // Run it under a display (scripts/render-pages.sh starts Xvfb); offscreen works too.
 
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QPixmap>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -58,6 +60,10 @@ int main(int argc, char **argv)
         QTest::keyClick(w.TabSheet2->DivisorSpinEdit, Qt::Key_Down);
     }
     ok = ok && Save(&w, out.filePath(QStringLiteral("parameters.png")));
+    // The device at 33 takes no write: its rows show the operator's values, marked.
+    ok = ok && bus.ClickAndWaitIdle(w.TabSheet2->CancelButton) && bus.SelectAddress(33) &&
+         bus.ReadParams() && bus.ClickAndWaitIdle(w.TabSheet2->SaveButton);
+    ok = ok && Save(&w, out.filePath(QStringLiteral("unconfirmed.png")));
     about.show();
     ok = ok && Save(&about, out.filePath(QStringLiteral("about.png")));
     about.hide();

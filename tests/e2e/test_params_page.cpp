@@ -217,7 +217,7 @@ TEST(ParamsPage, TypingStoresOnlyWhatTheOperatorTyped)
     EXPECT_EQ(bus.Cell(1, 1), "57,6");
 }
 
-TEST(ParamsPage, WriteWithoutEchoLeavesTheValuesUnknown)
+TEST(ParamsPage, WriteWithoutEchoKeepsTheValuesMarkedAndNamesThem)
 {
     WindowOnBus bus;
     ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
@@ -225,14 +225,31 @@ TEST(ParamsPage, WriteWithoutEchoLeavesTheValuesUnknown)
     // The device at 33 answers reads but never a write.
     ASSERT_TRUE(OpenDevice(bus, 33));
     ASSERT_EQ(bus.Values(), QStringList({"33", "9,6", "11,8", "3", "1"}));
+    TypeIntoEditor(w, "34");
 
     ASSERT_TRUE(bus.ClickAndWaitIdle(w.TabSheet2->SaveButton));
-    // Nothing confirmed what the device holds now; the flag row is never written.
-    EXPECT_EQ(bus.Values(),
-              QStringList({"Неопределено", "Неопределено", "Неопределено", "Неопределено", "1"}));
+    // What the operator meant stays, marked until something confirms it; the flag row is
+    // never written, so it has nothing to confirm.
+    EXPECT_EQ(bus.Values(), QStringList({"34", "9,6", "11,8", "3", "1"}));
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(w.TabSheet2->RowUnconfirmed(row), row < 4) << row;
+    ASSERT_EQ(bus.Boxes.Texts.size(), 1);
+    EXPECT_EQ(bus.Boxes.Kinds[0], TBoxKind::Warning);
+    const QString names = QString::fromStdString(Cp1251ToUtf8(DeviceParameters[0].Name));
+    EXPECT_TRUE(bus.Boxes.Texts[0].contains(names)) << bus.Boxes.Texts[0].toStdString();
+    EXPECT_FALSE(bus.Boxes.Texts[0].contains(
+        QString::fromStdString(Cp1251ToUtf8(DeviceParameters[4].Name))));
     EXPECT_EQ(w.StatusText(), "Ждем...");
     EXPECT_TRUE(w.TabSheet2->SaveButton->isEnabled());
     EXPECT_TRUE(w.CloseEnabled());
+
+    // The device took the values and only its echoes were lost; a read that gets its word
+    // shows them, unmarked.
+    ASSERT_TRUE(bus.ClickAndWaitIdle(w.TabSheet2->CancelButton));
+    ASSERT_TRUE(bus.ReadParams());
+    EXPECT_EQ(bus.Values(), QStringList({"34", "9,6", "11,8", "3", "1"}));
+    EXPECT_FALSE(w.TabSheet2->RowUnconfirmed(0));
+    EXPECT_EQ(bus.Boxes.Texts.size(), 1);
 }
 
 TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
@@ -308,6 +325,8 @@ TEST(ParamsPage, UndefinedValuesHideTheEditorUntilDefaultsFillThem)
     ASSERT_TRUE(OpenDevice(bus, 0, true));
     ASSERT_EQ(w.TabSheet2->ASGrid->RowCount(), 5);
     EXPECT_EQ(bus.Values().mid(1), QStringList({"9,6", "11,8", "Неопределено", "1"}));
+    // The device rejected it, which is an answer: no box counts it as unread.
+    EXPECT_TRUE(bus.Boxes.Texts.isEmpty());
 
     w.TabSheet2->ASGrid->SetSelectedRow(3);
     QApplication::processEvents();

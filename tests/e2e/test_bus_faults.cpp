@@ -1,0 +1,152 @@
+// Failures the window must tell: a converter pulled out during a search, a read or a write
+// (one box, the port closed, a new "Опрос" finds the bus again), and a read some of whose
+// parameters got no answer.
+
+#include "E2eSupport.h"
+
+#include "catalogue/DeviceCatalogue.h"
+#include "link/Link.h"
+
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool Idle(TMainFormLinvar &w)
+{
+    return w.BusyState() == TMainFormLinvar::TBusyState::Idle;
+}
+
+// Pulls the link once `started` holds, as a converter is pulled out, and waits for the window
+// to be idle again.
+bool PullLinkWhen(WindowOnBus &bus, const std::function<bool()> &started)
+{
+    if (!WaitFor(started, 10000))
+        return false;
+    bus.Sim().Stop();
+    return WaitFor([&bus] { return Idle(bus.Window()); }, 5000);
+}
+
+// The one box of a lost port: an error that names port 1.
+void ExpectOneLostPortBox(const WindowOnBus &bus)
+{
+    ASSERT_EQ(bus.Boxes.Texts.size(), 1);
+    EXPECT_EQ(bus.Boxes.Kinds[0], TBoxKind::Error);
+    EXPECT_EQ(bus.Boxes.Captions[0], "Ошибка");
+    EXPECT_TRUE(bus.Boxes.Texts[0].contains("порт 1 потеряна")) << bus.Boxes.Texts[0].toStdString();
+    EXPECT_FALSE(PortIsOpen());
+}
+
+// Opens the parameters of the device at `address` after a poll.
+bool OpenDevice(WindowOnBus &bus, uint8_t address)
+{
+    return bus.Poll() && bus.SelectAddress(address) && bus.ReadParams();
+}
+
+} // namespace
+
+TEST(BusFaults, LinkPulledDuringTheSearchIsToldOnceAndTheNextPollFindsTheBus)
+{
+    WindowOnBus bus(1, QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR), LINVAR_E2E_FAULTS);
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    // Address 12 is behind the first devices found; the sweep has the rest of the bus to go.
+    ASSERT_TRUE(PullLinkWhen(bus, [&w] { return w.ListBox->count() >= 1; }));
+    ExpectOneLostPortBox(bus);
+    EXPECT_EQ(w.PageControl->currentIndex(), 0);
+    EXPECT_EQ(w.ButtonQuery->text(), "Опрос");
+    EXPECT_TRUE(w.ButtonQuery->isEnabled());
+    EXPECT_EQ(w.StatusText(), "Ждем...");
+    EXPECT_EQ(w.ProgressBar->value(), 0);
+    EXPECT_LT(w.ListBox->count(), 3);
+
+    // The converter back in its socket: the same port field opens it again.
+    ASSERT_TRUE(bus.Sim().Restart()) << bus.Sim().Error();
+    ASSERT_TRUE(bus.Poll());
+    EXPECT_EQ(w.ListBox->count(), 3);
+    EXPECT_EQ(bus.Boxes.Texts.size(), 1);
+}
+
+TEST(BusFaults, LinkPulledDuringAReadLeavesTheListPageIdle)
+{
+    WindowOnBus bus(1, QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR), LINVAR_E2E_FAULTS);
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    // The device at 24 answers no read, so its read runs for seconds.
+    ASSERT_TRUE(bus.Poll());
+    ASSERT_TRUE(bus.SelectAddress(24));
+    QTest::mouseClick(w.ParamsButton, Qt::LeftButton);
+    ASSERT_TRUE(PullLinkWhen(bus, [&w] {
+        QTest::qWait(200);
+        return w.BusyState() == TMainFormLinvar::TBusyState::Reading;
+    }));
+    ExpectOneLostPortBox(bus);
+    EXPECT_EQ(w.PageControl->currentIndex(), 0);
+    EXPECT_TRUE(w.ButtonQuery->isEnabled());
+    EXPECT_TRUE(w.ListBox->isEnabled());
+    EXPECT_TRUE(w.CloseEnabled());
+
+    ASSERT_TRUE(bus.Sim().Restart()) << bus.Sim().Error();
+    ASSERT_TRUE(OpenDevice(bus, 33));
+    EXPECT_EQ(bus.Values(), QStringList({"33", "9,6", "11,8", "3", "1"}));
+    EXPECT_EQ(bus.Boxes.Texts.size(), 1);
+}
+
+TEST(BusFaults, LinkPulledDuringAWriteKeepsThePageWithTheUnconfirmedValues)
+{
+    WindowOnBus bus(1, QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR), LINVAR_E2E_FAULTS);
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    // The device at 33 never answers a write, so its write runs for seconds.
+    ASSERT_TRUE(OpenDevice(bus, 33));
+    QTest::mouseClick(w.TabSheet2->SaveButton, Qt::LeftButton);
+    ASSERT_TRUE(PullLinkWhen(bus, [&w] {
+        QTest::qWait(200);
+        return w.BusyState() == TMainFormLinvar::TBusyState::Writing;
+    }));
+    // One box tells the loss and names what the device did not confirm.
+    ExpectOneLostPortBox(bus);
+    const QString first = QString::fromStdString(Cp1251ToUtf8(DeviceParameters[0].Name));
+    EXPECT_TRUE(bus.Boxes.Texts[0].contains(first));
+    EXPECT_EQ(w.PageControl->currentIndex(), 1);
+    EXPECT_TRUE(w.TabSheet2->SaveButton->isEnabled());
+    EXPECT_TRUE(w.TabSheet2->CancelButton->isEnabled());
+    EXPECT_EQ(bus.Values(), QStringList({"33", "9,6", "11,8", "3", "1"}));
+    for (int row = 0; row < 4; ++row)
+        EXPECT_TRUE(w.TabSheet2->RowUnconfirmed(row)) << row;
+    EXPECT_TRUE(w.CloseEnabled());
+    EXPECT_EQ(w.StatusText(), "Ждем...");
+
+    // With the port closed, a second write starts nothing and says why.
+    QTest::mouseClick(w.TabSheet2->SaveButton, Qt::LeftButton);
+    EXPECT_TRUE(Idle(w));
+    ASSERT_EQ(bus.Boxes.Texts.size(), 2);
+    EXPECT_TRUE(bus.Boxes.Texts[1].contains("не открыт"));
+}
+
+TEST(BusFaults, ReadWithUnansweredParametersSaysHowManyAndStillOpensThePage)
+{
+    WindowOnBus bus(1, QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR), LINVAR_E2E_FAULTS);
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    // The device at 12 lets its first parameter go unanswered until the read moves on.
+    ASSERT_TRUE(OpenDevice(bus, 12));
+    EXPECT_EQ(bus.Values(), QStringList({"Неопределено", "9,6", "4", "2,5"}));
+    ASSERT_EQ(bus.Boxes.Texts.size(), 1);
+    EXPECT_EQ(bus.Boxes.Kinds[0], TBoxKind::Warning);
+    EXPECT_TRUE(bus.Boxes.Texts[0].contains("Не прочитано параметров: 1 из 4"))
+        << bus.Boxes.Texts[0].toStdString();
+    EXPECT_FALSE(bus.Window().TabSheet2->RowUnconfirmed(0));
+
+    // Read again, every parameter answers: nothing to tell.
+    TMainFormLinvar &w = bus.Window();
+    ASSERT_TRUE(bus.ClickAndWaitIdle(w.TabSheet2->CancelButton));
+    ASSERT_TRUE(bus.ReadParams());
+    EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
+    EXPECT_EQ(bus.Boxes.Texts.size(), 1);
+}
