@@ -157,6 +157,21 @@ TEST(SimBus, FaultsByCommandCountAndChance)
     EXPECT_TRUE(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}).empty());
     EXPECT_FALSE(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}).empty());
 
+    // A count is spent only on replies the fault changed: not on one already suppressed, one
+    // whose check byte is already wrong, or a pause of nothing.
+    TSimBus counted(Config("device 5 type 18 version 111\n"
+                           "fault no-reply count 1\nfault bad-crc count 1\n"
+                           "fault bad-crc count 1\nfault late ms 0 count 1\n"));
+    const std::vector<uint8_t> ping = {5, 6, 0, CMD_PING, 0, 0};
+    const std::vector<uint8_t> good = WithCheckByte({5, 5, 0, CMD_PING, 0});
+    EXPECT_TRUE(Reply(counted, ping).empty());
+    for (int i = 0; i < 2; ++i) {
+        const std::vector<uint8_t> bad = Reply(counted, ping);
+        ASSERT_EQ(bad.size(), good.size()) << i;
+        EXPECT_NE(bad.back(), good.back()) << i;
+    }
+    EXPECT_EQ(Reply(counted, ping), good);
+
     // Random faults: the seed decides which replies suffer, and runs repeat exactly.
     auto pattern = [](uint32_t seed) {
         TSimConfig config = Config("device 5 type 18 version 111\nrandom-fault no-reply 30\n");

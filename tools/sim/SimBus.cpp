@@ -113,7 +113,7 @@ bool ParseSimState(const std::string &text, TSimState &state)
     return true;
 }
 
-bool TSimBus::Strikes(TFault &fault, uint8_t command)
+bool TSimBus::Strikes(const TFault &fault, uint8_t command)
 {
     if ((fault.Command >= 0 && fault.Command != command) || fault.Count == 0) {
         return false;
@@ -123,9 +123,6 @@ bool TSimBus::Strikes(TFault &fault, uint8_t command)
         if (chance(Random) >= fault.Percent) {
             return false;
         }
-    }
-    if (fault.Count > 0) {
-        --fault.Count;
     }
     return true;
 }
@@ -164,15 +161,23 @@ bool TSimBus::Handle(const std::vector<uint8_t> &frame, TSimReply &reply)
         }
     }
     // Faults that change the content come first, then the ones that cut or pad the stream.
+    // A fault spends its count only on a reply it changed: a reply already suppressed, a
+    // reply already long or already with a wrong check byte, or a pause of 0 ms is left as
+    // it was, and "count 3" still means three replies that show the fault.
     for (TFaultKind kind :
          {TFaultKind::NoReply, TFaultKind::Long, TFaultKind::WrongAddress, TFaultKind::BadCrc,
           TFaultKind::Truncate, TFaultKind::Late, TFaultKind::Noise}) {
-        for (const TFault *fault : struck) {
+        for (TFault *fault : struck) {
             if (fault->Kind != kind) {
                 continue;
             }
+            const std::vector<uint8_t> bytesBefore = bytes;
+            const std::vector<uint32_t> gapsBefore = gaps;
             switch (kind) {
             case TFaultKind::NoReply:
+                if (fault->Count > 0) {
+                    --fault->Count;
+                }
                 return false;
             case TFaultKind::Long: {
                 std::vector<uint8_t> body(bytes.begin(), bytes.end() - 1);
@@ -187,6 +192,10 @@ bool TSimBus::Handle(const std::vector<uint8_t> &frame, TSimReply &reply)
                 bytes = WithCheckByte(bytes);
                 break;
             case TFaultKind::BadCrc:
+                // Wrong against the frame as it stands, so a second such fault finds nothing
+                // to change rather than putting the right byte back.
+                bytes.pop_back();
+                bytes = WithCheckByte(bytes);
                 bytes.back() ^= 0xFF;
                 break;
             case TFaultKind::Truncate:
@@ -206,6 +215,9 @@ bool TSimBus::Handle(const std::vector<uint8_t> &frame, TSimReply &reply)
                 }
                 break;
             }
+            }
+            if (fault->Count > 0 && (bytes != bytesBefore || gaps != gapsBefore)) {
+                --fault->Count;
             }
         }
     }
