@@ -58,8 +58,8 @@ QString PortLostText(int port)
 
 QString UnreadText(int unread, int total)
 {
-    return QStringLiteral("Не прочитано параметров: %1 из %2. Прибор не дал верного ответа; "
-                          "эти строки показаны как \"Неопределено\".")
+    return QStringLiteral("Не прочитано параметров: %1 из %2. Верного ответа на них не "
+                          "было; эти строки показаны как \"Неопределено\".")
         .arg(unread)
         .arg(total);
 }
@@ -473,7 +473,7 @@ void TMainFormLinvar::WMSearchDone()
     if (ListBox->count() > 0)
         ListBox->setCurrentRow(0);
     UpdateParamsButton();
-    // The devices found before the loss stay listed; "Параметры" will say the port is closed.
+    // The devices found before the loss stay listed; a read will say the port is closed.
     TellPortLost();
 }
 
@@ -503,7 +503,7 @@ QString TMainFormLinvar::UnconfirmedText() const
     const QStringList names = TabSheet2->UnconfirmedNames();
     if (names.isEmpty())
         return QString();
-    return QStringLiteral("Прибор не подтвердил запись параметров:") + NameLines(names) +
+    return QStringLiteral("Запись не подтверждена для параметров:") + NameLines(names) +
            QStringLiteral("\nИх значения выделены красным; \"Записать\" повторит запись.");
 }
 

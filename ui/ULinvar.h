@@ -81,7 +81,7 @@ public:
     void N1Click();
     void StatusBarResize();
 
-    // "Параметры": reads the selected device's parameters; the parameter page shows when the
+    // The parameters button: reads the selected device's parameters; the parameter page shows when the
     // read has ended.
     void ParamsButtonClick();
     // The window's size changed: the parameter grid's columns follow.
