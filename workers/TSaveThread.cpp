@@ -3,6 +3,7 @@
 #include "catalogue/DeviceCatalogue.h"
 #include "link/LinkState.h"
 #include "workers/DeviceRequests.h"
+#include "workers/EntryExchanges.h"
 #include "workers/ParameterReply.h"
 #include "workers/WorkerMessages.h"
 
@@ -28,40 +29,27 @@ TSaveThread::TSaveThread(uint8_t address) : Address(address) {}
 
 void TSaveThread::Execute()
 {
-    size_t done = 0;
-    const size_t count = DeviceParameters.size();
-    if (PortIsOpen() && !PortLost() && !Stop.load()) {
-        std::vector<uint8_t> reply;
-        while (done < count) {
-            ParameterDescription &entry = DeviceParameters[done];
-            const auto request = RequestFor(Address, entry);
-            if (!request.empty()) {
-                if (!RequestWithRepeats(request, Address, reply, &Stop)) {
-                    // The device may or may not have taken the value; keeping it (rather
-                    // than no value at all) keeps the operator's edit, and a second write
-                    // retries it.
-                    SetReply(entry, TParameterReply::NoValidReply);
-                } else if (ReplyAccepted(reply)) {
-                    entry.Value = DecodeWriteReply(reply, entry.Size);
-                    SetReply(entry, TParameterReply::Valid);
-                } else {
-                    // A rejected write leaves the device's value unknown to us.
-                    entry.Value = VALUE_UNDEFINED;
-                    SetReply(entry, TParameterReply::Rejected);
-                }
-            }
-            // Nothing answers on a lost port: the rest of the list would only say so again.
-            if (PortLost())
-                break;
-            PostToMainWindow(WM_PROGRESS, static_cast<uint32_t>(done * 100 / count), 0);
-            Pause(EntryPauseMs);
-            ++done;
-            if (Stop.load())
-                break;
+    std::vector<uint8_t> reply;
+    const auto exchange = [this, &reply](ParameterDescription &entry) {
+        const auto request = RequestFor(Address, entry);
+        if (request.empty())
+            return;
+        if (!RequestWithRepeats(request, Address, reply, &Stop)) {
+            // The device may or may not have taken the value; keeping it (rather than no
+            // value at all) keeps the operator's edit, and a second write retries it.
+            SetReply(entry, TParameterReply::NoValidReply);
+        } else if (ReplyAccepted(reply)) {
+            entry.Value = DecodeWriteReply(reply, entry.Size);
+            SetReply(entry, TParameterReply::Valid);
+        } else {
+            // A rejected write leaves the device's value unknown to us.
+            entry.Value = VALUE_UNDEFINED;
+            SetReply(entry, TParameterReply::Rejected);
         }
-    }
+    };
+    const size_t done = ExchangeEntries(Stop, exchange, [this] { Pause(EntryPauseMs); });
     // What was to be sent and was not stays as the operator gave it, unconfirmed.
-    for (size_t i = done; i < count; ++i) {
+    for (size_t i = done; i < DeviceParameters.size(); ++i) {
         if (!RequestFor(Address, DeviceParameters[i]).empty())
             SetReply(DeviceParameters[i], TParameterReply::NoValidReply);
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "DeviceCatalogue.h"
+#include "FuzzInputs.h"
 #include "Link.h"
 #include "SimConfig.h"
 
@@ -144,17 +145,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 // without naming a line of the text.
 TEST(SimConfig, FuzzInputsKeepTheReadersPromises)
 {
-    int fed = 0;
-    for (const auto &entry :
-         std::filesystem::directory_iterator(LINVAR_TEST_DATA "/sim-config-fuzz")) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        SCOPED_TRACE(entry.path().filename().string());
-        EXPECT_EQ(
-            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()),
-            0);
-        ++fed;
-    }
-    EXPECT_GT(fed, 0);
+    EXPECT_GT(FeedFuzzInputs(LINVAR_TEST_DATA "/sim-config-fuzz", LLVMFuzzerTestOneInput), 0);
 }
