@@ -2,8 +2,8 @@
 // The device link, as the rest of the program uses it: the link settings and their file
 // (SettingsFile.h), the one serial port and its state (LinkState.h), the serial services
 // behind it (SerialPlatform.h), the frame layout, building and hex text and the check byte
-// (Frame.h, Crc8.h), the request/reply transaction (SendRequest.h) and the monotonic clock
-// (Clock.h).
+// (Frame.h, Crc8.h), the request/reply transaction (SendRequest.h), the record of its
+// attempts (Traffic.h) and the monotonic clock (Clock.h).
 
 #include "Clock.h"
 #include "Crc8.h"
@@ -12,3 +12,4 @@
 #include "SendRequest.h"
 #include "SerialPlatform.h"
 #include "SettingsFile.h"
+#include "Traffic.h"

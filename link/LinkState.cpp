@@ -19,6 +19,8 @@ std::atomic<int> OpenError{0};
 std::atomic<int> LostError{0};
 // Mirrors PortHandle for the tests made without the lock (a worker's start, the window).
 std::atomic<bool> PortOpen{false};
+// Path of the open port, for the traffic record; guarded by PortLock.
+std::string PortPath;
 
 // Opens the device at `path` and configures it; the lock is held by the caller.
 bool OpenAndConfigure(const std::string &path)
@@ -33,6 +35,7 @@ bool OpenAndConfigure(const std::string &path)
         return false;
     }
     PortHandle = std::move(port);
+    PortPath = path;
     LostError = 0;
     PortOpen = true;
     SetComState(BaudRate);
@@ -92,6 +95,12 @@ void CloseComPort()
     PortOpen = false;
     LostError = 0;
     PortHandle.reset();
+    PortPath.clear();
+}
+
+const std::string &OpenPortPath()
+{
+    return PortPath;
 }
 
 bool PortIsOpen()

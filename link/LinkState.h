@@ -30,6 +30,8 @@ bool SetComState(uint32_t baudRate);
 void CloseComPort();
 // True while a port is open (a lost port too, until it is closed).
 bool PortIsOpen();
+// Path of the open port; empty while none is open. Guarded by PortLock.
+const std::string &OpenPortPath();
 // True once a transaction found the open port gone (the converter unplugged, the line hung
 // up); nothing more can pass through it. Cleared when a port is closed or opened, so read it
 // before closing the lost port.

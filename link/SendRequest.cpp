@@ -2,18 +2,17 @@
 
 #include <algorithm>
 
+#include "Clock.h"
 #include "Crc8.h"
 #include "Frame.h"
 #include "LinkState.h"
+#include "Traffic.h"
 
 namespace {
 
 // The first read takes the shortest possible reply: address, L, status, command, one data
 // byte and the check byte.
 constexpr size_t FirstRead = 6;
-// Accepted reply lengths on the wire, check byte included.
-constexpr size_t MinReply = 6;
-constexpr size_t MaxReply = 127;
 // Largest request without its check byte.
 constexpr size_t MaxRequest = MaxFrameSize - 1;
 
@@ -138,13 +137,25 @@ bool Gone(const ISerialPort &port)
     return error != 0;
 }
 
-bool Valid(const std::vector<uint8_t> &reply)
+// Tells the traffic record, if one is set, how the attempt went. It runs after the
+// transmitter is released, so the hold never waits for it; with no record set it costs one
+// load.
+void Report(int attempt, const uint8_t *request, size_t count, const std::vector<uint8_t> &reply,
+            TAttemptVerdict verdict)
 {
-    const size_t count = reply.size();
-    if (count < MinReply || count > MaxReply || count != static_cast<size_t>(reply[1]) + 1) {
-        return false;
+    TTrafficRecord *record = CurrentTrafficRecord();
+    if (record == nullptr) {
+        return;
     }
-    return Crc8(reply.data(), count - 1) == reply[count - 1];
+    TTrafficAttempt entry;
+    entry.TimeNs = MonotonicNs();
+    entry.Port = OpenPortPath();
+    entry.Attempt = attempt;
+    entry.Request.assign(request, request + count);
+    entry.Request.push_back(Crc8(request, count));
+    entry.Reply = reply;
+    entry.Verdict = verdict;
+    record->Add(std::move(entry));
 }
 
 } // namespace
@@ -188,19 +199,25 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
         const bool sent = Transmit(port, request, count, charTimeUs);
         if (Gone(port)) {
             reply.clear();
+            Report(attempt, request, count, reply, TAttemptVerdict::PortLost);
             return false;
         }
         if (!sent) {
             reply.clear();
+            Report(attempt, request, count, reply, TAttemptVerdict::ShortWrite);
             continue;
         }
         Receive(port, reply);
-        if (Valid(reply)) {
+        const TAttemptVerdict verdict = JudgeReply(reply.data(), reply.size());
+        if (verdict == TAttemptVerdict::Accepted) {
+            Report(attempt, request, count, reply, verdict);
             return true;
         }
         if (Gone(port)) {
+            Report(attempt, request, count, reply, TAttemptVerdict::PortLost);
             return false;
         }
+        Report(attempt, request, count, reply, verdict);
     }
     return false;
 }

@@ -86,35 +86,81 @@ TEST_F(Exchange, AllAttemptsFailWithThreePausesAndPurges)
     EXPECT_EQ(Fake.NowUs() / 1000, 3 * (4 + 30) + 3 * (7 * 1041 + 400) / 1000);
 }
 
-TEST_F(Exchange, RejectedRepliesAreRetried)
+TEST_F(Exchange, RejectedRepliesAreRetriedAndRecordedWithTheirVerdicts)
 {
     struct TCase
     {
         const char *What;
         std::vector<uint8_t> Bad;
+        TAttemptVerdict Verdict;
     };
     std::vector<uint8_t> longReply(127, 0);
     longReply[0] = 5;
     longReply[1] = 127;
     longReply = WithCheckByte(longReply);
     const TCase cases[] = {
-        {"wrong check byte", {0x05, 0x05, 0x00, 0x12, 0x6F, 0x0B}},
-        {"L = 127 with a right check byte", longReply},
-        {"L = 12, four of seven more bytes", {0x05, 0x0C, 0x00, 0x12, 0x6F, 0x01, 1, 2, 3, 4}},
-        {"too short", {0x05, 0x05, 0x00}},
-        {"L = 4 in a six-byte reply", WithCheckByte({0x05, 0x04, 0x00, 0x12, 0x6F})},
-        {"L = 6 but six bytes", {0x05, 0x06, 0x00, 0x12, 0x6F, 0x0A}},
-        {"noise first", {0xAA, 0x05, 0x05, 0x00, 0x12, 0x6F, 0x0A}},
+        {"wrong check byte", {0x05, 0x05, 0x00, 0x12, 0x6F, 0x0B}, TAttemptVerdict::WrongCheckByte},
+        {"L = 127 with a right check byte", longReply, TAttemptVerdict::LengthOutOfBounds},
+        {"L = 12, four of seven more bytes",
+         {0x05, 0x0C, 0x00, 0x12, 0x6F, 0x01, 1, 2, 3, 4},
+         TAttemptVerdict::LengthMismatch},
+        {"too short", {0x05, 0x05, 0x00}, TAttemptVerdict::TooShort},
+        {"L = 4 in a six-byte reply", WithCheckByte({0x05, 0x04, 0x00, 0x12, 0x6F}),
+         TAttemptVerdict::LengthOutOfBounds},
+        {"L = 6 but six bytes",
+         {0x05, 0x06, 0x00, 0x12, 0x6F, 0x0A},
+         TAttemptVerdict::LengthMismatch},
+        // The first six bytes name a six-byte frame, so the seventh is never read.
+        {"noise first",
+         {0xAA, 0x05, 0x05, 0x00, 0x12, 0x6F, 0x0A},
+         TAttemptVerdict::WrongCheckByte},
+        {"nothing", {}, TAttemptVerdict::NoReply},
     };
+    TTrafficRecord record;
+    SetTrafficRecord(&record);
     for (const TCase &c : cases) {
         Fake.ClearCalls();
-        Fake.QueueReply(c.Bad);
+        if (c.Bad.empty())
+            Fake.QueueSilence();
+        else
+            Fake.QueueReply(c.Bad);
         Fake.QueueReply(ReplyL5);
         std::vector<uint8_t> reply;
         EXPECT_TRUE(Send(Identify5, reply)) << c.What;
         EXPECT_EQ(reply, ReplyL5) << c.What;
         EXPECT_EQ(Fake.Count("sleep"), 2u) << c.What;
+        // Each attempt as it went on the wire: the request with its check byte, the bytes
+        // that came back, the verdict.
+        const std::vector<TTrafficAttempt> attempts = record.Take();
+        ASSERT_EQ(attempts.size(), 2u) << c.What;
+        EXPECT_EQ(attempts[0].Attempt, 1);
+        EXPECT_EQ(attempts[0].Request, WithCheckByte(Identify5));
+        const size_t received = attempts[0].Reply.size();
+        ASSERT_LE(received, c.Bad.size()) << c.What;
+        EXPECT_TRUE(std::equal(c.Bad.begin(), c.Bad.begin() + received, attempts[0].Reply.begin()))
+            << c.What;
+        EXPECT_EQ(attempts[0].Verdict, c.Verdict) << c.What;
+        EXPECT_EQ(attempts[1].Attempt, 2);
+        EXPECT_EQ(attempts[1].Verdict, TAttemptVerdict::Accepted);
+        EXPECT_FALSE(attempts[1].Port.empty());
     }
+    SetTrafficRecord(nullptr);
+    Fake.QueueReply(ReplyL5);
+    std::vector<uint8_t> reply;
+    EXPECT_TRUE(Send(Identify5, reply));
+    EXPECT_TRUE(record.Take().empty());
+
+    // Full, the record drops the oldest attempts and counts them.
+    TTrafficRecord small(2);
+    for (int i = 1; i <= 5; ++i) {
+        TTrafficAttempt attempt;
+        attempt.Attempt = i;
+        small.Add(attempt);
+    }
+    const std::vector<TTrafficAttempt> kept = small.Take();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].Attempt, 4);
+    EXPECT_EQ(small.Dropped(), 3u);
 }
 
 TEST_F(Exchange, ShortestAndLongestAcceptedReplies)

@@ -1,0 +1,97 @@
+#include "Traffic.h"
+
+#include <atomic>
+
+#include "Crc8.h"
+
+namespace {
+
+// Shortest and longest reply on the wire, check byte included.
+constexpr size_t MinReply = 6;
+constexpr size_t MaxReply = 127;
+
+std::atomic<TTrafficRecord *> Record{nullptr};
+
+} // namespace
+
+TTrafficRecord::TTrafficRecord(size_t capacity) : Capacity(capacity > 0 ? capacity : 1) {}
+
+void TTrafficRecord::Add(TTrafficAttempt attempt)
+{
+    std::lock_guard<std::mutex> guard(Lock);
+    if (Attempts.size() >= Capacity) {
+        Attempts.pop_front();
+        ++DroppedCount;
+    }
+    Attempts.push_back(std::move(attempt));
+}
+
+std::vector<TTrafficAttempt> TTrafficRecord::Take()
+{
+    std::deque<TTrafficAttempt> taken;
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        taken.swap(Attempts);
+    }
+    return {std::make_move_iterator(taken.begin()), std::make_move_iterator(taken.end())};
+}
+
+uint64_t TTrafficRecord::Dropped() const
+{
+    std::lock_guard<std::mutex> guard(Lock);
+    return DroppedCount;
+}
+
+void SetTrafficRecord(TTrafficRecord *record)
+{
+    Record.store(record, std::memory_order_release);
+}
+
+TTrafficRecord *CurrentTrafficRecord()
+{
+    return Record.load(std::memory_order_acquire);
+}
+
+TAttemptVerdict JudgeReply(const uint8_t *reply, size_t count)
+{
+    if (count == 0) {
+        return TAttemptVerdict::NoReply;
+    }
+    if (count < MinReply) {
+        return TAttemptVerdict::TooShort;
+    }
+    const size_t named = static_cast<size_t>(reply[1]) + 1;
+    if (named < MinReply || named > MaxReply) {
+        return TAttemptVerdict::LengthOutOfBounds;
+    }
+    if (count != named) {
+        return TAttemptVerdict::LengthMismatch;
+    }
+    if (Crc8(reply, count - 1) != reply[count - 1]) {
+        return TAttemptVerdict::WrongCheckByte;
+    }
+    return TAttemptVerdict::Accepted;
+}
+
+const char *VerdictName(TAttemptVerdict verdict)
+{
+    switch (verdict) {
+    case TAttemptVerdict::Accepted:
+        return "accepted";
+    case TAttemptVerdict::NoReply:
+        return "no reply";
+    case TAttemptVerdict::TooShort:
+        return "too short";
+    case TAttemptVerdict::LengthOutOfBounds:
+        return "length out of bounds";
+    case TAttemptVerdict::LengthMismatch:
+        return "length mismatch";
+    case TAttemptVerdict::WrongCheckByte:
+        return "wrong check byte";
+    case TAttemptVerdict::ShortWrite:
+        return "short write";
+    case TAttemptVerdict::PortLost:
+        return "port lost";
+    }
+    return "?";
+}
