@@ -404,6 +404,18 @@ void TASGrid::ApplyScrollBars()
     UpdatingBars = false;
 }
 
+void TASGrid::SetTopRow(int row)
+{
+    UpdateScrollBars();
+    const int top = std::clamp(row, 0, FVScrollMax);
+    if (top == FTopRow) {
+        return;
+    }
+    FTopRow = top;
+    HideHint();
+    RefreshBody();
+}
+
 void TASGrid::RefreshBody()
 {
     UpdateScrollBars();

@@ -105,6 +105,8 @@ public:
     int VisibleRows() const;
     // First body row shown.
     int TopRow() const { return FTopRow; }
+    // Scrolls so that body row `row` is the first shown, as far as the rows allow.
+    void SetTopRow(int row);
     // First column shown.
     int LeftCol() const { return FLeftCol; }
     // Largest allowed LeftCol and TopRow after the last scroll bar update.

@@ -4,6 +4,7 @@
 #include "UAppIcon.h"
 #include "UErrorBox.h"
 #include "ULinvarApplication.h"
+#include "UTrafficForm.h"
 
 #include "ControlErrors.h"
 
@@ -107,6 +108,8 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
 
     N1 = menuBar()->addAction(QStringLiteral("О программе..."));
     connect(N1, &QAction::triggered, this, &TMainFormLinvar::N1Click);
+    TrafficItem = menuBar()->addAction(QStringLiteral("Обмен по линии..."));
+    connect(TrafficItem, &QAction::triggered, this, &TMainFormLinvar::TrafficItemClick);
 
     // The page control with hidden tabs is a stacked widget inside a sunken panel.
     Panel = new QFrame(this);
@@ -363,6 +366,8 @@ void TMainFormLinvar::closeEvent(QCloseEvent *event)
         return;
     }
     SearchWorker.RequestStop();
+    if (TrafficForm)
+        TrafficForm->close();
     event->accept();
 }
 
@@ -441,6 +446,16 @@ void TMainFormLinvar::N1Click()
     AboutForm->move(main.left() + (main.width() - box.width()) / 2,
                     main.top() + (main.height() - box.height()) / 2);
     AboutForm->exec();
+}
+
+void TMainFormLinvar::TrafficItemClick()
+{
+    // Opening the window only starts the link's reports; a running worker goes on as it was.
+    if (!TrafficForm)
+        TrafficForm = new TTrafficForm(this);
+    TrafficForm->show();
+    TrafficForm->raise();
+    TrafficForm->activateWindow();
 }
 
 void TMainFormLinvar::StatusBarResize()

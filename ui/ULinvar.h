@@ -25,6 +25,7 @@ class QStackedWidget;
 class QStatusBar;
 class TAboutForm;
 class TComPortSpinEdit;
+class TTrafficForm;
 
 // A worker message on its way to the window: the event type is the message number.
 class TWindowMessageEvent : public QEvent
@@ -79,16 +80,21 @@ public:
     void ListBoxClick();
     void ListBoxDblClick();
     void N1Click();
+    // Opens the traffic window (created at its first opening), or brings it to the front.
+    void TrafficItemClick();
     void StatusBarResize();
 
-    // The parameters button: reads the selected device's parameters; the parameter page shows when the
-    // read has ended.
+    // The parameters button: reads the selected device's parameters; the parameter page shows when
+    // the read has ended.
     void ParamsButtonClick();
     // The window's size changed: the parameter grid's columns follow.
     void FormResize();
 
     // Components, named as on the form.
     QAction *N1 = nullptr;
+    QAction *TrafficItem = nullptr;
+    // The traffic window; none until first opened.
+    TTrafficForm *TrafficForm = nullptr;
     QFrame *Panel = nullptr;
     QStackedWidget *PageControl = nullptr;
     QWidget *TabSheet1 = nullptr;

@@ -1,10 +1,11 @@
 // Renders the window's two pages (the second also after a write the device did not
-// confirm) and the About box to PNG files, against the simulated bus,
+// confirm), the traffic window and the About box to PNG files, against the simulated bus,
 // so a person can look at them: linvar_render_pages OUTPUT_FOLDER.
 // Run it under a display (scripts/render-pages.sh starts Xvfb); offscreen works too.
 
 #include "E2eSupport.h"
 #include "UAbout.h"
+#include "UTrafficForm.h"
 #include "ULinvarApplication.h"
 
 #include "UDivisorSpinEdit.h"
@@ -64,6 +65,12 @@ int main(int argc, char **argv)
     ok = ok && bus.ClickAndWaitIdle(w.TabSheet2->CancelButton) && bus.SelectAddress(33) &&
          bus.ReadParams() && bus.ClickAndWaitIdle(w.TabSheet2->SaveButton);
     ok = ok && Save(&w, out.filePath(QStringLiteral("unconfirmed.png")));
+    w.TrafficItem->trigger();
+    ok = ok && bus.ClickAndWaitIdle(w.TabSheet2->CancelButton) && bus.Poll();
+    if (ok)
+        w.TrafficForm->TakeAttempts();
+    ok = ok && Save(w.TrafficForm, out.filePath(QStringLiteral("traffic.png")));
+    w.TrafficForm->close();
     about.show();
     ok = ok && Save(&about, out.filePath(QStringLiteral("about.png")));
     about.hide();

@@ -3,6 +3,7 @@
 // parameters got no answer.
 
 #include "E2eSupport.h"
+#include "UTrafficForm.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
@@ -149,4 +150,53 @@ TEST(BusFaults, ReadWithUnansweredParametersSaysHowManyAndStillOpensThePage)
     ASSERT_TRUE(bus.ReadParams());
     EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
     EXPECT_EQ(bus.Boxes.Texts.size(), 1);
+}
+
+TEST(BusFaults, TrafficWindowShowsEachAttemptAndHoldsStillWhilePaused)
+{
+    WindowOnBus bus(1, QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR), LINVAR_E2E_FAULTS);
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    w.TrafficItem->trigger();
+    ASSERT_NE(w.TrafficForm, nullptr);
+    TTrafficForm &traffic = *w.TrafficForm;
+    ASSERT_TRUE(traffic.isVisible());
+
+    ASSERT_TRUE(bus.Poll());
+    traffic.TakeAttempts();
+    // The ping of 12 failed once on its check byte, in another colour, and went through next.
+    int failed = -1;
+    for (int row = 0; row < traffic.RowCount(); ++row) {
+        if (traffic.CellText(row, 1) == "12" && traffic.CellText(row, 2) == "проверка связи") {
+            failed = row;
+            break;
+        }
+    }
+    ASSERT_GE(failed, 0);
+    EXPECT_EQ(traffic.CellText(failed, 5), "неверная контрольная сумма");
+    EXPECT_TRUE(traffic.RowFailed(failed));
+    EXPECT_EQ(traffic.CellText(failed, 3),
+              "0C 06 00 01 00 00 " + traffic.CellText(failed, 3).right(2));
+    EXPECT_EQ(traffic.CellText(failed + 1, 5), "принят (попытка 2)");
+    EXPECT_FALSE(traffic.RowFailed(failed + 1));
+    // A sweep of 126 addresses: every silent one is three failed attempts.
+    EXPECT_GT(traffic.RowCount(), 3 * 120);
+
+    // Paused, the rows shown stay as they are while the hidden ones are counted.
+    traffic.PauseButtonClick();
+    const int shown = traffic.RowCount();
+    const QString last = traffic.RowLine(shown - 1);
+    ASSERT_TRUE(bus.Poll());
+    traffic.TakeAttempts();
+    EXPECT_EQ(traffic.RowCount(), shown);
+    EXPECT_EQ(traffic.RowLine(shown - 1), last);
+    const size_t hidden = traffic.HiddenCount();
+    EXPECT_GT(hidden, 3u * 120);
+    traffic.PauseButtonClick();
+    EXPECT_EQ(traffic.RowCount(), shown + static_cast<int>(hidden));
+    EXPECT_EQ(traffic.HiddenCount(), 0u);
+
+    // Closed, it takes no more; the workers never noticed it.
+    traffic.close();
+    EXPECT_EQ(CurrentTrafficRecord(), nullptr);
 }
