@@ -217,9 +217,13 @@ void LoadLinkSettings(std::vector<std::string> *warnings)
     LinkSettings = LinkSettingsFromValues(ParseSettingsText(text), warnings);
 }
 
-std::string ComPortPath(uint8_t number)
+std::map<std::string, std::string> ReadSettingsValues()
 {
     bool exists = false;
-    return ComPortPathFromValues(ParseSettingsText(ReadSettingsFile(LinkSettingsPath(), exists)),
-                                 number);
+    return ParseSettingsText(ReadSettingsFile(LinkSettingsPath(), exists));
+}
+
+std::string ComPortPath(uint8_t number)
+{
+    return ComPortPathFromValues(ReadSettingsValues(), number);
 }

@@ -47,6 +47,9 @@ std::string LinkSettingsPath();
 // default rule); empty when the number names no device.
 std::string ComPortPath(uint8_t number);
 
+// The values of the settings file in use, parsed as ParseSettingsText does; none when it is
+// missing.
+std::map<std::string, std::string> ReadSettingsValues();
 // Value names (lower-cased, as names match without regard to case) to their texts, from
 // the key's section of a settings text; a later line of the same name wins.
 std::map<std::string, std::string> ParseSettingsText(const std::string &text);
