@@ -3,7 +3,7 @@
 #include "CliOptions.h"
 #include "CliTestSupport.h"
 #include "JsonWriter.h"
-#include "ValueText.h"
+#include "workers/ValueText.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "CliRun.h"
 #include "JsonWriter.h"
-#include "ValueText.h"
+#include "workers/ValueText.h"
 
 #include "catalogue/DeviceCatalogue.h"
 

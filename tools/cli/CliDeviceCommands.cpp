@@ -2,7 +2,7 @@
 
 #include "CliRun.h"
 #include "JsonWriter.h"
-#include "ValueText.h"
+#include "workers/ValueText.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/LinkState.h"
