@@ -19,6 +19,7 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
@@ -79,16 +80,23 @@ public:
     void ListBoxClick();
     void ListBoxDblClick();
     void N1Click();
+    // "Сохранить в файл...": saves the parameter page's values as a parameter set.
+    void SaveSetClick();
+    // "Загрузить из файла...": loads a parameter set into the parameter page's grid.
+    void LoadSetClick();
     void StatusBarResize();
 
-    // The parameters button: reads the selected device's parameters; the parameter page shows when the
-    // read has ended.
+    // The parameters button: reads the selected device's parameters; the parameter page shows when
+    // the read has ended.
     void ParamsButtonClick();
     // The window's size changed: the parameter grid's columns follow.
     void FormResize();
 
     // Components, named as on the form.
     QAction *N1 = nullptr;
+    QMenu *SetMenu = nullptr;
+    QAction *SaveSetAction = nullptr;
+    QAction *LoadSetAction = nullptr;
     QFrame *Panel = nullptr;
     QStackedWidget *PageControl = nullptr;
     QWidget *TabSheet1 = nullptr;
@@ -135,6 +143,8 @@ private:
     void BackRequested() override;
     void PostPlaceEditor() override;
 
+    // The parameter-set commands are enabled only on the parameter page while no worker runs.
+    void UpdateSetCommands();
     // Back to idle after any worker: no busy state, progress 0, "Ждем...", Close enabled.
     void ReturnToIdle();
     // After a worker's end: when its port was lost, closes it and shows one error box whose
@@ -153,6 +163,8 @@ private:
     bool SelectedDevice(uint8_t &address, uint8_t &type, uint16_t &version) const;
 
     TAboutForm *AboutForm = nullptr;
+    // Folder of the parameter-set file chosen last while the program runs.
+    QString LastSetFolder;
     TWorkerHandle SearchWorker;
     TBusyState FBusyState = TBusyState::Idle;
     // Number of the port the window opened last, for its messages.
