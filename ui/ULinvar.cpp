@@ -105,13 +105,14 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
     setFont(font);
     resize(445, 391);
 
+    N1 = menuBar()->addAction(QStringLiteral("О программе..."));
+    connect(N1, &QAction::triggered, this, &TMainFormLinvar::N1Click);
+    // The parameter-set commands follow the About item, which keeps its place.
     SetMenu = menuBar()->addMenu(QStringLiteral("Набор параметров"));
     SaveSetAction = SetMenu->addAction(QStringLiteral("Сохранить в файл..."));
     LoadSetAction = SetMenu->addAction(QStringLiteral("Загрузить из файла..."));
     connect(SaveSetAction, &QAction::triggered, this, &TMainFormLinvar::SaveSetClick);
     connect(LoadSetAction, &QAction::triggered, this, &TMainFormLinvar::LoadSetClick);
-    N1 = menuBar()->addAction(QStringLiteral("О программе..."));
-    connect(N1, &QAction::triggered, this, &TMainFormLinvar::N1Click);
 
     // The page control with hidden tabs is a stacked widget inside a sunken panel.
     Panel = new QFrame(this);
