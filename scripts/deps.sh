@@ -4,7 +4,7 @@
 set -euo pipefail
 
 what=${1:-all}
-packages=(g++ cmake make pkg-config qt6-base-dev fonts-dejavu-core)
+packages=(g++ cmake make pkg-config qt6-base-dev fonts-dejavu-core nlohmann-json3-dev)
 case $what in
 run) ;;
 test | all)

@@ -108,6 +108,12 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
 
     N1 = menuBar()->addAction(QStringLiteral("О программе..."));
     connect(N1, &QAction::triggered, this, &TMainFormLinvar::N1Click);
+    // The parameter-set commands follow the About item, which keeps its place.
+    SetMenu = menuBar()->addMenu(QStringLiteral("Набор параметров"));
+    SaveSetAction = SetMenu->addAction(QStringLiteral("Сохранить в файл..."));
+    LoadSetAction = SetMenu->addAction(QStringLiteral("Загрузить из файла..."));
+    connect(SaveSetAction, &QAction::triggered, this, &TMainFormLinvar::SaveSetClick);
+    connect(LoadSetAction, &QAction::triggered, this, &TMainFormLinvar::LoadSetClick);
     TrafficItem = menuBar()->addAction(QStringLiteral("Обмен по линии..."));
     connect(TrafficItem, &QAction::triggered, this, &TMainFormLinvar::TrafficItemClick);
 
@@ -125,6 +131,9 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
     PageControl->addWidget(TabSheet2);
     CreateStatusBar();
     PageControl->setCurrentIndex(0);
+    connect(PageControl, &QStackedWidget::currentChanged, this,
+            &TMainFormLinvar::UpdateSetCommands);
+    UpdateSetCommands();
 
     // Workers reach the window only through posted messages.
     SetMainWindowTarget(this);
@@ -522,9 +531,17 @@ QString TMainFormLinvar::UnconfirmedText() const
            QStringLiteral("\nИх значения выделены красным; \"Записать\" повторит запись.");
 }
 
+void TMainFormLinvar::UpdateSetCommands()
+{
+    const bool allowed = FBusyState == TBusyState::Idle && PageControl->currentIndex() == 1;
+    SaveSetAction->setEnabled(allowed);
+    LoadSetAction->setEnabled(allowed);
+}
+
 void TMainFormLinvar::ReturnToIdle()
 {
     FBusyState = TBusyState::Idle;
+    UpdateSetCommands();
     SearchWorker = TWorkerHandle();
     ProgressBar->setValue(0);
     SetStatus(WaitingText);
@@ -552,6 +569,7 @@ bool TMainFormLinvar::PortReady()
 void TMainFormLinvar::WorkBegins(bool reading, const QString &status)
 {
     FBusyState = reading ? TBusyState::Reading : TBusyState::Writing;
+    UpdateSetCommands();
     SetCloseEnabled(false);
     // Nothing on the list page may rebuild the parameter list or start a second worker
     // while a read runs: its controls wait for WM_LOADDONE.

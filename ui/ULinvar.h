@@ -19,6 +19,7 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
@@ -82,6 +83,10 @@ public:
     void N1Click();
     // Opens the traffic window (created at its first opening), or brings it to the front.
     void TrafficItemClick();
+    // "Сохранить в файл...": saves the parameter page's values as a parameter set.
+    void SaveSetClick();
+    // "Загрузить из файла...": loads a parameter set into the parameter page's grid.
+    void LoadSetClick();
     void StatusBarResize();
 
     // The parameters button: reads the selected device's parameters; the parameter page shows when
@@ -95,6 +100,9 @@ public:
     QAction *TrafficItem = nullptr;
     // The traffic window; none until first opened.
     TTrafficForm *TrafficForm = nullptr;
+    QMenu *SetMenu = nullptr;
+    QAction *SaveSetAction = nullptr;
+    QAction *LoadSetAction = nullptr;
     QFrame *Panel = nullptr;
     QStackedWidget *PageControl = nullptr;
     QWidget *TabSheet1 = nullptr;
@@ -141,6 +149,8 @@ private:
     void BackRequested() override;
     void PostPlaceEditor() override;
 
+    // The parameter-set commands are enabled only on the parameter page while no worker runs.
+    void UpdateSetCommands();
     // Back to idle after any worker: no busy state, progress 0, "Ждем...", Close enabled.
     void ReturnToIdle();
     // After a worker's end: when its port was lost, closes it and shows one error box whose
@@ -159,6 +169,8 @@ private:
     bool SelectedDevice(uint8_t &address, uint8_t &type, uint16_t &version) const;
 
     TAboutForm *AboutForm = nullptr;
+    // Folder of the parameter-set file chosen last while the program runs.
+    QString LastSetFolder;
     TWorkerHandle SearchWorker;
     TBusyState FBusyState = TBusyState::Idle;
     // Number of the port the window opened last, for its messages.

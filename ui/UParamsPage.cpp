@@ -46,6 +46,8 @@ bool Unconfirmed(const ParameterDescription &entry)
 
 // Text colour of the rows and the editor that show an unconfirmed value.
 constexpr uint32_t UnconfirmedColor = clRed;
+// Text colour of rows loaded from a parameter set whose value differs from the value read.
+constexpr uint32_t LoadedColor = clBlue;
 
 } // namespace
 
@@ -139,8 +141,10 @@ bool TParamsPage::eventFilter(QObject *watched, QEvent *event)
 bool TParamsPage::StartRead(uint8_t type, uint8_t address, uint16_t version)
 {
     Host.WorkBegins(true, ReadingText);
-    Address = address;
+    Device = {address, type, version, {}};
     FormDeviceParam(type, version);
+    ReadValues.clear();
+    LoadedRows.clear();
     ASGrid->SetRowCount(static_cast<int>(DeviceParameters.size()));
     if (!StartWorker<TLoadThread>(Worker, address)) {
         Host.WorkEnds();
@@ -153,6 +157,10 @@ bool TParamsPage::StartRead(uint8_t type, uint8_t address, uint16_t version)
 void TParamsPage::WMLoadDone()
 {
     Worker = TWorkerHandle();
+    Device.ReadAt = CurrentTimeText();
+    ReadValues.clear();
+    for (const ParameterDescription &entry : DeviceParameters)
+        ReadValues.push_back(entry.Value);
     // The whole editor is reloaded, not only its value: when the new list kept the selected
     // row, no selection change came to load the new row's divisor and bounds.
     LoadEditorFromRow();
@@ -162,6 +170,10 @@ void TParamsPage::WMLoadDone()
 void TParamsPage::WMSaveDone()
 {
     Worker = TWorkerHandle();
+    // The echoed values are what the device now holds: a set loaded later is told against them.
+    ReadValues.clear();
+    for (const ParameterDescription &entry : DeviceParameters)
+        ReadValues.push_back(entry.Value);
     SetControlsEnabled(true);
     LoadEditorFromRow();
     FocusEditorOnPlace();
@@ -187,6 +199,39 @@ bool TParamsPage::RowUnconfirmed(int ARow) const
     return entry && ARow < ASGrid->RowCount() && Unconfirmed(*entry);
 }
 
+bool TParamsPage::RowLoadedDiffers(int ARow) const
+{
+    const ParameterDescription *entry = RowEntry(ARow);
+    const auto row = static_cast<size_t>(ARow);
+    return entry && ARow < ASGrid->RowCount() && row < LoadedRows.size() && LoadedRows[row] &&
+           row < ReadValues.size() && entry->Value != ReadValues[row];
+}
+
+uint32_t TParamsPage::RowColor(int ARow) const
+{
+    if (RowUnconfirmed(ARow))
+        return UnconfirmedColor;
+    return RowLoadedDiffers(ARow) ? LoadedColor : clBlack;
+}
+
+TJson TParamsPage::SetDocument() const
+{
+    return ParameterSetDocument(Device, DeviceParameters);
+}
+
+bool TParamsPage::LoadSet(const TParameterSet &set, TSetPlan &plan, TSetError &error)
+{
+    if (!PlanParameterSet(set, Device.Type, DeviceParameters, plan, error))
+        return false;
+    ApplySetPlan(plan, DeviceParameters);
+    LoadedRows.assign(DeviceParameters.size(), false);
+    for (const auto &[row, raw] : plan.Values)
+        LoadedRows[row] = true;
+    LoadEditorFromRow();
+    ASGrid->RefreshBody();
+    return true;
+}
+
 int TParamsPage::UnreadCount() const
 {
     int count = 0;
@@ -208,7 +253,7 @@ QStringList TParamsPage::UnconfirmedNames() const
 void TParamsPage::ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t &Flags, QString &Data)
 {
     Q_UNUSED(Flags);
-    Color = RowUnconfirmed(ARow) ? UnconfirmedColor : clBlack;
+    Color = RowColor(ARow);
     Data = CellText(ARow, ACol);
     if (ARow < 0 || !RowEntry(ARow) || ARow >= ASGrid->RowCount())
         return;
@@ -272,9 +317,9 @@ void TParamsPage::LoadEditorFromRow()
     DivisorSpinEdit->setVisible(entry->Value != VALUE_UNDEFINED);
     // The editor covers its row's value, so it shows the row's colour too.
     QPalette palette = DivisorSpinEdit->palette();
-    palette.setColor(QPalette::Text, ColorFromTColor(Unconfirmed(*entry) ? UnconfirmedColor
-                                                                          : clWindowText,
-                                                     ASGrid->palette()));
+    const uint32_t color = RowColor(ASGrid->SelectedRow());
+    palette.setColor(QPalette::Text,
+                     ColorFromTColor(color == clBlack ? clWindowText : color, ASGrid->palette()));
     DivisorSpinEdit->setPalette(palette);
     EditorTracking = true;
 }
@@ -365,7 +410,9 @@ void TParamsPage::SaveButtonClick()
         return;
     SetControlsEnabled(false);
     Host.WorkBegins(false, WritingText);
-    if (!StartWorker<TSaveThread>(Worker, Address)) {
+    // A write ends the loaded marks: from now on the device's echo is what the rows show.
+    LoadedRows.clear();
+    if (!StartWorker<TSaveThread>(Worker, Device.Address)) {
         // No write is running, so nothing will send WM_SAVEDONE: the page comes back here.
         Host.WorkEnds();
         SetControlsEnabled(true);

@@ -2,6 +2,7 @@
 // The parameter page: the chosen device's parameters in a two-column grid with a fixed-point
 // editor floating over the selected row, the catalogue defaults, the write, and "Назад".
 
+#include "workers/ParameterSet.h"
 #include "workers/TThread.h"
 
 #include <QString>
@@ -9,6 +10,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <vector>
 
 class QPushButton;
 class TASGrid;
@@ -58,6 +60,17 @@ public:
     // True when row `ARow` shows a value the device has not confirmed: its last write, or
     // the read after it, got no valid reply. Such rows are drawn in another colour.
     bool RowUnconfirmed(int ARow) const;
+    // True when row `ARow` holds a value loaded from a parameter set that differs from the
+    // value last read from the device; the mark ends at the next read or write.
+    bool RowLoadedDiffers(int ARow) const;
+    // Text colour of row `ARow` in the grid and in the editor over it: unconfirmed (red) wins
+    // over loaded-and-different (blue), since it says the device may not hold what is shown.
+    uint32_t RowColor(int ARow) const;
+    // The page's values as a parameter-set document, with the device and time of the last read.
+    TJson SetDocument() const;
+    // Checks `set` against the page's device and list and, when it fits, puts its values into
+    // the rows (nothing is written); false with the fault and nothing changed otherwise.
+    bool LoadSet(const TParameterSet &set, TSetPlan &plan, TSetError &error);
     // Number of rows whose last read got no valid reply (a rejection is an answer).
     int UnreadCount() const;
     // Names of the rows RowUnconfirmed holds for, as shown.
@@ -105,8 +118,12 @@ private:
 
     IParamsPageHost &Host;
     TWorkerHandle Worker;
-    // Bus address of the device whose parameters were read; the write goes there too.
-    uint8_t Address = 0;
+    // The device whose parameters were read, and when; the write goes there too.
+    TSetDevice Device;
+    // Raw values as the last read left them, row by row, to tell loaded values that differ.
+    std::vector<int32_t> ReadValues;
+    // Rows a parameter set has loaded since the last read or write.
+    std::vector<bool> LoadedRows;
     // While false, changes of the editor's text are not copied into DeviceParameters.
     bool EditorTracking = true;
     bool FocusOnPlace = false;

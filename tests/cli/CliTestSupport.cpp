@@ -121,3 +121,18 @@ TCliRun RunCli(const std::vector<std::string> &arguments)
 {
     return TCliProcess(arguments).Finish();
 }
+
+nlohmann::json ParseJson(const std::string &text)
+{
+    return nlohmann::json::parse(text, nullptr, false);
+}
+
+TSimulatorProcess::TOptions QuickBus()
+{
+    // Untimed sending needs no hold of the line.
+    TSimulatorProcess::TOptions options;
+    options.Port = 7;
+    options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=30", "CmdTimeoutConstant=200",
+                             "USARTMode=1"};
+    return options;
+}

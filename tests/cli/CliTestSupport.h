@@ -1,8 +1,11 @@
 #pragma once
 // What the linvar-cli tests share: running the program as a child process (to its end, or
-// watched while it runs), and the strict JSON reader that checks its output.
+// watched while it runs), the parameter sets they hand it, and the JSON reader that checks
+// its output.
 
-#include "JsonValue.h"
+#include "SimulatorProcess.h"
+
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <string>
@@ -50,3 +53,9 @@ private:
 
 // Runs the linvar-cli built with these tests with `arguments` to its end.
 TCliRun RunCli(const std::vector<std::string> &arguments);
+
+// `text` parsed strictly; a discarded value (is_discarded()) when it is not valid JSON.
+nlohmann::json ParseJson(const std::string &text);
+
+// Quick link timings for the quick simulated bus of these tests, on port 7.
+TSimulatorProcess::TOptions QuickBus();

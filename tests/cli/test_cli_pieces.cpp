@@ -1,9 +1,8 @@
-// The front end's own pieces: the command line, the JSON text and the value texts.
+// The front end's own pieces: the command line and the value texts.
 
 #include "CliOptions.h"
 #include "CliTestSupport.h"
-#include "JsonWriter.h"
-#include "ValueText.h"
+#include "workers/ValueText.h"
 
 #include <gtest/gtest.h>
 
@@ -45,8 +44,15 @@ TEST(CliOptionsTest, RejectsUnusableCommandLinesWithAReason)
         {{"scan", "--last", "127"}, "from 0 to 126"},
         {{"scan", "--last", "0"}, "--last 0 needs --zero"},
         {{"scan", "--defaults"}, "belong to write"},
-        {{"scan", "--address", "5"}, "belongs to read and write"},
+        {{"scan", "--address", "5"}, "belongs to read, write and diff"},
         {{"scan", "--json=yes"}, "takes no value"},
+        {{"write", "--address", "5,12", "1=2"}, "several addresses need write --from"},
+        {{"write", "--address", "5,,12", "--from", "f"}, "'' is not a number"},
+        {{"write", "--address", "5,12,5", "--from", "f"}, "address 5 is given twice"},
+        {{"write", "--address", "5", "--from", "f", "1=2"}, "takes no NAME=VALUE"},
+        {{"read", "--address", "5", "--from", "f"}, "--from belongs to write"},
+        {{"diff", "--address", "5"}, "diff needs a parameter set FILE"},
+        {{"diff", "--address", "5,6", "f"}, "several addresses"},
     };
     for (const auto &[words, reason] : cases) {
         TCliOptions options;
@@ -73,13 +79,21 @@ TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
     EXPECT_TRUE(options.Quiet);
     EXPECT_TRUE(options.Raw);
     EXPECT_EQ(options.Port, 4);
-    EXPECT_EQ(options.Address, 12);
+    EXPECT_EQ(options.Addresses, std::vector<uint8_t>{12});
     EXPECT_EQ(options.Type, 9);
     EXPECT_EQ(options.Firmware, 250); // one minor digit counts in tenths, as in version lists
     ASSERT_EQ(options.Assignments.size(), 2u);
     EXPECT_EQ(options.Assignments[0].Name, "Name, unit=a");
     EXPECT_EQ(options.Assignments[0].Value, "7");
     EXPECT_EQ(options.Assignments[1].Name, "4");
+
+    ASSERT_TRUE(Parse({"write", "--address", "5,12,33", "--from", "set.json"}, options, error))
+        << error;
+    EXPECT_EQ(options.Addresses, (std::vector<uint8_t>{5, 12, 33}));
+    EXPECT_EQ(options.SetFile, "set.json");
+    ASSERT_TRUE(Parse({"diff", "set.json", "--address", "7"}, options, error)) << error;
+    EXPECT_EQ(options.Command, TCliCommand::Diff);
+    EXPECT_EQ(options.SetFile, "set.json");
 
     ASSERT_TRUE(Parse({"scan", "--zero", "--device", "/dev/ttyS1", "--last=20"}, options, error));
     EXPECT_TRUE(options.ZeroAddress);
@@ -94,50 +108,6 @@ TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
     TCliOptions none;
     ASSERT_TRUE(Parse({"catalogue", "--type", "9", "--firmware", ""}, none, error)) << error;
     EXPECT_EQ(none.Firmware, 0);
-}
-
-TEST(CliJsonTest, QuotingEscapesAndRepairsWhatJsonCannotCarry)
-{
-    const std::pair<std::string, std::string> cases[] = {
-        {"plain", "\"plain\""},
-        {"a\"b\\c", "\"a\\\"b\\\\c\""},
-        {"line\nfeed\ttab\r", "\"line\\nfeed\\ttab\\r\""},
-        {std::string("nul\0x", 5), "\"nul\\u0000x\""},
-        {"\x01\x1f\x7f", "\"\\u0001\\u001f\\u007f\""},
-        {"Адрес", "\"Адрес\""},
-        {"\xC0\xE4", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""}, // Windows-1251 bytes, not UTF-8
-        {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""}, // overlong form
-        {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""}, // surrogate
-        {"\xE2\x82", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                 // cut short
-    };
-    for (const auto &[text, quoted] : cases) {
-        EXPECT_EQ(JsonQuote(text), quoted);
-        TJsonValue back;
-        EXPECT_TRUE(ParseJson(JsonQuote(text), back));
-    }
-}
-
-TEST(CliJsonTest, WriterNestsAndSeparates)
-{
-    TJsonWriter json;
-    json.BeginObject();
-    json.Number("n", -5);
-    json.BeginArray("list");
-    json.BeginObject();
-    json.Null("none");
-    json.Bool("yes", true);
-    json.EndObject();
-    json.BeginObject();
-    json.RawNumber("v", "9.6");
-    json.EndObject();
-    json.EndArray();
-    json.String("k\"ey", "v");
-    json.EndObject();
-    EXPECT_EQ(json.Text(),
-              "{\"n\":-5,\"list\":[{\"none\":null,\"yes\":true},{\"v\":9.6}],\"k\\\"ey\":\"v\"}");
-    TJsonValue value;
-    ASSERT_TRUE(ParseJson(json.Text(), value));
-    EXPECT_EQ(value["list"][1]["v"].Number, 9.6);
 }
 
 TEST(CliValueTextTest, ShownValuesBothWays)

@@ -12,16 +12,6 @@ namespace {
 
 const std::string Catalogue = LINVAR_SAMPLE_CATALOGUE;
 
-// Quick link timings for the quick simulated bus; untimed sending needs no hold of the line.
-SimulatorProcess::TOptions QuickBus()
-{
-    SimulatorProcess::TOptions options;
-    options.Port = 7;
-    options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=30", "CmdTimeoutConstant=200",
-                             "USARTMode=1"};
-    return options;
-}
-
 class CliBusTest : public ::testing::Test
 {
 protected:
@@ -32,14 +22,14 @@ protected:
     }
 
     // Runs with the simulator's port and the sample catalogue, expecting JSON on stdout.
-    TJsonValue Json(std::vector<std::string> arguments, int status = 0)
+    nlohmann::json Json(std::vector<std::string> arguments, int status = 0)
     {
         arguments.insert(arguments.begin(), {"--json", "--port", std::to_string(Sim->PortNumber()),
                                              "--catalogue", Catalogue});
         const TCliRun run = RunCli(arguments);
         EXPECT_EQ(run.Status, status) << run.Err;
-        TJsonValue value;
-        EXPECT_TRUE(ParseJson(run.Out, value)) << run.Out;
+        nlohmann::json value = ParseJson(run.Out);
+        EXPECT_FALSE(value.is_discarded()) << run.Out;
         return value;
     }
 
@@ -47,11 +37,12 @@ protected:
 };
 
 // Raw value by index of a read or write result; -1 for an undefined value.
-std::map<int, int> Raw(const TJsonValue &device)
+std::map<int, int> Raw(const nlohmann::json &device)
 {
     std::map<int, int> values;
-    for (const auto &p : device["parameters"].Items)
-        values[int(p["index"].Number)] = p["raw"].IsNull() ? -1 : int(p["raw"].Number);
+    for (const auto &p : device.value("parameters", nlohmann::json::array()))
+        values[p.value("index", -2)] =
+            p.value("raw", nlohmann::json()).is_null() ? -1 : p.value("raw", 0);
     return values;
 }
 
@@ -59,42 +50,42 @@ std::map<int, int> Raw(const TJsonValue &device)
 
 TEST_F(CliBusTest, ScanReadWriteRoundTrip)
 {
-    const TJsonValue scan = Json({"scan", "--quiet", "--last", "8"});
-    const auto &devices = scan["devices"].Items;
+    nlohmann::json scan = Json({"scan", "--quiet", "--last", "8"});
+    auto &devices = scan["devices"];
     ASSERT_EQ(devices.size(), 4u);
     const double addresses[] = {2, 3, 4, 6};
     const char *firmware[] = {"1.11", "2.05", "3.40", "1.00"};
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(devices[i]["address"].Number, addresses[i]);
-        EXPECT_EQ(devices[i]["firmware"].Text, firmware[i]);
+        EXPECT_EQ(devices[i]["address"], addresses[i]);
+        EXPECT_EQ(devices[i]["firmware"], firmware[i]);
     }
-    EXPECT_EQ(devices[0]["type"].Number, 18);
-    EXPECT_EQ(devices[0]["tag"].Number, 111 * 65536 + 2 * 256 + 18);
-    EXPECT_EQ(devices[0]["text"].Text, "Адрес: 2 Тип: Прибор типа 18, версия: 1.11");
-    EXPECT_TRUE(devices[1]["catalogued"].Boolean);
-    EXPECT_FALSE(devices[3]["catalogued"].Boolean);
-    EXPECT_EQ(devices[3]["name"].Text, "Неизвестный");
+    EXPECT_EQ(devices[0]["type"], 18);
+    EXPECT_EQ(devices[0]["tag"], 111 * 65536 + 2 * 256 + 18);
+    EXPECT_EQ(devices[0]["text"], "Адрес: 2 Тип: Прибор типа 18, версия: 1.11");
+    EXPECT_EQ(devices[1]["catalogued"], true);
+    EXPECT_EQ(devices[3]["catalogued"], false);
+    EXPECT_EQ(devices[3]["name"], "Неизвестный");
 
     // Identified first, then read: index 6 is not offered for firmware 2.05.
-    const TJsonValue read = Json({"read", "--address", "3"});
-    EXPECT_EQ(read["type"].Number, 9);
-    EXPECT_EQ(read["firmware"].Text, "2.05");
+    nlohmann::json read = Json({"read", "--address", "3"});
+    EXPECT_EQ(read["type"], 9);
+    EXPECT_EQ(read["firmware"], "2.05");
     EXPECT_EQ(Raw(read), (std::map<int, int>{{1, 3}, {2, 96}, {3, 4}, {4, 250}}));
-    EXPECT_EQ(read["parameters"][1]["value"].Number, 9.6);
-    EXPECT_EQ(read["parameters"][1]["name"].Text, "Скорость обмена, кбит/с");
+    EXPECT_EQ(read["parameters"][1]["value"], 9.6);
+    EXPECT_EQ(read["parameters"][1]["name"], "Скорость обмена, кбит/с");
 
-    const TJsonValue write = Json({"write", "--address", "3", "Задержка ответа, мс=7", "4=3.5"});
-    ASSERT_EQ(write["parameters"].Items.size(), 2u);
-    for (const auto &p : write["parameters"].Items)
-        EXPECT_EQ(p["result"].Text, "written");
-    EXPECT_EQ(write["parameters"][1]["raw"].Number, 350);
+    nlohmann::json write = Json({"write", "--address", "3", "Задержка ответа, мс=7", "4=3.5"});
+    ASSERT_EQ(write["parameters"].size(), 2u);
+    for (const auto &p : write["parameters"])
+        EXPECT_EQ(p["result"], "written");
+    EXPECT_EQ(write["parameters"][1]["raw"], 350);
 
-    const TJsonValue back = Json({"read", "--address", "3", "--type", "9", "--firmware", "2.05"});
+    nlohmann::json back = Json({"read", "--address", "3", "--type", "9", "--firmware", "2.05"});
     EXPECT_EQ(Raw(back), (std::map<int, int>{{1, 3}, {2, 96}, {3, 7}, {4, 350}}));
 
     // Defaults for every parameter, one named value on top.
-    const TJsonValue defaults = Json({"write", "--address", "4", "--defaults", "9=3"});
-    const TJsonValue after = Json({"read", "--address", "4"});
+    nlohmann::json defaults = Json({"write", "--address", "4", "--defaults", "9=3"});
+    nlohmann::json after = Json({"read", "--address", "4"});
     EXPECT_EQ(Raw(defaults), (std::map<int, int>{{1, 1}, {2, 96}, {8, 1200}, {9, 30}}));
     EXPECT_EQ(Raw(after), (std::map<int, int>{{1, 1}, {2, 96}, {8, 1200}, {9, 30}, {10, 1}}));
 }
@@ -164,17 +155,18 @@ TEST(CliProgramTest, CatalogueBesideTheProgramByDefault)
 {
     TCliRun run = RunCli({"--json", "catalogue"});
     ASSERT_EQ(run.Status, 0) << run.Err;
-    TJsonValue value;
-    ASSERT_TRUE(ParseJson(run.Out, value)) << run.Out;
-    ASSERT_EQ(value["devices"].Items.size(), 3u);
-    EXPECT_EQ(value["devices"][1]["versions"].Text, "1.00-1.99,2.05");
+    nlohmann::json value = ParseJson(run.Out);
+    ASSERT_FALSE(value.is_discarded()) << run.Out;
+    ASSERT_EQ(value["devices"].size(), 3u);
+    EXPECT_EQ(value["devices"][1]["versions"], "1.00-1.99,2.05");
 
     run = RunCli({"--json", "catalogue", "--type", "9", "--firmware", "1.20"});
     ASSERT_EQ(run.Status, 0) << run.Err;
-    ASSERT_TRUE(ParseJson(run.Out, value)) << run.Out;
+    value = ParseJson(run.Out);
+    ASSERT_FALSE(value.is_discarded()) << run.Out;
     std::vector<double> indexes;
-    for (const auto &p : value["parameters"].Items)
-        indexes.push_back(p["index"].Number);
+    for (const auto &p : value["parameters"])
+        indexes.push_back(p["index"]);
     EXPECT_EQ(indexes, (std::vector<double>{1, 2, 3, 6}));
 
     run = RunCli({"catalogue", "--type", "7", "--firmware", "1.00"});
@@ -268,14 +260,14 @@ TEST_F(CliFailureTest, UnconfirmedWritesFailEachByNameAndSettingsTyposAreReporte
     EXPECT_NE(run.Err.find("parameter 'Гистерезис, %': the device did not confirm the write"),
               std::string::npos)
         << run.Err;
-    TJsonValue value;
-    ASSERT_TRUE(ParseJson(run.Out, value)) << run.Out;
-    EXPECT_TRUE(value["complete"].Boolean);
-    ASSERT_EQ(value["parameters"].Items.size(), 2u);
-    for (const auto &p : value["parameters"].Items) {
-        EXPECT_EQ(p["result"].Text, "unconfirmed");
+    nlohmann::json value = ParseJson(run.Out);
+    ASSERT_FALSE(value.is_discarded()) << run.Out;
+    EXPECT_EQ(value["complete"], true);
+    ASSERT_EQ(value["parameters"].size(), 2u);
+    for (const auto &p : value["parameters"]) {
+        EXPECT_EQ(p["result"], "unconfirmed");
         // What was asked for stays: nothing says the device lost it.
-        EXPECT_EQ(p["raw"].Number, p["requested_raw"].Number);
+        EXPECT_EQ(p["raw"], p["requested_raw"]);
     }
     for (const char *warning : {"TimeoutConstant=999999 ignored: above 60000 ms; 30 applies",
                                 "unknown setting 'frobnicate' ignored"}) {

@@ -84,10 +84,27 @@ bool WaitFor(const std::function<bool()> &done, int ms)
     return true;
 }
 
-WindowOnBus::WindowOnBus(uint8_t port, const QString &catalogueDir, const std::string &busConfig)
+FileDialogRecorder::FileDialogRecorder()
+{
+    Previous = SetFileDialogFunction([this](QWidget *, TFileDialogKind kind, const QString &,
+                                            const QString &start, const QString &) {
+        Kinds.push_back(kind);
+        Starts << start;
+        return Answer;
+    });
+}
+
+FileDialogRecorder::~FileDialogRecorder()
+{
+    SetFileDialogFunction(std::move(Previous));
+}
+
+WindowOnBus::WindowOnBus(uint8_t port, const QString &catalogueDir, const std::string &busConfig,
+                         const std::vector<std::string> &simArguments)
 {
     TSimulatorProcess::TOptions options;
     options.Port = port;
+    options.Arguments = simArguments;
     options.SettingsLines = FastBusSettings();
     // Lower port numbers lead nowhere, whatever hardware the machine has.
     for (int n = 1; n < port; ++n)
@@ -174,6 +191,15 @@ bool WindowOnBus::ReadParams()
 QString WindowOnBus::Cell(int row, int col)
 {
     return Form->TabSheet2->CellText(row, col);
+}
+
+uint32_t WindowOnBus::RowColor(int row)
+{
+    uint32_t color = 0;
+    uint8_t flags = 0;
+    QString data;
+    Form->TabSheet2->ASGridGetData(row, 1, color, flags, data);
+    return color;
 }
 
 QStringList WindowOnBus::Values()

@@ -4,6 +4,7 @@
 
 #include "SimulatorProcess.h"
 #include "UErrorBox.h"
+#include "UFileDialog.h"
 #include "ULinvar.h"
 
 #include <QString>
@@ -29,6 +30,22 @@ public:
 
 private:
     TErrorBoxFunction Previous;
+};
+
+// Answers every file dialog while it lives with Answer, recording what each dialog showed.
+class FileDialogRecorder
+{
+public:
+    FileDialogRecorder();
+    ~FileDialogRecorder();
+    // The path every dialog returns; empty: as if cancelled.
+    QString Answer;
+    // The kinds of the dialogs shown so far, and the paths they started at.
+    std::vector<TFileDialogKind> Kinds;
+    QStringList Starts;
+
+private:
+    TFileDialogFunction Previous;
 };
 
 // Settings lines for a fast simulated bus: short ping time-outs, untimed sending and no pause,
@@ -65,7 +82,8 @@ public:
     // the simulator's configuration `busConfig`.
     explicit WindowOnBus(uint8_t port = 1,
                          const QString &catalogueDir = QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR),
-                         const std::string &busConfig = LINVAR_E2E_BUS);
+                         const std::string &busConfig = LINVAR_E2E_BUS,
+                         const std::vector<std::string> &simArguments = {});
     ~WindowOnBus();
 
     TSimulatorProcess &Sim() { return *Simulator; }
@@ -88,6 +106,8 @@ public:
     bool ReadParams();
     // Text of grid cell (row, col), as the grid would paint it; reading it changes nothing.
     QString Cell(int row, int col);
+    // Text colour the grid is given for row `row`, as it would paint it.
+    uint32_t RowColor(int row);
     // Value column of every row.
     QStringList Values();
     // Clicks a button and waits until the window is idle again.

@@ -2,8 +2,7 @@
 // type and firmware gets.
 
 #include "CliRun.h"
-#include "JsonWriter.h"
-#include "ValueText.h"
+#include "workers/ValueText.h"
 
 #include "catalogue/DeviceCatalogue.h"
 
@@ -15,21 +14,17 @@ int ListDevices(const TCliOptions &options)
 {
     const std::vector<TDeviceEntry> devices = DeviceEntries();
     if (options.Json) {
-        TJsonWriter json;
-        json.BeginObject();
-        json.BeginArray("devices");
+        TJson list = TJson::array();
         for (const auto &entry : devices) {
-            json.BeginObject();
-            json.Number("type", entry.Type);
-            json.String("name", Cp1251ToUtf8(entry.Name));
-            json.String("versions", entry.Versions);
-            json.Number("parameters", entry.Parameters);
-            json.Bool("offered", entry.Offered);
-            json.EndObject();
+            TJson device;
+            device["type"] = entry.Type;
+            device["name"] = Cp1251ToUtf8(entry.Name);
+            device["versions"] = entry.Versions;
+            device["parameters"] = entry.Parameters;
+            device["offered"] = entry.Offered;
+            list.push_back(std::move(device));
         }
-        json.EndArray();
-        json.EndObject();
-        std::cout << json.Text() << '\n';
+        PrintJson(TJson{{"devices", std::move(list)}});
         return ExitOk;
     }
     if (devices.empty()) {
@@ -53,22 +48,22 @@ int ListParameters(const TCliOptions &options)
     const bool offered = GoDeviceParams(type, version);
     FormDeviceParam(type, version);
     if (options.Json) {
-        TJsonWriter json;
-        json.BeginObject();
-        json.Number("type", type);
-        json.String("name", Cp1251ToUtf8(TypeName(type)));
-        json.String("firmware", FormatVersion(version));
-        json.Number("version", version);
-        json.Bool("offered", offered);
-        json.BeginArray("parameters");
+        TJson json;
+        json["type"] = type;
+        json["name"] = Cp1251ToUtf8(TypeName(type));
+        json["firmware"] = FormatVersion(version);
+        json["version"] = version;
+        json["offered"] = offered;
+        TJson parameters = TJson::array();
         for (const auto &entry : DeviceParameters) {
-            json.BeginObject();
-            WriteParameterFields(json, entry);
-            json.EndObject();
+            // The catalogue's fields only: a listing has no values.
+            TJson fields = ParameterFields(entry);
+            fields.erase("raw");
+            fields.erase("value");
+            parameters.push_back(std::move(fields));
         }
-        json.EndArray();
-        json.EndObject();
-        std::cout << json.Text() << '\n';
+        json["parameters"] = std::move(parameters);
+        PrintJson(json);
     } else {
         std::cout << "Type " << int(type) << " (" << Cp1251ToUtf8(TypeName(type)) << "), firmware "
                   << FormatVersion(version) << (offered ? "" : ": not offered by the catalogue")
@@ -88,17 +83,6 @@ int ListParameters(const TCliOptions &options)
 }
 
 } // namespace
-
-void WriteParameterFields(TJsonWriter &json, const ParameterDescription &entry)
-{
-    json.Number("index", entry.Index);
-    json.String("name", Cp1251ToUtf8(entry.Name));
-    json.String("size", Cp1251ToUtf8(entry.Size));
-    json.Number("divisor", entry.Divisor);
-    json.Number("minimum", entry.Minimum);
-    json.Number("maximum", entry.Maximum);
-    json.Number("default", entry.Default);
-}
 
 int RunCatalogue(const TCliOptions &options)
 {

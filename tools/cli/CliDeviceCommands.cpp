@@ -1,8 +1,7 @@
 // The commands that talk to the bus: scan, read and write.
 
 #include "CliRun.h"
-#include "JsonWriter.h"
-#include "ValueText.h"
+#include "workers/ValueText.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/LinkState.h"
@@ -19,75 +18,6 @@
 #include <iostream>
 
 namespace {
-
-struct TTarget
-{
-    uint8_t Address = 0;
-    TDeviceIdentity Identity;
-};
-
-// The device the options name: type and firmware as given, or as the device reports them.
-// Builds DeviceParameters for it.
-int ResolveDevice(const TCliOptions &options, TTarget &target)
-{
-    target.Address = *options.Address;
-    if (options.Type) {
-        target.Identity.Type = *options.Type;
-        target.Identity.Version = *options.Firmware;
-    } else if (!ProbeAddress(target.Address, target.Identity)) {
-        ReportError("no device answers at address " + std::to_string(target.Address));
-        return ExitDeviceFailure;
-    }
-    const auto &id = target.Identity;
-    if (!GoDeviceParams(id.Type, id.Version)) {
-        ReportError("the catalogue describes no parameters for type " + std::to_string(id.Type) +
-                    " (" + Cp1251ToUtf8(TypeName(id.Type)) + "), " +
-                    (id.Version ? "firmware " + FormatVersion(id.Version)
-                                : std::string("no firmware version")));
-        return ExitCatalogue;
-    }
-    FormDeviceParam(id.Type, id.Version);
-    return ExitOk;
-}
-
-std::string ValueOrUndefined(int32_t raw, int32_t divisor)
-{
-    return raw == VALUE_UNDEFINED ? std::string("undefined") : FormatParameterValue(raw, divisor);
-}
-
-void WriteDeviceHead(TJsonWriter &json, const TTarget &target)
-{
-    json.Number("address", target.Address);
-    json.Number("type", target.Identity.Type);
-    json.String("name", Cp1251ToUtf8(TypeName(target.Identity.Type)));
-    json.String("firmware", FormatVersion(target.Identity.Version));
-    json.Number("version", target.Identity.Version);
-}
-
-void PrintDeviceHead(const TTarget &target)
-{
-    const auto &id = target.Identity;
-    std::cout << "Address " << int(target.Address) << ", type " << int(id.Type) << " ("
-              << Cp1251ToUtf8(TypeName(id.Type)) << "), firmware " << FormatVersion(id.Version)
-              << '\n';
-}
-
-void WriteValue(TJsonWriter &json, const char *key, int32_t raw, int32_t divisor)
-{
-    if (raw == VALUE_UNDEFINED)
-        json.Null(key);
-    else
-        json.RawNumber(key, FormatParameterValue(raw, divisor));
-}
-
-void WriteRaw(TJsonWriter &json, const char *key, int32_t raw)
-{
-    if (raw == VALUE_UNDEFINED)
-        json.Null(key);
-    else
-        json.Number(key, raw);
-}
-
 // Finds the entry an assignment names: by its name, or by its index number.
 ParameterDescription *FindEntry(const std::string &name)
 {
@@ -112,11 +42,13 @@ bool Writable(const ParameterDescription &entry)
 }
 
 // "complete": whether the command ran to its end, and the error that ended it early.
-void WriteCompletion(TJsonWriter &json, const std::string &error)
+TJson Completion(const std::string &error)
 {
-    json.Bool("complete", error.empty());
+    TJson json;
+    json["complete"] = error.empty();
     if (!error.empty())
-        json.String("error", error);
+        json["error"] = error;
+    return json;
 }
 
 // "<what> after N of M parameters" for a message about the port's loss.
@@ -143,6 +75,52 @@ const char *ReplyName(TParameterReply reply)
 }
 
 } // namespace
+
+int ResolveDevice(const TCliOptions &options, uint8_t address, TTarget &target, std::string &error)
+{
+    target.Address = address;
+    if (options.Type) {
+        target.Identity.Type = *options.Type;
+        target.Identity.Version = *options.Firmware;
+    } else if (!ProbeAddress(target.Address, target.Identity)) {
+        error = "no device answers at address " + std::to_string(target.Address);
+        return ExitDeviceFailure;
+    }
+    const auto &id = target.Identity;
+    if (!GoDeviceParams(id.Type, id.Version)) {
+        error = "the catalogue describes no parameters for type " + std::to_string(id.Type) + " (" +
+                Cp1251ToUtf8(TypeName(id.Type)) + "), " +
+                (id.Version ? "firmware " + FormatVersion(id.Version)
+                            : std::string("no firmware version"));
+        return ExitCatalogue;
+    }
+    FormDeviceParam(id.Type, id.Version);
+    return ExitOk;
+}
+
+std::string ValueOrUndefined(int32_t raw, int32_t divisor)
+{
+    return raw == VALUE_UNDEFINED ? std::string("undefined") : FormatParameterValue(raw, divisor);
+}
+
+TJson DeviceHead(const TTarget &target)
+{
+    TJson json;
+    json["address"] = target.Address;
+    json["type"] = target.Identity.Type;
+    json["name"] = Cp1251ToUtf8(TypeName(target.Identity.Type));
+    json["firmware"] = FormatVersion(target.Identity.Version);
+    json["version"] = target.Identity.Version;
+    return json;
+}
+
+void PrintDeviceHead(const TTarget &target)
+{
+    const auto &id = target.Identity;
+    std::cout << "Address " << int(target.Address) << ", type " << int(id.Type) << " ("
+              << Cp1251ToUtf8(TypeName(id.Type)) << "), firmware " << FormatVersion(id.Version)
+              << '\n';
+}
 
 int RunScan(const TCliOptions &options)
 {
@@ -172,25 +150,22 @@ int RunScan(const TCliOptions &options)
                                      std::to_string(polled == 1 ? 127 : start + int(polled) - 2));
 
     if (options.Json) {
-        TJsonWriter json;
-        json.BeginObject();
-        WriteCompletion(json, lost);
-        json.BeginArray("devices");
+        TJson json = Completion(lost);
+        TJson devices = TJson::array();
         for (const auto &entry : found) {
-            json.BeginObject();
-            json.Number("address", entry.Address());
-            json.Number("type", entry.Type());
-            json.String("name", Cp1251ToUtf8(TypeName(entry.Type())));
-            json.String("firmware", FormatVersion(entry.Version()));
-            json.Number("version", entry.Version());
-            json.Number("tag", entry.Tag);
-            json.String("text", entry.TextUtf8());
-            json.Bool("catalogued", GoDeviceParams(entry.Type(), entry.Version()));
-            json.EndObject();
+            TJson device;
+            device["address"] = entry.Address();
+            device["type"] = entry.Type();
+            device["name"] = Cp1251ToUtf8(TypeName(entry.Type()));
+            device["firmware"] = FormatVersion(entry.Version());
+            device["version"] = entry.Version();
+            device["tag"] = entry.Tag;
+            device["text"] = entry.TextUtf8();
+            device["catalogued"] = GoDeviceParams(entry.Type(), entry.Version());
+            devices.push_back(std::move(device));
         }
-        json.EndArray();
-        json.EndObject();
-        std::cout << json.Text() << '\n';
+        json["devices"] = std::move(devices);
+        PrintJson(json);
     } else if (found.empty()) {
         std::cout << (lost.empty() ? "No devices found.\n" : "No devices found before the loss.\n");
     } else {
@@ -212,8 +187,12 @@ int RunScan(const TCliOptions &options)
 int RunRead(const TCliOptions &options)
 {
     TTarget target;
-    if (const int status = ResolveDevice(options, target); status != ExitOk)
+    std::string error;
+    if (const int status = ResolveDevice(options, options.Addresses[0], target, error);
+        status != ExitOk) {
+        ReportError(error);
         return status;
+    }
     size_t done = 0; // one progress message per entry done
     RunWorker(
         [&](TWorkerHandle &handle) { return StartWorker<TLoadThread>(handle, target.Address); },
@@ -235,22 +214,14 @@ int RunRead(const TCliOptions &options)
     const std::string lost = PortLost() ? PortLostText(ProgressOf("read", done)) : std::string();
 
     if (options.Json) {
-        TJsonWriter json;
-        json.BeginObject();
-        WriteCompletion(json, lost);
-        WriteDeviceHead(json, target);
-        json.BeginArray("parameters");
-        for (const auto &entry : DeviceParameters) {
-            json.BeginObject();
-            WriteParameterFields(json, entry);
-            WriteRaw(json, "raw", entry.Value);
-            WriteValue(json, "value", entry.Value, entry.Divisor);
-            json.String("reply", ReplyName(ReplyOf(entry)));
-            json.EndObject();
-        }
-        json.EndArray();
-        json.EndObject();
-        std::cout << json.Text() << '\n';
+        // The read's output is a parameter set as it stands, plus how each read went.
+        const TSetDevice device{target.Address, target.Identity.Type, target.Identity.Version,
+                                CurrentTimeText()};
+        TJson json = Completion(lost);
+        json.update(ParameterSetDocument(device, DeviceParameters));
+        for (size_t i = 0; i < DeviceParameters.size(); ++i)
+            json["parameters"][i]["reply"] = ReplyName(ReplyOf(DeviceParameters[i]));
+        PrintJson(json);
     } else {
         PrintDeviceHead(target);
         for (const auto &entry : DeviceParameters) {
@@ -280,8 +251,12 @@ int RunRead(const TCliOptions &options)
 int RunWrite(const TCliOptions &options)
 {
     TTarget target;
-    if (const int status = ResolveDevice(options, target); status != ExitOk)
+    std::string error;
+    if (const int status = ResolveDevice(options, options.Addresses[0], target, error);
+        status != ExitOk) {
+        ReportError(error);
         return status;
+    }
     if (options.Defaults) {
         for (auto &entry : DeviceParameters)
             entry.Value = entry.Default;
@@ -307,7 +282,16 @@ int RunWrite(const TCliOptions &options)
         }
         entry->Value = reading.Raw;
     }
+    TJson report;
+    const int status = WriteTarget(options, target, {}, report);
+    if (options.Json)
+        PrintJson(report);
+    return status;
+}
 
+int WriteTarget(const TCliOptions &options, const TTarget &target, const std::string &prefix,
+                TJson &report)
+{
     // The write worker sends every entry that has a value; remember what was asked for.
     std::vector<int32_t> requested;
     for (const auto &entry : DeviceParameters)
@@ -328,11 +312,9 @@ int RunWrite(const TCliOptions &options)
     const std::string lost = PortLost() ? PortLostText(ProgressOf("write", done)) : std::string();
 
     int status = ExitOk;
-    TJsonWriter json;
-    json.BeginObject();
-    WriteCompletion(json, lost);
-    WriteDeviceHead(json, target);
-    json.BeginArray("parameters");
+    report = Completion(lost);
+    report.update(DeviceHead(target));
+    TJson parameters = TJson::array();
     if (!options.Json)
         PrintDeviceHead(target);
     for (size_t i = 0; i < DeviceParameters.size(); ++i) {
@@ -357,32 +339,29 @@ int RunWrite(const TCliOptions &options)
         }
         if (!problem.empty()) {
             status = ExitDeviceFailure;
-            ReportError("parameter '" + Cp1251ToUtf8(entry.Name) + "': " + problem);
+            ReportError(prefix + "parameter '" + Cp1251ToUtf8(entry.Name) + "': " + problem);
         }
         if (options.Json) {
-            json.BeginObject();
-            json.Number("index", entry.Index);
-            json.String("name", Cp1251ToUtf8(entry.Name));
-            json.String("size", Cp1251ToUtf8(entry.Size));
-            json.Number("divisor", entry.Divisor);
-            json.Number("requested_raw", requested[i]);
-            WriteValue(json, "requested", requested[i], entry.Divisor);
-            WriteRaw(json, "raw", stored);
-            WriteValue(json, "value", stored, entry.Divisor);
-            json.String("result", result);
-            json.EndObject();
+            TJson parameter;
+            parameter["index"] = entry.Index;
+            parameter["name"] = Cp1251ToUtf8(entry.Name);
+            parameter["size"] = Cp1251ToUtf8(entry.Size);
+            parameter["divisor"] = entry.Divisor;
+            parameter["requested_raw"] = requested[i];
+            parameter["requested"] = ShownValue(requested[i], entry.Divisor);
+            parameter["raw"] = stored == VALUE_UNDEFINED ? TJson(nullptr) : TJson(stored);
+            parameter["value"] = ShownValue(stored, entry.Divisor);
+            parameter["result"] = result;
+            parameters.push_back(std::move(parameter));
         } else {
             std::cout << PadRight(std::to_string(entry.Index), 5)
                       << PadRight(Cp1251ToUtf8(entry.Name), 34)
                       << PadRight(ValueOrUndefined(stored, entry.Divisor), 12) << result << '\n';
         }
     }
-    json.EndArray();
-    json.EndObject();
-    if (options.Json)
-        std::cout << json.Text() << '\n';
+    report["parameters"] = std::move(parameters);
     if (!lost.empty()) {
-        ReportError(lost);
+        ReportError(prefix + lost);
         return ExitPortLost;
     }
     return status;

@@ -3,6 +3,8 @@
 #include "catalogue/DeviceCatalogue.h"
 #include "link/NumberText.h"
 
+#include <algorithm>
+
 namespace {
 
 // major.minor with one or two minor digits; one minor digit counts in tenths (1.5 is 1.50),
@@ -21,6 +23,30 @@ bool ParseFirmware(const std::string &text, uint16_t &version)
     return ParseVersion(text, version, FirmwareSyntax);
 }
 
+// "5" or "5,12,33": bus addresses 0..127, each once.
+bool ParseAddresses(const std::string &text, std::vector<uint8_t> &addresses, std::string &error)
+{
+    addresses.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const std::string part = text.substr(start, comma - start);
+        int64_t n = 0;
+        if (!ParseNumber(part, 0, 127, n, TNumberForm::SignedDecimal)) {
+            error = "option --address: '" + part + "' is not a number from 0 to 127";
+            return false;
+        }
+        if (std::find(addresses.begin(), addresses.end(), n) != addresses.end()) {
+            error = "option --address: address " + part + " is given twice";
+            return false;
+        }
+        addresses.push_back(static_cast<uint8_t>(n));
+        if (comma == text.size())
+            return true;
+        start = comma + 1;
+    }
+}
+
 TCliCommand CommandNamed(const std::string &name)
 {
     if (name == "scan")
@@ -29,6 +55,8 @@ TCliCommand CommandNamed(const std::string &name)
         return TCliCommand::Read;
     if (name == "write")
         return TCliCommand::Write;
+    if (name == "diff")
+        return TCliCommand::Diff;
     if (name == "catalogue" || name == "catalog")
         return TCliCommand::Catalogue;
     if (name == "help")
@@ -55,6 +83,12 @@ std::string CliUsage()
            "                                     first; values are as shown (divided), or raw\n"
            "                                     device units with --raw, and must name a\n"
            "                                     value exactly: nothing is rounded\n"
+           "  write --address A[,B...] [--type T --firmware V] --from FILE\n"
+           "                                     write a parameter set (docs/parameter-sets.md)\n"
+           "                                     to each device in turn\n"
+           "  diff --address A [--type T --firmware V] FILE\n"
+           "                                     read a device and list the parameters whose\n"
+           "                                     values differ from the set in FILE\n"
            "  catalogue [--type T --firmware V]  list the catalogue's devices, or the\n"
            "                                     parameters of one type and firmware\n"
            "\n"
@@ -68,7 +102,8 @@ std::string CliUsage()
            "  --help            this text\n"
            "\n"
            "Exit status: 0 success, 1 device or write failure, 2 bad arguments,\n"
-           "3 port does not open, 4 catalogue problem, 5 port lost, 130 interrupted.\n";
+           "3 port does not open, 4 catalogue problem, 5 port lost, 130 interrupted;\n"
+           "diff: 0 the same, 1 differs, 6 the device could not be read.\n";
 }
 
 bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, std::string &error)
@@ -166,9 +201,16 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
                 return false;
             options.LastAddress = static_cast<uint8_t>(n);
         } else if (name == "--address") {
-            if (!number(0, 127, n))
+            std::string text;
+            if (!value(text) || !ParseAddresses(text, options.Addresses, error))
                 return false;
-            options.Address = static_cast<uint8_t>(n);
+        } else if (name == "--from") {
+            if (!value(options.SetFile))
+                return false;
+            if (options.SetFile.empty()) {
+                error = "option --from needs a file";
+                return false;
+            }
         } else if (name == "--type") {
             if (!number(0, 255, n))
                 return false;
@@ -202,7 +244,10 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
     if (options.Command == TCliCommand::Help)
         return true;
 
-    for (size_t i = 1; i < words.size(); ++i) {
+    size_t first = 1;
+    if (options.Command == TCliCommand::Diff && words.size() > 1)
+        options.SetFile = words[first++];
+    for (size_t i = first; i < words.size(); ++i) {
         // Names may hold '=' themselves ("a=b=5"): the value follows the last one.
         const auto eq = words[i].rfind('=');
         if (options.Command != TCliCommand::Write || eq == std::string::npos || eq == 0) {
@@ -216,10 +261,29 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
         error = "give either --port or --device, not both";
         return false;
     }
-    const bool needsAddress =
-        options.Command == TCliCommand::Read || options.Command == TCliCommand::Write;
-    if (needsAddress && !options.Address) {
+    const bool needsAddress = options.Command == TCliCommand::Read ||
+                              options.Command == TCliCommand::Write ||
+                              options.Command == TCliCommand::Diff;
+    if (needsAddress && options.Addresses.empty()) {
         error = "the command needs --address";
+        return false;
+    }
+    if (options.Command == TCliCommand::Diff && options.SetFile.empty()) {
+        error = "diff needs a parameter set FILE";
+        return false;
+    }
+    const bool fromFile = options.Command == TCliCommand::Write && !options.SetFile.empty();
+    if (!options.SetFile.empty() && options.Command != TCliCommand::Write &&
+        options.Command != TCliCommand::Diff) {
+        error = "--from belongs to write";
+        return false;
+    }
+    if (options.Addresses.size() > 1 && !fromFile) {
+        error = "several addresses need write --from";
+        return false;
+    }
+    if (fromFile && (options.Defaults || !options.Assignments.empty())) {
+        error = "write --from takes no NAME=VALUE arguments or --defaults";
         return false;
     }
     if (options.Type.has_value() != options.Firmware.has_value()) {
@@ -240,13 +304,13 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
         error = "--defaults and --raw belong to write";
         return false;
     }
-    const bool nothingToWrite = !options.Defaults && options.Assignments.empty();
+    const bool nothingToWrite = !options.Defaults && options.Assignments.empty() && !fromFile;
     if (options.Command == TCliCommand::Write && nothingToWrite) {
         error = "write needs NAME=VALUE arguments or --defaults";
         return false;
     }
-    if (options.Address && !needsAddress) {
-        error = "--address belongs to read and write";
+    if (!options.Addresses.empty() && !needsAddress) {
+        error = "--address belongs to read, write and diff";
         return false;
     }
     return true;

@@ -14,6 +14,7 @@ enum class TCliCommand
     Scan,
     Read,
     Write,
+    Diff,
     Catalogue
 };
 
@@ -35,11 +36,12 @@ struct TCliOptions
     bool Quiet = false;                 // --quiet: no progress on stderr
     bool ZeroAddress = false;           // scan --zero
     std::optional<uint8_t> LastAddress; // scan --last A
-    std::optional<uint8_t> Address;     // --address A
+    std::vector<uint8_t> Addresses;     // --address A, or A,B,C for write --from
     std::optional<uint8_t> Type;        // --type T
     std::optional<uint16_t> Firmware;   // --firmware V (version number, 1.11 -> 111)
     bool Defaults = false;              // write --defaults
     bool Raw = false;                   // write --raw: values are raw device units
+    std::string SetFile;                // write --from FILE, diff FILE: a parameter set
     std::vector<TAssignment> Assignments;
 };
 

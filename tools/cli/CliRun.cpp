@@ -96,6 +96,16 @@ bool OpenPort(const TCliOptions &options, std::string &error)
 
 } // namespace
 
+bool InterruptRequested()
+{
+    return Interrupted.load();
+}
+
+void PrintJson(const TJson &json)
+{
+    std::cout << JsonText(json) << '\n';
+}
+
 void ReportError(const std::string &text)
 {
     std::cerr << "linvar-cli: " << text << '\n';
@@ -208,7 +218,10 @@ int RunCli(const TCliOptions &options)
         status = RunRead(options);
         break;
     case TCliCommand::Write:
-        status = RunWrite(options);
+        status = options.SetFile.empty() ? RunWrite(options) : RunWriteFrom(options);
+        break;
+    case TCliCommand::Diff:
+        status = RunDiff(options);
         break;
     default:
         break;

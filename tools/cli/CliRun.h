@@ -4,13 +4,14 @@
 
 #include "CliOptions.h"
 
+#include "workers/DeviceRequests.h"
+#include "workers/ParameterSet.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
 
-class TJsonWriter;
 class TWorkerHandle;
-struct ParameterDescription;
 struct TPostedMessage;
 
 // Exit statuses.
@@ -20,6 +21,7 @@ constexpr int ExitUsage = 2;
 constexpr int ExitPort = 3;
 constexpr int ExitCatalogue = 4;
 constexpr int ExitPortLost = 5; // the port went away (converter unplugged) during the command
+constexpr int ExitUnread = 6;   // diff: the device could not be read, so sameness is unknown
 constexpr int ExitInterrupted = 130;
 
 // Runs the command the options name; returns the exit status.
@@ -43,9 +45,33 @@ std::string PortLostText(const std::string &during);
 bool RunWorker(const std::function<bool(TWorkerHandle &)> &start, uint32_t endMessage,
                const std::function<void(const TPostedMessage &)> &onMessage);
 
-// Writes a parameter's catalogue fields (index, name, size, divisor, limits, default) into
-// the open JSON object.
-void WriteParameterFields(TJsonWriter &json, const ParameterDescription &entry);
+// True once Ctrl+C (or SIGTERM) has asked the command to stop.
+bool InterruptRequested();
+// Prints `json` on stdout, one line.
+void PrintJson(const TJson &json);
+
+// The device a command works on.
+struct TTarget
+{
+    uint8_t Address = 0;
+    TDeviceIdentity Identity;
+};
+
+// The device at `address`: type and firmware as the options give them, or as the device
+// reports them. Builds DeviceParameters for it; on failure returns the exit status with the
+// reason in `error`.
+int ResolveDevice(const TCliOptions &options, uint8_t address, TTarget &target, std::string &error);
+// Writes the entries of DeviceParameters that have values to the target and reports each
+// (text on stdout unless --json; problems on stderr, after `prefix`); `report` gets the JSON
+// result. Returns ExitOk, ExitDeviceFailure or ExitPortLost.
+int WriteTarget(const TCliOptions &options, const TTarget &target, const std::string &prefix,
+                TJson &report);
+// The device head of a JSON result: address, type, type name, firmware and its number.
+TJson DeviceHead(const TTarget &target);
+// Prints the device head line of a text result.
+void PrintDeviceHead(const TTarget &target);
+// Shown value of `raw`, or "undefined".
+std::string ValueOrUndefined(int32_t raw, int32_t divisor);
 
 // `text` (UTF-8) padded with blanks to `width` characters.
 std::string PadRight(const std::string &text, size_t width);
@@ -54,4 +80,6 @@ std::string PadRight(const std::string &text, size_t width);
 int RunScan(const TCliOptions &options);
 int RunRead(const TCliOptions &options);
 int RunWrite(const TCliOptions &options);
+int RunWriteFrom(const TCliOptions &options);
+int RunDiff(const TCliOptions &options);
 int RunCatalogue(const TCliOptions &options);

@@ -1,5 +1,6 @@
 #pragma once
-// Parameter values as text: the raw value divided by the parameter's divisor, and back.
+// Parameter values as text: the raw value divided by the parameter's divisor, and back, as
+// linvar-cli reads and shows them and as parameter-set files show them for people.
 
 #include <cstdint>
 #include <string>

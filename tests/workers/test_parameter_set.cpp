@@ -1,0 +1,197 @@
+// Parameter sets: the document written and read back, the refusal of bad files with their
+// first fault, and the check of a set against the current parameter list.
+
+#include "TempDir.h"
+
+#include "workers/DeviceRequests.h"
+#include "workers/ParameterSet.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ParameterDescription Entry(int32_t index, const std::string &nameUtf8, const std::string &size,
+                           int32_t divisor, uint16_t minimum, uint16_t maximum, int32_t value)
+{
+    ParameterDescription entry;
+    entry.Index = index;
+    entry.Name = Utf8ToCp1251(nameUtf8);
+    entry.Size = size;
+    entry.Divisor = divisor;
+    entry.Minimum = minimum;
+    entry.Maximum = maximum;
+    entry.Default = minimum;
+    entry.Value = value;
+    return entry;
+}
+
+// A device of type 9 as the sample catalogue lists it, with one flag row the device only shows.
+std::vector<ParameterDescription> List()
+{
+    return {Entry(1, "Сетевой адрес", SizeByte, 1, 1, 127, 12),
+            Entry(2, "Скорость обмена, кбит/с", SizeWord, 10, 12, 1152, 96),
+            Entry(3, "Задержка ответа, мс", SizeByte, 1, 0, 250, VALUE_UNDEFINED),
+            Entry(10, "Режим индикации", Utf8ToCp1251("флаг"), 1, 0, 1, 1)};
+}
+
+const TSetDevice Device{12, 9, 205, "2025-03-01T09:30:00Z"};
+
+std::vector<int32_t> Values(const std::vector<ParameterDescription> &list)
+{
+    std::vector<int32_t> values;
+    for (const auto &entry : list)
+        values.push_back(entry.Value);
+    return values;
+}
+
+// A valid set text with `replace` put in place of `what`.
+std::string SetText(const std::string &what = {}, const std::string &replace = {})
+{
+    std::string text = JsonText(ParameterSetDocument(Device, List()));
+    if (!what.empty()) {
+        const auto at = text.find(what);
+        EXPECT_NE(at, std::string::npos) << what;
+        if (at != std::string::npos)
+            text.replace(at, what.size(), replace);
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(ParameterSetTest, DocumentRoundTripsThroughAFile)
+{
+    const TJson document = ParameterSetDocument(Device, List());
+    EXPECT_EQ(document["format"], "linvar-parameter-set");
+    EXPECT_EQ(document["firmware"], "2.05");
+    EXPECT_EQ(document["name"], "Неизвестный"); // no catalogue loaded here
+    EXPECT_EQ(document["parameters"][1]["value"], 9.6);
+    EXPECT_EQ(document["parameters"][0]["value"], 12);
+    EXPECT_EQ(document["parameters"][0]["name"], "Сетевой адрес");
+    EXPECT_EQ(document["parameters"][3]["size"], "флаг");
+    EXPECT_TRUE(document["parameters"][2]["raw"].is_null());
+    EXPECT_TRUE(document["parameters"][2]["value"].is_null());
+    // Bytes that are no UTF-8 are repaired, not thrown over.
+    EXPECT_EQ(JsonText(TJson("a\xC0\xE4")), "\"a\xEF\xBF\xBD\xEF\xBF\xBD\"");
+
+    TTempDir dir;
+    const std::string path = dir.File("device-12.json");
+    std::string error;
+    ASSERT_TRUE(WriteTextFile(path, JsonText(document, 2), error)) << error;
+    EXPECT_FALSE(WriteTextFile(dir.File("no/such/folder.json"), "{}", error));
+    EXPECT_EQ(error, "No such file or directory");
+
+    TParameterSet set;
+    TSetError fault;
+    ASSERT_TRUE(ReadParameterSetFile(path, set, fault)) << SetFaultText(fault);
+    EXPECT_EQ(set.Device.Address, 12);
+    EXPECT_EQ(set.Device.Version, 205);
+    EXPECT_EQ(set.Device.ReadAt, Device.ReadAt);
+    ASSERT_EQ(set.Parameters.size(), 4u);
+    EXPECT_EQ(set.Parameters[1].Name, "Скорость обмена, кбит/с");
+    EXPECT_EQ(set.Parameters[2].Raw, VALUE_UNDEFINED);
+
+    // Into a list read anew: the defined values of byte and word rows, nothing else.
+    std::vector<ParameterDescription> list = List();
+    for (auto &entry : list)
+        entry.Value = 5;
+    TSetPlan plan;
+    ASSERT_TRUE(PlanParameterSet(set, 9, list, plan, fault)) << SetFaultText(fault);
+    EXPECT_TRUE(plan.Skipped.empty());
+    ApplySetPlan(plan, list);
+    EXPECT_EQ(Values(list), (std::vector<int32_t>{12, 96, 5, 5}));
+}
+
+TEST(ParameterSetTest, BadFilesAreRefusedWithTheirFirstFault)
+{
+    const struct
+    {
+        std::string Text;
+        TSetFault Fault;
+        const char *Field;
+    } cases[] = {
+        {SetText().substr(0, 200), TSetFault::NotJson, ""}, // truncated
+        {"", TSetFault::NotJson, ""},
+        {std::string(200000, '['), TSetFault::NotJson, ""}, // deep nesting, no crash
+        {"[1, 2]", TSetFault::NotParameterSet, ""},
+        {SetText("linvar-parameter-set", "other"), TSetFault::NotParameterSet, ""},
+        {SetText("\"format_version\":1", "\"format_version\":2"), TSetFault::NewerFormat,
+         "format_version"},
+        {SetText("\"address\":12,", ""), TSetFault::MissingField, "address"},
+        {SetText("\"type\":9", "\"type\":\"9\""), TSetFault::WrongType, "type"},
+        {SetText("\"type\":9", "\"type\":300"), TSetFault::OutOfRange, "type"},
+        {SetText("\"address\":12", "\"address\":-1"), TSetFault::OutOfRange, "address"},
+        {SetText("\"raw\":12", "\"raw\":70000"), TSetFault::OutOfRange, "parameters[0].raw"},
+        {SetText("\"raw\":12", "\"raw\":18446744073709551615"), TSetFault::OutOfRange,
+         "parameters[0].raw"},
+        {SetText("\"raw\":12", "\"raw\":99999999999999999999999"), TSetFault::WrongType,
+         "parameters[0].raw"},
+        {SetText("\"raw\":12", "\"raw\":1e400"), TSetFault::NotJson, ""},
+        {SetText("\"raw\":12", "\"raw\":12.5"), TSetFault::WrongType, "parameters[0].raw"},
+        {SetText("\"raw\":12,", ""), TSetFault::MissingField, "parameters[0].raw"},
+        {SetText("\"value\":12", "\"value\":\"12\""), TSetFault::WrongType, "parameters[0].value"},
+        {SetText("\"index\":2", "\"index\":1"), TSetFault::DuplicateIndex, "parameters[1].index"},
+        {SetText("Сетевой адрес", "\xD1\xE5\xF2\xE5\xE2\xEE\xE9"), TSetFault::NotJson, ""},
+        {SetText("\"parameters\":[", "\"parameters\":7,\"x\":["), TSetFault::WrongType,
+         "parameters"},
+        {SetText("\"parameters\":[", "\"parameters\":[7,"), TSetFault::WrongType, "parameters[0]"},
+        {SetText() + std::string(MaxParameterSetBytes, ' '), TSetFault::TooLarge, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Text.substr(0, 120));
+        TParameterSet set;
+        set.Device.Type = 77;
+        TSetError error;
+        EXPECT_FALSE(ParseParameterSet(c.Text, set, error));
+        EXPECT_EQ(error.Fault, c.Fault) << SetFaultText(error);
+        EXPECT_EQ(error.Field, c.Field);
+        EXPECT_FALSE(SetFaultText(error).empty());
+        EXPECT_EQ(set.Device.Type, 77); // untouched
+    }
+
+    TTempDir dir;
+    TParameterSet set;
+    TSetError error;
+    const std::string big = dir.Write("big.json", std::string(10 * 1024 * 1024, ' '));
+    EXPECT_FALSE(ReadParameterSetFile(big, set, error));
+    EXPECT_EQ(error.Fault, TSetFault::TooLarge);
+    EXPECT_FALSE(ReadParameterSetFile(dir.File("missing.json"), set, error));
+    EXPECT_EQ(SetFaultText(error), "cannot read the file: No such file or directory");
+    EXPECT_FALSE(ReadParameterSetFile(dir.File(""), set, error)); // a folder
+    EXPECT_EQ(SetFaultText(error), "cannot read the file: Is a directory");
+}
+
+TEST(ParameterSetTest, ASetIsCheckedAgainstTheListBeforeAnythingChanges)
+{
+    TParameterSet set;
+    TSetError error;
+    ASSERT_TRUE(ParseParameterSet(SetText(), set, error)) << SetFaultText(error);
+    const std::vector<ParameterDescription> list = List();
+    TSetPlan plan;
+    plan.Values = {{0, 1}};
+
+    EXPECT_FALSE(PlanParameterSet(set, 24, list, plan, error));
+    EXPECT_EQ(SetFaultText(error), "the set is for device type 9, the device is of type 24");
+    EXPECT_TRUE(plan.Values.empty());
+
+    // A raw value that passes the limits of the parameter it is loaded into.
+    set.Parameters[1].Raw = 2000;
+    EXPECT_FALSE(PlanParameterSet(set, 9, list, plan, error));
+    EXPECT_EQ(error.Fault, TSetFault::AboveMaximum);
+    EXPECT_EQ(SetFaultText(error),
+              "parameter 'Скорость обмена, кбит/с': raw value 2000 is above the maximum, 1152");
+    set.Parameters[1].Raw = 0;
+    EXPECT_FALSE(PlanParameterSet(set, 9, list, plan, error));
+    EXPECT_EQ(error.Fault, TSetFault::BelowMinimum);
+    EXPECT_TRUE(plan.Values.empty());
+    set.Parameters[1].Raw = 192;
+
+    // Another firmware's list: what it lacks is named and skipped; the flag row whatever its
+    // raw value, never loaded.
+    std::vector<ParameterDescription> older = list;
+    older.erase(older.begin() + 1);
+    set.Parameters[3].Raw = 7;
+    ASSERT_TRUE(PlanParameterSet(set, 9, older, plan, error)) << SetFaultText(error);
+    EXPECT_EQ(plan.Skipped, std::vector<std::string>{"Скорость обмена, кбит/с"});
+    EXPECT_EQ(plan.Values, (std::vector<std::pair<size_t, int32_t>>{{0, 12}}));
+}

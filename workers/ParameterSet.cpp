@@ -1,0 +1,450 @@
+#include "ParameterSet.h"
+
+#include "DeviceRequests.h"
+#include "ValueText.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <set>
+#include <unistd.h>
+
+namespace {
+
+using TDom = nlohmann::json;
+
+// Collects nothing; keeps the parser's reason for the first syntax error. Used only for a
+// text that did not parse, to say where it went wrong.
+class TSyntaxReason : public nlohmann::json_sax<TDom>
+{
+public:
+    std::string Reason;
+
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t &) override { return true; }
+    bool string(string_t &) override { return true; }
+    bool binary(binary_t &) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t &) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t, const std::string &,
+                     const nlohmann::detail::exception &ex) override
+    {
+        // "[json.exception.parse_error.101] parse error at line 1, column 9: ...; last read:
+        // '...'": the tag is for programmers, and what was last read may be any bytes.
+        Reason = ex.what();
+        if (const auto tag = Reason.find("] "); Reason.rfind("[json.", 0) == 0 && tag != npos)
+            Reason.erase(0, tag + 2);
+        if (const auto last = Reason.find("; last read"); last != npos)
+            Reason.erase(last);
+        return false;
+    }
+
+private:
+    static constexpr auto npos = std::string::npos;
+};
+
+// Reads the members of one object, recording the first fault.
+class TFieldReader
+{
+public:
+    TFieldReader(const TDom &object, std::string where, TSetError &error)
+        : Object(object), Where(std::move(where)), Error(error)
+    {
+    }
+
+    // The member `key` as a whole number in minimum..maximum.
+    bool Integer(const char *key, int64_t minimum, int64_t maximum, int64_t &out)
+    {
+        const TDom *value = Member(key);
+        if (!value)
+            return false;
+        return ReadInteger(*value, Name(key), minimum, maximum, out, Error);
+    }
+
+    // The member `key` as a whole number in minimum..maximum, or null (`isNull`).
+    bool IntegerOrNull(const char *key, int64_t minimum, int64_t maximum, int64_t &out,
+                       bool &isNull)
+    {
+        const TDom *value = Member(key);
+        if (!value)
+            return false;
+        isNull = value->is_null();
+        return isNull || ReadInteger(*value, Name(key), minimum, maximum, out, Error);
+    }
+
+    // The member `key` as text.
+    bool Text(const char *key, std::string &out)
+    {
+        const TDom *value = Member(key);
+        if (!value)
+            return false;
+        if (!value->is_string())
+            return Fail(TSetFault::WrongType, Name(key), "text");
+        out = value->get<std::string>();
+        return true;
+    }
+
+    // The member `key`, which must be a number or null; its value is for people only.
+    bool NumberOrNull(const char *key)
+    {
+        const TDom *value = Member(key);
+        if (!value)
+            return false;
+        return value->is_number() || value->is_null() ||
+               Fail(TSetFault::WrongType, Name(key), "a number or null");
+    }
+
+    // The member `key`, which must be an array.
+    const TDom *Array(const char *key)
+    {
+        const TDom *value = Member(key);
+        if (value && !value->is_array()) {
+            Fail(TSetFault::WrongType, Name(key), "an array");
+            return nullptr;
+        }
+        return value;
+    }
+
+    // The name of member `key` for a message: "parameters[2].raw".
+    std::string Name(const char *key) const { return Where.empty() ? key : Where + "." + key; }
+
+    static bool ReadInteger(const TDom &value, const std::string &name, int64_t minimum,
+                            int64_t maximum, int64_t &out, TSetError &error)
+    {
+        if (!value.is_number_integer()) {
+            error = {TSetFault::WrongType, name, "a whole number"};
+            return false;
+        }
+        // An unsigned number above the signed range would wrap when read as signed.
+        const bool huge =
+            value.is_number_unsigned() && value.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX);
+        out = huge ? INT64_MAX : value.get<int64_t>();
+        if (huge || out < minimum || out > maximum) {
+            error = {TSetFault::OutOfRange, name, {}, out, minimum, maximum};
+            return false;
+        }
+        return true;
+    }
+
+private:
+    const TDom *Member(const char *key)
+    {
+        const auto found = Object.find(key);
+        if (found == Object.end()) {
+            Fail(TSetFault::MissingField, Name(key), {});
+            return nullptr;
+        }
+        return &*found;
+    }
+
+    bool Fail(TSetFault fault, const std::string &name, const std::string &detail)
+    {
+        Error = {fault, name, detail};
+        return false;
+    }
+
+    const TDom &Object;
+    const std::string Where;
+    TSetError &Error;
+};
+
+bool ParseParameter(const TDom &item, const std::string &where, TSetParameter &parameter,
+                    TSetError &error)
+{
+    if (!item.is_object()) {
+        error = {TSetFault::WrongType, where, "an object"};
+        return false;
+    }
+    TFieldReader read(item, where, error);
+    int64_t index = 0, divisor = 0, raw = 0;
+    bool rawNull = false;
+    std::string size;
+    // Raw values are bytes and words on the bus; the index and divisor are the catalogue's
+    // integers.
+    if (!read.Integer("index", 0, INT32_MAX, index) || !read.Text("name", parameter.Name) ||
+        !read.Text("size", size) || !read.Integer("divisor", INT32_MIN, INT32_MAX, divisor) ||
+        !read.IntegerOrNull("raw", 0, 65535, raw, rawNull) || !read.NumberOrNull("value")) {
+        return false;
+    }
+    parameter.Index = static_cast<int32_t>(index);
+    parameter.Raw = rawNull ? VALUE_UNDEFINED : static_cast<int32_t>(raw);
+    return true;
+}
+
+} // namespace
+
+TJson ShownValue(int32_t raw, int32_t divisor)
+{
+    if (raw == VALUE_UNDEFINED)
+        return nullptr;
+    if (divisor <= 0)
+        return raw;
+    if (raw % divisor == 0)
+        return raw / divisor;
+    // The shortest text that reads back as this double is the one people see elsewhere.
+    return std::strtod(FormatParameterValue(raw, divisor).c_str(), nullptr);
+}
+
+TJson ParameterFields(const ParameterDescription &entry)
+{
+    TJson fields;
+    fields["index"] = entry.Index;
+    fields["name"] = Cp1251ToUtf8(entry.Name);
+    fields["size"] = Cp1251ToUtf8(entry.Size);
+    fields["divisor"] = entry.Divisor;
+    fields["minimum"] = entry.Minimum;
+    fields["maximum"] = entry.Maximum;
+    fields["default"] = entry.Default;
+    const int32_t raw = entry.Value;
+    fields["raw"] = raw == VALUE_UNDEFINED ? TJson(nullptr) : TJson(raw);
+    fields["value"] = ShownValue(raw, entry.Divisor);
+    return fields;
+}
+
+TJson ParameterSetDocument(const TSetDevice &device,
+                           const std::vector<ParameterDescription> &parameters)
+{
+    TJson document;
+    document["format"] = ParameterSetFormat;
+    document["format_version"] = ParameterSetFormatVersion;
+    document["address"] = device.Address;
+    document["type"] = device.Type;
+    document["name"] = Cp1251ToUtf8(TypeName(device.Type));
+    document["firmware"] = FormatVersion(device.Version);
+    document["version"] = device.Version;
+    document["read_at"] = device.ReadAt;
+    TJson list = TJson::array();
+    for (const ParameterDescription &entry : parameters)
+        list.push_back(ParameterFields(entry));
+    document["parameters"] = std::move(list);
+    return document;
+}
+
+std::string JsonText(const TJson &document, int indent)
+{
+    return document.dump(indent, ' ', false, TJson::error_handler_t::replace);
+}
+
+std::string CurrentTimeText()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+bool ParseParameterSet(const std::string &text, TParameterSet &set, TSetError &error)
+{
+    error = {};
+    if (text.size() > MaxParameterSetBytes) {
+        error = {TSetFault::TooLarge, {}, {}, static_cast<int64_t>(text.size())};
+        return false;
+    }
+    const TDom document = TDom::parse(text, nullptr, false);
+    if (document.is_discarded()) {
+        TSyntaxReason reason;
+        TDom::sax_parse(text, &reason);
+        error = {TSetFault::NotJson, {}, reason.Reason};
+        return false;
+    }
+    if (!document.is_object()) {
+        error = {TSetFault::NotParameterSet, {}, {}};
+        return false;
+    }
+    TFieldReader read(document, {}, error);
+    std::string format;
+    const auto formatMember = document.find("format");
+    if (formatMember == document.end() || !formatMember->is_string() ||
+        formatMember->get<std::string>() != ParameterSetFormat) {
+        error = {TSetFault::NotParameterSet, {}, {}};
+        return false;
+    }
+    int64_t formatVersion = 0, address = 0, type = 0, version = 0;
+    if (!read.Integer("format_version", 1, INT64_MAX, formatVersion))
+        return false;
+    if (formatVersion > ParameterSetFormatVersion) {
+        error = {TSetFault::NewerFormat, "format_version", {}, formatVersion};
+        return false;
+    }
+    TParameterSet result;
+    std::string typeName, firmware;
+    if (!read.Integer("address", 0, 127, address) || !read.Integer("type", 0, 255, type) ||
+        !read.Text("name", typeName) || !read.Text("firmware", firmware) ||
+        !read.Integer("version", 0, 65535, version) ||
+        !read.Text("read_at", result.Device.ReadAt)) {
+        return false;
+    }
+    result.Device.Address = static_cast<uint8_t>(address);
+    result.Device.Type = static_cast<uint8_t>(type);
+    result.Device.Version = static_cast<uint16_t>(version);
+
+    const TDom *parameters = read.Array("parameters");
+    if (!parameters)
+        return false;
+    std::set<int32_t> indexes;
+    for (size_t i = 0; i < parameters->size(); ++i) {
+        const std::string where = "parameters[" + std::to_string(i) + "]";
+        TSetParameter parameter;
+        if (!ParseParameter((*parameters)[i], where, parameter, error))
+            return false;
+        if (!indexes.insert(parameter.Index).second) {
+            error = {TSetFault::DuplicateIndex, where + ".index", {}, parameter.Index};
+            return false;
+        }
+        result.Parameters.push_back(std::move(parameter));
+    }
+    set = std::move(result);
+    return true;
+}
+
+bool ReadParameterSetFile(const std::string &path, TParameterSet &set, TSetError &error)
+{
+    error = {};
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = {TSetFault::NotReadable, {}, std::strerror(errno)};
+        return false;
+    }
+    // One byte more than allowed tells a file that is too large without reading all of it.
+    std::string text(MaxParameterSetBytes + 1, '\0');
+    const size_t length = std::fread(text.data(), 1, text.size(), file);
+    const int readError = std::ferror(file) ? errno : 0;
+    std::fclose(file);
+    if (readError != 0) {
+        error = {TSetFault::NotReadable, {}, std::strerror(readError)};
+        return false;
+    }
+    if (length > MaxParameterSetBytes) {
+        error = {TSetFault::TooLarge, {}, {}, static_cast<int64_t>(length)};
+        return false;
+    }
+    text.resize(length);
+    return ParseParameterSet(text, set, error);
+}
+
+bool WriteTextFile(const std::string &path, const std::string &text, std::string &error)
+{
+    const std::string temporary = path + ".tmp";
+    std::FILE *file = std::fopen(temporary.c_str(), "wb");
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    int writeError = written ? 0 : errno;
+    if (std::fflush(file) != 0 || fsync(fileno(file)) != 0) {
+        written = false;
+        writeError = errno;
+    }
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        writeError = errno;
+    }
+    if (written && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        written = false;
+        writeError = errno;
+    }
+    if (!written) {
+        std::remove(temporary.c_str());
+        error = std::strerror(writeError);
+    }
+    return written;
+}
+
+bool PlanParameterSet(const TParameterSet &set, uint8_t type,
+                      const std::vector<ParameterDescription> &list, TSetPlan &plan,
+                      TSetError &error)
+{
+    error = {};
+    plan = {};
+    if (set.Device.Type != type) {
+        error = {TSetFault::OtherType, {}, {}, set.Device.Type, 0, 0, type};
+        return false;
+    }
+    TSetPlan result;
+    for (const TSetParameter &parameter : set.Parameters) {
+        size_t row = 0;
+        while (row < list.size() && list[row].Index != parameter.Index)
+            ++row;
+        if (row == list.size()) {
+            result.Skipped.push_back(parameter.Name);
+            continue;
+        }
+        const ParameterDescription &entry = list[row];
+        // Only bytes and words can be written; other rows (flags the device shows) stay as read.
+        if (parameter.Raw == VALUE_UNDEFINED || (entry.Size != SizeByte && entry.Size != SizeWord))
+            continue;
+        if (parameter.Raw < entry.Minimum || parameter.Raw > entry.Maximum) {
+            const bool below = parameter.Raw < entry.Minimum;
+            error = {below ? TSetFault::BelowMinimum : TSetFault::AboveMaximum,
+                     Cp1251ToUtf8(entry.Name),
+                     {},
+                     parameter.Raw,
+                     entry.Minimum,
+                     entry.Maximum,
+                     below ? entry.Minimum : entry.Maximum};
+            return false;
+        }
+        result.Values.emplace_back(row, parameter.Raw);
+    }
+    plan = std::move(result);
+    return true;
+}
+
+void ApplySetPlan(const TSetPlan &plan, std::vector<ParameterDescription> &list)
+{
+    for (const auto &[row, raw] : plan.Values) {
+        if (row < list.size())
+            list[row].Value = raw;
+    }
+}
+
+std::string SetFaultText(const TSetError &error)
+{
+    const std::string field = error.Field.empty() ? std::string() : error.Field + ": ";
+    switch (error.Fault) {
+    case TSetFault::None:
+        break;
+    case TSetFault::NotReadable:
+        return "cannot read the file: " + error.Detail;
+    case TSetFault::TooLarge:
+        return "the file is larger than " + std::to_string(MaxParameterSetBytes) +
+               " bytes, too large for a parameter set";
+    case TSetFault::NotJson:
+        return "no valid JSON: " + error.Detail;
+    case TSetFault::NotParameterSet:
+        return "no parameter set: \"format\" is not \"" + ParameterSetFormat + "\"";
+    case TSetFault::NewerFormat:
+        return "format version " + std::to_string(error.Value) + " is newer than this program (" +
+               std::to_string(ParameterSetFormatVersion) + ")";
+    case TSetFault::MissingField:
+        return field + "missing";
+    case TSetFault::WrongType:
+        return field + error.Detail + " is needed";
+    case TSetFault::OutOfRange:
+        return field + "a number from " + std::to_string(error.Minimum) + " to " +
+               std::to_string(error.Maximum) + " is needed, not " + std::to_string(error.Value);
+    case TSetFault::DuplicateIndex:
+        return field + "index " + std::to_string(error.Value) + " appears twice";
+    case TSetFault::OtherType:
+        return "the set is for device type " + std::to_string(error.Value) +
+               ", the device is of type " + std::to_string(error.Limit);
+    case TSetFault::BelowMinimum:
+        return "parameter '" + error.Field + "': raw value " + std::to_string(error.Value) +
+               " is below the minimum, " + std::to_string(error.Limit);
+    case TSetFault::AboveMaximum:
+        return "parameter '" + error.Field + "': raw value " + std::to_string(error.Value) +
+               " is above the maximum, " + std::to_string(error.Limit);
+    }
+    return {};
+}
