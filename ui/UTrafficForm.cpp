@@ -1,6 +1,7 @@
 #include "UTrafficForm.h"
 
 #include "UErrorBox.h"
+#include "UFileDialog.h"
 
 #include "UASGrid.h"
 #include "UColors.h"
@@ -12,7 +13,6 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -288,8 +288,8 @@ void TTrafficForm::CopyButtonClick()
 void TTrafficForm::SaveButtonClick()
 {
     const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить обмен по линии"), LastFolder,
-                                     QStringLiteral("Текст (*.txt);;Все файлы (*)"));
+        AskFileName(this, TFileDialogKind::Save, QStringLiteral("Сохранить обмен по линии"),
+                    LastFolder, QStringLiteral("Текст (*.txt);;Все файлы (*)"));
     if (path.isEmpty())
         return;
     LastFolder = QFileInfo(path).absolutePath();
