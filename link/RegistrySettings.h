@@ -1,13 +1,7 @@
 #pragma once
 // The link settings in the machine-wide registry key, the settings' home on Windows.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "WindowsApi.h"
 
 #include <string>
 #include <vector>

@@ -4,13 +4,7 @@
 // translations between the link's types and the driver's are free functions, so they are
 // tested without a port.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "WindowsApi.h"
 
 #include "SerialPlatform.h"
 
