@@ -101,8 +101,8 @@ int main(int argc, char **argv)
     }
     const uint8_t ping[] = {static_cast<uint8_t>(address), 6, 0, CMD_PING, 0, 0};
     // Request and check byte on the wire, plus the tail, as the link computes it.
-    const double holdUs = static_cast<double>(CharacterTimeUs(BaudRate, LinkSettings.StopBits) * 7 +
-                                              LinkSettings.TailinUS);
+    const int64_t charUs = CharacterTimeUs(BaudRate, LinkSettings.StopBits);
+    const double holdUs = static_cast<double>(charUs * 7 + LinkSettings.TailinUS);
     std::vector<uint8_t> reply;
     for (int i = 0; i < count; ++i) {
         SendRequest(ping, sizeof ping, reply);
