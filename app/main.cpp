@@ -1,6 +1,7 @@
 // Program entry: the application with its top-level error handler, the main window, the About
 // box (hidden until asked for) and the message loop.
 
+#include "Clock.h"
 #include "UAbout.h"
 #include "UAppIcon.h"
 #include "ULinvar.h"
@@ -8,6 +9,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Sleeps and read time-outs keep to the millisecond for the program's whole life.
+    const TTimerResolution timerResolution;
     TLinvarApplication app(argc, argv);
     app.setWindowIcon(AppIcon());
     TMainFormLinvar window;

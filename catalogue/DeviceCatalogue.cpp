@@ -88,10 +88,18 @@ bool SelectDeviceOfType(TSimpleXMLParser &parser, int i, uint16_t type)
     return ToInt(parser.GetAttribute(CatalogueNames().Type), code) && code == type;
 }
 
+#ifdef _WIN32
+// Windows opens files in text mode unless told otherwise, which would drop carriage returns
+// and end the file at a Ctrl-Z byte.
+constexpr int ReadFlags = O_RDONLY | O_BINARY;
+#else
+constexpr int ReadFlags = O_RDONLY | O_CLOEXEC;
+#endif
+
 // Reads the file whole; false when it cannot be opened or read.
 bool ReadFile(const std::string &path, std::string &text)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), ReadFlags);
     if (fd < 0) {
         return false;
     }

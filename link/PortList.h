@@ -22,6 +22,7 @@ struct TPortInfo
 };
 
 // Where the system's device descriptions live; tests point them at a tree of their own.
+// Windows has neither: there a port is described by its DOS device name alone.
 struct TPortRoots
 {
     std::string Sys = "/sys";

@@ -1,6 +1,12 @@
 #include "SerialPlatform.h"
 
+#ifdef _WIN32
+#include "Win32Serial.h"
+using TSystemSerialPlatform = TWin32SerialPlatform;
+#else
 #include "PosixSerial.h"
+using TSystemSerialPlatform = TPosixSerialPlatform;
+#endif
 
 namespace {
 
@@ -10,8 +16,8 @@ ISerialPlatform *InstalledPlatform = nullptr;
 
 ISerialPlatform &SerialPlatform()
 {
-    static TPosixSerialPlatform posix;
-    return InstalledPlatform != nullptr ? *InstalledPlatform : posix;
+    static TSystemSerialPlatform system;
+    return InstalledPlatform != nullptr ? *InstalledPlatform : system;
 }
 
 void SetSerialPlatform(ISerialPlatform *platform)

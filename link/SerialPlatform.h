@@ -95,8 +95,8 @@ public:
     virtual void RestorePriority() = 0;
 };
 
-// The platform the link uses: the one installed, or the POSIX one.
+// The platform the link uses: the one installed, or the system's (POSIX or Win32).
 ISerialPlatform &SerialPlatform();
-// Installs another platform (tests); nullptr puts the POSIX one back. Not thread-safe: call
+// Installs another platform (tests); nullptr puts the system's back. Not thread-safe: call
 // it while no port is open and no transaction runs.
 void SetSerialPlatform(ISerialPlatform *platform);

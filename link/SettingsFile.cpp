@@ -13,7 +13,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef _WIN32
+#include "RegistrySettings.h"
+#include <direct.h>
+#endif
+
 namespace {
+
+#ifdef _WIN32
+// Windows has no descriptors to keep from child programs, and a file opened without
+// O_BINARY would have its line ends translated.
+constexpr int CreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_BINARY;
+#else
+constexpr int CreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+#endif
+
+// True when LINVAR_SETTINGS names a settings file.
+bool SettingsFileNamed()
+{
+    const char *env = std::getenv("LINVAR_SETTINGS");
+    return env != nullptr && *env != '\0';
+}
 
 std::string Trim(const std::string &text)
 {
@@ -51,9 +71,13 @@ void CreateEmptySettingsFile(const std::string &path)
 {
     const auto slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0) {
+#ifdef _WIN32
+        _mkdir(path.substr(0, slash).c_str());
+#else
         mkdir(path.substr(0, slash).c_str(), 0755);
+#endif
     }
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = open(path.c_str(), CreateFlags, 0644);
     if (fd >= 0) {
         close(fd);
     }
@@ -197,17 +221,26 @@ std::string ComPortPathFromValues(const std::map<std::string, std::string> &valu
 
 std::string LinkSettingsPath()
 {
-    const char *env = std::getenv("LINVAR_SETTINGS");
-    if (env != nullptr && *env != '\0') {
-        return env;
+    if (SettingsFileNamed()) {
+        return std::getenv("LINVAR_SETTINGS");
     }
+#ifdef _WIN32
+    return RegistryKeyName;
+#else
     return DefaultSettingsPath;
+#endif
 }
 
 TLinkSettings LinkSettings;
 
 void LoadLinkSettings(std::vector<std::string> *warnings)
 {
+#ifdef _WIN32
+    if (!SettingsFileNamed()) {
+        LoadRegistrySettings(warnings);
+        return;
+    }
+#endif
     const std::string path = LinkSettingsPath();
     bool exists = false;
     const std::string text = ReadSettingsFile(path, exists);
@@ -219,11 +252,21 @@ void LoadLinkSettings(std::vector<std::string> *warnings)
 
 std::map<std::string, std::string> ReadSettingsValues()
 {
+#ifdef _WIN32
+    if (!SettingsFileNamed()) {
+        return {};
+    }
+#endif
     bool exists = false;
     return ParseSettingsText(ReadSettingsFile(LinkSettingsPath(), exists));
 }
 
 std::string ComPortPath(uint8_t number)
 {
+#ifdef _WIN32
+    if (!SettingsFileNamed()) {
+        return WindowsComPortName(number);
+    }
+#endif
     return ComPortPathFromValues(ReadSettingsValues(), number);
 }

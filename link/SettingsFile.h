@@ -1,6 +1,8 @@
 #pragma once
 // The link settings and the settings file that stands in for the machine-wide registry key:
 // its location, its text format, the numeric values and the port-number-to-device mapping.
+// On Windows the settings live in the key itself (RegistrySettings.h); a file is read there
+// only when LINVAR_SETTINGS names one (tests, demonstrations).
 
 #include <cstdint>
 #include <map>
@@ -41,10 +43,12 @@ extern TLinkSettings LinkSettings;
 // missing file is created empty where the rights allow. `warnings`, when given, receives one
 // line per setting ignored and per name the file holds that names no setting.
 void LoadLinkSettings(std::vector<std::string> *warnings = nullptr);
-// The settings file in use: $LINVAR_SETTINGS when set, else /etc/linvar/rs485.conf.
+// Where the settings come from: $LINVAR_SETTINGS when set, else /etc/linvar/rs485.conf
+// (Windows: the registry key's full name).
 std::string LinkSettingsPath();
 // The device path behind port `number` (the settings file's "COM<n>" entry, else the
-// default rule); empty when the number names no device.
+// default rule; Windows without a settings file: "\\.\COM<n>"); empty when the number
+// names no device.
 std::string ComPortPath(uint8_t number);
 
 // The values of the settings file in use, parsed as ParseSettingsText does; none when it is

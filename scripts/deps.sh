@@ -12,6 +12,8 @@ test | all)
     # The operator suite: its own X server and window manager, XTest input, and the
     # Russian locale the program is run in (a comma as the decimal mark).
     packages+=(xvfb openbox libx11-dev libxtst-dev locales)
+    # The Windows build (mingw-w64 with POSIX threads, GoogleTest from source) and Wine to run it.
+    packages+=(g++-mingw-w64-x86-64-posix googletest wine64 wine)
     ;;
 *)
     echo "usage: $0 [run|test|all]" >&2

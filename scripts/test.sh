@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Linvar three ways and runs every test:
+# Installs what is missing, builds Linvar four ways and runs every test:
 #   default  - the normal build, all tests;
 #   asan     - AddressSanitizer (with leak checks) and UndefinedBehaviorSanitizer, all tests;
-#   tsan     - ThreadSanitizer over the core (link, catalogue, workers, tools), no GUI.
+#   tsan     - ThreadSanitizer over the core (link, catalogue, workers, tools), no GUI;
+#   windows  - cross-built with mingw-w64: the core's tests and linvar-cli.exe under Wine,
+#              against the default build's simulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -15,7 +17,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
 status=0
-for preset in default asan tsan; do
+for preset in default asan tsan windows; do
     echo "=== $preset: configure and build" >&2
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j"$jobs"
@@ -24,4 +26,6 @@ for preset in default asan tsan; do
     echo "=== $preset: tests" >&2
     ctest --preset "$preset" -j"$jobs" || status=1
 done
+echo "=== windows: tests under Wine" >&2
+ctest --preset windows || status=1
 exit $status

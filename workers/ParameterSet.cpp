@@ -9,7 +9,12 @@
 #include <cstring>
 #include <ctime>
 #include <set>
+#ifdef _WIN32
+#include <io.h>
+#include "WindowsApi.h"
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -237,7 +242,11 @@ std::string CurrentTimeText()
 {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &now);
+#else
     gmtime_r(&now, &utc);
+#endif
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
@@ -342,7 +351,12 @@ bool WriteTextFile(const std::string &path, const std::string &text, std::string
     }
     bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     int writeError = written ? 0 : errno;
-    if (std::fflush(file) != 0 || fsync(fileno(file)) != 0) {
+#ifdef _WIN32
+    const bool flushed = std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+#else
+    const bool flushed = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+#endif
+    if (!flushed) {
         written = false;
         writeError = errno;
     }
@@ -350,10 +364,21 @@ bool WriteTextFile(const std::string &path, const std::string &text, std::string
         written = false;
         writeError = errno;
     }
+#ifdef _WIN32
+    // rename() on Windows refuses to replace a file that exists, which saving over an
+    // earlier set always does.
+    if (written &&
+        !MoveFileExA(temporary.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        written = false;
+        writeError = EACCES;
+    }
+#else
     if (written && std::rename(temporary.c_str(), path.c_str()) != 0) {
         written = false;
         writeError = errno;
     }
+#endif
     if (!written) {
         std::remove(temporary.c_str());
         error = std::strerror(writeError);

@@ -16,7 +16,8 @@ public:
     {
         std::error_code error;
         const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-        std::string pattern = (error ? std::filesystem::path("/tmp") : base) / (prefix + "XXXXXX");
+        std::string pattern =
+            ((error ? std::filesystem::path("/tmp") : base) / (prefix + "XXXXXX")).string();
         Path = mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
     }
     ~TTempDir()

@@ -11,6 +11,9 @@
 #include <iostream>
 #include <unistd.h>
 #include <vector>
+#ifdef _WIN32
+#include "WindowsApi.h"
+#endif
 
 namespace {
 
@@ -36,11 +39,17 @@ void OnInterrupt(int)
 std::string ExecutableFolder()
 {
     char path[4096];
+#ifdef _WIN32
+    const ssize_t length = GetModuleFileNameA(nullptr, path, sizeof path - 1);
+    const char separator = '\\';
+#else
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    const char separator = '/';
+#endif
     if (length <= 0)
         return {};
     std::string text(path, static_cast<size_t>(length));
-    const auto slash = text.rfind('/');
+    const auto slash = text.rfind(separator);
     return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
 }
 
@@ -180,11 +189,19 @@ std::string PadRight(const std::string &text, size_t width)
 
 int RunCli(const TCliOptions &options)
 {
+#ifdef _WIN32
+    // Ctrl+C reaches a console program as SIGINT; Windows has no sigaction.
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    // Sleeps and read time-outs keep to the millisecond while the bus is in use.
+    const TTimerResolution timerResolution;
+#else
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+#endif
 
     std::string error;
     const bool catalogueLoaded = LoadCatalogue(options, error);

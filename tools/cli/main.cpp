@@ -5,9 +5,16 @@
 #include "CliRun.h"
 
 #include <iostream>
+#ifdef _WIN32
+#include "WindowsApi.h"
+#endif
 
 int main(int argc, char *argv[])
 {
+#ifdef _WIN32
+    // The program's texts are UTF-8; the console shows them as such only when told.
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     TCliOptions options;
     std::string error;
     if (!ParseCliOptions(argc, argv, options, error)) {

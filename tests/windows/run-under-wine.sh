@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Runs the Windows build under Wine: the core's test programs, then linvar-cli.exe against
+# linvar-sim through a COM port of the prefix's registry, with link settings in the prefix's
+# machine-wide key. Everything lives in a temporary folder with a Wine prefix and a
+# wineserver of its own, both removed at the end; the user's ~/.wine is never touched.
+# Usage: run-under-wine.sh --bin BUILD_DIR --sim LINVAR_SIM --catalogue PARAMS --bus CONF
+set -uo pipefail
+
+bin="" sim="" catalogue="" bus=""
+while [[ $# -gt 0 ]]; do
+    case $1 in
+    --bin) bin=$2 ;;
+    --sim) sim=$2 ;;
+    --catalogue) catalogue=$2 ;;
+    --bus) bus=$2 ;;
+    *) echo "usage: $0 --bin DIR --sim PATH --catalogue FILE --bus FILE" >&2; exit 2 ;;
+    esac
+    shift 2
+done
+bin=$(realpath "$bin") sim=$(realpath "$sim")
+catalogue=$(realpath "$catalogue") bus=$(realpath "$bus")
+if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null; then
+    echo "SKIPPED: Wine is not installed (scripts/deps.sh test installs it)"
+    exit 77
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/linvar-wine-XXXXXX")
+export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
+# No Mono or Gecko installer dialogs, and no window at all.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+sim_pid=""
+cleanup() {
+    [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+    # -k stops the wineserver of this prefix only.
+    wineserver -k >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+passed=0 failed=0
+pass() { echo "ok: $1"; passed=$((passed + 1)); }
+fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
+
+reg_add() { wine reg add "$@" /f >/dev/null 2>&1; }
+settings_key='HKLM\Software\KAVEN\VELMO\RS'
+
+# --- The prefix, its wineserver and the registry ------------------------------------------
+start=$(date +%s%N)
+mkdir -p "$WINEPREFIX"
+wineserver -p >>"$work/wineserver.log" 2>&1
+wine wineboot -i >/dev/null 2>&1
+echo "prefix made in $((($(date +%s%N) - start) / 1000000)) ms"
+
+"$sim" --config "$bus" --link "$work/link" >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+for _ in $(seq 100); do
+    grep -q '^ready ' "$work/sim.out" 2>/dev/null && break
+    sleep 0.05
+done
+if ! grep -q '^ready ' "$work/sim.out"; then
+    echo "FAILED: linvar-sim did not start: $(cat "$work/sim.err")"
+    exit 1
+fi
+
+# Wine makes its COM ports from this key when the prefix's devices start: restart them.
+reg_add 'HKCU\Software\Wine\Ports' /v COM5 /d "$work/link"
+reg_add 'HKLM\Software\Wine\Ports' /v COM5 /d "$work/link"
+reg_add "$settings_key" /v CmdTimeoutConstant /t REG_DWORD /d 100
+wineserver -k >/dev/null 2>&1
+wineserver -p >>"$work/wineserver.log" 2>&1
+wine wineboot -u >/dev/null 2>&1
+if [[ "$(readlink "$WINEPREFIX/dosdevices/com5")" != "$work/link" ]]; then
+    fail "Wine did not map COM5 to the simulator's link"
+fi
+
+# --- The core's test programs -------------------------------------------------------------
+run_tests() {
+    local name=$1 filter=${2:-}
+    local out="$work/$name.log"
+    (cd "$bin/tests/${name#test_}" && wine "./$name.exe" ${filter:+--gtest_filter=$filter}) \
+        >"$out" 2>&1
+    local status=$?
+    local summary
+    summary=$(grep -E '^\[  PASSED  \]|tests? ran' "$out" | tr '\n' ' ')
+    if [[ $status -eq 0 ]]; then
+        pass "$name.exe: $summary"
+    else
+        grep -E '^\[  FAILED  \]|Failure|Expected|Which is|actual' "$out" | head -40
+        fail "$name.exe (exit $status)"
+    fi
+}
+echo "not run under Wine: Settings.DefaultLocation (the settings' home on Windows is the" \
+    "registry key; Win32Port.MissingPortFailsWithNotFoundAndNamesUseTheDeviceForm checks it)"
+run_tests test_link '-Settings.DefaultLocation'
+run_tests test_catalogue
+run_tests test_workers
+
+# --- linvar-cli.exe against the simulator -------------------------------------------------
+cli() {
+    (cd "$work" && wine "$bin/tools/cli/linvar-cli.exe" --port 5 --quiet \
+        --catalogue "$catalogue" "$@") >"$work/cli.out" 2>"$work/cli.err"
+}
+expect_exit() {
+    local want=$1 what=$2
+    shift 2
+    cli "$@"
+    local status=$?
+    if [[ $status -eq $want ]]; then
+        pass "$what"
+    else
+        fail "$what: exit $status, wanted $want; $(tr '\n' ' ' <"$work/cli.err")"
+    fi
+}
+expect_output() {
+    if grep -qE "$1" "$work/cli.out"; then
+        pass "$2"
+    else
+        fail "$2: no '$1' in: $(tr '\n' ' ' <"$work/cli.out")"
+    fi
+}
+
+expect_exit 0 "scan through COM5" scan --last 6
+expect_output '^2 +18 +1\.11' "scan finds device 2"
+expect_output '^5 +9 +2\.05' "scan finds device 5"
+expect_exit 0 "read device 2" read --address 2
+expect_output '20' "device 2's pause parameter read"
+expect_exit 0 "write device 2" write --address 2 --raw 7=35
+expect_exit 0 "read device 2 back" read --address 2
+expect_output '35' "device 2 holds the written value"
+# Device 5's read replies take 300 ms: the registry's 100 ms time-out loses them...
+expect_exit 1 "CmdTimeoutConstant=100 from the registry cuts device 5's slow read" \
+    read --address 5 --type 9 --firmware 2.05
+# ... and 1000 ms lets them through.
+reg_add "$settings_key" /v CmdTimeoutConstant /t REG_DWORD /d 1000
+expect_exit 0 "CmdTimeoutConstant=1000 lets device 5's slow read through" \
+    read --address 5 --type 9 --firmware 2.05
+# An eight-byte value counts as missing: the default 600 ms applies, enough for 300 ms.
+reg_add "$settings_key" /v CmdTimeoutConstant /t REG_QWORD /d 50
+expect_exit 0 "an eight-byte CmdTimeoutConstant counts as missing" \
+    read --address 5 --type 9 --firmware 2.05
+if grep -q "CmdTimeoutConstant ignored" "$work/cli.err"; then
+    pass "linvar-cli warns about the eight-byte value"
+else
+    fail "no warning about the eight-byte value: $(tr '\n' ' ' <"$work/cli.err")"
+fi
+if [[ "$(wine reg query "$settings_key" 2>/dev/null | grep -c REG_)" -eq 1 ]]; then
+    pass "the settings key holds only what the test wrote"
+else
+    fail "the program wrote into the settings key"
+fi
+
+# bench_link.exe runs; its figures say little under Wine and are only printed.
+if (cd "$work" && wine "$bin/bench/bench_link.exe" 5 99 20) >"$work/bench.out" 2>&1 &&
+    grep -q '^holds=60 ' "$work/bench.out"; then
+    pass "bench_link.exe measures the 60 holds of 20 silent pings (under Wine: $(tail -1 "$work/bench.out"))"
+else
+    fail "bench_link.exe: $(tr '\n' ' ' <"$work/bench.out")"
+fi
+
+echo "wine: $passed passed, $failed failed"
+[[ $failed -eq 0 ]]
