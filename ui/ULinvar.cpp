@@ -12,6 +12,7 @@
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
+#include "link/PortText.h"
 #include "workers/DeviceListEntry.h"
 #include "workers/StartWorker.h"
 #include "workers/TSearchThread.h"
@@ -33,8 +34,6 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <QWindow>
-
-#include <cerrno>
 
 namespace {
 
@@ -76,18 +75,10 @@ QString NameLines(const QStringList &names)
     return lines;
 }
 
-// Second line for a port that exists but that the user may not open: on Linux serial devices
-// belong to the "dialout" group, and a fresh account is usually not in it.
+// Second line for a port that exists but that the user may not open.
 QString PermissionHint()
 {
-    return QStringLiteral("Нет прав на доступ к порту: добавьте пользователя в группу "
-                          "\"dialout\" (sudo usermod -aG dialout $USER) и войдите в систему "
-                          "заново.");
-}
-
-bool IsPermissionError(int error)
-{
-    return error == EACCES || error == EPERM;
+    return QString::fromUtf8(PortAccessHint);
 }
 
 } // namespace
@@ -179,6 +170,7 @@ void TMainFormLinvar::CreateListPage()
     ComboBoxPort = new TComPortSpinEdit(pnlPorts);
     ComboBoxPort->SetText(QStringLiteral("1"));
     ComboBoxPort->setFixedWidth(44);
+    ComboBoxPort->OnChange = [this](QObject *) { UpdatePortTip(); };
     CheckBoxPort = new QCheckBox(QStringLiteral("Искать прибор по нулевому адресу"), pnlPorts);
     // The fixed window width wins over the check box's text, which may be cut at the right.
     CheckBoxPort->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
@@ -241,10 +233,12 @@ void TMainFormLinvar::OpenFirstPort()
         if (OpenComPort(static_cast<uint8_t>(number))) {
             ComboBoxPort->SetText(QString::number(number));
             OpenedPort = number;
+            UpdatePortTip();
             return;
         }
-        permissionDenied = permissionDenied || IsPermissionError(LastOpenError());
+        permissionDenied = permissionDenied || IsAccessRefusal(LastOpenError());
     }
+    UpdatePortTip();
     QString text = NoFreePortText;
     if (permissionDenied)
         text += QLatin1Char('\n') + PermissionHint();
@@ -402,14 +396,18 @@ void TMainFormLinvar::ButtonQueryClick()
         ShowApplicationError(this, ERangeError().Message());
         return;
     }
-    if (!OpenComPort(static_cast<uint8_t>(port))) {
+    const bool opened = OpenComPort(static_cast<uint8_t>(port));
+    if (opened)
+        OpenedPort = port;
+    // Opening closes the port open before, whether or not the new one opens.
+    UpdatePortTip();
+    if (!opened) {
         QString text = PortBusyText;
-        if (IsPermissionError(LastOpenError()))
+        if (IsAccessRefusal(LastOpenError()))
             text += QLatin1Char('\n') + PermissionHint();
         ShowErrorBox(this, text);
         return;
     }
-    OpenedPort = port;
 
     SetListPageEnabled(false);
     ButtonQuery->setEnabled(true);
@@ -467,6 +465,26 @@ void TMainFormLinvar::TrafficItemClick()
     TrafficForm->activateWindow();
 }
 
+void TMainFormLinvar::UpdatePortTip()
+{
+    // The number "Опрос" would open, and what stands behind it on this machine.
+    const int number = ComboBoxPort->PortNumber();
+    if (number < 0 || number > 255) {
+        ComboBoxPort->setToolTip(QString());
+        return;
+    }
+    TPortInfo info;
+    QString tip = QStringLiteral("COM%1: ").arg(number);
+    if (!DescribePort(static_cast<uint8_t>(number), info)) {
+        tip += QStringLiteral("устройства нет");
+    } else {
+        const bool open = PortIsOpen() && OpenedPort == number;
+        tip += QString::fromStdString(PortSummary(info)) +
+               (open ? QStringLiteral(", открыт") : QStringLiteral(", не открыт"));
+    }
+    ComboBoxPort->setToolTip(tip);
+}
+
 void TMainFormLinvar::StatusBarResize()
 {
     const int panel1 = StatusBar->width() - StatusPanel0Width;
@@ -508,6 +526,7 @@ bool TMainFormLinvar::TellPortLost(const QString &more)
     if (!PortLost())
         return false;
     CloseComPort();
+    UpdatePortTip();
     QString text = PortLostText(OpenedPort);
     if (!more.isEmpty())
         text += QStringLiteral("\n\n") + more;

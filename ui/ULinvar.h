@@ -161,6 +161,9 @@ private:
     // After a write: names the rows whose values the device did not confirm, if any.
     QString UnconfirmedText() const;
     void SetStatus(const QString &text);
+    // The port field's tooltip: which device stands behind its number and whether the
+    // window has that port open.
+    void UpdatePortTip();
     void SetCloseEnabled(bool enabled);
     void SetListPageEnabled(bool enabled);
     // Params button state for the selected entry: enabled when the catalogue describes it.

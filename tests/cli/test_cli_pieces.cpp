@@ -53,6 +53,8 @@ TEST(CliOptionsTest, RejectsUnusableCommandLinesWithAReason)
         {{"read", "--address", "5", "--from", "f"}, "--from belongs to write"},
         {{"diff", "--address", "5"}, "diff needs a parameter set FILE"},
         {{"diff", "--address", "5,6", "f"}, "several addresses"},
+        {{"catalogue", "--trace"}, "--trace belongs to the commands on the bus"},
+        {{"ports", "--port", "3"}, "takes no --port or --device"},
     };
     for (const auto &[words, reason] : cases) {
         TCliOptions options;

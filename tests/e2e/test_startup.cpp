@@ -16,6 +16,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <QWindow>
 
@@ -23,6 +24,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -55,6 +57,34 @@ TEST(Startup, ProbeTakesFirstPortThatOpensAndWindowStartsIdle)
     EXPECT_EQ(w.ProgressBar->x(), TMainFormLinvar::StatusPanel0Width + 2);
     EXPECT_EQ(w.ProgressBar->width(),
               w.StatusBar->width() - TMainFormLinvar::StatusPanel0Width - 20);
+}
+
+TEST(Startup, PortFieldTipTellsWhatStandsBehindTheNumberAndWhetherItIsOpen)
+{
+    WindowOnBus bus(3);
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    const std::string link = bus.Sim().DevicePath();
+    const QString behind = QString::fromStdString("COM3: " + link + " (" +
+                                                  std::filesystem::canonical(link).string() + ")");
+    EXPECT_EQ(w.ComboBoxPort->toolTip(), behind + ", открыт");
+
+    auto type = [&w](const QString &text) {
+        w.ComboBoxPort->setFocus();
+        w.ComboBoxPort->selectAll();
+        QTest::keyClicks(w.ComboBoxPort, text);
+    };
+    type("2");
+    EXPECT_EQ(w.ComboBoxPort->toolTip(), "COM2: устройства нет");
+    // A poll on a number that does not open leaves no port open.
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    EXPECT_EQ(bus.Boxes.Texts.size(), 1);
+    type("3");
+    EXPECT_EQ(w.ComboBoxPort->toolTip(), behind + ", не открыт");
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton);
+    EXPECT_EQ(w.ComboBoxPort->toolTip(), behind + ", открыт");
+    QTest::mouseClick(w.ButtonQuery, Qt::LeftButton); // "Стоп"
+    EXPECT_TRUE(WaitFor([&w] { return w.BusyState() == TMainFormLinvar::TBusyState::Idle; }));
 }
 
 TEST(Startup, NoFreePortShowsMessageOnceAndEndsProgram)

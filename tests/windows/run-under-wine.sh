@@ -123,6 +123,20 @@ expect_output() {
 expect_exit 0 "scan through COM5" scan --last 6
 expect_output '^2 +18 +1\.11' "scan finds device 2"
 expect_output '^5 +9 +2\.05' "scan finds device 5"
+# The traffic trace: device 2's ping and its accepted reply, on stderr.
+expect_exit 0 "scan with --trace" scan --last 2 --trace
+if grep -qE 'COM5 +#1 +> 02 .*accepted' "$work/cli.err"; then
+    pass "the trace shows the accepted ping through COM5"
+else
+    fail "no accepted ping in the trace: $(head -c 400 "$work/cli.err" | tr '\n' ' ')"
+fi
+# The port list names COM5 by the DOS device Wine maps to the simulator.
+if (cd "$work" && wine "$bin/tools/cli/linvar-cli.exe" ports) >"$work/ports.out" 2>&1 &&
+    grep -qE '^port 5: ' "$work/ports.out"; then
+    pass "ports lists COM5"
+else
+    fail "ports does not list COM5: $(tr '\n' ' ' <"$work/ports.out")"
+fi
 expect_exit 0 "read device 2" read --address 2
 expect_output '20' "device 2's pause parameter read"
 expect_exit 0 "write device 2" write --address 2 --raw 7=35

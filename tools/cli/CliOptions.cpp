@@ -59,6 +59,8 @@ TCliCommand CommandNamed(const std::string &name)
         return TCliCommand::Diff;
     if (name == "catalogue" || name == "catalog")
         return TCliCommand::Catalogue;
+    if (name == "ports")
+        return TCliCommand::Ports;
     if (name == "help")
         return TCliCommand::Help;
     return TCliCommand::None;
@@ -91,6 +93,8 @@ std::string CliUsage()
            "                                     values differ from the set in FILE\n"
            "  catalogue [--type T --firmware V]  list the catalogue's devices, or the\n"
            "                                     parameters of one type and firmware\n"
+           "  ports                              list the port numbers whose device exists:\n"
+           "                                     its path, by-id name, USB ids, access\n"
            "\n"
            "Options:\n"
            "  --port N          serial port number 0..255 (default: the first of 1..15 that\n"
@@ -99,6 +103,8 @@ std::string CliUsage()
            "  --catalogue FILE  catalogue file (default: params.cfg beside linvar-cli)\n"
            "  --json            JSON output\n"
            "  --quiet           no progress on stderr\n"
+           "  --trace           every attempt on the bus on stderr (with --json also in the\n"
+           "                    output, as \"attempts\")\n"
            "  --help            this text\n"
            "\n"
            "Exit status: 0 success, 1 device or write failure, 2 bad arguments,\n"
@@ -166,6 +172,10 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
             if (!flag())
                 return false;
             options.Quiet = true;
+        } else if (name == "--trace") {
+            if (!flag())
+                return false;
+            options.Trace = true;
         } else if (name == "--zero") {
             if (!flag())
                 return false;
@@ -257,6 +267,16 @@ bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, s
         options.Assignments.push_back({words[i].substr(0, eq), words[i].substr(eq + 1)});
     }
 
+    const bool onBus =
+        options.Command != TCliCommand::Catalogue && options.Command != TCliCommand::Ports;
+    if (options.Trace && !onBus) {
+        error = "--trace belongs to the commands on the bus";
+        return false;
+    }
+    if (options.Command == TCliCommand::Ports && (options.Port || !options.Device.empty())) {
+        error = "ports lists every port number; it takes no --port or --device";
+        return false;
+    }
     if (options.Port && !options.Device.empty()) {
         error = "give either --port or --device, not both";
         return false;

@@ -15,7 +15,8 @@ enum class TCliCommand
     Read,
     Write,
     Diff,
-    Catalogue
+    Catalogue,
+    Ports
 };
 
 // One NAME=VALUE assignment of the write command.
@@ -34,6 +35,7 @@ struct TCliOptions
     std::string Catalogue;              // --catalogue FILE
     bool Json = false;                  // --json
     bool Quiet = false;                 // --quiet: no progress on stderr
+    bool Trace = false;                 // --trace: every attempt on the bus on stderr
     bool ZeroAddress = false;           // scan --zero
     std::optional<uint8_t> LastAddress; // scan --last A
     std::vector<uint8_t> Addresses;     // --address A, or A,B,C for write --from

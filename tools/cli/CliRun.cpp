@@ -1,7 +1,9 @@
 #include "CliRun.h"
+#include "CliTrace.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
+#include "link/PortText.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TThread.h"
 
@@ -22,6 +24,8 @@ std::atomic<bool> Interrupted{false};
 std::string OpenedPort;
 // The last progress printed as a line, -1 when none since the last EndProgress.
 int LastProgressLine = -1;
+// A progress line on the terminal still waits for its end.
+bool ProgressLineOpen = false;
 
 // Progress overwrites its line only where a person watches it.
 bool ProgressOnTerminal()
@@ -74,12 +78,15 @@ std::string OpenError()
 }
 
 // Opens the port the options name, or the first of 1..15 that opens, as the window does.
-bool OpenPort(const TCliOptions &options, std::string &error)
+// `refused` tells whether a port was refused for want of rights.
+bool OpenPort(const TCliOptions &options, std::string &error, bool &refused)
 {
+    refused = false;
     if (!options.Device.empty()) {
         OpenedPort = options.Device;
         if (OpenComPortDevice(options.Device))
             return true;
+        refused = IsAccessRefusal(LastOpenError());
         error = "cannot open " + options.Device + OpenError();
         return false;
     }
@@ -89,6 +96,7 @@ bool OpenPort(const TCliOptions &options, std::string &error)
                      (path.empty() ? std::string() : " (" + path + ")");
         if (OpenComPort(*options.Port))
             return true;
+        refused = IsAccessRefusal(LastOpenError());
         error = "cannot open port " + std::to_string(*options.Port) +
                 (path.empty() ? std::string() : " (" + path + ")") + OpenError();
         return false;
@@ -98,6 +106,7 @@ bool OpenPort(const TCliOptions &options, std::string &error)
             OpenedPort = "port " + std::to_string(number) + " (" + ComPortPath(number) + ")";
             return true;
         }
+        refused = refused || IsAccessRefusal(LastOpenError());
     }
     error = "no serial port among 1..15 opens; choose one with --port or --device";
     return false;
@@ -112,11 +121,14 @@ bool InterruptRequested()
 
 void PrintJson(const TJson &json)
 {
-    std::cout << JsonText(json) << '\n';
+    DrainTrace();
+    std::cout << JsonText(WithTrace(json)) << '\n';
 }
 
 void ReportError(const std::string &text)
 {
+    DrainTrace();
+    BreakProgressLine();
     std::cerr << "linvar-cli: " << text << '\n';
 }
 
@@ -126,6 +138,7 @@ void ReportProgress(const TCliOptions &options, const char *what, uint32_t perce
         return;
     if (ProgressOnTerminal()) {
         std::cerr << '\r' << what << ": " << percent << '%' << std::flush;
+        ProgressLineOpen = true;
         return;
     }
     // A log gets whole lines, and not one per bus address.
@@ -135,11 +148,17 @@ void ReportProgress(const TCliOptions &options, const char *what, uint32_t perce
     std::cerr << what << ": " << percent << "%\n";
 }
 
-void EndProgress(const TCliOptions &options)
+void EndProgress(const TCliOptions &)
 {
-    if (!options.Quiet && ProgressOnTerminal())
-        std::cerr << '\n';
+    BreakProgressLine();
     LastProgressLine = -1;
+}
+
+void BreakProgressLine()
+{
+    if (ProgressLineOpen)
+        std::cerr << '\n';
+    ProgressLineOpen = false;
 }
 
 std::string PortLostText(const std::string &during)
@@ -163,13 +182,18 @@ bool RunWorker(const std::function<bool(TWorkerHandle &)> &start, uint32_t endMe
                 stopAsked = true;
             }
             TPostedMessage message;
-            if (!queue.Next(message, std::chrono::milliseconds(100)))
+            const bool received = queue.Next(message, std::chrono::milliseconds(100));
+            // The trace is printed here, on this thread, while the worker goes on; the
+            // attempts behind a message are recorded before it is posted, so they come first.
+            DrainTrace();
+            if (!received)
                 continue;
             onMessage(message);
             if (message.Message == endMessage)
                 break;
         }
         handle.Wait();
+        DrainTrace();
     } else {
         ReportError("cannot start a worker thread");
     }
@@ -202,6 +226,11 @@ int RunCli(const TCliOptions &options)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 #endif
+    // Ports are listed, not opened: neither the catalogue nor the link settings matter.
+    if (options.Command == TCliCommand::Ports)
+        return RunPorts(options);
+    if (options.Trace)
+        StartTrace(options.Json);
 
     std::string error;
     const bool catalogueLoaded = LoadCatalogue(options, error);
@@ -222,8 +251,11 @@ int RunCli(const TCliOptions &options)
     for (const std::string &warning : warnings)
         ReportError("warning: " + LinkSettingsPath() + ": " + warning);
     InitPerfFrequency();
-    if (!OpenPort(options, error)) {
+    bool refused = false;
+    if (!OpenPort(options, error, refused)) {
         ReportError(error);
+        if (refused)
+            ReportError(PortAccessHint);
         return ExitPort;
     }
     int status = ExitUsage;
@@ -243,6 +275,7 @@ int RunCli(const TCliOptions &options)
     default:
         break;
     }
+    StopTrace();
     CloseComPort();
     if (Interrupted.load()) {
         ReportError("interrupted");

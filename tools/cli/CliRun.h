@@ -27,13 +27,16 @@ constexpr int ExitInterrupted = 130;
 // Runs the command the options name; returns the exit status.
 int RunCli(const TCliOptions &options);
 
-// Prints "linvar-cli: <text>" on stderr.
+// Prints "linvar-cli: <text>" on stderr, after the trace lines pending, so that an error
+// follows the attempts that led to it.
 void ReportError(const std::string &text);
 // Prints progress on stderr unless quiet: "<what>: <percent>%", overwriting the line on a
 // terminal; elsewhere (a log, a pipe) one whole line per tenth of the way.
 void ReportProgress(const TCliOptions &options, const char *what, uint32_t percent);
 // Ends a progress line begun by ReportProgress.
 void EndProgress(const TCliOptions &options);
+// Ends a progress line left open on a terminal, so that the next line of stderr starts afresh.
+void BreakProgressLine();
 // The error for a port lost during `during` ("scan after address 14"): which port, why, and
 // what to check. Ask before the port is closed.
 std::string PortLostText(const std::string &during);
@@ -47,7 +50,7 @@ bool RunWorker(const std::function<bool(TWorkerHandle &)> &start, uint32_t endMe
 
 // True once Ctrl+C (or SIGTERM) has asked the command to stop.
 bool InterruptRequested();
-// Prints `json` on stdout, one line.
+// Prints `json` on stdout, one line; with --trace --json the attempts join it.
 void PrintJson(const TJson &json);
 
 // The device a command works on.
@@ -83,3 +86,4 @@ int RunWrite(const TCliOptions &options);
 int RunWriteFrom(const TCliOptions &options);
 int RunDiff(const TCliOptions &options);
 int RunCatalogue(const TCliOptions &options);
+int RunPorts(const TCliOptions &options);

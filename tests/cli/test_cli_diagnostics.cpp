@@ -1,0 +1,151 @@
+// What linvar-cli tells about the wire and the ports: --trace against the bus simulator, and
+// the port list on a machine of the test's own (a fake sysfs tree named by LINVAR_PORT_ROOT).
+
+#include "CliTestSupport.h"
+#include "SimulatorProcess.h"
+#include "TempDir.h"
+
+#include "link/Frame.h"
+#include "workers/DeviceRequests.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+const std::string Catalogue = LINVAR_SAMPLE_CATALOGUE;
+
+std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TEST(CliTraceTest, EveryAttemptOnStderrAndInTheJson)
+{
+    // The sweep up to 2: nothing at 127, a garbled answer to every ping at 1, a device at 2.
+    TTempDir dir("linvar-cli-trace-");
+    const std::string conf = dir.Write("bus.conf", "latency 1\nchar-us 100\n"
+                                                   "device 1 type 9 version 2.05\n"
+                                                   "fault bad-crc on ping\n"
+                                                   "device 2 type 18 version 1.11\n");
+    SimulatorProcess sim(conf, QuickBus());
+    ASSERT_TRUE(sim.Ready()) << sim.Error();
+    const std::vector<std::string> scan = {"--trace", "--quiet", "--port", "7", "--catalogue",
+                                           Catalogue, "scan",    "--last", "2"};
+    const char *verdicts[] = {"no reply",         "no reply",         "no reply",
+                              "wrong check byte", "wrong check byte", "wrong check byte",
+                              "accepted",         "accepted"};
+
+    TCliRun run = RunCli(scan);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find("Прибор типа 18"), std::string::npos) << run.Out;
+    const std::vector<std::string> lines = Lines(run.Err);
+    ASSERT_EQ(lines.size(), 8u) << run.Err;
+    const std::regex line("trace +([0-9]+\\.[0-9]{3}) ms  " + sim.DevicePath() +
+                          "  #([123])  > ([0-9A-F]{2}( [0-9A-F]{2})*)  < (.*)  (.*)");
+    double last = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(lines[i]);
+        std::smatch parts;
+        ASSERT_TRUE(std::regex_match(lines[i], parts, line));
+        EXPECT_GE(std::stod(parts[1]), last);
+        last = std::stod(parts[1]);
+        EXPECT_EQ(parts[6], verdicts[i]);
+        if (i < 6) {
+            EXPECT_EQ(parts[2], std::to_string(i % 3 + 1));
+        }
+    }
+    // The request with its check byte, as the wire carries it.
+    const auto ping = [](uint8_t address) {
+        const std::vector<uint8_t> frame = WithCheckByte(PingRequest(address));
+        return "> " + HexText(frame.data(), frame.size()) + "  < ";
+    };
+    EXPECT_NE(lines[0].find(ping(127) + "(none)  "), std::string::npos) << lines[0];
+    EXPECT_NE(lines[6].find(ping(2) + "02 05 00 01 00 "), std::string::npos) << lines[6];
+
+    std::vector<std::string> json = scan;
+    json.insert(json.begin(), "--json");
+    run = RunCli(json);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(Lines(run.Err).size(), 8u) << run.Err;
+    const nlohmann::json value = ParseJson(run.Out);
+    ASSERT_FALSE(value.is_discarded()) << run.Out;
+    EXPECT_EQ(value["devices"].size(), 1u);
+    const nlohmann::json &attempts = value["attempts"];
+    ASSERT_EQ(attempts.size(), 8u) << run.Out;
+    EXPECT_EQ(attempts[0]["reply"], "");
+    EXPECT_EQ(attempts[0]["port"], sim.DevicePath());
+    for (size_t i = 0; i < attempts.size(); ++i)
+        EXPECT_EQ(attempts[i]["verdict"], verdicts[i]) << i;
+    // The garbled reply is shown as it came, whole, and the retry sends the same request.
+    EXPECT_EQ(attempts[4]["attempt"], 2);
+    EXPECT_EQ(attempts[4]["request"], attempts[3]["request"]);
+    EXPECT_EQ(attempts[4]["reply"].get<std::string>().rfind("01 05 00 01 00 ", 0), 0u);
+    EXPECT_LE(attempts[0]["time_ms"].get<double>(), attempts[7]["time_ms"].get<double>());
+}
+
+TEST(CliPortsTest, ListsWhatStandsBehindEachNumberAndHowToGetAccess)
+{
+    namespace fs = std::filesystem;
+    TTempDir root("linvar-cli-ports-");
+    ASSERT_FALSE(root.Path.empty());
+    fs::create_directories(root.File("dev/serial/by-id"));
+    const std::string usb = root.Write("dev/ttyUSB0", "");
+    fs::create_symlink(usb, root.File("dev/serial/by-id/usb-Maker_Converter_A12345-if00-port0"));
+    const std::string usbDevice = root.File("sys/devices/pci0/usb1/1-1");
+    fs::create_directories(usbDevice + "/1-1:1.0");
+    root.Write("sys/devices/pci0/usb1/1-1/idVendor", "0403\n");
+    root.Write("sys/devices/pci0/usb1/1-1/idProduct", "6001\n");
+    root.Write("sys/devices/pci0/usb1/1-1/serial", "A12345\n");
+    fs::create_directories(root.File("sys/class/tty/ttyUSB0"));
+    fs::create_symlink(usbDevice + "/1-1:1.0", root.File("sys/class/tty/ttyUSB0/device"));
+    // A read-only kernel setting refuses writing with EACCES even to root: a device of a
+    // group this user is not in.
+    const std::string refused = "/proc/sys/kernel/osrelease";
+    const bool refuses = access(refused.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+
+    std::string settings = "COM3=" + usb + "\nCOM4=" + refused + "\n";
+    for (int n = 0; n <= 255; ++n) {
+        if (n != 3 && n != 4)
+            settings += "COM" + std::to_string(n) + "=" + root.File("none") + "\n";
+    }
+    TSettingsEnv env(root.Write("rs485.conf", settings));
+    setenv("LINVAR_PORT_ROOT", root.Path.c_str(), 1);
+    const TCliRun text = RunCli({"ports"});
+    const TCliRun json = RunCli({"--json", "ports"});
+    unsetenv("LINVAR_PORT_ROOT");
+
+    EXPECT_EQ(text.Status, 0) << text.Err;
+    const std::vector<std::string> lines = Lines(text.Out);
+    ASSERT_EQ(lines.size(), 2u) << text.Out;
+    EXPECT_EQ(lines[0], "port 3: " + usb + ", USB 0403:6001, serial A12345, by-id " +
+                            "usb-Maker_Converter_A12345-if00-port0, may open");
+    EXPECT_EQ(json.Status, 0) << json.Err;
+    const nlohmann::json value = ParseJson(json.Out);
+    ASSERT_FALSE(value.is_discarded()) << json.Out;
+    const nlohmann::json &ports = value["ports"];
+    ASSERT_EQ(ports.size(), 2u);
+    EXPECT_EQ(ports[0]["number"], 3);
+    EXPECT_EQ(ports[0]["by_id"], "usb-Maker_Converter_A12345-if00-port0");
+    EXPECT_EQ(ports[0]["usb_serial"], "A12345");
+    EXPECT_EQ(ports[0]["accessible"], true);
+    EXPECT_EQ(ports[1]["usb_vendor"], "");
+    if (!refuses)
+        GTEST_SKIP() << refused << " does not refuse access here";
+    EXPECT_EQ(lines[1], "port 4: " + refused + ", refused: Permission denied");
+    EXPECT_EQ(ports[1]["accessible"], false);
+    EXPECT_EQ(ports[1]["access_error"], "Permission denied");
+    for (const TCliRun *run : {&text, &json})
+        EXPECT_NE(run->Err.find("\"dialout\" (sudo usermod -aG dialout $USER)"), std::string::npos)
+            << run->Err;
+}

@@ -1,0 +1,110 @@
+#include "CliTrace.h"
+
+#include "CliRun.h"
+
+#include "link/Clock.h"
+#include "link/Frame.h"
+#include "link/Traffic.h"
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace {
+
+std::unique_ptr<TTrafficRecord> Record;
+// MonotonicNs() at the start of the trace: time 0 of its lines.
+int64_t OriginNs = 0;
+bool Keep = false;
+TJson Kept = TJson::array();
+// Drops already told, of the record's count.
+uint64_t DropsTold = 0;
+
+// Milliseconds since the trace began, to the microsecond.
+double SinceStartMs(int64_t timeNs)
+{
+    return std::round(static_cast<double>(timeNs - OriginNs) / 1e3) / 1e3;
+}
+
+std::string Hex(const std::vector<uint8_t> &bytes)
+{
+    return HexText(bytes.data(), bytes.size());
+}
+
+// "trace     12.345 ms  /dev/ttyUSB0  #1  > 02 04 00 01 C5  < (none)  no reply"
+std::string TraceLine(const TTrafficAttempt &attempt)
+{
+    char time[32];
+    std::snprintf(time, sizeof time, "%10.3f", SinceStartMs(attempt.TimeNs));
+    return std::string("trace ") + time + " ms  " + attempt.Port + "  #" +
+           std::to_string(attempt.Attempt) + "  > " + Hex(attempt.Request) + "  < " +
+           (attempt.Reply.empty() ? std::string("(none)") : Hex(attempt.Reply)) + "  " +
+           VerdictName(attempt.Verdict);
+}
+
+TJson AttemptJson(const TTrafficAttempt &attempt)
+{
+    return TJson{{"time_ms", SinceStartMs(attempt.TimeNs)},
+                 {"port", attempt.Port},
+                 {"attempt", attempt.Attempt},
+                 {"request", Hex(attempt.Request)},
+                 {"reply", Hex(attempt.Reply)},
+                 {"verdict", VerdictName(attempt.Verdict)}};
+}
+
+} // namespace
+
+void StartTrace(bool keep)
+{
+    Record = std::make_unique<TTrafficRecord>();
+    OriginNs = MonotonicNs();
+    Keep = keep;
+    Kept = TJson::array();
+    DropsTold = 0;
+    SetTrafficRecord(Record.get());
+}
+
+void StopTrace()
+{
+    if (!Record)
+        return;
+    DrainTrace();
+    // No worker runs any more; nothing adds to the record after this.
+    SetTrafficRecord(nullptr);
+}
+
+void DrainTrace()
+{
+    if (!Record)
+        return;
+    const std::vector<TTrafficAttempt> attempts = Record->Take();
+    const uint64_t dropped = Record->Dropped();
+    if (attempts.empty() && dropped == DropsTold)
+        return;
+    BreakProgressLine();
+    // Drops are the oldest attempts, so they are told before the ones kept.
+    if (dropped != DropsTold) {
+        std::cerr << "trace: " << dropped - DropsTold
+                  << " attempts dropped, the record being full\n";
+        DropsTold = dropped;
+    }
+    for (const TTrafficAttempt &attempt : attempts) {
+        std::cerr << TraceLine(attempt) << '\n';
+        if (Keep)
+            Kept.push_back(AttemptJson(attempt));
+    }
+    std::cerr << std::flush;
+}
+
+TJson WithTrace(const TJson &json)
+{
+    if (!Record || !Keep || !json.is_object())
+        return json;
+    TJson traced = json;
+    traced["attempts"] = Kept;
+    if (DropsTold != 0)
+        traced["attempts_dropped"] = DropsTold;
+    return traced;
+}
