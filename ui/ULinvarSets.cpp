@@ -91,7 +91,7 @@ QString FaultText(const TSetError &error)
 
 QString SkippedText(const QString &path, const TSetPlan &plan, uint16_t fileVersion)
 {
-    QString text = QStringLiteral("Набор параметров загружен из файла\n%1.\nПараметров набора "
+    QString text = QStringLiteral("Набор параметров загружен из файла\n%1.\nЭтих параметров набора "
                                   "(версия прибора %2) нет у выбранного прибора, они "
                                   "пропущены:")
                        .arg(QDir::toNativeSeparators(path), Utf8(FormatVersion(fileVersion)));
