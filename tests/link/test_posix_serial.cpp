@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "Clock.h"
-#include "PosixSerial.h"
+#include "SystemSerial.h"
 #include "TempDir.h"
 
 namespace {
@@ -45,7 +45,7 @@ public:
     std::string Slave;
 };
 
-std::unique_ptr<ISerialPort> OpenRaw(TPosixSerialPlatform &platform, const std::string &path,
+std::unique_ptr<ISerialPort> OpenRaw(TSystemSerialPlatform &platform, const std::string &path,
                                      const TSerialTimeouts &timeouts)
 {
     int error = 0;
@@ -64,7 +64,7 @@ std::unique_ptr<ISerialPort> OpenRaw(TPosixSerialPlatform &platform, const std::
 
 TEST(PosixSerial, OpenFailures)
 {
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     int error = 0;
     EXPECT_EQ(platform.Open("/nonexistent/tty", error), nullptr);
     EXPECT_EQ(error, ENOENT);
@@ -79,7 +79,7 @@ TEST(PosixSerial, SecondOpenIsRefused)
     // Someone else holds the device open throughout, as the simulator does.
     const int other = open(pty.Slave.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(other, 0);
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     int error = 0;
     auto first = platform.Open(pty.Slave, error);
     ASSERT_NE(first, nullptr);
@@ -107,7 +107,7 @@ TEST(PosixSerial, ClosingPutsBackWhatItFound)
     cfsetispeed(&before, B19200);
     cfsetospeed(&before, B19200);
     ASSERT_EQ(tcsetattr(other, TCSANOW, &before), 0);
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     {
         auto port = OpenRaw(platform, pty.Slave, TSerialTimeouts());
         ASSERT_NE(port, nullptr);
@@ -137,7 +137,7 @@ TEST(PosixSerial, ClosingPutsBackWhatItFound)
 TEST(PosixSerial, AHangUpEndsReadsAndWritesAtOnce)
 {
     auto pty = std::make_unique<TPty>();
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     TSerialTimeouts timeouts;
     timeouts.ReadConstant = 5000;
     auto port = OpenRaw(platform, pty->Slave, timeouts);
@@ -162,7 +162,7 @@ TEST(PosixSerial, AHangUpEndsReadsAndWritesAtOnce)
 TEST(PosixSerial, ReadEndsOnCountOrTotalTimeout)
 {
     TPty pty;
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     TSerialTimeouts timeouts;
     timeouts.ReadConstant = 30;
     auto port = OpenRaw(platform, pty.Slave, timeouts);
@@ -192,7 +192,7 @@ TEST(PosixSerial, ReadEndsOnCountOrTotalTimeout)
 TEST(PosixSerial, ReadEndsOnAGapBetweenBytes)
 {
     TPty pty;
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     TSerialTimeouts timeouts;
     timeouts.ReadInterval = 20;
     timeouts.ReadConstant = 5000;
@@ -213,7 +213,7 @@ TEST(PosixSerial, ReadEndsOnAGapBetweenBytes)
 TEST(PosixSerial, RawLineAndPurge)
 {
     TPty pty;
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     TSerialTimeouts timeouts;
     timeouts.ReadConstant = 200;
     auto port = OpenRaw(platform, pty.Slave, timeouts);
@@ -243,7 +243,7 @@ TEST(PosixSerial, RawLineAndPurge)
 
 TEST(PosixSerial, RealTimePriorityOnlyWhereAllowedAndPutBack)
 {
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     auto policy = [] {
         int current = -1;
         sched_param param{};
@@ -267,7 +267,7 @@ TEST(PosixSerial, RealTimePriorityOnlyWhereAllowedAndPutBack)
         if (geteuid() == 0 && setuid(65534) != 0) {
             _exit(2);
         }
-        TPosixSerialPlatform unprivileged;
+        TSystemSerialPlatform unprivileged;
         const bool raised = unprivileged.RaisePriority();
         unprivileged.RestorePriority();
         _exit(!raised && policy() == SCHED_OTHER ? 0 : 1);
