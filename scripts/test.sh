@@ -24,4 +24,8 @@ for preset in default asan tsan; do
     echo "=== $preset: tests" >&2
     ctest --preset "$preset" -j"$jobs" || status=1
 done
+
+# The Debian package, made from the default build and checked (tests/package).
+echo "=== package: build and check" >&2
+tests/package/check-package.sh || status=1
 exit $status
