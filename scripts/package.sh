@@ -65,6 +65,8 @@ mv "${debs[0]}" "$deb"
 if [[ $install -eq 1 ]]; then
     sudo=""
     [[ $(id -u) -eq 0 ]] || sudo="sudo"
-    $sudo apt-get install -y "$deb"
+    # A settings file or catalogue edited before the package came is kept, without a question.
+    $sudo apt-get install -y -o Dpkg::Options::=--force-confdef \
+        -o Dpkg::Options::=--force-confold "$deb"
 fi
 echo "$deb"

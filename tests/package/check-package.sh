@@ -6,7 +6,8 @@
 #   - the desktop entry and the AppStream metainfo validate, and the SVG icon matches the
 #     icon the program draws;
 #   - the package, unpacked into a temporary root, has its layout: relative links from
-#     /usr/bin and to the conffiles, which the control file lists;
+#     /usr/bin and to the conffiles, which the control file lists; dpkg installs it over a
+#     settings file that a program made empty, without a question;
 #   - the unpacked linvar-cli scans and reads the demo bus of the unpacked linvar-sim, with
 #     the catalogue found through the links;
 #   - man renders every manual page without a warning.
@@ -87,6 +88,23 @@ conffiles_listed() {
         <(cd "$tree" && find etc -type f | sed 's|^|/|' | sort)
 }
 check "every file under /etc is a conffile" conffiles_listed
+
+# dpkg installs the package into a root of its own (its scripts told where by DPKG_ROOT) over
+# a settings file that a program created empty before the package came: the install must go
+# through without a question, and the packaged file takes the empty one's place.
+installs_over_empty_settings() {
+    local target=$work/installed
+    mkdir -p "$target/var/lib/dpkg/info" "$target/var/lib/dpkg/updates" "$target/etc/linvar"
+    : >"$target/var/lib/dpkg/status"
+    : >"$target/etc/linvar/rs485.conf"
+    dpkg --root="$target" --force-script-chrootless --force-depends --force-not-root \
+        -i "$deb" </dev/null >"$work/dpkg.log" 2>&1 || {
+        cat "$work/dpkg.log" >&2
+        return 1
+    }
+    cmp "$target/etc/linvar/rs485.conf" "$tree/etc/linvar/rs485.conf"
+}
+check "dpkg installs over an empty settings file" installs_over_empty_settings
 
 # The programs from the unpacked tree: the simulator on its demo bus behind port 1.
 "$tree/usr/bin/linvar-sim" --config "$tree/usr/share/linvar/demo.conf" --link "$work/bus" \
