@@ -1,9 +1,10 @@
 # The Debian package: CPack's DEB generator over the install rules of this folder.
 #
-# Why CPack and not debian/ with debhelper: the install rules above are the package's layout,
-# so there is one description of where each file goes; the version comes from project() and
-# needs no debian/changelog kept in step; and the package can be made from a build that
-# already exists (the test run's), with no second compile of the program.
+# Why CPack and not debian/ with debhelper: the install rules in CMakeLists.txt beside this
+# file are the package's layout, so there is one description of where each file goes; the
+# version comes from project() and needs no debian/changelog kept in step; and the package
+# can be made from any build that exists (scripts/package.sh with LINVAR_BUILD_DIR), with no
+# second compile of the program.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME linvar)
