@@ -11,26 +11,15 @@ cmake --build --preset run -j"$(nproc)"
 bin=$PWD/build/run
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/linvar-demo.XXXXXX")
-sim=0
+source scripts/simulator.bash
 cleanup() {
-    if [[ $sim -ne 0 ]]; then
-        kill "$sim" 2>/dev/null || true
-        wait "$sim" 2>/dev/null || true
-    fi
+    stop_simulator
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# The simulator prints "ready LINK PTY" once its devices answer.
-"$bin/tools/sim/linvar-sim" --config tools/sim/demo.conf --link "$work/bus" >"$work/sim.out" &
-sim=$!
-for _ in $(seq 100); do
-    grep -q '^ready' "$work/sim.out" 2>/dev/null && break
-    kill -0 "$sim" 2>/dev/null || { echo "The bus simulator did not start." >&2; exit 1; }
-    sleep 0.05
-done
-grep -q '^ready' "$work/sim.out" || { echo "The bus simulator did not get ready." >&2; exit 1; }
+start_simulator "$bin/tools/sim/linvar-sim" tools/sim/demo.conf "$work/bus" "$work/sim.out"
 
 # Port 1 names the simulated bus; every other setting keeps its default.
 printf '[Software\\KAVEN\\VELMO\\RS]\nCOM1=%s\n' "$work/bus" >"$work/rs485.conf"

@@ -33,12 +33,9 @@ check() {
 }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/linvar-package.XXXXXX")
-sim=0
+source scripts/simulator.bash
 cleanup() {
-    if [[ $sim -ne 0 ]]; then
-        kill "$sim" 2>/dev/null || true
-        wait "$sim" 2>/dev/null || true
-    fi
+    stop_simulator
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -107,19 +104,14 @@ installs_over_empty_settings() {
 check "dpkg installs over an empty settings file" installs_over_empty_settings
 
 # The programs from the unpacked tree: the simulator on its demo bus behind port 1.
-"$tree/usr/bin/linvar-sim" --config "$tree/usr/share/linvar/demo.conf" --link "$work/bus" \
-    >"$work/sim.out" 2>"$work/sim.err" &
-sim=$!
-for _ in $(seq 200); do
-    grep -q '^ready' "$work/sim.out" 2>/dev/null && break
-    kill -0 "$sim" 2>/dev/null || break
-    sleep 0.05
-done
+sim_ready=0
+start_simulator "$tree/usr/bin/linvar-sim" "$tree/usr/share/linvar/demo.conf" "$work/bus" \
+    "$work/sim.out" && sim_ready=1
 printf 'COM1=%s\n' "$work/bus" >"$work/rs485.conf"
 cli() { LINVAR_SETTINGS=$work/rs485.conf "$tree/usr/bin/linvar-cli" --quiet "$@"; }
 
 demo_bus_found() {
-    grep -q '^ready' "$work/sim.out" || { cat "$work/sim.err" >&2; return 1; }
+    [[ $sim_ready -eq 1 ]] || return 1
     cli scan --port 1 --last 90 >"$work/scan.out" 2>"$work/scan.err" || return 1
     cat "$work/scan.out"
     # A catalogue that is not found is only a warning to a scan: there must be none.

@@ -29,9 +29,9 @@ export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko installer dialogs, and no window at all.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-sim_pid=""
+source "$(dirname "$0")/../../scripts/simulator.bash"
 cleanup() {
-    [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+    stop_simulator
     # -k stops the wineserver of this prefix only.
     wineserver -k >/dev/null 2>&1
     rm -rf "$work"
@@ -52,14 +52,8 @@ wineserver -p >>"$work/wineserver.log" 2>&1
 wine wineboot -i >/dev/null 2>&1
 echo "prefix made in $((($(date +%s%N) - start) / 1000000)) ms"
 
-"$sim" --config "$bus" --link "$work/link" >"$work/sim.out" 2>"$work/sim.err" &
-sim_pid=$!
-for _ in $(seq 100); do
-    grep -q '^ready ' "$work/sim.out" 2>/dev/null && break
-    sleep 0.05
-done
-if ! grep -q '^ready ' "$work/sim.out"; then
-    echo "FAILED: linvar-sim did not start: $(cat "$work/sim.err")"
+if ! start_simulator "$sim" "$bus" "$work/link" "$work/sim.out"; then
+    echo "FAILED: linvar-sim did not start"
     exit 1
 fi
 
