@@ -1,6 +1,7 @@
 #include "FakeSerialPlatform.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "Frame.h"
 #include "LinkState.h"
@@ -10,17 +11,17 @@ namespace {
 // Each counter read moves the fake clock on by this much, so busy-waits end.
 constexpr int64_t CounterStepNs = 1000;
 
+// The name a purge has in the record.
 const char *PurgeName(TPurge what)
 {
-    switch (what) {
-    case TPurge::TxClear:
-        return "tx-clear";
-    case TPurge::TxAbort:
-        return "tx-abort";
-    case TPurge::RxClear:
-        return "rx-clear";
-    case TPurge::RxAbort:
-        return "rx-abort";
+    const std::pair<TPurge, const char *> names[] = {{TPurge::TxClear, "tx-clear"},
+                                                     {TPurge::TxAbort, "tx-abort"},
+                                                     {TPurge::RxClear, "rx-clear"},
+                                                     {TPurge::RxAbort, "rx-abort"}};
+    for (const auto &[purge, name] : names) {
+        if (purge == what) {
+            return name;
+        }
     }
     return "?";
 }
