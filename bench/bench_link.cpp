@@ -27,92 +27,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "ForwardingSerialPort.h"
+#include "HoldRecorder.h"
 #include "Link.h"
-#include "PosixSerial.h"
 #include "SimulatorProcess.h"
 
 namespace {
-
-// The POSIX platform with a record of the moments that matter.
-class TInstrumented : public TPosixSerialPlatform
-{
-public:
-    class TPort : public TForwardingSerialPort
-    {
-    public:
-        TPort(TInstrumented &owner, std::unique_ptr<ISerialPort> inner)
-            : TForwardingSerialPort(std::move(inner)), Owner(owner)
-        {
-        }
-        bool SetRts(bool on) override
-        {
-            if (!on) {
-                Owner.RtsCleared = MonotonicNs();
-                Owner.Holds.push_back(Owner.RtsCleared - Owner.WriteStart);
-            }
-            return TForwardingSerialPort::SetRts(on);
-        }
-        size_t Write(const uint8_t *b, size_t n) override
-        {
-            // The link read the counter just before this write: that is its t0.
-            Owner.WriteStart = Owner.LastCounter;
-            return TForwardingSerialPort::Write(b, n);
-        }
-        size_t Read(uint8_t *b, size_t n) override
-        {
-            const size_t got = TForwardingSerialPort::Read(b, n);
-            Owner.LastArrival = MonotonicNs();
-            return got;
-        }
-
-    private:
-        TInstrumented &Owner;
-    };
-
-    std::unique_ptr<ISerialPort> Open(const std::string &path, int &error) override
-    {
-        auto inner = TPosixSerialPlatform::Open(path, error);
-        if (!inner) {
-            return nullptr;
-        }
-        auto port = std::make_unique<TPort>(*this, std::move(inner));
-        Port = port.get();
-        return port;
-    }
-    int64_t Counter() override
-    {
-        LastCounter = TPosixSerialPlatform::Counter();
-        return LastCounter;
-    }
-    bool RaisePriority() override
-    {
-        const bool raised = AllowRealtime && TPosixSerialPlatform::RaisePriority();
-        Realtime = Realtime || raised;
-        return raised;
-    }
-
-    bool AllowRealtime = true;
-    bool Realtime = false; // some hold ran at real-time priority
-
-    TPort *Port = nullptr;
-    int64_t LastCounter = 0;
-    int64_t WriteStart = 0;
-    int64_t RtsCleared = 0;
-    int64_t LastArrival = 0;
-    std::vector<int64_t> Holds; // ns from t0 to RTS cleared
-};
-
-double Percentile(std::vector<double> values, double p)
-{
-    if (values.empty()) {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    const size_t at =
-        std::min(values.size() - 1, static_cast<size_t>(p * (values.size() - 1) + 0.5));
-    return values[at];
-}
 
 int64_t HoldNs()
 {
@@ -161,7 +80,7 @@ private:
 
 int main(int argc, char **argv)
 {
-    TInstrumented platform;
+    THoldRecorder platform;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--no-realtime") == 0) {
             platform.AllowRealtime = false;

@@ -13,69 +13,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "ForwardingSerialPort.h"
+#include "HoldRecorder.h"
 #include "Link.h"
-#include "Win32Serial.h"
-
-namespace {
-
-// The Win32 platform with a record of the moment the hold began and ended.
-class TInstrumented : public TWin32SerialPlatform
-{
-public:
-    class TPort : public TForwardingSerialPort
-    {
-    public:
-        TPort(TInstrumented &owner, std::unique_ptr<ISerialPort> inner)
-            : TForwardingSerialPort(std::move(inner)), Owner(owner)
-        {
-        }
-        bool SetRts(bool on) override
-        {
-            if (!on && Owner.WriteStart != 0) {
-                Owner.Holds.push_back(Owner.Counter() - Owner.WriteStart);
-                Owner.WriteStart = 0;
-            }
-            return TForwardingSerialPort::SetRts(on);
-        }
-        size_t Write(const uint8_t *b, size_t n) override
-        {
-            // The link read the counter just before this write: that is where its hold began.
-            Owner.WriteStart = Owner.LastCounter;
-            return TForwardingSerialPort::Write(b, n);
-        }
-
-    private:
-        TInstrumented &Owner;
-    };
-
-    std::unique_ptr<ISerialPort> Open(const std::string &path, int &error) override
-    {
-        auto inner = TWin32SerialPlatform::Open(path, error);
-        if (!inner) {
-            return nullptr;
-        }
-        return std::make_unique<TPort>(*this, std::move(inner));
-    }
-    int64_t Counter() override { return LastCounter = TWin32SerialPlatform::Counter(); }
-    bool RaisePriority() override { return Raised = TWin32SerialPlatform::RaisePriority(); }
-
-    int64_t LastCounter = 0;
-    int64_t WriteStart = 0;
-    bool Raised = false;
-    std::vector<int64_t> Holds; // counter ticks from the write to the release
-};
-
-double Percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty()) {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(fraction * static_cast<double>(values.size() - 1))];
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -90,7 +29,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_link: PORT 0..255, ADDRESS 0..127, COUNT from 1\n");
         return 2;
     }
-    TInstrumented platform;
+    THoldRecorder platform;
     SetSerialPlatform(&platform);
     const TTimerResolution resolution;
     LoadLinkSettings();
@@ -118,6 +57,6 @@ int main(int argc, char **argv)
     std::printf("holds=%zu hold_us=%.0f hold_p50_us=%.1f hold_p99_us=%.1f hold_max_us=%.1f "
                 "realtime=%d\n",
                 lateUs.size(), holdUs, Percentile(lateUs, 0.5), Percentile(lateUs, 0.99),
-                Percentile(lateUs, 1.0), platform.Raised ? 1 : 0);
+                Percentile(lateUs, 1.0), platform.Realtime ? 1 : 0);
     return lateUs.empty() ? 1 : 0;
 }

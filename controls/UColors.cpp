@@ -1,53 +1,62 @@
 #include "UColors.h"
 
+#include <iterator>
+
+namespace {
+
+// A system colour's nearest palette entry.
+struct TSystemColor
+{
+    QPalette::ColorRole Role;
+    QPalette::ColorGroup Group = QPalette::Current;
+};
+
+// The system colours by their index. Desktop, menu, borders, menu bar and indices beyond
+// the table take the window colour.
+const TSystemColor SystemColors[] = {
+    {QPalette::Button},                   // 0 scroll bar
+    {QPalette::Window},                   // 1 desktop
+    {QPalette::Highlight},                // 2 active caption
+    {QPalette::Mid},                      // 3 inactive caption
+    {QPalette::Window},                   // 4 menu
+    {QPalette::Base},                     // 5 window background
+    {QPalette::Shadow},                   // 6 window frame
+    {QPalette::WindowText},               // 7 menu text
+    {QPalette::Text},                     // 8 window text
+    {QPalette::HighlightedText},          // 9 caption text
+    {QPalette::Window},                   // 10 active border
+    {QPalette::Window},                   // 11 inactive border
+    {QPalette::Mid},                      // 12 application workspace
+    {QPalette::Highlight},                // 13 highlight
+    {QPalette::HighlightedText},          // 14 highlighted text
+    {QPalette::Button},                   // 15 button face
+    {QPalette::Dark},                     // 16 button shadow
+    {QPalette::Text, QPalette::Disabled}, // 17 grey text
+    {QPalette::ButtonText},               // 18 button text
+    {QPalette::Text, QPalette::Disabled}, // 19 inactive caption text
+    {QPalette::Light},                    // 20 button highlight
+    {QPalette::Shadow},                   // 21 dark 3-D shadow
+    {QPalette::Midlight},                 // 22 light 3-D edge
+    {QPalette::ToolTipText},              // 23 tooltip text
+    {QPalette::ToolTipBase},              // 24 tooltip background
+    {QPalette::Window},                   // 25 unused
+    {QPalette::Link},                     // 26 hot-tracked item
+    {QPalette::Highlight},                // 27 active caption gradient
+    {QPalette::Window},                   // 28 inactive caption gradient
+    {QPalette::Highlight},                // 29 highlighted menu item
+};
+
+} // namespace
+
 QColor ColorFromTColor(std::uint32_t value, const QPalette &palette)
 {
     if ((value >> 24) != 0xFF) {
         return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
     }
-    // System colours by their index, mapped onto the nearest palette role.
-    switch (value & 0xFF) {
-    case 2:  // active caption
-    case 13: // highlight
-    case 27: // active caption gradient
-    case 29: // highlighted menu item
-        return palette.color(QPalette::Highlight);
-    case 5: // window background
-        return palette.color(QPalette::Base);
-    case 6:  // window frame
-    case 21: // dark 3-D shadow
-        return palette.color(QPalette::Shadow);
-    case 7: // menu text
-        return palette.color(QPalette::WindowText);
-    case 8: // window text
-        return palette.color(QPalette::Text);
-    case 9:  // caption text
-    case 14: // highlighted text
-        return palette.color(QPalette::HighlightedText);
-    case 0:  // scroll bar
-    case 15: // button face
-        return palette.color(QPalette::Button);
-    case 3:  // inactive caption
-    case 12: // application workspace
-        return palette.color(QPalette::Mid);
-    case 16: // button shadow
-        return palette.color(QPalette::Dark);
-    case 17: // grey text
-    case 19: // inactive caption text
-        return palette.color(QPalette::Disabled, QPalette::Text);
-    case 18: // button text
-        return palette.color(QPalette::ButtonText);
-    case 20: // button highlight
-        return palette.color(QPalette::Light);
-    case 22: // light 3-D edge
-        return palette.color(QPalette::Midlight);
-    case 23: // tooltip text
-        return palette.color(QPalette::ToolTipText);
-    case 24: // tooltip background
-        return palette.color(QPalette::ToolTipBase);
-    case 26: // hot-tracked item
-        return palette.color(QPalette::Link);
-    default: // desktop, menu, borders, menu bar and unknown indices
+    const std::uint32_t index = value & 0xFF;
+    if (index >= std::size(SystemColors)) {
         return palette.color(QPalette::Window);
     }
+    const TSystemColor &color = SystemColors[index];
+    return palette.color(color.Group, color.Role);
 }

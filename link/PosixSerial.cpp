@@ -1,4 +1,4 @@
-#include "PosixSerial.h"
+#include "SystemSerial.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -426,7 +426,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<ISerialPort> TPosixSerialPlatform::Open(const std::string &path, int &error)
+std::unique_ptr<ISerialPort> TSystemSerialPlatform::Open(const std::string &path, int &error)
 {
     error = 0;
     // O_NONBLOCK: opening must not wait for a carrier, and reads are driven by poll().
@@ -455,7 +455,7 @@ std::unique_ptr<ISerialPort> TPosixSerialPlatform::Open(const std::string &path,
     return std::make_unique<TPosixSerialPort>(fd, haveFound ? &found : nullptr, exclusiveSet);
 }
 
-void TPosixSerialPlatform::SleepMs(uint32_t ms)
+void TSystemSerialPlatform::SleepMs(uint32_t ms)
 {
     // The kernel may stretch a sleep by the thread's timer slack (50 µs by default) to
     // batch wake-ups; every attempt starts with a pause, so keep the slack small for the
@@ -470,17 +470,17 @@ void TPosixSerialPlatform::SleepMs(uint32_t ms)
     }
 }
 
-int64_t TPosixSerialPlatform::Counter()
+int64_t TSystemSerialPlatform::Counter()
 {
     return MonotonicNs();
 }
 
-int64_t TPosixSerialPlatform::CounterFrequency()
+int64_t TSystemSerialPlatform::CounterFrequency()
 {
     return 1'000'000'000;
 }
 
-bool TPosixSerialPlatform::RaisePriority()
+bool TSystemSerialPlatform::RaisePriority()
 {
     TThreadPriority &saved = ThreadPriority;
     if (saved.Raised || saved.Refused) {
@@ -505,7 +505,7 @@ bool TPosixSerialPlatform::RaisePriority()
     return true;
 }
 
-void TPosixSerialPlatform::RestorePriority()
+void TSystemSerialPlatform::RestorePriority()
 {
     TThreadPriority &saved = ThreadPriority;
     if (!saved.Raised) {

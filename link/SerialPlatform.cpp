@@ -1,12 +1,6 @@
 #include "SerialPlatform.h"
 
-#ifdef _WIN32
-#include "Win32Serial.h"
-using TSystemSerialPlatform = TWin32SerialPlatform;
-#else
-#include "PosixSerial.h"
-using TSystemSerialPlatform = TPosixSerialPlatform;
-#endif
+#include "SystemSerial.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "Traffic.h"
 
+#include <iterator>
+
 #include <atomic>
 
 #include "Crc8.h"
@@ -73,25 +75,41 @@ TAttemptVerdict JudgeReply(const uint8_t *reply, size_t count)
     return TAttemptVerdict::Accepted;
 }
 
+namespace {
+
+// Each verdict's names, in the order of TAttemptVerdict: for logs, and for the operator.
+struct TVerdictNames
+{
+    const char *Name;
+    const char *Text;
+};
+const TVerdictNames VerdictNames[] = {
+    {"accepted", "принят"},
+    {"no reply", "нет ответа"},
+    {"too short", "слишком короткий"},
+    {"length out of bounds", "длина вне границ"},
+    {"length mismatch", "длина не совпадает"},
+    {"wrong check byte", "неверная контрольная сумма"},
+    {"short write", "запрос не отправлен"},
+    {"port lost", "порт потерян"},
+};
+static_assert(std::size(VerdictNames) == static_cast<size_t>(TAttemptVerdict::PortLost) + 1);
+
+const TVerdictNames &NamesOf(TAttemptVerdict verdict)
+{
+    static const TVerdictNames unknown = {"?", "?"};
+    const auto index = static_cast<size_t>(verdict);
+    return index < std::size(VerdictNames) ? VerdictNames[index] : unknown;
+}
+
+} // namespace
+
 const char *VerdictName(TAttemptVerdict verdict)
 {
-    switch (verdict) {
-    case TAttemptVerdict::Accepted:
-        return "accepted";
-    case TAttemptVerdict::NoReply:
-        return "no reply";
-    case TAttemptVerdict::TooShort:
-        return "too short";
-    case TAttemptVerdict::LengthOutOfBounds:
-        return "length out of bounds";
-    case TAttemptVerdict::LengthMismatch:
-        return "length mismatch";
-    case TAttemptVerdict::WrongCheckByte:
-        return "wrong check byte";
-    case TAttemptVerdict::ShortWrite:
-        return "short write";
-    case TAttemptVerdict::PortLost:
-        return "port lost";
-    }
-    return "?";
+    return NamesOf(verdict).Name;
+}
+
+const char *VerdictText(TAttemptVerdict verdict)
+{
+    return NamesOf(verdict).Text;
 }

@@ -66,3 +66,5 @@ TTrafficRecord *CurrentTrafficRecord();
 TAttemptVerdict JudgeReply(const uint8_t *reply, size_t count);
 // Short English name of a verdict ("accepted", "no reply", ...), for logs.
 const char *VerdictName(TAttemptVerdict verdict);
+// The same in Russian, as UTF-8, for the operator ("принят", "нет ответа", ...).
+const char *VerdictText(TAttemptVerdict verdict);

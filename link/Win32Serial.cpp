@@ -1,3 +1,4 @@
+#include "SystemSerial.h"
 #include "Win32Serial.h"
 
 #include <cerrno>
@@ -252,7 +253,7 @@ int LostErrnoOf(DWORD error)
     }
 }
 
-std::unique_ptr<ISerialPort> TWin32SerialPlatform::Open(const std::string &path, int &error)
+std::unique_ptr<ISerialPort> TSystemSerialPlatform::Open(const std::string &path, int &error)
 {
     error = 0;
     // Exclusive (no sharing), only an existing device, synchronous reads and writes.
@@ -265,26 +266,26 @@ std::unique_ptr<ISerialPort> TWin32SerialPlatform::Open(const std::string &path,
     return std::make_unique<TWin32SerialPort>(handle);
 }
 
-void TWin32SerialPlatform::SleepMs(uint32_t ms)
+void TSystemSerialPlatform::SleepMs(uint32_t ms)
 {
     // Keeps to the millisecond while the timer resolution is raised (TTimerResolution).
     Sleep(ms);
 }
 
-int64_t TWin32SerialPlatform::Counter()
+int64_t TSystemSerialPlatform::Counter()
 {
     LARGE_INTEGER counter{};
     QueryPerformanceCounter(&counter);
     return counter.QuadPart;
 }
 
-int64_t TWin32SerialPlatform::CounterFrequency()
+int64_t TSystemSerialPlatform::CounterFrequency()
 {
     LARGE_INTEGER frequency{};
     return QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
 }
 
-bool TWin32SerialPlatform::RaisePriority()
+bool TSystemSerialPlatform::RaisePriority()
 {
     TThreadPriority &saved = ThreadPriority;
     if (saved.Raised) {
@@ -305,7 +306,7 @@ bool TWin32SerialPlatform::RaisePriority()
     return true;
 }
 
-void TWin32SerialPlatform::RestorePriority()
+void TSystemSerialPlatform::RestorePriority()
 {
     TThreadPriority &saved = ThreadPriority;
     if (!saved.Raised) {

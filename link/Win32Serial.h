@@ -1,24 +1,10 @@
 #pragma once
-// Serial services on Windows: the comm functions on a "\\.\COMn" handle, the performance
-// counter, Sleep and a time-critical thread priority for the transmitter hold. The
-// translations between the link's types and the driver's are free functions, so they are
-// tested without a port.
+// The translations between the link's types and the Windows serial driver's, free functions
+// so they are tested without a port; the platform itself is TSystemSerialPlatform.
 
 #include "WindowsApi.h"
 
 #include "SerialPlatform.h"
-
-// The platform the link uses on Windows unless another one is installed.
-class TWin32SerialPlatform : public ISerialPlatform
-{
-public:
-    std::unique_ptr<ISerialPort> Open(const std::string &path, int &error) override;
-    void SleepMs(uint32_t ms) override;
-    int64_t Counter() override;
-    int64_t CounterFrequency() override;
-    bool RaisePriority() override;
-    void RestorePriority() override;
-};
 
 // The line format as the driver reports it in `dcb`.
 TLineSettings LineSettingsOfDcb(const DCB &dcb);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Linvar four ways and runs every test:
+# Installs what is missing, builds Linvar four ways, runs every test, then builds and checks
+# the Debian package (tests/package):
 #   default  - the normal build, all tests;
 #   asan     - AddressSanitizer (with leak checks) and UndefinedBehaviorSanitizer, all tests;
 #   tsan     - ThreadSanitizer over the core (link, catalogue, workers, tools), no GUI;
@@ -28,4 +29,8 @@ for preset in default asan tsan; do
 done
 echo "=== windows: tests under Wine" >&2
 ctest --preset windows || status=1
+
+# The Debian package, built the way scripts/package.sh builds it, and checked.
+echo "=== package: build and check" >&2
+tests/package/check-package.sh || status=1
 exit $status

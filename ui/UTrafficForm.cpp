@@ -50,29 +50,6 @@ QString CommandName(uint8_t command)
     }
 }
 
-QString VerdictText(TAttemptVerdict verdict)
-{
-    switch (verdict) {
-    case TAttemptVerdict::Accepted:
-        return QStringLiteral("принят");
-    case TAttemptVerdict::NoReply:
-        return QStringLiteral("нет ответа");
-    case TAttemptVerdict::TooShort:
-        return QStringLiteral("слишком короткий");
-    case TAttemptVerdict::LengthOutOfBounds:
-        return QStringLiteral("длина вне границ");
-    case TAttemptVerdict::LengthMismatch:
-        return QStringLiteral("длина не совпадает");
-    case TAttemptVerdict::WrongCheckByte:
-        return QStringLiteral("неверная контрольная сумма");
-    case TAttemptVerdict::ShortWrite:
-        return QStringLiteral("запрос не отправлен");
-    case TAttemptVerdict::PortLost:
-        return QStringLiteral("порт потерян");
-    }
-    return QString();
-}
-
 QString Hex(const std::vector<uint8_t> &bytes)
 {
     return QString::fromStdString(HexText(bytes.data(), bytes.size()));
@@ -221,9 +198,9 @@ QString TTrafficForm::CellText(int row, int col) const
         return Hex(attempt.Reply);
     case 5:
         if (attempt.Attempt > 1)
-            return VerdictText(attempt.Verdict) +
+            return QString::fromUtf8(VerdictText(attempt.Verdict)) +
                    QStringLiteral(" (попытка %1)").arg(attempt.Attempt);
-        return VerdictText(attempt.Verdict);
+        return QString::fromUtf8(VerdictText(attempt.Verdict));
     default:
         return QString();
     }

@@ -6,13 +6,13 @@
 #include <thread>
 
 #include "Link.h"
-#include "PosixSerial.h"
+#include "SystemSerial.h"
 #include "SimulatorProcess.h"
 
 namespace {
 
 // The real POSIX platform, counting the attempts (one pause each) it sees.
-class TCountingPlatform : public TPosixSerialPlatform
+class TCountingPlatform : public TSystemSerialPlatform
 {
 public:
     TCountingPlatform() { SetSerialPlatform(this); }
@@ -24,7 +24,7 @@ public:
     void SleepMs(uint32_t ms) override
     {
         ++Pauses;
-        TPosixSerialPlatform::SleepMs(ms);
+        TSystemSerialPlatform::SleepMs(ms);
     }
     std::atomic<int> Pauses{0};
 };

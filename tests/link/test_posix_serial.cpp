@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "Clock.h"
-#include "PosixSerial.h"
+#include "SystemSerial.h"
 #include "TempDir.h"
 
 namespace {
@@ -55,7 +55,7 @@ TSerialTimeouts ReadTimeouts(uint32_t constant, uint32_t interval = 0)
 }
 
 // Opens `path` at 9600 baud with the given time-outs; nullptr when it does not open.
-std::unique_ptr<ISerialPort> OpenRaw(TPosixSerialPlatform &platform, const std::string &path,
+std::unique_ptr<ISerialPort> OpenRaw(TSystemSerialPlatform &platform, const std::string &path,
                                      const TSerialTimeouts &timeouts)
 {
     int error = 0;
@@ -74,7 +74,7 @@ std::unique_ptr<ISerialPort> OpenRaw(TPosixSerialPlatform &platform, const std::
 
 TEST(PosixSerial, OpenFailures)
 {
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     int error = 0;
     EXPECT_EQ(platform.Open("/nonexistent/tty", error), nullptr);
     EXPECT_EQ(error, ENOENT);
@@ -89,7 +89,7 @@ TEST(PosixSerial, SecondOpenIsRefused)
     // Someone else holds the device open throughout, as the simulator does.
     const int other = open(pty.Slave.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(other, 0);
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     int error = 0;
     auto first = platform.Open(pty.Slave, error);
     ASSERT_NE(first, nullptr);
@@ -117,7 +117,7 @@ TEST(PosixSerial, ClosingPutsBackWhatItFound)
     cfsetispeed(&before, B19200);
     cfsetospeed(&before, B19200);
     ASSERT_EQ(tcsetattr(other, TCSANOW, &before), 0);
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     {
         auto port = OpenRaw(platform, pty.Slave, TSerialTimeouts());
         ASSERT_NE(port, nullptr);
@@ -147,7 +147,7 @@ TEST(PosixSerial, ClosingPutsBackWhatItFound)
 TEST(PosixSerial, AHangUpEndsReadsAndWritesAtOnce)
 {
     auto pty = std::make_unique<TPty>();
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     auto port = OpenRaw(platform, pty->Slave, ReadTimeouts(5000));
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(port->LostError(), 0);
@@ -170,7 +170,7 @@ TEST(PosixSerial, AHangUpEndsReadsAndWritesAtOnce)
 TEST(PosixSerial, ReadEndsOnCountOrTotalTimeout)
 {
     TPty pty;
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     auto port = OpenRaw(platform, pty.Slave, ReadTimeouts(30));
     ASSERT_NE(port, nullptr);
     uint8_t buffer[16] = {};
@@ -197,7 +197,7 @@ TEST(PosixSerial, ReadEndsOnCountOrTotalTimeout)
 TEST(PosixSerial, ReadEndsOnAGapBetweenBytes)
 {
     TPty pty;
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     auto port = OpenRaw(platform, pty.Slave, ReadTimeouts(5000, 20));
     ASSERT_NE(port, nullptr);
     std::thread device([&] {
@@ -215,7 +215,7 @@ TEST(PosixSerial, ReadEndsOnAGapBetweenBytes)
 TEST(PosixSerial, RawLineAndPurge)
 {
     TPty pty;
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     auto port = OpenRaw(platform, pty.Slave, ReadTimeouts(200));
     ASSERT_NE(port, nullptr);
     // Bytes a terminal would translate or act on must pass untouched both ways.
@@ -242,7 +242,7 @@ TEST(PosixSerial, RawLineAndPurge)
 
 TEST(PosixSerial, RealTimePriorityOnlyWhereAllowedAndPutBack)
 {
-    TPosixSerialPlatform platform;
+    TSystemSerialPlatform platform;
     auto policy = [] {
         int current = -1;
         sched_param param{};
@@ -266,7 +266,7 @@ TEST(PosixSerial, RealTimePriorityOnlyWhereAllowedAndPutBack)
         if (geteuid() == 0 && setuid(65534) != 0) {
             _exit(2);
         }
-        TPosixSerialPlatform unprivileged;
+        TSystemSerialPlatform unprivileged;
         const bool raised = unprivileged.RaisePriority();
         unprivileged.RestorePriority();
         _exit(!raised && policy() == SCHED_OTHER ? 0 : 1);

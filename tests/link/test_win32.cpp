@@ -10,6 +10,7 @@
 #include "Link.h"
 #include "RegistrySettings.h"
 #include "TempDir.h"
+#include "SystemSerial.h"
 #include "Win32Serial.h"
 
 namespace {
@@ -81,7 +82,7 @@ TEST(Win32Errors, RemovedConverterIsLostAndBusyPortIsBusy)
 
 TEST(Win32Port, MissingPortFailsWithNotFoundAndNamesUseTheDeviceForm)
 {
-    TWin32SerialPlatform platform;
+    TSystemSerialPlatform platform;
     int error = 0;
     EXPECT_EQ(platform.Open(WindowsComPortName(251), error), nullptr);
     EXPECT_EQ(error, ENOENT);
@@ -160,7 +161,7 @@ TEST_F(TRegistryKey, ValuesUpToFourBytesWithTheFilesBoundsAndPresenceFlags)
 
 TEST(Win32Clock, CountersRunForwardAtTheirFrequency)
 {
-    TWin32SerialPlatform platform;
+    TSystemSerialPlatform platform;
     const int64_t frequency = platform.CounterFrequency();
     ASSERT_GT(frequency, 0);
     const TTimerResolution resolution;

@@ -2,7 +2,7 @@
 
 #include "ForwardingSerialPort.h"
 #include "Link.h"
-#include "PosixSerial.h"
+#include "SystemSerial.h"
 #include "SimBus.h"
 #include "SimulatorProcess.h"
 #include "TempDir.h"
@@ -124,7 +124,7 @@ struct TAttempt
 
 // The POSIX platform, with a record of the attempts. Timed sending writes each request
 // frame in one call, which is how an attempt is told from the next.
-class TRecordingPlatform : public TPosixSerialPlatform
+class TRecordingPlatform : public TSystemSerialPlatform
 {
 public:
     class TPort : public TForwardingSerialPort
@@ -158,7 +158,7 @@ public:
 
     std::unique_ptr<ISerialPort> Open(const std::string &path, int &error) override
     {
-        auto inner = TPosixSerialPlatform::Open(path, error);
+        auto inner = TSystemSerialPlatform::Open(path, error);
         return inner ? std::make_unique<TPort>(*this, std::move(inner)) : nullptr;
     }
 

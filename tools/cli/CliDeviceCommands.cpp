@@ -184,15 +184,20 @@ int RunScan(const TCliOptions &options)
     return ExitOk;
 }
 
+int ResolveFirstDevice(const TCliOptions &options, TTarget &target)
+{
+    std::string error;
+    const int status = ResolveDevice(options, options.Addresses[0], target, error);
+    if (status != ExitOk)
+        ReportError(error);
+    return status;
+}
+
 int RunRead(const TCliOptions &options)
 {
     TTarget target;
-    std::string error;
-    if (const int status = ResolveDevice(options, options.Addresses[0], target, error);
-        status != ExitOk) {
-        ReportError(error);
+    if (const int status = ResolveFirstDevice(options, target); status != ExitOk)
         return status;
-    }
     size_t done = 0; // one progress message per entry done
     RunWorker(
         [&](TWorkerHandle &handle) { return StartWorker<TLoadThread>(handle, target.Address); },
@@ -251,12 +256,8 @@ int RunRead(const TCliOptions &options)
 int RunWrite(const TCliOptions &options)
 {
     TTarget target;
-    std::string error;
-    if (const int status = ResolveDevice(options, options.Addresses[0], target, error);
-        status != ExitOk) {
-        ReportError(error);
+    if (const int status = ResolveFirstDevice(options, target); status != ExitOk)
         return status;
-    }
     if (options.Defaults) {
         for (auto &entry : DeviceParameters)
             entry.Value = entry.Default;

@@ -64,6 +64,8 @@ struct TTarget
 // reports them. Builds DeviceParameters for it; on failure returns the exit status with the
 // reason in `error`.
 int ResolveDevice(const TCliOptions &options, uint8_t address, TTarget &target, std::string &error);
+// ResolveDevice for the first --address, with the reason reported on stderr.
+int ResolveFirstDevice(const TCliOptions &options, TTarget &target);
 // Writes the entries of DeviceParameters that have values to the target and reports each
 // (text on stdout unless --json; problems on stderr, after `prefix`); `report` gets the JSON
 // result. Returns ExitOk, ExitDeviceFailure or ExitPortLost.

@@ -123,10 +123,7 @@ int RunDiff(const TCliOptions &options)
     if (!ReadSet(options, set))
         return ExitUsage;
     TTarget target;
-    std::string error;
-    if (const int status = ResolveDevice(options, options.Addresses[0], target, error);
-        status != ExitOk) {
-        ReportError(error);
+    if (const int status = ResolveFirstDevice(options, target); status != ExitOk) {
         // diff's 1 says "differs"; a device that cannot be read gets a status of its own.
         return status == ExitDeviceFailure ? ExitUnread : status;
     }
