@@ -116,31 +116,25 @@ TEST(Versions, Lists)
     struct TCase
     {
         std::string List;
-        uint16_t Version;
-        bool In;
+        std::vector<uint16_t> In;
+        std::vector<uint16_t> Out;
     };
     const std::vector<TCase> cases = {
-        {"", 0, true},
-        {"", 205, true},
-        {"1.00-1.99,2.05", 100, true},
-        {"1.00-1.99,2.05", 150, true},
-        {"1.00-1.99,2.05", 199, true},
-        {"1.00-1.99,2.05", 200, false},
-        {"1.00-1.99,2.05", 205, true},
-        {"1.00-1.99,2.05", 99, false},
-        {"1.5", 150, true},
-        {"1.50", 150, true},
-        {"1.05", 150, false},
-        {"2.05,1.5", 150, true},
-        {"1.99-1.00", 150, false},  // a reversed range holds nothing
-        {"1.00, 2.05", 205, false}, // no blanks allowed: " 2.05" does not parse
-        {"1.00,", 100, true},
-        {"-1.20", 50, true}, // an open low end parses as 0
-        {"1.20-", 150, false},
-        {"x,2.05", 205, true},
+        {"", {0, 205}, {}},        {"1.00-1.99,2.05", {100, 150, 199, 205}, {99, 200}},
+        {"1.5", {150}, {}},        {"1.50", {150}, {}},
+        {"1.05", {}, {150}},       {"2.05,1.5", {150}, {}},
+        {"1.99-1.00", {}, {150}},                       // a reversed range holds nothing
+        {"1.00, 2.05", {}, {205}},                      // no blanks allowed: " 2.05" does not parse
+        {"1.00,", {100}, {}},      {"-1.20", {50}, {}}, // an open low end parses as 0
+        {"1.20-", {}, {150}},      {"x,2.05", {205}, {}},
     };
     for (const TCase &c : cases) {
-        EXPECT_EQ(VersionInList(c.List, c.Version), c.In) << '"' << c.List << "\" " << c.Version;
+        for (const uint16_t version : c.In) {
+            EXPECT_TRUE(VersionInList(c.List, version)) << '"' << c.List << "\" " << version;
+        }
+        for (const uint16_t version : c.Out) {
+            EXPECT_FALSE(VersionInList(c.List, version)) << '"' << c.List << "\" " << version;
+        }
     }
     // Items longer than 254 characters are split like any other.
     const std::string longList = std::string(300, 'x') + ",2.05," + std::string(300, '9') + "-3";

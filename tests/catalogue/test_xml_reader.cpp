@@ -1,5 +1,6 @@
 // The reader: which documents it accepts, and the tree it builds.
 
+#include "CatalogueTestSupport.h"
 #include "USimpleXMLParser.h"
 
 #include <gtest/gtest.h>
@@ -106,32 +107,36 @@ std::string FirstText(const TSimpleXMLParser &parser)
 
 TEST(XmlReader, ElementTextInBothWhitespaceModes)
 {
-    struct TCase
-    {
-        TSpaces spaces;
-        std::string doc;
-        std::string text;
+    // Per mode, each document and the text of its root's first child.
+    using TCases = std::vector<std::pair<std::string, std::string>>;
+    const std::vector<std::pair<TSpaces, TCases>> modes = {
+        {spStrip,
+         {
+             {"<a>  word   word  </a>", "word word"},
+             {"<a>w\r\nx</a>", "w\rx"},
+             {"<a>a\t\t b</a>", "a\tb"},
+             {"<a>x \"a  <b>\" y</a>", "x \"a  <b>\" y"},
+             {"<a>&amp;</a>", "&"},
+             {"<a>&slash;</a>", "/"},
+             {"<a>\"&quot;\"</a>", "\"\"\""},
+             {"<a>'a&lt;b'</a>", "'a<b'"},
+             {"<a>a &amp;  b  </a>", "a & b"},
+             {"<a>a  &gt;</a>", "a >"},
+         }},
+        {spPreserve,
+         {
+             {"<a>  word   word  </a>", "word   word "},
+             {"<a>a &amp;  b  </a>", "a &  b "},
+             {"<a>x\r\n</a>", "x\r"},
+         }},
     };
-    const std::vector<TCase> cases = {
-        {spStrip, "<a>  word   word  </a>", "word word"},
-        {spStrip, "<a>w\r\nx</a>", "w\rx"},
-        {spStrip, "<a>a\t\t b</a>", "a\tb"},
-        {spStrip, "<a>x \"a  <b>\" y</a>", "x \"a  <b>\" y"},
-        {spStrip, "<a>&amp;</a>", "&"},
-        {spStrip, "<a>&slash;</a>", "/"},
-        {spStrip, "<a>\"&quot;\"</a>", "\"\"\""},
-        {spStrip, "<a>'a&lt;b'</a>", "'a<b'"},
-        {spStrip, "<a>a &amp;  b  </a>", "a & b"},
-        {spStrip, "<a>a  &gt;</a>", "a >"},
-        {spPreserve, "<a>  word   word  </a>", "word   word "},
-        {spPreserve, "<a>a &amp;  b  </a>", "a &  b "},
-        {spPreserve, "<a>x\r\n</a>", "x\r"},
-    };
-    for (const TCase &c : cases) {
-        TSimpleXMLParser parser;
-        parser.SetSpaces(c.spaces);
-        ASSERT_TRUE(parser.Parse(c.doc)) << c.doc;
-        EXPECT_EQ(FirstText(parser), c.text) << c.doc;
+    for (const auto &[spaces, cases] : modes) {
+        for (const auto &[doc, text] : cases) {
+            TSimpleXMLParser parser;
+            parser.SetSpaces(spaces);
+            ASSERT_TRUE(parser.Parse(doc)) << doc;
+            EXPECT_EQ(FirstText(parser), text) << doc;
+        }
     }
 }
 
@@ -188,11 +193,8 @@ TEST(XmlReader, BuildsChainsInDocumentOrder)
 
 TEST(XmlReader, AttributeValuesStayVerbatim)
 {
-    TSimpleXMLParser parser;
-    ASSERT_TRUE(parser.Parse("<a e=\"&amp;\" s=' a  b ' q='say \"hi\"'/>"));
-    EXPECT_EQ(parser.GetAttribute("e"), "&amp;");
-    EXPECT_EQ(parser.GetAttribute("s"), " a  b ");
-    EXPECT_EQ(parser.GetAttribute("q"), "say \"hi\"");
+    ExpectRootAttributes("<a e=\"&amp;\" s=' a  b ' q='say \"hi\"'/>",
+                         {{"e", "&amp;"}, {"s", " a  b "}, {"q", "say \"hi\""}});
 }
 
 TEST(XmlReader, FailedParseLeavesNoTreeButKeepsText)

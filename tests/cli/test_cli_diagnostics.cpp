@@ -2,6 +2,7 @@
 // the port list on a machine of the test's own (a fake sysfs tree named by LINVAR_PORT_ROOT).
 
 #include "CliTestSupport.h"
+#include "FakePortTree.h"
 #include "SimulatorProcess.h"
 #include "TempDir.h"
 
@@ -10,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <unistd.h>
@@ -96,30 +96,15 @@ TEST(CliTraceTest, EveryAttemptOnStderrAndInTheJson)
 
 TEST(CliPortsTest, ListsWhatStandsBehindEachNumberAndHowToGetAccess)
 {
-    namespace fs = std::filesystem;
     TTempDir root("linvar-cli-ports-");
     ASSERT_FALSE(root.Path.empty());
-    fs::create_directories(root.File("dev/serial/by-id"));
-    const std::string usb = root.Write("dev/ttyUSB0", "");
-    fs::create_symlink(usb, root.File("dev/serial/by-id/usb-Maker_Converter_A12345-if00-port0"));
-    const std::string usbDevice = root.File("sys/devices/pci0/usb1/1-1");
-    fs::create_directories(usbDevice + "/1-1:1.0");
-    root.Write("sys/devices/pci0/usb1/1-1/idVendor", "0403\n");
-    root.Write("sys/devices/pci0/usb1/1-1/idProduct", "6001\n");
-    root.Write("sys/devices/pci0/usb1/1-1/serial", "A12345\n");
-    fs::create_directories(root.File("sys/class/tty/ttyUSB0"));
-    fs::create_symlink(usbDevice + "/1-1:1.0", root.File("sys/class/tty/ttyUSB0/device"));
+    const std::string usb = AddUsbAdapter(root, "ttyUSB0");
     // A read-only kernel setting refuses writing with EACCES even to root: a device of a
     // group this user is not in.
     const std::string refused = "/proc/sys/kernel/osrelease";
     const bool refuses = access(refused.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
 
-    std::string settings = "COM3=" + usb + "\nCOM4=" + refused + "\n";
-    for (int n = 0; n <= 255; ++n) {
-        if (n != 3 && n != 4)
-            settings += "COM" + std::to_string(n) + "=" + root.File("none") + "\n";
-    }
-    TSettingsEnv env(root.Write("rs485.conf", settings));
+    TSettingsEnv env(WritePortSettings(root, {{3, usb}, {4, refused}}));
     setenv("LINVAR_PORT_ROOT", root.Path.c_str(), 1);
     const TCliRun text = RunCli({"ports"});
     const TCliRun json = RunCli({"--json", "ports"});

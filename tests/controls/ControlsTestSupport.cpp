@@ -46,23 +46,9 @@ QRect BarPartRect(QScrollBar *bar, QStyle::SubControl control)
 
 void ClickBar(TSpinEditBase &edit, BarPart part)
 {
-    QStyle::SubControl control = QStyle::SC_ScrollBarSubLine;
-    switch (part) {
-    case BarPart::UpArrow:
-        control = QStyle::SC_ScrollBarSubLine;
-        break;
-    case BarPart::DownArrow:
-        control = QStyle::SC_ScrollBarAddLine;
-        break;
-    case BarPart::PageUp:
-        control = QStyle::SC_ScrollBarSubPage;
-        break;
-    case BarPart::PageDown:
-        control = QStyle::SC_ScrollBarAddPage;
-        break;
-    }
     QScrollBar *bar = edit.SpinBar();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, BarPartRect(bar, control).center());
+    QTest::mouseClick(bar, Qt::LeftButton, {},
+                      BarPartRect(bar, static_cast<QStyle::SubControl>(part)).center());
 }
 
 QPoint ThumbCentre(TSpinEditBase &edit)

@@ -10,26 +10,16 @@
 
 namespace {
 
-class ComPortSpinEditTest : public testing::Test
+// A shown window with the editor; control errors are collected instead of shown.
+class ComPortSpinEditTest : public TSpinEditTest<TComPortSpinEdit>
 {
 protected:
     void SetUp() override
     {
-        Host.resize(200, 100);
-        Edit = new TComPortSpinEdit(&Host);
-        Edit->setGeometry(10, 10, 80, 20);
+        Place({200, 100}, {10, 10, 80, 20});
         Host.show();
     }
 
-    void TearDown() override
-    {
-        Edit->OnChange = nullptr;
-        Edit->OnKeyDown = nullptr;
-    }
-
-    QWidget Host;
-    TComPortSpinEdit *Edit = nullptr;
-    BeepCounter Beeps;
     ErrorCollector Errors;
 };
 

@@ -18,14 +18,12 @@ namespace {
 constexpr std::int32_t DefaultMin = -2147483647;
 
 // A shown window with the editor and a second field to move the focus to.
-class DivisorSpinEditTest : public testing::Test
+class DivisorSpinEditTest : public TSpinEditTest<TDivisorSpinEdit>
 {
 protected:
     void SetUp() override
     {
-        Host.resize(300, 200);
-        Edit = new TDivisorSpinEdit(&Host);
-        Edit->setGeometry(10, 10, 120, 20);
+        Place({300, 200}, {10, 10, 120, 20});
         Other = new QLineEdit(&Host);
         Other->setGeometry(10, 60, 120, 20);
         Host.show();
@@ -35,21 +33,10 @@ protected:
         Edit->clear(); // entering filled in MinValue
     }
 
-    // The handlers capture the tests' locals; the window's teardown may still move the focus.
-    void TearDown() override
-    {
-        Edit->OnChange = nullptr;
-        Edit->OnKeyDown = nullptr;
-        Edit->OnExit = nullptr;
-    }
-
     // Types Text as key presses into the editor.
     void Type(const QString &text) { QTest::keyClicks(Edit, text); }
 
-    QWidget Host;
-    TDivisorSpinEdit *Edit = nullptr;
     QLineEdit *Other = nullptr;
-    BeepCounter Beeps;
 };
 
 struct FormatCase

@@ -32,10 +32,24 @@ void TypeIntoEditor(TMainFormLinvar &w, const QString &text)
     QTest::keyClicks(w.TabSheet2->DivisorSpinEdit, text);
 }
 
-// Opens the parameters of the device at `address` after a poll.
-bool OpenDevice(WindowOnBus &bus, uint8_t address, bool zeroAddress = false)
+// Opens the parameters of the device at `address` after a poll; a simulator that did not start
+// fails with its error.
+testing::AssertionResult OpenDevice(WindowOnBus &bus, uint8_t address, bool zeroAddress = false)
 {
-    return bus.Poll(zeroAddress) && bus.SelectAddress(address) && bus.ReadParams();
+    if (!bus.Sim().Ready())
+        return testing::AssertionFailure() << bus.Sim().Error();
+    if (!(bus.Poll(zeroAddress) && bus.SelectAddress(address) && bus.ReadParams()))
+        return testing::AssertionFailure() << "the device at " << int(address) << " did not open";
+    return testing::AssertionSuccess();
+}
+
+// Writes `xml` (UTF-8) into `dir` as the catalogue file, in the code page the program reads;
+// returns the folder.
+QString WriteCatalogue(const QTemporaryDir &dir, const std::string &xml)
+{
+    std::ofstream(QDir(dir.path()).filePath("params.cfg").toStdString(), std::ios::binary)
+        << Utf8ToCp1251(xml);
+    return dir.path();
 }
 
 // Counts the paint events a widget receives while it lives.
@@ -151,9 +165,7 @@ TEST(ParamsPage, ReadDefaultsWriteAndReadAgain)
 TEST(ParamsPage, ButtonsKeepTheirPressWhileTheGridRepaints)
 {
     WindowOnBus bus;
-    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
-    TMainFormLinvar &w = bus.Window();
-    TParamsPage &page = *w.TabSheet2;
+    TParamsPage &page = *bus.Window().TabSheet2;
     ASSERT_TRUE(OpenDevice(bus, 12));
     // The end of the read gives the editor the focus.
     ASSERT_TRUE(WaitFor([&page] { return page.DivisorSpinEdit->hasFocus(); }, 2000));
@@ -184,9 +196,7 @@ TEST(ParamsPage, ButtonsKeepTheirPressWhileTheGridRepaints)
 TEST(ParamsPage, TypingStoresOnlyWhatTheOperatorTyped)
 {
     WindowOnBus bus;
-    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
-    TMainFormLinvar &w = bus.Window();
-    TParamsPage &page = *w.TabSheet2;
+    TParamsPage &page = *bus.Window().TabSheet2;
     ASSERT_TRUE(OpenDevice(bus, 12));
     TDivisorSpinEdit *editor = page.DivisorSpinEdit;
     editor->setFocus();
@@ -220,7 +230,6 @@ TEST(ParamsPage, TypingStoresOnlyWhatTheOperatorTyped)
 TEST(ParamsPage, WriteWithoutEchoKeepsTheValuesMarkedAndNamesThem)
 {
     WindowOnBus bus;
-    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
     // The device at 33 answers reads but never a write.
     ASSERT_TRUE(OpenDevice(bus, 33));
@@ -255,7 +264,6 @@ TEST(ParamsPage, WriteWithoutEchoKeepsTheValuesMarkedAndNamesThem)
 TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
 {
     WindowOnBus bus;
-    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
     ASSERT_TRUE(OpenDevice(bus, 12));
     ASSERT_EQ(w.TabSheet2->ASGrid->RowCount(), 4);
@@ -319,7 +327,6 @@ TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
 TEST(ParamsPage, UndefinedValuesHideTheEditorUntilDefaultsFillThem)
 {
     WindowOnBus bus;
-    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
     // The device at 0 holds no parameter 9, so that row cannot be read.
     ASSERT_TRUE(OpenDevice(bus, 0, true));
@@ -344,7 +351,6 @@ TEST(ParamsPage, UndefinedValuesHideTheEditorUntilDefaultsFillThem)
 TEST(ParamsPage, EditorTakesTheNewDeviceScaleWhenTheSelectedRowStays)
 {
     WindowOnBus bus;
-    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
     ASSERT_TRUE(OpenDevice(bus, 12));
 
@@ -374,10 +380,8 @@ TEST(ParamsPage, EditorHidesWhileItsRowIsScrolledOutOfView)
                "\" тип=\"байт\" индекс=\"1\" делитель=\"1\" минимум=\"0\" "
                "максимум=\"255\" стандартно=\"1\"/>";
     xml += "</Прибор></Каталог>\n";
-    std::ofstream(QDir(dir.path()).filePath("params.cfg").toStdString(), std::ios::binary)
-        << Utf8ToCp1251(xml);
 
-    WindowOnBus bus(1, dir.path());
+    WindowOnBus bus(1, WriteCatalogue(dir, xml));
     ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
     ASSERT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
@@ -408,10 +412,8 @@ TEST(ParamsPage, DeviceWithoutParametersShowsNoStrayEditor)
         "<Параметр название=\"Сетевой адрес\" тип=\"байт\" индекс=\"1\" делитель=\"1\" "
         "минимум=\"1\" максимум=\"127\" стандартно=\"1\"/></Прибор>"
         "<Прибор тип=\"7\" название=\"Седьмой\" версии=\"1.00\"></Прибор></Каталог>\n";
-    std::ofstream(QDir(dir.path()).filePath("params.cfg").toStdString(), std::ios::binary)
-        << Utf8ToCp1251(xml);
 
-    WindowOnBus bus(1, dir.path());
+    WindowOnBus bus(1, WriteCatalogue(dir, xml));
     ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
     ASSERT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();

@@ -51,6 +51,19 @@ protected:
         Reset();
     }
 
+    // Builds a grid of `rows` rows with `row` selected (and the focus, if `focus`), then forgets
+    // the calls and events that took.
+    void MakeSelected(int rows, int row, bool focus = false)
+    {
+        Make(rows);
+        Grid->SetSelectedRow(row);
+        if (focus) {
+            Grid->setFocus();
+        }
+        Settle();
+        Reset();
+    }
+
     // Delivers posted events, scroll bar layout and pending paints.
     static void Settle()
     {

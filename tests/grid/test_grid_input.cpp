@@ -46,11 +46,7 @@ class GridKeys : public GridTest, public ::testing::WithParamInterface<KeyCase>
 TEST_P(GridKeys, MoveSelectionAndScroll)
 {
     const KeyCase c = GetParam();
-    Make(c.Rows);
-    Grid->SetSelectedRow(c.Start);
-    Grid->setFocus();
-    Settle();
-    Reset();
+    MakeSelected(c.Rows, c.Start, true);
     QTest::keyClick(Grid.get(), Qt::Key(c.Key));
     EXPECT_EQ(Grid->SelectedRow(), c.WantSelected);
     EXPECT_EQ(Grid->TopRow(), c.WantTop);

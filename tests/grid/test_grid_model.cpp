@@ -25,10 +25,7 @@ class GridRowCount : public GridTest, public ::testing::WithParamInterface<RowCo
 TEST_P(GridRowCount, KeepsSelectionInRangeAndNotifiesLater)
 {
     const RowCountCase c = GetParam();
-    Make(c.Rows);
-    Grid->SetSelectedRow(c.Selected);
-    Settle();
-    Reset();
+    MakeSelected(c.Rows, c.Selected);
 
     Grid->SetRowCount(c.NewRows);
     EXPECT_EQ(Grid->RowCount(), std::max(c.NewRows, 0));

@@ -45,6 +45,16 @@ public:
     std::string Slave;
 };
 
+// Read time-outs of `constant` ms in all and `interval` ms between bytes.
+TSerialTimeouts ReadTimeouts(uint32_t constant, uint32_t interval = 0)
+{
+    TSerialTimeouts timeouts;
+    timeouts.ReadConstant = constant;
+    timeouts.ReadInterval = interval;
+    return timeouts;
+}
+
+// Opens `path` at 9600 baud with the given time-outs; nullptr when it does not open.
 std::unique_ptr<ISerialPort> OpenRaw(TSystemSerialPlatform &platform, const std::string &path,
                                      const TSerialTimeouts &timeouts)
 {
@@ -138,9 +148,7 @@ TEST(PosixSerial, AHangUpEndsReadsAndWritesAtOnce)
 {
     auto pty = std::make_unique<TPty>();
     TSystemSerialPlatform platform;
-    TSerialTimeouts timeouts;
-    timeouts.ReadConstant = 5000;
-    auto port = OpenRaw(platform, pty->Slave, timeouts);
+    auto port = OpenRaw(platform, pty->Slave, ReadTimeouts(5000));
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(port->LostError(), 0);
     pty->Send({1, 2});
@@ -163,9 +171,7 @@ TEST(PosixSerial, ReadEndsOnCountOrTotalTimeout)
 {
     TPty pty;
     TSystemSerialPlatform platform;
-    TSerialTimeouts timeouts;
-    timeouts.ReadConstant = 30;
-    auto port = OpenRaw(platform, pty.Slave, timeouts);
+    auto port = OpenRaw(platform, pty.Slave, ReadTimeouts(30));
     ASSERT_NE(port, nullptr);
     uint8_t buffer[16] = {};
 
@@ -179,8 +185,7 @@ TEST(PosixSerial, ReadEndsOnCountOrTotalTimeout)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         pty.Send({8, 9});
     });
-    timeouts.ReadConstant = 2000;
-    port->SetTimeouts(timeouts);
+    port->SetTimeouts(ReadTimeouts(2000));
     EXPECT_EQ(port->Read(buffer, 2), 2u);
     device.join();
 
@@ -193,10 +198,7 @@ TEST(PosixSerial, ReadEndsOnAGapBetweenBytes)
 {
     TPty pty;
     TSystemSerialPlatform platform;
-    TSerialTimeouts timeouts;
-    timeouts.ReadInterval = 20;
-    timeouts.ReadConstant = 5000;
-    auto port = OpenRaw(platform, pty.Slave, timeouts);
+    auto port = OpenRaw(platform, pty.Slave, ReadTimeouts(5000, 20));
     ASSERT_NE(port, nullptr);
     std::thread device([&] {
         pty.Send({1, 2});
@@ -214,9 +216,7 @@ TEST(PosixSerial, RawLineAndPurge)
 {
     TPty pty;
     TSystemSerialPlatform platform;
-    TSerialTimeouts timeouts;
-    timeouts.ReadConstant = 200;
-    auto port = OpenRaw(platform, pty.Slave, timeouts);
+    auto port = OpenRaw(platform, pty.Slave, ReadTimeouts(200));
     ASSERT_NE(port, nullptr);
     // Bytes a terminal would translate or act on must pass untouched both ways.
     const std::vector<uint8_t> binary = {0x0D, 0x0A, 0x03, 0x11, 0x13, 0x7F, 0x00, 0xFF};
@@ -233,8 +233,7 @@ TEST(PosixSerial, RawLineAndPurge)
     pty.Send({1, 2, 3});
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     port->Purge(TPurge::RxClear);
-    timeouts.ReadConstant = 10;
-    port->SetTimeouts(timeouts);
+    port->SetTimeouts(ReadTimeouts(10));
     EXPECT_EQ(port->Read(got.data(), 3), 0u);
     // Modem lines and RS-485 mode are refused by a pseudo-terminal; that is harmless.
     port->SetRts(true);

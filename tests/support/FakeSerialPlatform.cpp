@@ -1,6 +1,7 @@
 #include "FakeSerialPlatform.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "Frame.h"
 #include "LinkState.h"
@@ -10,17 +11,17 @@ namespace {
 // Each counter read moves the fake clock on by this much, so busy-waits end.
 constexpr int64_t CounterStepNs = 1000;
 
+// The name a purge has in the record.
 const char *PurgeName(TPurge what)
 {
-    switch (what) {
-    case TPurge::TxClear:
-        return "tx-clear";
-    case TPurge::TxAbort:
-        return "tx-abort";
-    case TPurge::RxClear:
-        return "rx-clear";
-    case TPurge::RxAbort:
-        return "rx-abort";
+    const std::pair<TPurge, const char *> names[] = {{TPurge::TxClear, "tx-clear"},
+                                                     {TPurge::TxAbort, "tx-abort"},
+                                                     {TPurge::RxClear, "rx-clear"},
+                                                     {TPurge::RxAbort, "rx-abort"}};
+    for (const auto &[purge, name] : names) {
+        if (purge == what) {
+            return name;
+        }
     }
     return "?";
 }
@@ -46,34 +47,28 @@ public:
     }
     bool GetLineSettings(TLineSettings &settings) override
     {
-        Platform.Record("get-line");
-        settings = Line;
-        return true;
+        return Hand("get-line", Line, settings);
     }
     bool SetLineSettings(const TLineSettings &s) override
     {
-        Line = s;
-        Platform.Record(
+        return Keep(
             "set-line baud=" + std::to_string(s.BaudRate) + " data=" + std::to_string(s.DataBits) +
-            " parity=" + std::to_string(s.Parity) + " stop=" + std::to_string(s.StopBits) +
-            " dtr=" + std::to_string(s.DtrControl) + " rts-toggle=" + std::to_string(s.RtsToggle) +
-            " abort=" + std::to_string(s.AbortOnError));
-        return true;
+                " parity=" + std::to_string(s.Parity) + " stop=" + std::to_string(s.StopBits) +
+                " dtr=" + std::to_string(s.DtrControl) + " rts-toggle=" +
+                std::to_string(s.RtsToggle) + " abort=" + std::to_string(s.AbortOnError),
+            s, Line);
     }
     bool GetTimeouts(TSerialTimeouts &timeouts) override
     {
-        Platform.Record("get-timeouts");
-        timeouts = Timeouts;
-        return true;
+        return Hand("get-timeouts", Timeouts, timeouts);
     }
     bool SetTimeouts(const TSerialTimeouts &t) override
     {
-        Timeouts = t;
-        Platform.Record("set-timeouts " + std::to_string(t.ReadInterval) + " " +
+        return Keep("set-timeouts " + std::to_string(t.ReadInterval) + " " +
                         std::to_string(t.ReadMultiplier) + " " + std::to_string(t.ReadConstant) +
                         " " + std::to_string(t.WriteMultiplier) + " " +
-                        std::to_string(t.WriteConstant));
-        return true;
+                        std::to_string(t.WriteConstant),
+                    t, Timeouts);
     }
     bool Purge(TPurge what) override
     {
@@ -122,6 +117,21 @@ public:
     }
 
 private:
+    // Records `call` and hands out what the port keeps.
+    template <typename T> bool Hand(const char *call, const T &kept, T &out)
+    {
+        Platform.Record(call);
+        out = kept;
+        return true;
+    }
+    // Records `call` and keeps `value`.
+    template <typename T> bool Keep(const std::string &call, const T &value, T &kept)
+    {
+        kept = value;
+        Platform.Record(call);
+        return true;
+    }
+
     TFakeSerialPlatform &Platform;
     TLineSettings Line{0, 8, false, 0, true, false, true};
     TSerialTimeouts Timeouts;
