@@ -4,6 +4,7 @@
 #include "UAppIcon.h"
 #include "UErrorBox.h"
 #include "ULinvarApplication.h"
+#include "USetFiles.h"
 #include "UTrafficForm.h"
 
 #include "ControlErrors.h"
@@ -463,6 +464,20 @@ void TMainFormLinvar::TrafficItemClick()
     TrafficForm->show();
     TrafficForm->raise();
     TrafficForm->activateWindow();
+}
+
+void TMainFormLinvar::SaveSetClick()
+{
+    if (FBusyState != TBusyState::Idle || PageControl->currentIndex() != 1)
+        return;
+    SaveSetFile(this, TabSheet2->SetDocument(), LastSetFolder);
+}
+
+void TMainFormLinvar::LoadSetClick()
+{
+    if (FBusyState != TBusyState::Idle || PageControl->currentIndex() != 1)
+        return;
+    LoadSetFile(this, *TabSheet2, LastSetFolder);
 }
 
 void TMainFormLinvar::UpdatePortTip()

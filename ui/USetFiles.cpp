@@ -1,7 +1,6 @@
-// The window's parameter-set commands: saving the parameter page's values to a file and
-// loading a file into its grid, with the operator's messages for what went wrong.
+#include "USetFiles.h"
 
-#include "ULinvar.h"
+#include "UParamsPage.h"
 
 #include "UErrorBox.h"
 #include "UFileDialog.h"
@@ -11,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStackedWidget>
 
 namespace {
 
@@ -110,47 +108,41 @@ std::string LocalPath(const QString &path)
 
 } // namespace
 
-void TMainFormLinvar::SaveSetClick()
+void SaveSetFile(QWidget *parent, const TJson &document, QString &lastFolder)
 {
-    if (FBusyState != TBusyState::Idle || PageControl->currentIndex() != 1)
-        return;
-    const TJson document = TabSheet2->SetDocument();
-    const QString folder = LastSetFolder.isEmpty() ? QDir::homePath() : LastSetFolder;
+    const QString folder = lastFolder.isEmpty() ? QDir::homePath() : lastFolder;
     const QString name = QStringLiteral("прибор-%1.json").arg(document["address"].get<int>());
     const QString path =
-        AskFileName(this, TFileDialogKind::Save, QStringLiteral("Сохранить набор параметров"),
+        AskFileName(parent, TFileDialogKind::Save, QStringLiteral("Сохранить набор параметров"),
                     QDir(folder).filePath(name), SetFilter);
     if (path.isEmpty())
         return;
-    LastSetFolder = QFileInfo(path).absolutePath();
+    lastFolder = QFileInfo(path).absolutePath();
     std::string error;
     if (!WriteTextFile(LocalPath(path), JsonText(document, 2) + "\n", error)) {
-        ShowErrorBox(this, QStringLiteral("Набор параметров не сохранён в файл\n%1:\n%2")
-                               .arg(QDir::toNativeSeparators(path), Utf8(error)));
+        ShowErrorBox(parent, QStringLiteral("Набор параметров не сохранён в файл\n%1:\n%2")
+                                 .arg(QDir::toNativeSeparators(path), Utf8(error)));
     }
 }
 
-void TMainFormLinvar::LoadSetClick()
+void LoadSetFile(QWidget *parent, TParamsPage &page, QString &lastFolder)
 {
-    if (FBusyState != TBusyState::Idle || PageControl->currentIndex() != 1)
-        return;
-    const QString folder = LastSetFolder.isEmpty() ? QDir::homePath() : LastSetFolder;
+    const QString folder = lastFolder.isEmpty() ? QDir::homePath() : lastFolder;
     const QString path =
-        AskFileName(this, TFileDialogKind::Open, QStringLiteral("Загрузить набор параметров"),
+        AskFileName(parent, TFileDialogKind::Open, QStringLiteral("Загрузить набор параметров"),
                     folder, SetFilter);
     if (path.isEmpty())
         return;
-    LastSetFolder = QFileInfo(path).absolutePath();
+    lastFolder = QFileInfo(path).absolutePath();
     TParameterSet set;
     TSetPlan plan;
     TSetError error;
     // The whole file is checked before a row changes; a refused file leaves the grid alone.
-    if (!ReadParameterSetFile(LocalPath(path), set, error) ||
-        !TabSheet2->LoadSet(set, plan, error)) {
-        ShowErrorBox(this, QStringLiteral("Набор параметров из файла\n%1\nне загружен: %2.")
-                               .arg(QDir::toNativeSeparators(path), FaultText(error)));
+    if (!ReadParameterSetFile(LocalPath(path), set, error) || !page.LoadSet(set, plan, error)) {
+        ShowErrorBox(parent, QStringLiteral("Набор параметров из файла\n%1\nне загружен: %2.")
+                                 .arg(QDir::toNativeSeparators(path), FaultText(error)));
         return;
     }
     if (!plan.Skipped.empty())
-        ShowWarningBox(this, SkippedText(path, plan, set.Device.Version));
+        ShowWarningBox(parent, SkippedText(path, plan, set.Device.Version));
 }
