@@ -1,5 +1,5 @@
-#include "SystemSerial.h"
 #include "Win32Serial.h"
+#include "SystemSerial.h"
 
 #include <cerrno>
 
@@ -143,9 +143,18 @@ private:
     // Marks the device lost when `error` says it is gone; the first reason stays.
     void NoteFailure(DWORD error)
     {
-        if (Lost == 0) {
-            Lost = LostErrnoOf(error);
+        if (Lost != 0) {
+            return;
         }
+        const int lost = LostErrnoOf(error);
+        // An aborted transfer is also what one garbled byte gives where the driver still
+        // aborts on line errors (it refused our line format); when the error query answers,
+        // the device is there, and the query has cleared the error, so the port goes on.
+        DWORD errors = 0;
+        if (lost == EIO && ClearCommError(Handle, &errors, nullptr)) {
+            return;
+        }
+        Lost = lost;
     }
 
     HANDLE Handle;

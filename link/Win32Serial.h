@@ -15,7 +15,7 @@ DCB DcbWithLineSettings(const DCB &dcb, const TLineSettings &settings);
 COMMTIMEOUTS CommTimeoutsOf(const TSerialTimeouts &timeouts);
 // The link's time-outs that the driver's stand for.
 TSerialTimeouts TimeoutsOfComm(const COMMTIMEOUTS &timeouts);
-// The errno that a failed opening's Windows error stands for (ENOENT, EBUSY, EACCES, EIO).
+// The errno that a failed opening's Windows error stands for (ENOENT, EBUSY, EIO).
 int OpenErrnoOf(DWORD error);
 // The errno of a port gone with Windows error `error` (ENODEV, EIO); 0 when the error does
 // not mean the device is gone.
