@@ -70,10 +70,13 @@ void LoadRegistrySettings(std::vector<std::string> *warnings)
     // Read access only: an existing key opens for every user, while creating a missing one
     // needs the rights to write below HKEY_LOCAL_MACHINE. Asking for full access instead
     // would make the settings unreadable to every user without those rights.
+    // The 32-bit view of the key (Wow6432Node on 64-bit Windows) is where the 32-bit tools
+    // that set up these installations keep the settings; a 64-bit build reads them there too.
     HKEY key = nullptr;
     DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, SettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_QUERY_VALUE, nullptr, &key, &disposition) != ERROR_SUCCESS) {
+                        KEY_QUERY_VALUE | KEY_WOW64_32KEY, nullptr, &key,
+                        &disposition) != ERROR_SUCCESS) {
         return;
     }
     LinkSettings = LinkSettingsFromKey(key, warnings);

@@ -34,6 +34,7 @@ cleanup() {
     stop_simulator
     # -k stops the wineserver of this prefix only.
     wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -43,12 +44,14 @@ pass() { echo "ok: $1"; passed=$((passed + 1)); }
 fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
 
 reg_add() { wine reg add "$@" /f >/dev/null 2>&1; }
+# The link settings live in the registry's 32-bit view, as 32-bit tools write them.
 settings_key='HKLM\Software\KAVEN\VELMO\RS'
+settings_add() { reg_add "$settings_key" /reg:32 "$@"; }
 
 # --- The prefix, its wineserver and the registry ------------------------------------------
 start=$(date +%s%N)
 mkdir -p "$WINEPREFIX"
-wineserver -p >>"$work/wineserver.log" 2>&1
+wineserver -p10 >>"$work/wineserver.log" 2>&1
 wine wineboot -i >/dev/null 2>&1
 echo "prefix made in $((($(date +%s%N) - start) / 1000000)) ms"
 
@@ -60,9 +63,9 @@ fi
 # Wine makes its COM ports from this key when the prefix's devices start: restart them.
 reg_add 'HKCU\Software\Wine\Ports' /v COM5 /d "$work/link"
 reg_add 'HKLM\Software\Wine\Ports' /v COM5 /d "$work/link"
-reg_add "$settings_key" /v CmdTimeoutConstant /t REG_DWORD /d 100
+settings_add /v CmdTimeoutConstant /t REG_DWORD /d 100
 wineserver -k >/dev/null 2>&1
-wineserver -p >>"$work/wineserver.log" 2>&1
+wineserver -p10 >>"$work/wineserver.log" 2>&1
 wine wineboot -u >/dev/null 2>&1
 if [[ "$(readlink "$WINEPREFIX/dosdevices/com5")" != "$work/link" ]]; then
     fail "Wine did not map COM5 to the simulator's link"
@@ -140,11 +143,11 @@ expect_output '35' "device 2 holds the written value"
 expect_exit 1 "CmdTimeoutConstant=100 from the registry cuts device 5's slow read" \
     read --address 5 --type 9 --firmware 2.05
 # ... and 1000 ms lets them through.
-reg_add "$settings_key" /v CmdTimeoutConstant /t REG_DWORD /d 1000
+settings_add /v CmdTimeoutConstant /t REG_DWORD /d 1000
 expect_exit 0 "CmdTimeoutConstant=1000 lets device 5's slow read through" \
     read --address 5 --type 9 --firmware 2.05
 # An eight-byte value counts as missing: the default 600 ms applies, enough for 300 ms.
-reg_add "$settings_key" /v CmdTimeoutConstant /t REG_QWORD /d 50
+settings_add /v CmdTimeoutConstant /t REG_QWORD /d 50
 expect_exit 0 "an eight-byte CmdTimeoutConstant counts as missing" \
     read --address 5 --type 9 --firmware 2.05
 if grep -q "CmdTimeoutConstant ignored" "$work/cli.err"; then
@@ -152,7 +155,7 @@ if grep -q "CmdTimeoutConstant ignored" "$work/cli.err"; then
 else
     fail "no warning about the eight-byte value: $(tr '\n' ' ' <"$work/cli.err")"
 fi
-if [[ "$(wine reg query "$settings_key" 2>/dev/null | grep -c REG_)" -eq 1 ]]; then
+if [[ "$(wine reg query "$settings_key" /reg:32 2>/dev/null | grep -c REG_)" -eq 1 ]]; then
     pass "the settings key holds only what the test wrote"
 else
     fail "the program wrote into the settings key"
