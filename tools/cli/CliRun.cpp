@@ -34,8 +34,15 @@ bool ProgressOnTerminal()
     return terminal;
 }
 
-void OnInterrupt(int)
+void OnInterrupt(int signal)
 {
+#ifdef _WIN32
+    // Windows puts the default handler back before calling this one; without it a second
+    // Ctrl+C would end the program in the middle of a write.
+    std::signal(signal, OnInterrupt);
+#else
+    (void)signal;
+#endif
     Interrupted.store(true);
 }
 

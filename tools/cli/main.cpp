@@ -9,11 +9,34 @@
 #include "WindowsApi.h"
 #endif
 
+#ifdef _WIN32
+namespace {
+
+// The program's texts are UTF-8; the console shows them as such only when told. The code
+// page belongs to the console, not to the program, so the one found is put back at the end.
+class TUtf8Console
+{
+public:
+    TUtf8Console() : Saved(GetConsoleOutputCP()) { SetConsoleOutputCP(CP_UTF8); }
+    ~TUtf8Console()
+    {
+        if (Saved != 0)
+            SetConsoleOutputCP(Saved);
+    }
+    TUtf8Console(const TUtf8Console &) = delete;
+    TUtf8Console &operator=(const TUtf8Console &) = delete;
+
+private:
+    const UINT Saved;
+};
+
+} // namespace
+#endif
+
 int main(int argc, char *argv[])
 {
 #ifdef _WIN32
-    // The program's texts are UTF-8; the console shows them as such only when told.
-    SetConsoleOutputCP(CP_UTF8);
+    const TUtf8Console console;
 #endif
     TCliOptions options;
     std::string error;
