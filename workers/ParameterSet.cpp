@@ -10,8 +10,8 @@
 #include <ctime>
 #include <set>
 #ifdef _WIN32
-#include <io.h>
 #include "WindowsApi.h"
+#include <io.h>
 #else
 #include <unistd.h>
 #endif
@@ -341,6 +341,27 @@ bool ReadParameterSetFile(const std::string &path, TParameterSet &set, TSetError
     return ParseParameterSet(text, set, error);
 }
 
+#ifdef _WIN32
+// The errno whose text tells the operator why replacing the file failed.
+int SaveErrnoOf(DWORD error)
+{
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    default:
+        return EIO;
+    }
+}
+#endif
+
 bool WriteTextFile(const std::string &path, const std::string &text, std::string &error)
 {
     const std::string temporary = path + ".tmp";
@@ -367,11 +388,10 @@ bool WriteTextFile(const std::string &path, const std::string &text, std::string
 #ifdef _WIN32
     // rename() on Windows refuses to replace a file that exists, which saving over an
     // earlier set always does.
-    if (written &&
-        !MoveFileExA(temporary.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (written && !MoveFileExA(temporary.c_str(), path.c_str(),
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         written = false;
-        writeError = EACCES;
+        writeError = SaveErrnoOf(GetLastError());
     }
 #else
     if (written && std::rename(temporary.c_str(), path.c_str()) != 0) {
