@@ -19,5 +19,5 @@ public:
     TTimerResolution &operator=(const TTimerResolution &) = delete;
 
 private:
-    bool Raised = false;
+    [[maybe_unused]] bool Raised = false; // Windows only
 };

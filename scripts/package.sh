@@ -8,6 +8,11 @@
 #                                 # package a build that exists instead, as the tests do
 # Prints the package's path as its last line.
 set -euo pipefail
+# A build folder given relative to where the script was called from.
+if [[ -n ${LINVAR_BUILD_DIR:-} ]]; then
+    LINVAR_BUILD_DIR=$(realpath "$LINVAR_BUILD_DIR")
+    export LINVAR_BUILD_DIR
+fi
 cd "$(dirname "$0")/.."
 root=$PWD
 

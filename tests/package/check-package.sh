@@ -12,6 +12,11 @@
 #     the catalogue found through the links;
 #   - man renders every manual page without a warning.
 set -euo pipefail
+# A build folder given relative to where the script was called from.
+if [[ -n ${LINVAR_BUILD_DIR:-} ]]; then
+    LINVAR_BUILD_DIR=$(realpath "$LINVAR_BUILD_DIR")
+    export LINVAR_BUILD_DIR
+fi
 cd "$(dirname "$0")/../.."
 root=$PWD
 build=$root/build/package
