@@ -34,7 +34,7 @@ if [[ -z ${SOURCE_DATE_EPOCH:-} ]] && epoch=$(git log -1 --format=%ct 2>/dev/nul
 fi
 
 if [[ -n ${LINVAR_BUILD_DIR:-} ]]; then
-    build=$(cd "$LINVAR_BUILD_DIR" && pwd)
+    build=$LINVAR_BUILD_DIR
 else
     # Every option that decides what is built is given, so an old cache cannot change it.
     # The compiler and linker flags are Debian's own (optimised, hardened); the build type

@@ -21,7 +21,7 @@ cd "$(dirname "$0")/../.."
 root=$PWD
 build=$root/build/package
 if [[ -n ${LINVAR_BUILD_DIR:-} ]]; then
-    build=$(cd "$LINVAR_BUILD_DIR" && pwd)
+    build=$LINVAR_BUILD_DIR
 fi
 
 passed=0
