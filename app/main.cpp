@@ -1,11 +1,11 @@
 // Program entry: the application with its top-level error handler, the main window, the About
 // box (hidden until asked for) and the message loop.
 
-#include "Clock.h"
-#include "UAbout.h"
-#include "UAppIcon.h"
-#include "ULinvar.h"
-#include "ULinvarApplication.h"
+#include "link/Clock.h"
+#include "ui/UAbout.h"
+#include "ui/UAppIcon.h"
+#include "ui/ULinvar.h"
+#include "ui/ULinvarApplication.h"
 
 int main(int argc, char *argv[])
 {

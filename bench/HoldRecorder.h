@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ForwardingSerialPort.h"
-#include "SystemSerial.h"
+#include "link/SystemSerial.h"
+#include "tests/support/ForwardingSerialPort.h"
 
 class THoldRecorder : public TSystemSerialPlatform
 {
@@ -83,7 +83,7 @@ inline double Percentile(std::vector<double> values, double fraction)
         return 0;
     }
     std::sort(values.begin(), values.end());
-    const size_t at = std::min(values.size() - 1,
-                               static_cast<size_t>(fraction * (values.size() - 1) + 0.5));
+    const size_t at =
+        std::min(values.size() - 1, static_cast<size_t>(fraction * (values.size() - 1) + 0.5));
     return values[at];
 }

@@ -8,11 +8,11 @@
 //   read_ratio:  reading 32 parameters / 32 x (pause + hold + reply wire time + latency).
 // The last line prints both as key=value pairs.
 
-#include "Link.h"
-#include "SimulatorProcess.h"
+#include "link/Link.h"
+#include "tests/support/SimulatorProcess.h"
 
 #include "catalogue/DeviceCatalogue.h"
-#include "workers/DeviceRequests.h"
+#include "device/DeviceRequests.h"
 #include "workers/StartWorker.h"
 #include "workers/TLoadThread.h"
 #include "workers/TMessageQueue.h"

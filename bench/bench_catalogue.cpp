@@ -4,9 +4,9 @@
 // a catalogue of 16,000 elements none of which is a device entry.
 // Last line: parse_mb_s pugixml_mb_s parse_ratio form_us miss_us nomatch_ms.
 
-#include "DeviceCatalogue.h"
-#include "SyntheticCatalogue.h"
-#include "USimpleXMLParser.h"
+#include "catalogue/DeviceCatalogue.h"
+#include "catalogue/SyntheticCatalogue.h"
+#include "catalogue/USimpleXMLParser.h"
 
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>

@@ -1,6 +1,6 @@
 // Time of one full paint of a 400 x 300 grid with few and with very many rows, and of the same
 // paint by a QTableView over a minimal model. The last line sums it up as key=value pairs.
-#include "UASGrid.h"
+#include "controls/UASGrid.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>

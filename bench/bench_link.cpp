@@ -27,9 +27,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "HoldRecorder.h"
-#include "Link.h"
-#include "SimulatorProcess.h"
+#include "bench/HoldRecorder.h"
+#include "link/Link.h"
+#include "tests/support/SimulatorProcess.h"
 
 namespace {
 

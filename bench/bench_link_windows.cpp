@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "HoldRecorder.h"
-#include "Link.h"
+#include "bench/HoldRecorder.h"
+#include "link/Link.h"
 
 int main(int argc, char **argv)
 {

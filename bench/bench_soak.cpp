@@ -14,10 +14,10 @@
 // each fault kind per reply, default 2). Every incident is printed with its frame; the last
 // line carries the figures as key=value pairs.
 
-#include "FaultSoak.h"
+#include "tests/soak/FaultSoak.h"
 
-#include "Clock.h"
-#include "NumberText.h"
+#include "link/Clock.h"
+#include "link/NumberText.h"
 
 #include <cstdio>
 #include <cstdlib>

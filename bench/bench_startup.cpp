@@ -3,11 +3,11 @@
 // resident memory at that moment. Each run is a fresh process; the figures are medians.
 // The last line: startup_ms=<median> rss_mb=<median>.
 
-#include "Clock.h"
-#include "UAbout.h"
-#include "UErrorBox.h"
-#include "ULinvar.h"
-#include "ULinvarApplication.h"
+#include "link/Clock.h"
+#include "ui/UAbout.h"
+#include "ui/UErrorBox.h"
+#include "ui/ULinvar.h"
+#include "ui/ULinvarApplication.h"
 
 #include <QEvent>
 #include <QTimer>

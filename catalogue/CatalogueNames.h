@@ -2,7 +2,7 @@
 // The element and attribute names of params.cfg, as the Windows-1251 bytes the file holds:
 // the one place that spells them, for the catalogue and for what generates catalogues.
 
-#include "DeviceCatalogue.h"
+#include "catalogue/DeviceCatalogue.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // Windows-1251 <-> UTF-8: the catalogue file is Windows-1251, the display is Unicode.
 
-#include "DeviceCatalogue.h"
+#include "catalogue/DeviceCatalogue.h"
 
 #include <cstdint>
 

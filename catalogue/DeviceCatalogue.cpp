@@ -1,10 +1,10 @@
 // The device catalogue: questions about params.cfg answered by walking the document
 // through the path navigator each time; nothing of the file is copied out in advance.
 
-#include "DeviceCatalogue.h"
+#include "catalogue/DeviceCatalogue.h"
 
-#include "CatalogueNames.h"
-#include "USimpleXMLParser.h"
+#include "catalogue/CatalogueNames.h"
+#include "catalogue/USimpleXMLParser.h"
 
 #include <cerrno>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "SyntheticCatalogue.h"
+#include "catalogue/SyntheticCatalogue.h"
 
-#include "CatalogueNames.h"
+#include "catalogue/CatalogueNames.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // Path navigator over the parsed tree, and the tree's node storage.
 
-#include "USimpleXMLParser.h"
+#include "catalogue/USimpleXMLParser.h"
 
 #include <cstdint>
 #include <limits>

@@ -1,6 +1,6 @@
 // The XML reader: one forward pass over the source text, one character at a time.
 
-#include "USimpleXMLParser.h"
+#include "catalogue/USimpleXMLParser.h"
 
 #include <cstring>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "ControlErrors.h"
+#include "controls/ControlErrors.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UColors.h"
+#include "controls/UColors.h"
 
 #include <QCursor>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "UASGrid.h"
+#include "controls/UASGrid.h"
 
 #include <QCoreApplication>
 #include <QCursor>

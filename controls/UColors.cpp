@@ -1,4 +1,4 @@
-#include "UColors.h"
+#include "controls/UColors.h"
 
 #include <iterator>
 

@@ -1,6 +1,6 @@
-#include "UComPortSpinEdit.h"
+#include "controls/UComPortSpinEdit.h"
 
-#include "ControlErrors.h"
+#include "controls/ControlErrors.h"
 
 #include <optional>
 

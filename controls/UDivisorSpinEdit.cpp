@@ -1,4 +1,4 @@
-#include "UDivisorSpinEdit.h"
+#include "controls/UDivisorSpinEdit.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UDivisorSpinEditBase.h"
+#include "controls/UDivisorSpinEditBase.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "UDivisorSpinEditBase.h"
+#include "controls/UDivisorSpinEditBase.h"
 
-#include "ControlErrors.h"
+#include "controls/ControlErrors.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "Crc8.h"
+#include "link/Crc8.h"
 
 // The usual table of CRC-8 x^8+x^5+x^4+1 (reflected polynomial 0x8C), except entry 0xF9:
 // the devices' firmware carries 0xFC there instead of 0xE8, and a frame validates only when

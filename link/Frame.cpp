@@ -1,6 +1,6 @@
-#include "Frame.h"
+#include "link/Frame.h"
 
-#include "Crc8.h"
+#include "link/Crc8.h"
 
 std::vector<uint8_t> WithCheckByte(std::vector<uint8_t> bytes)
 {

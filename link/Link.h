@@ -6,13 +6,13 @@
 // attempts (Traffic.h), the monotonic clock (Clock.h), and what stands behind each port
 // number with its wording (PortList.h, PortText.h).
 
-#include "Clock.h"
-#include "Crc8.h"
-#include "Frame.h"
-#include "LinkState.h"
-#include "PortList.h"
-#include "PortText.h"
-#include "SendRequest.h"
-#include "SerialPlatform.h"
-#include "SettingsFile.h"
-#include "Traffic.h"
+#include "link/Clock.h"
+#include "link/Crc8.h"
+#include "link/Frame.h"
+#include "link/LinkState.h"
+#include "link/PortList.h"
+#include "link/PortText.h"
+#include "link/SendRequest.h"
+#include "link/SerialPlatform.h"
+#include "link/SettingsFile.h"
+#include "link/Traffic.h"

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <string>
 
-#include "SerialPlatform.h"
-#include "SettingsFile.h"
+#include "link/SerialPlatform.h"
+#include "link/SettingsFile.h"
 
 // Ticks per second of the monotonic high-resolution counter; 0 means none (untimed sending).
 extern int64_t PerfFrequency;

@@ -1,4 +1,4 @@
-#include "NumberText.h"
+#include "link/NumberText.h"
 
 namespace {
 

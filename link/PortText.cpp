@@ -1,4 +1,4 @@
-#include "PortText.h"
+#include "link/PortText.h"
 
 #include <cerrno>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "PortList.h"
+#include "link/PortList.h"
 
 // The hint shown when a port is refused for want of rights (UTF-8): serial devices belong to
 // the "dialout" group, and a fresh account is usually not in it.

@@ -1,4 +1,4 @@
-#include "PortList.h"
+#include "link/PortList.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -6,7 +6,7 @@
 #include <map>
 #include <unistd.h>
 
-#include "SettingsFile.h"
+#include "link/SettingsFile.h"
 
 namespace fs = std::filesystem;
 

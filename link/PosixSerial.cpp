@@ -1,4 +1,4 @@
-#include "SystemSerial.h"
+#include "link/SystemSerial.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,7 +16,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "Clock.h"
+#include "link/Clock.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "RegistrySettings.h"
+#include "link/RegistrySettings.h"
 
 #include <map>
 

@@ -1,12 +1,12 @@
 #pragma once
 // The link settings in the machine-wide registry key, the settings' home on Windows.
 
-#include "WindowsApi.h"
+#include "link/WindowsApi.h"
 
 #include <string>
 #include <vector>
 
-#include "SettingsFile.h"
+#include "link/SettingsFile.h"
 
 // The key's full name as messages show it.
 constexpr const char *RegistryKeyName = "HKEY_LOCAL_MACHINE\\Software\\KAVEN\\VELMO\\RS";

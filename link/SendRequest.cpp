@@ -1,12 +1,12 @@
-#include "SendRequest.h"
+#include "link/SendRequest.h"
 
 #include <algorithm>
 
-#include "Clock.h"
-#include "Crc8.h"
-#include "Frame.h"
-#include "LinkState.h"
-#include "Traffic.h"
+#include "link/Clock.h"
+#include "link/Crc8.h"
+#include "link/Frame.h"
+#include "link/LinkState.h"
+#include "link/Traffic.h"
 
 namespace {
 

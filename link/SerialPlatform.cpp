@@ -1,6 +1,6 @@
-#include "SerialPlatform.h"
+#include "link/SerialPlatform.h"
 
-#include "SystemSerial.h"
+#include "link/SystemSerial.h"
 
 namespace {
 

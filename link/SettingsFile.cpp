@@ -1,6 +1,6 @@
-#include "SettingsFile.h"
+#include "link/SettingsFile.h"
 
-#include "NumberText.h"
+#include "link/NumberText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #ifdef _WIN32
-#include "RegistrySettings.h"
+#include "link/RegistrySettings.h"
 #include <direct.h>
 #endif
 

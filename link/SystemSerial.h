@@ -6,7 +6,7 @@
 // Win32Serial.cpp (the comm functions on a "\\.\COMn" handle, the performance counter,
 // Sleep, a time-critical thread priority for the hold).
 
-#include "SerialPlatform.h"
+#include "link/SerialPlatform.h"
 
 // The serial services of the system the program runs on.
 class TSystemSerialPlatform : public ISerialPlatform

@@ -1,10 +1,10 @@
-#include "Traffic.h"
+#include "link/Traffic.h"
 
 #include <iterator>
 
 #include <atomic>
 
-#include "Crc8.h"
+#include "link/Crc8.h"
 
 namespace {
 

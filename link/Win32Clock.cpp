@@ -1,6 +1,6 @@
-#include "Clock.h"
+#include "link/Clock.h"
 
-#include "WindowsApi.h"
+#include "link/WindowsApi.h"
 
 #include <mmsystem.h>
 

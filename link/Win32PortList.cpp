@@ -1,10 +1,10 @@
-#include "PortList.h"
+#include "link/PortList.h"
 
-#include "WindowsApi.h"
+#include "link/WindowsApi.h"
 
 #include <map>
 
-#include "SettingsFile.h"
+#include "link/SettingsFile.h"
 
 namespace {
 

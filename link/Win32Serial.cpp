@@ -1,5 +1,5 @@
-#include "Win32Serial.h"
-#include "SystemSerial.h"
+#include "link/Win32Serial.h"
+#include "link/SystemSerial.h"
 
 #include <cerrno>
 

@@ -2,9 +2,9 @@
 // The translations between the link's types and the Windows serial driver's, free functions
 // so they are tested without a port; the platform itself is TSystemSerialPlatform.
 
-#include "WindowsApi.h"
+#include "link/WindowsApi.h"
 
-#include "SerialPlatform.h"
+#include "link/SerialPlatform.h"
 
 // The line format as the driver reports it in `dcb`.
 TLineSettings LineSettingsOfDcb(const DCB &dcb);

@@ -8,7 +8,7 @@
 // fails when they differ by more than anti-aliasing would: the SVG is drawn by hand from the
 // same shapes, and this keeps the two from drifting apart.
 
-#include "UAppIcon.h"
+#include "ui/UAppIcon.h"
 
 #include <QDir>
 #include <QGuiApplication>

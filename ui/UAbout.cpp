@@ -1,8 +1,8 @@
-#include "UAbout.h"
+#include "ui/UAbout.h"
 
-#include "UAppIcon.h"
+#include "ui/UAppIcon.h"
 
-#include "UAInternetLabel.h"
+#include "controls/UAInternetLabel.h"
 
 #include <QDate>
 #include <QDesktopServices>

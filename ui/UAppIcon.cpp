@@ -1,4 +1,4 @@
-#include "UAppIcon.h"
+#include "ui/UAppIcon.h"
 
 #include <QPainter>
 #include <QPainterPath>

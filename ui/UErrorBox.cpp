@@ -1,4 +1,4 @@
-#include "UErrorBox.h"
+#include "ui/UErrorBox.h"
 
 #include <QMessageBox>
 #include <QWidget>

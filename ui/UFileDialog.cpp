@@ -1,4 +1,4 @@
-#include "UFileDialog.h"
+#include "ui/UFileDialog.h"
 
 #include <QFileDialog>
 

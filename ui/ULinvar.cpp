@@ -1,15 +1,15 @@
-#include "ULinvar.h"
+#include "ui/ULinvar.h"
 
-#include "UAbout.h"
-#include "UAppIcon.h"
-#include "UErrorBox.h"
-#include "ULinvarApplication.h"
-#include "USetFiles.h"
-#include "UTrafficForm.h"
+#include "ui/UAbout.h"
+#include "ui/UAppIcon.h"
+#include "ui/UErrorBox.h"
+#include "ui/ULinvarApplication.h"
+#include "ui/USetFiles.h"
+#include "ui/UTrafficForm.h"
 
-#include "ControlErrors.h"
+#include "controls/ControlErrors.h"
 
-#include "UComPortSpinEdit.h"
+#include "controls/UComPortSpinEdit.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"

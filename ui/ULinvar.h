@@ -3,7 +3,7 @@
 // (its own class, UParamsPage.h), the status bar with its progress bar, the busy state, and the
 // receiving end of the workers' messages.
 
-#include "UParamsPage.h"
+#include "ui/UParamsPage.h"
 
 #include "workers/TThread.h"
 #include "workers/WorkerMessages.h"

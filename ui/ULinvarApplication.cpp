@@ -1,8 +1,8 @@
-#include "ULinvarApplication.h"
+#include "ui/ULinvarApplication.h"
 
-#include "UErrorBox.h"
+#include "ui/UErrorBox.h"
 
-#include "ControlErrors.h"
+#include "controls/ControlErrors.h"
 
 #include <QMetaObject>
 #include <QPointer>

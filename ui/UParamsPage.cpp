@@ -1,14 +1,14 @@
-#include "UParamsPage.h"
+#include "ui/UParamsPage.h"
 
-#include "UValueText.h"
+#include "ui/UValueText.h"
 
-#include "UASGrid.h"
-#include "UDivisorSpinEdit.h"
+#include "controls/UASGrid.h"
+#include "controls/UDivisorSpinEdit.h"
 
-#include "UColors.h"
+#include "controls/UColors.h"
 
 #include "catalogue/DeviceCatalogue.h"
-#include "workers/ParameterReply.h"
+#include "device/ParameterReply.h"
 #include "workers/StartWorker.h"
 #include "workers/TLoadThread.h"
 #include "workers/TSaveThread.h"

@@ -2,7 +2,7 @@
 // The parameter page: the chosen device's parameters in a two-column grid with a fixed-point
 // editor floating over the selected row, the catalogue defaults, the write, and "Назад".
 
-#include "workers/ParameterSet.h"
+#include "sets/ParameterSet.h"
 #include "workers/TThread.h"
 
 #include <QString>

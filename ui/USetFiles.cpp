@@ -1,9 +1,9 @@
-#include "USetFiles.h"
+#include "ui/USetFiles.h"
 
-#include "UParamsPage.h"
+#include "ui/UParamsPage.h"
 
-#include "UErrorBox.h"
-#include "UFileDialog.h"
+#include "ui/UErrorBox.h"
+#include "ui/UFileDialog.h"
 
 #include "catalogue/DeviceCatalogue.h"
 

@@ -3,7 +3,7 @@
 // page's values there or loading them into its grid, and the operator's messages for what
 // went wrong.
 
-#include "workers/ParameterSet.h"
+#include "sets/ParameterSet.h"
 
 #include <QString>
 

@@ -1,10 +1,10 @@
-#include "UTrafficForm.h"
+#include "ui/UTrafficForm.h"
 
-#include "UErrorBox.h"
-#include "UFileDialog.h"
+#include "ui/UErrorBox.h"
+#include "ui/UFileDialog.h"
 
-#include "UASGrid.h"
-#include "UColors.h"
+#include "controls/UASGrid.h"
+#include "controls/UColors.h"
 
 #include "link/Clock.h"
 #include "link/Frame.h"

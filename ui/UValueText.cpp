@@ -1,4 +1,4 @@
-#include "UValueText.h"
+#include "ui/UValueText.h"
 
 #include <QLocale>
 

@@ -1,9 +1,9 @@
 #include "workers/TLoadThread.h"
 
 #include "catalogue/DeviceCatalogue.h"
-#include "workers/DeviceRequests.h"
+#include "device/DeviceRequests.h"
+#include "device/ParameterReply.h"
 #include "workers/EntryExchanges.h"
-#include "workers/ParameterReply.h"
 #include "workers/WorkerMessages.h"
 
 TLoadThread::TLoadThread(uint8_t address) : Address(address) {}

@@ -1,10 +1,10 @@
 #include "workers/TSaveThread.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "device/DeviceRequests.h"
+#include "device/ParameterReply.h"
 #include "link/LinkState.h"
-#include "workers/DeviceRequests.h"
 #include "workers/EntryExchanges.h"
-#include "workers/ParameterReply.h"
 #include "workers/WorkerMessages.h"
 
 namespace {

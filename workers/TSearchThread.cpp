@@ -1,7 +1,7 @@
 #include "workers/TSearchThread.h"
 
+#include "device/DeviceRequests.h"
 #include "link/LinkState.h"
-#include "workers/DeviceRequests.h"
 #include "workers/WorkerMessages.h"
 
 namespace {

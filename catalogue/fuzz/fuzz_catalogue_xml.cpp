@@ -5,11 +5,11 @@
 // which device entry the questions are about (low four bits) and which version of its list
 // (bits 4..6 the item, bit 7 the high end of a range), so that real entries are matched.
 
-#include "fuzz_catalogue_xml.h"
+#include "catalogue/fuzz/fuzz_catalogue_xml.h"
 
-#include "CatalogueNames.h"
-#include "DeviceCatalogue.h"
-#include "USimpleXMLParser.h"
+#include "catalogue/CatalogueNames.h"
+#include "catalogue/DeviceCatalogue.h"
+#include "catalogue/USimpleXMLParser.h"
 
 #include <algorithm>
 #include <cstddef>

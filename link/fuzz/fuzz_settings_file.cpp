@@ -2,7 +2,7 @@
 // lower-cased and trimmed, values trimmed, the settings within their ranges, and the values
 // read back the same when written out again as plain name=value lines.
 
-#include "SettingsFile.h"
+#include "link/SettingsFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of the catalogue tests.
 
-#include "USimpleXMLParser.h"
+#include "catalogue/USimpleXMLParser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The device catalogue over real catalogue files (Windows-1251), and the version helpers.
 
-#include "DeviceCatalogue.h"
-#include "USimpleXMLParser.h"
+#include "catalogue/DeviceCatalogue.h"
+#include "catalogue/USimpleXMLParser.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // a disagreement. The inputs must also reach what they are there for: device entries that the
 // catalogue offers, with parameter rows.
 
-#include "FuzzInputs.h"
-#include "fuzz/fuzz_catalogue_xml.h"
+#include "catalogue/fuzz/fuzz_catalogue_xml.h"
+#include "tests/support/FuzzInputs.h"
 
 #include <gtest/gtest.h>
 

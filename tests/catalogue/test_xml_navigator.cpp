@@ -1,7 +1,7 @@
 // The path navigator: counting, selecting and reading attributes by path.
 
-#include "CatalogueTestSupport.h"
-#include "USimpleXMLParser.h"
+#include "catalogue/USimpleXMLParser.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The reader: which documents it accepts, and the tree it builds.
 
-#include "CatalogueTestSupport.h"
-#include "USimpleXMLParser.h"
+#include "catalogue/USimpleXMLParser.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // watched while it runs), the parameter sets they hand it, and the JSON reader that checks
 // its output.
 
-#include "SimulatorProcess.h"
+#include "tests/support/SimulatorProcess.h"
 
 #include <nlohmann/json.hpp>
 

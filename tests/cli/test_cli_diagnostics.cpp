@@ -1,13 +1,13 @@
 // What linvar-cli tells about the wire and the ports: --trace against the bus simulator, and
 // the port list on a machine of the test's own (a fake sysfs tree named by LINVAR_PORT_ROOT).
 
-#include "CliTestSupport.h"
-#include "FakePortTree.h"
-#include "SimulatorProcess.h"
-#include "TempDir.h"
+#include "tests/cli/CliTestSupport.h"
+#include "tests/support/FakePortTree.h"
+#include "tests/support/SimulatorProcess.h"
+#include "tests/support/TempDir.h"
 
+#include "device/DeviceRequests.h"
 #include "link/Frame.h"
-#include "workers/DeviceRequests.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The front end's own pieces: the command line and the value texts.
 
-#include "CliOptions.h"
-#include "CliTestSupport.h"
-#include "workers/ValueText.h"
+#include "tests/cli/CliTestSupport.h"
+#include "tools/cli/CliOptions.h"
+#include "values/ValueText.h"
 
 #include <gtest/gtest.h>
 

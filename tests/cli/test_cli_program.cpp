@@ -1,7 +1,7 @@
 // linvar-cli as a program: against the bus simulator, and its failures.
 
-#include "CliTestSupport.h"
-#include "SimulatorProcess.h"
+#include "tests/cli/CliTestSupport.h"
+#include "tests/support/SimulatorProcess.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // linvar-cli with parameter sets against the bus simulator: a read saved as a set, the set
 // written to several devices (one silent, one of older firmware), diff, and refused files.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ControlErrors.h"
-#include "UDivisorSpinEditBase.h"
+#include "controls/ControlErrors.h"
+#include "controls/UDivisorSpinEditBase.h"
 
 #include <QRect>
 #include <QScrollBar>

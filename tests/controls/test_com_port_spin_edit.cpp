@@ -1,5 +1,5 @@
-#include "ControlsTestSupport.h"
-#include "UComPortSpinEdit.h"
+#include "controls/UComPortSpinEdit.h"
+#include "tests/controls/ControlsTestSupport.h"
 
 #include <QApplication>
 #include <QMessageBox>

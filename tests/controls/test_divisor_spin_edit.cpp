@@ -1,5 +1,5 @@
-#include "ControlsTestSupport.h"
-#include "UDivisorSpinEdit.h"
+#include "controls/UDivisorSpinEdit.h"
+#include "tests/controls/ControlsTestSupport.h"
 
 #include <QApplication>
 #include <QClipboard>

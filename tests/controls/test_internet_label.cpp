@@ -1,4 +1,4 @@
-#include "UAInternetLabel.h"
+#include "controls/UAInternetLabel.h"
 
 #include <QApplication>
 #include <QTest>

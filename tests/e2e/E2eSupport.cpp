@@ -1,7 +1,7 @@
-#include "E2eSupport.h"
+#include "tests/e2e/E2eSupport.h"
 
-#include "UASGrid.h"
-#include "UComPortSpinEdit.h"
+#include "controls/UASGrid.h"
+#include "controls/UComPortSpinEdit.h"
 
 #include "catalogue/DeviceCatalogue.h"
 

@@ -2,10 +2,10 @@
 // Helpers of the end-to-end tests: the simulated bus behind a port number, the window started
 // on it, the error boxes caught instead of shown, and waiting for the window's state.
 
-#include "SimulatorProcess.h"
-#include "UErrorBox.h"
-#include "UFileDialog.h"
-#include "ULinvar.h"
+#include "tests/support/SimulatorProcess.h"
+#include "ui/UErrorBox.h"
+#include "ui/UFileDialog.h"
+#include "ui/ULinvar.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,12 +3,12 @@
 // so a person can look at them: linvar_render_pages OUTPUT_FOLDER.
 // Run it under a display (scripts/render-pages.sh starts Xvfb); offscreen works too.
 
-#include "E2eSupport.h"
-#include "UAbout.h"
-#include "UTrafficForm.h"
-#include "ULinvarApplication.h"
+#include "tests/e2e/E2eSupport.h"
+#include "ui/UAbout.h"
+#include "ui/ULinvarApplication.h"
+#include "ui/UTrafficForm.h"
 
-#include "UDivisorSpinEdit.h"
+#include "controls/UDivisorSpinEdit.h"
 
 #include <QApplication>
 #include <QDir>

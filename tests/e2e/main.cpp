@@ -1,7 +1,7 @@
 // Test entry: the program's own application object for all tests, with its top-level error handler
 // and a comma locale, as on an operator's Russian desktop.
 
-#include "ULinvarApplication.h"
+#include "ui/ULinvarApplication.h"
 
 #include <QApplication>
 #include <QLocale>

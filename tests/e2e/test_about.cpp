@@ -1,9 +1,9 @@
 // The About box and the menu item that shows it.
 
-#include "E2eSupport.h"
+#include "tests/e2e/E2eSupport.h"
 
-#include "UAInternetLabel.h"
-#include "UAbout.h"
+#include "controls/UAInternetLabel.h"
+#include "ui/UAbout.h"
 
 #include <QDate>
 #include <QDesktopServices>

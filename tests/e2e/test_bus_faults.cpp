@@ -2,8 +2,8 @@
 // (one box, the port closed, a new "Опрос" finds the bus again), and a read some of whose
 // parameters got no answer.
 
-#include "E2eSupport.h"
-#include "UTrafficForm.h"
+#include "tests/e2e/E2eSupport.h"
+#include "ui/UTrafficForm.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"

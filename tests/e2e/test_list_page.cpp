@@ -1,10 +1,10 @@
 // The device list page: polling the bus, stopping a poll, the port field's errors, choosing a
 // device, and closing the window while a poll runs.
 
-#include "E2eSupport.h"
+#include "tests/e2e/E2eSupport.h"
 
-#include "UASGrid.h"
-#include "UComPortSpinEdit.h"
+#include "controls/UASGrid.h"
+#include "controls/UComPortSpinEdit.h"
 
 #include "link/Link.h"
 #include "workers/TThread.h"

@@ -2,9 +2,9 @@
 // differ marked, write and read back, then the same file through linvar-cli; and every
 // refused file leaving the grid as it was.
 
-#include "E2eSupport.h"
+#include "tests/e2e/E2eSupport.h"
 
-#include "UColors.h"
+#include "controls/UColors.h"
 
 #include "link/Link.h"
 

@@ -2,10 +2,10 @@
 // defaults, writing with the echoed values, going back and reading again, and the Close
 // command refused while a read or a write runs.
 
-#include "E2eSupport.h"
+#include "tests/e2e/E2eSupport.h"
 
-#include "UASGrid.h"
-#include "UDivisorSpinEdit.h"
+#include "controls/UASGrid.h"
+#include "controls/UDivisorSpinEdit.h"
 
 #include "catalogue/DeviceCatalogue.h"
 

@@ -1,8 +1,8 @@
 // Start-up: the port probe, the window's initial state and the catalogue's messages.
 
-#include "E2eSupport.h"
+#include "tests/e2e/E2eSupport.h"
 
-#include "UComPortSpinEdit.h"
+#include "controls/UComPortSpinEdit.h"
 
 #include "link/Link.h"
 

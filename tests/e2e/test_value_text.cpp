@@ -1,6 +1,6 @@
 // The value column's text: the quotient of raw value and divisor with the locale's mark.
 
-#include "UValueText.h"
+#include "ui/UValueText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UASGrid.h"
+#include "controls/UASGrid.h"
 
 #include <QApplication>
 #include <QImage>

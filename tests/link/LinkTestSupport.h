@@ -6,9 +6,9 @@
 
 #include <memory>
 
-#include "FakeSerialPlatform.h"
-#include "Link.h"
-#include "TempDir.h"
+#include "link/Link.h"
+#include "tests/support/FakeSerialPlatform.h"
+#include "tests/support/TempDir.h"
 
 class TLinkOnFake : public ::testing::Test
 {

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "Crc8.h"
-#include "SendRequest.h"
+#include "link/Crc8.h"
+#include "link/SendRequest.h"
 
 namespace {
 

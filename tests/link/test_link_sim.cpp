@@ -5,9 +5,9 @@
 #include <ctime>
 #include <thread>
 
-#include "Link.h"
-#include "SystemSerial.h"
-#include "SimulatorProcess.h"
+#include "link/Link.h"
+#include "link/SystemSerial.h"
+#include "tests/support/SimulatorProcess.h"
 
 namespace {
 

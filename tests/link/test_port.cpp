@@ -2,7 +2,7 @@
 #include <cerrno>
 #include <thread>
 
-#include "LinkTestSupport.h"
+#include "tests/link/LinkTestSupport.h"
 
 using Port = TLinkOnFake;
 

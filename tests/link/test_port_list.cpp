@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
-#include "FakePortTree.h"
-#include "LinkTestSupport.h"
-#include "PortList.h"
+#include "link/PortList.h"
+#include "tests/link/LinkTestSupport.h"
+#include "tests/support/FakePortTree.h"
 
 namespace fs = std::filesystem;
 

@@ -16,9 +16,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "Clock.h"
-#include "SystemSerial.h"
-#include "TempDir.h"
+#include "link/Clock.h"
+#include "link/SystemSerial.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "LinkTestSupport.h"
+#include "tests/link/LinkTestSupport.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "NumberText.h"
-#include "SettingsFile.h"
-#include "TempDir.h"
+#include "link/NumberText.h"
+#include "link/SettingsFile.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "Link.h"
-#include "RegistrySettings.h"
-#include "TempDir.h"
-#include "SystemSerial.h"
-#include "Win32Serial.h"
+#include "link/Link.h"
+#include "link/RegistrySettings.h"
+#include "link/SystemSerial.h"
+#include "link/Win32Serial.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "OperatorSupport.h"
+#include "tests/operator/OperatorSupport.h"
 
-#include "Link.h"
+#include "link/Link.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

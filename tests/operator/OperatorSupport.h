@@ -4,7 +4,7 @@
 // pointer and keyboard arrive, window lookup and screenshots, and the request frames that the
 // bus simulator logged. The tests see the program only as a person and the bus see it.
 
-#include "SimulatorProcess.h"
+#include "tests/support/SimulatorProcess.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The About box from the menu, closed by its button and by its title bar, and the captions the
 // window manager shows.
 
-#include "OperatorSupport.h"
+#include "tests/operator/OperatorSupport.h"
 
 namespace {
 

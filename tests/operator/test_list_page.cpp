@@ -1,9 +1,9 @@
 // The device list page as an operator uses it: a sweep of the bus, a second sweep with
 // address 0 stopped early, and closing the window while a sweep runs.
 
-#include "OperatorSupport.h"
+#include "tests/operator/OperatorSupport.h"
 
-#include "Link.h"
+#include "link/Link.h"
 
 #include <set>
 

@@ -8,9 +8,9 @@
 // 3 "Задержка ответа" (byte, 0..250, default 4) and 4 "Тайм-аут приёма" (word, divisor 100,
 // 10..6000, default 150); the device holds 12, 96, 4 and 250.
 
-#include "OperatorSupport.h"
+#include "tests/operator/OperatorSupport.h"
 
-#include "Link.h"
+#include "link/Link.h"
 
 #include <X11/keysym.h>
 

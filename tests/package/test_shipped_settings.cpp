@@ -1,7 +1,7 @@
 // The settings file that the package installs as /etc/linvar/rs485.conf: every setting
 // commented out at its default.
 
-#include "SettingsFile.h"
+#include "link/SettingsFile.h"
 
 #include <gtest/gtest.h>
 

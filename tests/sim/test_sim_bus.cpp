@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "Link.h"
-#include "SimBus.h"
+#include "link/Link.h"
+#include "tools/sim/SimBus.h"
 
 namespace {
 

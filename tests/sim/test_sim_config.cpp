@@ -6,10 +6,10 @@
 #include <iterator>
 #include <string>
 
-#include "DeviceCatalogue.h"
-#include "FuzzInputs.h"
-#include "Link.h"
-#include "SimConfig.h"
+#include "catalogue/DeviceCatalogue.h"
+#include "link/Link.h"
+#include "tests/support/FuzzInputs.h"
+#include "tools/sim/SimConfig.h"
 
 // The demo bus and the sample catalogue ship together for a first try without hardware:
 // every device the catalogue describes must have each catalogued parameter, of the right

@@ -13,9 +13,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "Link.h"
-#include "SimBus.h"
-#include "SimulatorProcess.h"
+#include "link/Link.h"
+#include "tests/support/SimulatorProcess.h"
+#include "tools/sim/SimBus.h"
 
 namespace {
 

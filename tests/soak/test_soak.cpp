@@ -2,7 +2,7 @@
 // value the device did not send, never sends the undefined marker, and ends up holding what
 // the devices hold.
 
-#include "FaultSoak.h"
+#include "tests/soak/FaultSoak.h"
 
 #include <gtest/gtest.h>
 

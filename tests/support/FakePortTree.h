@@ -3,7 +3,7 @@
 // adapter's sysfs entries under sys/ with its by-id link, and a settings file that maps port
 // numbers to them. POSIX only: it makes symbolic links.
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <filesystem>
 #include <map>

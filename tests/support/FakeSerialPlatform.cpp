@@ -1,10 +1,10 @@
-#include "FakeSerialPlatform.h"
+#include "tests/support/FakeSerialPlatform.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "Frame.h"
-#include "LinkState.h"
+#include "link/Frame.h"
+#include "link/LinkState.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "SerialPlatform.h"
+#include "link/SerialPlatform.h"
 
 class TFakeSerialPlatform : public ISerialPlatform
 {

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "SerialPlatform.h"
+#include "link/SerialPlatform.h"
 
 class TForwardingSerialPort : public ISerialPort
 {

@@ -1,4 +1,4 @@
-#include "SimulatorProcess.h"
+#include "tests/support/SimulatorProcess.h"
 
 #include <cerrno>
 #include <chrono>
@@ -14,7 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "Clock.h"
+#include "link/Clock.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <sys/types.h>
 #include <vector>
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 class TSimulatorProcess
 {

@@ -1,4 +1,4 @@
-#include "WorkerTestSupport.h"
+#include "tests/workers/WorkerTestSupport.h"
 
 void TScriptedBus::Add(uint8_t address, const TScriptedDevice &device)
 {

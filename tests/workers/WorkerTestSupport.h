@@ -2,11 +2,11 @@
 // Shared pieces of the worker tests: a bus of scripted devices behind the recording serial
 // fake, a fixture that collects what the workers post, and one that adds the fake's open port.
 
-#include "FakeSerialPlatform.h"
-#include "Link.h"
+#include "link/Link.h"
+#include "tests/support/FakeSerialPlatform.h"
 
 #include "catalogue/DeviceCatalogue.h"
-#include "workers/ParameterReply.h"
+#include "device/ParameterReply.h"
 #include "workers/StartWorker.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TThread.h"

@@ -1,6 +1,6 @@
-#include "WorkerTestSupport.h"
+#include "tests/workers/WorkerTestSupport.h"
 
-#include "workers/DeviceRequests.h"
+#include "device/DeviceRequests.h"
 #include "workers/TLoadThread.h"
 #include "workers/TSaveThread.h"
 #include "workers/TSearchThread.h"

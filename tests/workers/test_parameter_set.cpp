@@ -1,10 +1,10 @@
 // Parameter sets: the document written and read back, the refusal of bad files with their
 // first fault, and the check of a set against the current parameter list.
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
-#include "workers/DeviceRequests.h"
-#include "workers/ParameterSet.h"
+#include "device/DeviceRequests.h"
+#include "sets/ParameterSet.h"
 
 #include <gtest/gtest.h>
 

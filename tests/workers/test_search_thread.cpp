@@ -1,4 +1,4 @@
-#include "WorkerTestSupport.h"
+#include "tests/workers/WorkerTestSupport.h"
 
 #include "workers/TSearchThread.h"
 #include "workers/WorkerMessages.h"

@@ -1,9 +1,9 @@
 // The workers over a pseudo-terminal against the bus simulator: real frames, real timing.
 
-#include "SimulatorProcess.h"
-#include "WorkerTestSupport.h"
+#include "tests/support/SimulatorProcess.h"
+#include "tests/workers/WorkerTestSupport.h"
 
-#include "workers/DeviceRequests.h"
+#include "device/DeviceRequests.h"
 #include "workers/TLoadThread.h"
 #include "workers/TSaveThread.h"
 #include "workers/TSearchThread.h"

@@ -1,8 +1,8 @@
 // The catalogue command: the device entries of params.cfg, or the parameters one device
 // type and firmware gets.
 
-#include "CliRun.h"
-#include "workers/ValueText.h"
+#include "tools/cli/CliRun.h"
+#include "values/ValueText.h"
 
 #include "catalogue/DeviceCatalogue.h"
 

@@ -1,14 +1,14 @@
 // The commands that talk to the bus: scan, read and write.
 
-#include "CliRun.h"
-#include "workers/ValueText.h"
+#include "tools/cli/CliRun.h"
+#include "values/ValueText.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "device/DeviceRequests.h"
+#include "device/ParameterReply.h"
 #include "link/LinkState.h"
 #include "link/NumberText.h"
 #include "workers/DeviceListEntry.h"
-#include "workers/DeviceRequests.h"
-#include "workers/ParameterReply.h"
 #include "workers/StartWorker.h"
 #include "workers/TLoadThread.h"
 #include "workers/TMessageQueue.h"

@@ -1,4 +1,4 @@
-#include "CliOptions.h"
+#include "tools/cli/CliOptions.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/NumberText.h"

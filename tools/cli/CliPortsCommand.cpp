@@ -1,7 +1,7 @@
 // The ports command: the port numbers whose device exists on this machine and what stands
 // behind each, so the operator can tell which number is the converter.
 
-#include "CliRun.h"
+#include "tools/cli/CliRun.h"
 
 #include "link/PortList.h"
 #include "link/PortText.h"

@@ -1,5 +1,5 @@
-#include "CliRun.h"
-#include "CliTrace.h"
+#include "tools/cli/CliRun.h"
+#include "tools/cli/CliTrace.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 #ifdef _WIN32
-#include "WindowsApi.h"
+#include "link/WindowsApi.h"
 #endif
 
 namespace {

@@ -2,10 +2,10 @@
 // Shared pieces of the linvar-cli commands: exit codes, output, the port, the catalogue and
 // running a worker to its end message.
 
-#include "CliOptions.h"
+#include "tools/cli/CliOptions.h"
 
-#include "workers/DeviceRequests.h"
-#include "workers/ParameterSet.h"
+#include "device/DeviceRequests.h"
+#include "sets/ParameterSet.h"
 
 #include <cstdint>
 #include <functional>

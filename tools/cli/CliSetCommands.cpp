@@ -1,14 +1,14 @@
 // The commands that use a parameter set file: write --from (one device or several) and diff.
 
-#include "CliRun.h"
+#include "tools/cli/CliRun.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "device/ParameterReply.h"
 #include "link/LinkState.h"
-#include "workers/ParameterReply.h"
+#include "values/ValueText.h"
 #include "workers/StartWorker.h"
 #include "workers/TLoadThread.h"
 #include "workers/TMessageQueue.h"
-#include "workers/ValueText.h"
 
 #include <iostream>
 

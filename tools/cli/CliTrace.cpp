@@ -1,6 +1,6 @@
-#include "CliTrace.h"
+#include "tools/cli/CliTrace.h"
 
-#include "CliRun.h"
+#include "tools/cli/CliRun.h"
 
 #include "link/Clock.h"
 #include "link/Frame.h"

@@ -3,7 +3,7 @@
 // "attempts" array of the output. The link adds each attempt to a bounded record that the
 // main thread drains between the worker's messages, so printing never holds up the bus.
 
-#include "workers/ParameterSet.h"
+#include "sets/ParameterSet.h"
 
 // Starts recording the link's attempts; their times count from this call. With `keep` they
 // are also kept for WithTrace.

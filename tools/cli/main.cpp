@@ -1,12 +1,12 @@
 // linvar-cli: the device search, parameter read and write, and the catalogue from the
 // command line, over the same link, catalogue and workers as the window.
 
-#include "CliOptions.h"
-#include "CliRun.h"
+#include "tools/cli/CliOptions.h"
+#include "tools/cli/CliRun.h"
 
 #include <iostream>
 #ifdef _WIN32
-#include "WindowsApi.h"
+#include "link/WindowsApi.h"
 #endif
 
 #ifdef _WIN32

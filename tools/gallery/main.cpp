@@ -4,9 +4,9 @@
 // PNG (default controls-gallery.png). With --show the window stays open to be tried by hand.
 // Without a display it renders offscreen.
 
-#include "UAInternetLabel.h"
-#include "UComPortSpinEdit.h"
-#include "UDivisorSpinEdit.h"
+#include "controls/UAInternetLabel.h"
+#include "controls/UComPortSpinEdit.h"
+#include "controls/UDivisorSpinEdit.h"
 
 #include <QApplication>
 #include <QEnterEvent>

@@ -1,10 +1,10 @@
-#include "SimBus.h"
+#include "tools/sim/SimBus.h"
 
 #include <sstream>
 
-#include "Crc8.h"
-#include "Frame.h"
-#include "NumberText.h"
+#include "link/Crc8.h"
+#include "link/Frame.h"
+#include "link/NumberText.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "SimConfig.h"
+#include "tools/sim/SimConfig.h"
 
 // One reply to send: wait LatencyUs, then the bytes one character time apart, with an
 // extra pause of GapUs[i] before byte i.

@@ -1,11 +1,11 @@
-#include "SimConfig.h"
+#include "tools/sim/SimConfig.h"
 
 #include <fstream>
 #include <sstream>
 
-#include "DeviceCatalogue.h"
-#include "Link.h"
-#include "NumberText.h"
+#include "catalogue/DeviceCatalogue.h"
+#include "link/Link.h"
+#include "link/NumberText.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "Clock.h"
-#include "Frame.h"
-#include "NumberText.h"
-#include "SimBus.h"
+#include "link/Clock.h"
+#include "link/Frame.h"
+#include "link/NumberText.h"
+#include "tools/sim/SimBus.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Fuzz target: any bytes as a simulator configuration. A configuration that reads must hold
 // only what the simulator can act on; one that does not must name its line.
 
-#include "SimConfig.h"
+#include "tools/sim/SimConfig.h"
 
 #include <algorithm>
 #include <cmath>

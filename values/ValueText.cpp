@@ -1,4 +1,4 @@
-#include "ValueText.h"
+#include "values/ValueText.h"
 
 #include "link/NumberText.h"
 

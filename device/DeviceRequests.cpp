@@ -1,4 +1,4 @@
-#include "workers/DeviceRequests.h"
+#include "device/DeviceRequests.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Frame.h"

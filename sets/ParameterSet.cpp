@@ -1,7 +1,7 @@
-#include "ParameterSet.h"
+#include "sets/ParameterSet.h"
 
-#include "DeviceRequests.h"
-#include "ValueText.h"
+#include "device/DeviceRequests.h"
+#include "values/ValueText.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,7 +10,7 @@
 #include <ctime>
 #include <set>
 #ifdef _WIN32
-#include "WindowsApi.h"
+#include "link/WindowsApi.h"
 #include <io.h>
 #else
 #include <unistd.h>
