@@ -4,7 +4,7 @@
 set -euo pipefail
 
 what=${1:-all}
-packages=(g++ cmake make pkg-config qt6-base-dev fonts-dejavu-core nlohmann-json3-dev)
+packages=(g++ cmake make pkg-config qt6-base-dev fonts-dejavu-core nlohmann-json3-dev libcli11-dev)
 # The Debian package: manual pages (scdoc), dpkg-shlibdeps (dpkg-dev, file) for CPack.
 package_tools=(scdoc dpkg-dev file)
 case $what in
