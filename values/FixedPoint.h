@@ -36,6 +36,7 @@ struct TDecimal
     std::string Digits;
     int64_t Exponent = 0;
 
+    // Whether both are the same number, however it was written.
     bool operator==(const TDecimal &) const = default;
 };
 
