@@ -5,17 +5,17 @@
 #include <cstdint>
 #include <optional>
 
-// Canonical fixed-point text of value / divisor: general format with at most 15 significant
-// digits, separator as the decimal mark only when there is a fraction, no grouping, no "+", and
-// scientific notation (1E-6, 1,5E-7) below 0.00001 or above 15 integer digits. A divisor of 0 is
-// taken as 1.
-QString FixedPointText(std::int32_t value, std::uint32_t divisor, QChar separator);
+// Canonical fixed-point text of value / divisor, as FormatFixedPoint writes it with separator as
+// the decimal mark: exact, or rounded half to even to 15 significant digits, never in exponent
+// form, no grouping, no "+". A divisor of 0 or below is taken as 1.
+QString FixedPointText(std::int32_t value, std::int64_t divisor, QChar separator);
 
 // Reads a fixed-point text: spaces, an optional sign, digits with at most one decimal mark
 // (separator, a full stop or a comma), an optional exponent, spaces. The number times divisor is
-// rounded half to even; empty when the text does not read or the result does not fit into 32 bits.
-// A mark without digits (",", "-,") reads as 0 when loneMarkIsZero, and does not read otherwise.
-std::optional<std::int32_t> FixedPointValue(const QString &text, std::uint32_t divisor,
+// rounded half to even, exactly; empty when the text does not read or the result does not fit
+// into 32 bits. A mark without digits (",", "-,") reads as 0 when loneMarkIsZero, and does not
+// read otherwise.
+std::optional<std::int32_t> FixedPointValue(const QString &text, std::int64_t divisor,
                                             QChar separator, bool loneMarkIsZero);
 
 // Editor of an integer shown as a decimal fraction: the integer counts steps of 1 / Divisor. The

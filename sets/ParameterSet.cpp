@@ -4,6 +4,7 @@
 #include "values/ValueText.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -118,6 +119,9 @@ public:
         return value;
     }
 
+    // Whether the object lacks `key`: the members written for people may be left out.
+    bool Absent(const char *key) const { return Object.find(key) == Object.end(); }
+
     // The name of member `key` for a message: "parameters[2].raw".
     std::string Name(const char *key) const { return Where.empty() ? key : Where + "." + key; }
 
@@ -173,10 +177,14 @@ bool ParseParameter(const TDom &item, const std::string &where, TSetParameter &p
     bool rawNull = false;
     std::string size;
     // Raw values are bytes and words on the bus; the index and divisor are the catalogue's
-    // integers.
-    if (!read.Integer("index", 0, INT32_MAX, index) || !read.Text("name", parameter.Name) ||
-        !read.Text("size", size) || !read.Integer("divisor", INT32_MIN, INT32_MAX, divisor) ||
-        !read.IntegerOrNull("raw", 0, 65535, raw, rawNull) || !read.NumberOrNull("value")) {
+    // integers. Only the index and the raw value are applied: the rest, written for people,
+    // may be left out, and is checked when present.
+    if (!read.Integer("index", 0, INT32_MAX, index) ||
+        !(read.Absent("name") || read.Text("name", parameter.Name)) ||
+        !(read.Absent("size") || read.Text("size", size)) ||
+        !(read.Absent("divisor") || read.Integer("divisor", INT32_MIN, INT32_MAX, divisor)) ||
+        !read.IntegerOrNull("raw", 0, 65535, raw, rawNull) ||
+        !(read.Absent("value") || read.NumberOrNull("value"))) {
         return false;
     }
     parameter.Index = static_cast<int32_t>(index);
@@ -194,8 +202,12 @@ TJson ShownValue(int32_t raw, int32_t divisor)
         return raw;
     if (raw % divisor == 0)
         return raw / divisor;
-    // The shortest text that reads back as this double is the one people see elsewhere.
-    return std::strtod(FormatParameterValue(raw, divisor).c_str(), nullptr);
+    // The double nearest the shown text prints as that text again. from_chars, unlike strtod,
+    // reads a point whatever the C locale (a Russian one, set by Qt in the window, wants a comma).
+    const std::string text = FormatParameterValue(raw, divisor);
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
 }
 
 TJson ParameterFields(const ParameterDescription &entry)
@@ -287,10 +299,13 @@ bool ParseParameterSet(const std::string &text, TParameterSet &set, TSetError &e
     }
     TParameterSet result;
     std::string typeName, firmware;
-    if (!read.Integer("address", 0, 127, address) || !read.Integer("type", 0, 255, type) ||
-        !read.Text("name", typeName) || !read.Text("firmware", firmware) ||
-        !read.Integer("version", 0, 65535, version) ||
-        !read.Text("read_at", result.Device.ReadAt)) {
+    // Only the type is applied; the device's other members are for people, checked when present.
+    if (!(read.Absent("address") || read.Integer("address", 0, 127, address)) ||
+        !read.Integer("type", 0, 255, type) ||
+        !(read.Absent("name") || read.Text("name", typeName)) ||
+        !(read.Absent("firmware") || read.Text("firmware", firmware)) ||
+        !(read.Absent("version") || read.Integer("version", 0, 65535, version)) ||
+        !(read.Absent("read_at") || read.Text("read_at", result.Device.ReadAt))) {
         return false;
     }
     result.Device.Address = static_cast<uint8_t>(address);
@@ -422,7 +437,9 @@ bool PlanParameterSet(const TParameterSet &set, uint8_t type,
         while (row < list.size() && list[row].Index != parameter.Index)
             ++row;
         if (row == list.size()) {
-            result.Skipped.push_back(parameter.Name);
+            // A set written by hand may give no name: its index names it then.
+            result.Skipped.push_back(parameter.Name.empty() ? std::to_string(parameter.Index)
+                                                            : parameter.Name);
             continue;
         }
         const ParameterDescription &entry = list[row];

@@ -23,7 +23,8 @@ constexpr int ParameterSetFormatVersion = 1;
 // a bigger file is no set of ours.
 constexpr size_t MaxParameterSetBytes = 1024 * 1024;
 
-// The device a set was read from.
+// The device a set was read from. A set file needs only the type; members it leaves out stay
+// as here.
 struct TSetDevice
 {
     uint8_t Address = 0;
@@ -36,7 +37,7 @@ struct TSetDevice
 struct TSetParameter
 {
     int32_t Index = 0;
-    std::string Name;              // UTF-8
+    std::string Name;              // UTF-8; empty where the file gives none
     int32_t Raw = VALUE_UNDEFINED; // VALUE_UNDEFINED where the file holds null
 };
 
@@ -82,7 +83,8 @@ struct TSetPlan
 {
     // Row of the list and the raw value it gets, in the file's order.
     std::vector<std::pair<size_t, int32_t>> Values;
-    // Names (UTF-8) of the file's parameters that the list lacks, in the file's order.
+    // Names (UTF-8) of the file's parameters that the list lacks, in the file's order; a
+    // parameter the file gives no name is named by its index ("17").
     std::vector<std::string> Skipped;
 };
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-// Raw value as the shortest decimal text of up to 15 significant digits of raw ÷ divisor,
-// with a point as separator; the raw value itself when the divisor is not positive.
+// raw ÷ divisor as FormatFixedPoint writes it, with a point as separator; the raw value
+// itself when the divisor is not positive.
 std::string FormatParameterValue(int32_t raw, int32_t divisor);
 
 // What a value text gives for one parameter.
@@ -31,7 +31,8 @@ struct TValueReading
 // Reads a value given as shown (a decimal number, point or comma as separator), or with
 // `raw` (or a divisor that is not positive) as a whole number of raw units, against the
 // parameter's raw limits. A shown value must name a raw value exactly, or be the text that
-// FormatParameterValue shows for it: nothing is rounded to a value the operator did not give.
+// FormatParameterValue shows for it (NamesRaw): nothing is rounded to a value the operator
+// did not give.
 TValueReading ReadParameterValue(const std::string &text, int32_t divisor, bool raw,
                                  uint16_t minimum, uint16_t maximum);
 // Why `text` was refused, for the operator, in the units the value was given in (shown, or

@@ -91,6 +91,7 @@ echo "not run under Wine: Settings.DefaultLocation (the settings' home on Window
     "registry key; Win32Port.MissingPortFailsWithNotFoundAndNamesUseTheDeviceForm checks it)"
 run_tests test_link '-Settings.DefaultLocation'
 run_tests test_catalogue
+run_tests test_values
 run_tests test_workers
 
 # --- linvar-cli.exe against the simulator -------------------------------------------------

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 namespace {
 
 ParameterDescription Entry(int32_t index, const std::string &nameUtf8, const std::string &size,
@@ -119,7 +121,8 @@ TEST(ParameterSetTest, BadFilesAreRefusedWithTheirFirstFault)
         {SetText("linvar-parameter-set", "other"), TSetFault::NotParameterSet, ""},
         {SetText("\"format_version\":1", "\"format_version\":2"), TSetFault::NewerFormat,
          "format_version"},
-        {SetText("\"address\":12,", ""), TSetFault::MissingField, "address"},
+        {SetText("\"type\":9,", ""), TSetFault::MissingField, "type"},
+        {SetText("\"index\":1,", ""), TSetFault::MissingField, "parameters[0].index"},
         {SetText("\"type\":9", "\"type\":\"9\""), TSetFault::WrongType, "type"},
         {SetText("\"type\":9", "\"type\":300"), TSetFault::OutOfRange, "type"},
         {SetText("\"address\":12", "\"address\":-1"), TSetFault::OutOfRange, "address"},
@@ -197,4 +200,49 @@ TEST(ParameterSetTest, ASetIsCheckedAgainstTheListBeforeAnythingChanges)
     ASSERT_TRUE(PlanParameterSet(set, 9, older, plan, error)) << SetFaultText(error);
     EXPECT_EQ(plan.Skipped, std::vector<std::string>{"Скорость обмена, кбит/с"});
     EXPECT_EQ(plan.Values, (std::vector<std::pair<size_t, int32_t>>{{0, 12}}));
+}
+
+TEST(ParameterSetTest, AHandWrittenSetNeedsOnlyWhatItApplies)
+{
+    const std::string minimal = R"({"format": "linvar-parameter-set", "format_version": 1,
+        "type": 9, "parameters": [{"index": 2, "raw": 120}, {"index": 99, "raw": 5}]})";
+    TParameterSet set;
+    TSetError error;
+    ASSERT_TRUE(ParseParameterSet(minimal, set, error)) << SetFaultText(error);
+    TSetPlan plan;
+    ASSERT_TRUE(PlanParameterSet(set, 9, List(), plan, error)) << SetFaultText(error);
+    EXPECT_EQ(plan.Values, (std::vector<std::pair<size_t, int32_t>>{{1, 120}}));
+    EXPECT_EQ(plan.Skipped, std::vector<std::string>{"99"}); // no name: named by its index
+
+    // A member for people that is there is still checked.
+    const std::pair<std::string, std::string> wrong[] = {
+        {R"("type": 9,)", R"("type": 9, "address": 200,)"},
+        {R"("type": 9,)", R"("type": 9, "name": 9,)"},
+        {R"("type": 9,)", R"("type": 9, "read_at": null,)"},
+        {R"("raw": 120)", R"("raw": 120, "divisor": "10")"},
+        {R"("raw": 120)", R"("raw": 120, "value": "12")"},
+        {R"("raw": 120)", R"("raw": 120, "name": ["x"])"},
+    };
+    for (const auto &[what, replace] : wrong) {
+        std::string text = minimal;
+        text.replace(text.find(what), what.size(), replace);
+        EXPECT_FALSE(ParseParameterSet(text, set, error)) << replace;
+        EXPECT_NE(error.Fault, TSetFault::MissingField) << replace;
+    }
+}
+
+TEST(ParameterSetTest, ShownValuesIgnoreTheCLocale)
+{
+    // Qt sets the C locale from the desktop: a Russian one reads and writes a decimal comma.
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    bool russian = false;
+    for (const char *name : {"ru_RU.UTF-8", "ru_RU.utf8", "Russian_Russia.1251", "ru-RU"})
+        russian = russian || std::setlocale(LC_NUMERIC, name) != nullptr;
+    if (!russian)
+        GTEST_SKIP() << "no Russian locale here";
+    const std::string text = JsonText(ParameterSetDocument(Device, List()));
+    const TJson shown = ShownValue(7, 2000000);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    EXPECT_NE(text.find(R"("raw":96,"value":9.6})"), std::string::npos) << text;
+    EXPECT_EQ(shown, 0.0000035);
 }
