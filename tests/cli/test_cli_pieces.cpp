@@ -51,6 +51,8 @@ TEST(CliOptionsTest, RejectsUnusableCommandLinesWithAReason)
         {{"help", "probe"}, "unknown command 'probe'"},
         {{"scan", "--address", "5"}, "belongs to read, write and diff"},
         {{"scan", "--json=yes"}, "takes no value"},
+        {{"scan", "--json="}, "takes no value"},
+        {{"scan", "--device="}, "option --device needs a path"},
         {{"write", "--address", "5,12", "1=2"}, "several addresses need write --from"},
         {{"write", "--address", "5,,12", "--from", "f"}, "'' is not a number"},
         {{"write", "--address", "5,12,5", "--from", "f"}, "address 5 is given twice"},
@@ -125,8 +127,12 @@ TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
     }
     // The empty text is the version a device without one reports.
     TCliOptions none;
-    ASSERT_TRUE(Parse({"catalogue", "--type", "9", "--firmware", ""}, none, error)) << error;
-    EXPECT_EQ(none.Firmware, 0);
+    for (const std::vector<std::string> &words :
+         {std::vector<std::string>{"catalogue", "--type", "9", "--firmware", ""},
+          std::vector<std::string>{"catalogue", "--firmware=", "--type", "9"}}) {
+        ASSERT_TRUE(Parse(words, none, error)) << error;
+        EXPECT_EQ(none.Firmware, 0);
+    }
 }
 
 TEST(CliValueTextTest, ShownValuesBothWays)

@@ -382,24 +382,37 @@ bool TCliTable::ReadAssignments(std::string &error)
 
 bool TCliTable::Parse(int argc, const char *const argv[], std::string &error)
 {
+    // "--name=VALUE" as CLI11 cannot tell it: a flag given a value is refused (CLI11 would
+    // read "--json=" as true), and "--firmware=" is the empty value (CLI11 would take the
+    // next word for it), as a script writes --firmware="$VERSION" for a device without one.
+    std::vector<std::string> words(argv, argv + argc);
+    for (size_t i = 1; i < words.size(); ++i) {
+        const auto eq = words[i].find('=');
+        const CLI::Option *option =
+            eq == std::string::npos ? nullptr : Declared(words[i].substr(0, eq));
+        if (option == nullptr)
+            continue;
+        if (option->get_items_expected_max() == 0) {
+            error = "option " + words[i].substr(0, eq) + " takes no value";
+            return false;
+        }
+        if (eq + 1 == words[i].size()) {
+            words[i].pop_back();
+            words.insert(words.begin() + static_cast<ptrdiff_t>(++i), std::string());
+        }
+    }
+    std::vector<const char *> arguments;
+    for (const std::string &word : words)
+        arguments.push_back(word.c_str());
     try {
-        App.parse(argc, argv);
+        App.parse(static_cast<int>(arguments.size()), arguments.data());
     } catch (const CLI::CallForHelp &) {
         Options.Command = Help;
         Options.Help = App.help();
         return true;
     } catch (const CLI::ArgumentMismatch &) {
-        // A flag given a value, or an option whose value the command line ends before.
-        for (int i = 1; i < argc; ++i) {
-            const std::string word = argv[i];
-            const std::string name = word.substr(0, word.find('='));
-            const CLI::Option *option = Declared(name);
-            if (name.size() < word.size() && option && option->get_items_expected_max() == 0) {
-                error = "option " + name + " takes no value";
-                return false;
-            }
-        }
-        error = std::string("option ") + argv[argc - 1] + " needs a value";
+        // Flags given a value are refused above: the command line ends before a value.
+        error = "option " + words.back() + " needs a value";
         return false;
     } catch (const CLI::ParseError &e) {
         // The values' own refusals, worded by their checks above.
