@@ -1,7 +1,10 @@
 // The ports command: the port numbers whose device exists on this machine and what stands
 // behind each, so the operator can tell which number is the converter.
 
-#include "tools/cli/CliRun.h"
+#include "tools/cli/CliPortsCommand.h"
+
+#include "tools/cli/CliExitStatus.h"
+#include "tools/cli/CliOutput.h"
 
 #include "link/PortList.h"
 #include "link/PortText.h"
