@@ -36,11 +36,6 @@ ParameterDescription *FindEntry(const std::string &name)
     return nullptr;
 }
 
-bool Writable(const ParameterDescription &entry)
-{
-    return entry.Size == SizeByte || entry.Size == SizeWord;
-}
-
 // "complete": whether the command ran to its end, and the error that ended it early.
 TJson Completion(const std::string &error)
 {
@@ -268,7 +263,7 @@ int RunWrite(const TCliOptions &options)
             ReportError("the device has no parameter '" + assignment.Name + "'");
             return ExitUsage;
         }
-        if (!Writable(*entry)) {
+        if (!IsWritable(*entry)) {
             ReportError("parameter '" + assignment.Name + "' cannot be written");
             return ExitUsage;
         }
@@ -296,7 +291,7 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
     // The write worker sends every entry that has a value; remember what was asked for.
     std::vector<int32_t> requested;
     for (const auto &entry : DeviceParameters)
-        requested.push_back(Writable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
+        requested.push_back(IsWritable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
 
     size_t done = 0; // one progress message below 100 per entry done
     RunWorker(

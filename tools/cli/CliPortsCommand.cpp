@@ -2,9 +2,10 @@
 // behind each, so the operator can tell which number is the converter.
 
 #include "tools/cli/CliRun.h"
+#include "tools/cli/CliWords.h"
 
 #include "link/PortList.h"
-#include "link/PortText.h"
+#include "link/PortProbe.h"
 
 #include <cstdlib>
 #include <cstring>

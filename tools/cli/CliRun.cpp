@@ -1,9 +1,9 @@
 #include "tools/cli/CliRun.h"
 #include "tools/cli/CliTrace.h"
+#include "tools/cli/CliWords.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
-#include "link/PortText.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TThread.h"
 
@@ -64,28 +64,17 @@ std::string ExecutableFolder()
     return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
 }
 
-// Loads the catalogue; false with the loader's message when it could not.
+// Loads the catalogue; false with the reason when it could not.
 bool LoadCatalogue(const TCliOptions &options, std::string &error)
 {
     const std::string path =
-        options.Catalogue.empty() ? ExecutableFolder() + "params.cfg" : options.Catalogue;
-    bool failed = false;
-    LoadParams(path, [&](const std::string &text, const std::string &) {
-        failed = true;
-        error = text + ": " + path;
-    });
-    LoadTypeNames();
-    return !failed;
+        options.Catalogue.empty() ? ExecutableFolder() + CatalogueFileName : options.Catalogue;
+    error = CatalogueFaultText(::LoadCatalogue(path), path);
+    return error.empty();
 }
 
-std::string OpenError()
-{
-    const int error = LastOpenError();
-    return error ? std::string(": ") + std::strerror(error) : std::string();
-}
-
-// Opens the port the options name, or the first of 1..15 that opens, as the window does.
-// `refused` tells whether a port was refused for want of rights.
+// Opens the port the options name, or the first of the probed ones that opens, as the window
+// does. `refused` tells whether a port was refused for want of rights.
 bool OpenPort(const TCliOptions &options, std::string &error, bool &refused)
 {
     refused = false;
@@ -93,8 +82,9 @@ bool OpenPort(const TCliOptions &options, std::string &error, bool &refused)
         OpenedPort = options.Device;
         if (OpenComPortDevice(options.Device))
             return true;
-        refused = IsAccessRefusal(LastOpenError());
-        error = "cannot open " + options.Device + OpenError();
+        const TPortRefusal refusal = LastOpenRefusal();
+        refused = refusal.Fault == TPortFault::AccessRefused;
+        error = PortRefusalText(options.Device, refusal);
         return false;
     }
     if (options.Port) {
@@ -103,19 +93,19 @@ bool OpenPort(const TCliOptions &options, std::string &error, bool &refused)
                      (path.empty() ? std::string() : " (" + path + ")");
         if (OpenComPort(*options.Port))
             return true;
-        refused = IsAccessRefusal(LastOpenError());
-        error = "cannot open port " + std::to_string(*options.Port) +
-                (path.empty() ? std::string() : " (" + path + ")") + OpenError();
+        const TPortRefusal refusal = LastOpenRefusal();
+        refused = refusal.Fault == TPortFault::AccessRefused;
+        error = PortRefusalText(OpenedPort, refusal);
         return false;
     }
-    for (uint8_t number = 1; number <= 15; ++number) {
-        if (OpenComPort(number)) {
-            OpenedPort = "port " + std::to_string(number) + " (" + ComPortPath(number) + ")";
-            return true;
-        }
-        refused = refused || IsAccessRefusal(LastOpenError());
+    const TPortProbe probe = OpenFirstFreePort();
+    if (probe.Fault == TPortFault::None) {
+        OpenedPort =
+            "port " + std::to_string(probe.Number) + " (" + ComPortPath(probe.Number) + ")";
+        return true;
     }
-    error = "no serial port among 1..15 opens; choose one with --port or --device";
+    refused = probe.Fault == TPortFault::AccessRefused;
+    error = NoFreePortText();
     return false;
 }
 

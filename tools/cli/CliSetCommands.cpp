@@ -1,6 +1,7 @@
 // The commands that use a parameter set file: write --from (one device or several) and diff.
 
 #include "tools/cli/CliRun.h"
+#include "tools/cli/CliWords.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "device/ParameterReply.h"
