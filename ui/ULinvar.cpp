@@ -47,6 +47,7 @@ const QString PortBusyText =
     QStringLiteral("Выбранный последовательный порт занят или не существует");
 const QString NoOpenPortText = QStringLiteral("Последовательный порт не открыт. Укажите порт и "
                                               "нажмите \"Опрос\", чтобы открыть его.");
+
 QString PortLostText(int port)
 {
     return QStringLiteral("Связь через последовательный порт %1 потеряна. Проверьте "
