@@ -64,7 +64,6 @@ TTrafficRecord *CurrentTrafficRecord();
 // The verdict of a reply of `count` bytes as the link judges it; Accepted for a well-formed
 // one. Never ShortWrite or PortLost, which are not the reply's doing.
 TAttemptVerdict JudgeReply(const uint8_t *reply, size_t count);
-// Short English name of a verdict ("accepted", "no reply", ...), for logs.
+// Short English name of a verdict ("accepted", "no reply", ...): a stable token for logs and
+// JSON; the window words verdicts itself.
 const char *VerdictName(TAttemptVerdict verdict);
-// The same in Russian, as UTF-8, for the operator ("принят", "нет ответа", ...).
-const char *VerdictText(TAttemptVerdict verdict);

@@ -6,6 +6,7 @@
 #include "ui/ULinvarApplication.h"
 #include "ui/USetFiles.h"
 #include "ui/UTrafficForm.h"
+#include "ui/UWords.h"
 
 #include "controls/ControlErrors.h"
 
@@ -13,7 +14,6 @@
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
-#include "link/PortText.h"
 #include "workers/DeviceListEntry.h"
 #include "workers/StartWorker.h"
 #include "workers/TSearchThread.h"
@@ -47,8 +47,6 @@ const QString PortBusyText =
     QStringLiteral("Выбранный последовательный порт занят или не существует");
 const QString NoOpenPortText = QStringLiteral("Последовательный порт не открыт. Укажите порт и "
                                               "нажмите \"Опрос\", чтобы открыть его.");
-// More than this many names in one box would push its button off the screen.
-constexpr int MaxNamesShown = 10;
 
 QString PortLostText(int port)
 {
@@ -63,23 +61,6 @@ QString UnreadText(int unread, int total)
                           "было; эти строки показаны как \"Неопределено\".")
         .arg(unread)
         .arg(total);
-}
-
-// One name a line, the list cut after MaxNamesShown.
-QString NameLines(const QStringList &names)
-{
-    QString lines;
-    for (int i = 0; i < names.size() && i < MaxNamesShown; ++i)
-        lines += QStringLiteral("\n  ") + names[i];
-    if (names.size() > MaxNamesShown)
-        lines += QStringLiteral("\n  и ещё %1").arg(names.size() - MaxNamesShown);
-    return lines;
-}
-
-// Second line for a port that exists but that the user may not open.
-QString PermissionHint()
-{
-    return QString::fromUtf8(PortAccessHint);
 }
 
 } // namespace
@@ -229,20 +210,17 @@ void TMainFormLinvar::CreateStatusBar()
 
 void TMainFormLinvar::OpenFirstPort()
 {
-    bool permissionDenied = false;
-    for (int number = 1; number <= 15; ++number) {
-        if (OpenComPort(static_cast<uint8_t>(number))) {
-            ComboBoxPort->SetText(QString::number(number));
-            OpenedPort = number;
-            UpdatePortTip();
-            return;
-        }
-        permissionDenied = permissionDenied || IsAccessRefusal(LastOpenError());
+    const TPortProbe probe = OpenFirstFreePort();
+    if (probe.Fault == TPortFault::None) {
+        ComboBoxPort->SetText(QString::number(probe.Number));
+        OpenedPort = probe.Number;
+        UpdatePortTip();
+        return;
     }
     UpdatePortTip();
     QString text = NoFreePortText;
-    if (permissionDenied)
-        text += QLatin1Char('\n') + PermissionHint();
+    if (probe.Fault == TPortFault::AccessRefused)
+        text += QLatin1Char('\n') + PortAccessHint();
     ShowErrorBox(this, text);
     // The program ends when its message loop would start (see the program entry).
     FTerminateRequested = true;
@@ -252,12 +230,10 @@ void TMainFormLinvar::LoadCatalogue(const QString &catalogueDir)
 {
     const QString dir =
         catalogueDir.isEmpty() ? QCoreApplication::applicationDirPath() : catalogueDir;
-    const QString path = QDir(dir).filePath(QStringLiteral("params.cfg"));
-    LoadParams(QFile::encodeName(path).toStdString(), [this](const std::string &text,
-                                                             const std::string &caption) {
-        ShowErrorBox(this, QString::fromStdString(text), QString::fromStdString(caption));
-    });
-    LoadTypeNames();
+    const QString path = QDir(dir).filePath(QString::fromStdString(CatalogueFileName));
+    const TCatalogueLoad load = ::LoadCatalogue(QFile::encodeName(path).toStdString());
+    if (load.Fault != TCatalogueFault::None)
+        ShowErrorBox(this, CatalogueFaultText(load));
 }
 
 QString TMainFormLinvar::StatusText() const
@@ -404,8 +380,8 @@ void TMainFormLinvar::ButtonQueryClick()
     UpdatePortTip();
     if (!opened) {
         QString text = PortBusyText;
-        if (IsAccessRefusal(LastOpenError()))
-            text += QLatin1Char('\n') + PermissionHint();
+        if (LastOpenRefusal().Fault == TPortFault::AccessRefused)
+            text += QLatin1Char('\n') + PortAccessHint();
         ShowErrorBox(this, text);
         return;
     }
@@ -494,7 +470,7 @@ void TMainFormLinvar::UpdatePortTip()
         tip += QStringLiteral("устройства нет");
     } else {
         const bool open = PortIsOpen() && OpenedPort == number;
-        tip += QString::fromStdString(PortSummary(info)) +
+        tip += PortSummaryText(info) +
                (open ? QStringLiteral(", открыт") : QStringLiteral(", не открыт"));
     }
     ComboBoxPort->setToolTip(tip);

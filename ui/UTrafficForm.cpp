@@ -2,6 +2,7 @@
 
 #include "ui/UErrorBox.h"
 #include "ui/UFileDialog.h"
+#include "ui/UWords.h"
 
 #include "controls/UASGrid.h"
 #include "controls/UColors.h"
@@ -198,9 +199,9 @@ QString TTrafficForm::CellText(int row, int col) const
         return Hex(attempt.Reply);
     case 5:
         if (attempt.Attempt > 1)
-            return QString::fromUtf8(VerdictText(attempt.Verdict)) +
+            return VerdictText(attempt.Verdict) +
                    QStringLiteral(" (попытка %1)").arg(attempt.Attempt);
-        return QString::fromUtf8(VerdictText(attempt.Verdict));
+        return VerdictText(attempt.Verdict);
     default:
         return QString();
     }

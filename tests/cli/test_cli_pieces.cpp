@@ -1,10 +1,14 @@
-// The front end's own pieces: the command line and the value texts.
+// The front end's own pieces: the command line, the value texts and the words for the core's
+// kinds.
 
 #include "tests/cli/CliTestSupport.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliWords.h"
 #include "values/ValueText.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -203,4 +207,36 @@ TEST(CliValueTextTest, ShownValuesBothWays)
     EXPECT_EQ(ValueRefusal(low, "0", 10, true, 5, 1000), "'0' is below the minimum, 5 (raw)");
     const TValueReading high = ReadParameterValue("200", 10, false, 0, 1000);
     EXPECT_EQ(ValueRefusal(high, "200", 10, false, 0, 1000), "'200' is above the maximum, 100");
+}
+
+TEST(CliWordsTest, FaultKindsAreToldInEnglish)
+{
+    TSetError range{TSetFault::OutOfRange, "parameters[2].raw"};
+    range.Value = 70000;
+    range.Maximum = 65535;
+    TSetError kind{TSetFault::WrongType, "type", TSetValueKind::WholeNumber};
+    TSetError unread{TSetFault::NotReadable, {}};
+    unread.Errno = ENOENT;
+    TSetError syntax{TSetFault::NotJson, {}};
+    syntax.Place = {2, 13};
+    TSetError above{TSetFault::AboveMaximum, "Скорость обмена, кбит/с"};
+    above.Value = 2000;
+    above.Limit = 1152;
+    const std::pair<TSetError, const char *> sets[] = {
+        {range, "parameters[2].raw: a number from 0 to 65535 is needed, not 70000"},
+        {kind, "type: a whole number is needed"},
+        {unread, "cannot read the file: No such file or directory"},
+        {syntax, "no valid JSON in UTF-8 at line 2, column 13"},
+        {above, "parameter 'Скорость обмена, кбит/с': raw value 2000 is above the maximum, 1152"},
+    };
+    for (const auto &[error, text] : sets)
+        EXPECT_EQ(SetFaultText(error), text);
+
+    EXPECT_EQ(CatalogueFaultText({TCatalogueFault::Malformed, {3, 14}}, "p.cfg"),
+              "malformed catalogue file p.cfg: line 3, column 14");
+    EXPECT_EQ(CatalogueFaultText({TCatalogueFault::NotFound, {}}, "p.cfg"),
+              "no catalogue file: p.cfg");
+    EXPECT_EQ(CatalogueFaultText({}, "p.cfg"), "");
+    EXPECT_EQ(PortRefusalText("port 3 (/dev/ttyS2)", {TPortFault::AccessRefused, EACCES}),
+              "cannot open port 3 (/dev/ttyS2): Permission denied");
 }

@@ -2,6 +2,7 @@
 
 #include "tests/cli/CliTestSupport.h"
 #include "tests/support/SimulatorProcess.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -153,6 +154,14 @@ TEST(CliProgramTest, BadArgumentsAndMissingPortsFailClearly)
     run = RunCli({"--catalogue", "/nonexistent/params.cfg", "catalogue"});
     EXPECT_EQ(run.Status, 4);
     EXPECT_NE(run.Err.find("/nonexistent/params.cfg"), std::string::npos) << run.Err;
+
+    // A broken catalogue is told with the place of its fault, the end tag that does not match.
+    TTempDir dir;
+    const std::string broken =
+        dir.Write("params.cfg", "<?xml version=\"1.0\"?>\n<Catalogue>\n  <Device></Devise>\n");
+    run = RunCli({"catalogue", "--catalogue", broken});
+    EXPECT_EQ(run.Status, 4);
+    EXPECT_EQ(run.Err, "linvar-cli: malformed catalogue file " + broken + ": line 3, column 13\n");
 }
 
 namespace {

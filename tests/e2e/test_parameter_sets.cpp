@@ -111,7 +111,7 @@ TEST(ParameterSets, SaveLoadMarkWriteReadBackAndTheToolAgrees)
     std::string badName = set.dump();
     badName.replace(badName.find("Сетевой"), 14, "\xD1\xE5\xF2\xE5\xE2\xEE\xE9");
     const std::pair<std::string, const char *> refused[] = {
-        {set.dump().substr(0, 300), "правильным документом JSON"},
+        {set.dump().substr(0, 300), "документом JSON в UTF-8 (строка 1, столбец 301)"},
         {other.dump(), "набор для прибора типа 24, а выбран прибор типа 9"},
         {beyond.dump(), "значение 5000 параметра \"Скорость обмена, кбит/с\" больше максимума"},
         {missing.dump(), "нет поля parameters[0].index"},

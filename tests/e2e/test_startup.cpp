@@ -4,6 +4,7 @@
 
 #include "controls/UComPortSpinEdit.h"
 
+#include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
 
 #include <QCheckBox>
@@ -146,11 +147,13 @@ TEST(Startup, CatalogueMissingOrMalformedIsReportedAndWindowStillOpens)
     QTemporaryDir malformed;
     QFile file(QDir(malformed.path()).filePath("params.cfg"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("<?xml version=\"1.0\"?>\n<Каталог><Прибор тип=\"9\"></Каталог>\n");
+    file.write(
+        Utf8ToCp1251("<?xml version=\"1.0\"?>\n<Каталог><Прибор тип=\"9\"></Каталог>\n").c_str());
     file.close();
     WindowOnBus bus(1, malformed.path());
     ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
-    EXPECT_EQ(bus.Boxes.Texts, QStringList{"Плохой файл конфигурации"});
+    // The place of the fault on a line of its own: the end tag that closes the wrong element.
+    EXPECT_EQ(bus.Boxes.Texts, QStringList{"Плохой файл конфигурации\nСтрока 2, столбец 28"});
 
     // Without a catalogue no device has parameters to open.
     ASSERT_TRUE(bus.Poll());

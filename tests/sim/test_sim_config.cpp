@@ -19,10 +19,8 @@ TEST(SimConfig, DemoBusFitsTheSampleCatalogue)
     TSimConfig config;
     std::string error;
     ASSERT_TRUE(LoadSimConfig(LINVAR_DEMO_CONF, config, error)) << error;
-    bool loaded = true;
-    LoadParams(LINVAR_TEST_DATA "/../../catalogue/sample/params.cfg",
-               [&](const std::string &, const std::string &) { loaded = false; });
-    ASSERT_TRUE(loaded);
+    ASSERT_EQ(LoadParams(LINVAR_TEST_DATA "/../../catalogue/sample/params.cfg").Fault,
+              TCatalogueFault::None);
     const std::string byte = Utf8ToCp1251("байт");
     const std::string word = Utf8ToCp1251("слово");
     size_t described = 0;

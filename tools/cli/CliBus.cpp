@@ -1,10 +1,11 @@
 #include "tools/cli/CliBus.h"
 
 #include "tools/cli/CliOutput.h"
+#include "tools/cli/CliWords.h"
 
 #include "link/Link.h"
 #include "link/LinkState.h"
-#include "link/PortText.h"
+#include "link/PortProbe.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TThread.h"
 
@@ -28,12 +29,6 @@ void OnInterrupt(int signal)
     (void)signal;
 #endif
     Interrupted.store(true);
-}
-
-std::string OpenError()
-{
-    const int error = LastOpenError();
-    return error ? std::string(": ") + std::strerror(error) : std::string();
 }
 
 } // namespace
@@ -65,8 +60,9 @@ bool OpenCliPort(const TCliOptions &options, std::string &error, bool &refused)
         OpenedPort = options.Device;
         if (OpenComPortDevice(options.Device))
             return true;
-        refused = IsAccessRefusal(LastOpenError());
-        error = "cannot open " + options.Device + OpenError();
+        const TPortRefusal refusal = LastOpenRefusal();
+        refused = refusal.Fault == TPortFault::AccessRefused;
+        error = PortRefusalText(options.Device, refusal);
         return false;
     }
     if (options.Port) {
@@ -75,19 +71,19 @@ bool OpenCliPort(const TCliOptions &options, std::string &error, bool &refused)
                      (path.empty() ? std::string() : " (" + path + ")");
         if (OpenComPort(*options.Port))
             return true;
-        refused = IsAccessRefusal(LastOpenError());
-        error = "cannot open port " + std::to_string(*options.Port) +
-                (path.empty() ? std::string() : " (" + path + ")") + OpenError();
+        const TPortRefusal refusal = LastOpenRefusal();
+        refused = refusal.Fault == TPortFault::AccessRefused;
+        error = PortRefusalText(OpenedPort, refusal);
         return false;
     }
-    for (uint8_t number = 1; number <= 15; ++number) {
-        if (OpenComPort(number)) {
-            OpenedPort = "port " + std::to_string(number) + " (" + ComPortPath(number) + ")";
-            return true;
-        }
-        refused = refused || IsAccessRefusal(LastOpenError());
+    const TPortProbe probe = OpenFirstFreePort();
+    if (probe.Fault == TPortFault::None) {
+        OpenedPort =
+            "port " + std::to_string(probe.Number) + " (" + ComPortPath(probe.Number) + ")";
+        return true;
     }
-    error = "no serial port among 1..15 opens; choose one with --port or --device";
+    refused = probe.Fault == TPortFault::AccessRefused;
+    error = NoFreePortText();
     return false;
 }
 

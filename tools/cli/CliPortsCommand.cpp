@@ -5,9 +5,10 @@
 
 #include "tools/cli/CliExitStatus.h"
 #include "tools/cli/CliOutput.h"
+#include "tools/cli/CliWords.h"
 
 #include "link/PortList.h"
-#include "link/PortText.h"
+#include "link/PortProbe.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -9,12 +9,12 @@
 #include "tools/cli/CliReadCommand.h"
 #include "tools/cli/CliScanCommand.h"
 #include "tools/cli/CliTrace.h"
+#include "tools/cli/CliWords.h"
 #include "tools/cli/CliWriteCommand.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Clock.h"
 #include "link/Link.h"
-#include "link/PortText.h"
 
 #include <string>
 #include <unistd.h>
@@ -43,18 +43,13 @@ std::string ExecutableFolder()
     return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
 }
 
-// Loads the catalogue; false with the loader's message when it could not.
+// Loads the catalogue; false with the reason when it could not.
 bool LoadCatalogue(const TCliOptions &options, std::string &error)
 {
     const std::string path =
-        options.Catalogue.empty() ? ExecutableFolder() + "params.cfg" : options.Catalogue;
-    bool failed = false;
-    LoadParams(path, [&](const std::string &text, const std::string &) {
-        failed = true;
-        error = text + ": " + path;
-    });
-    LoadTypeNames();
-    return !failed;
+        options.Catalogue.empty() ? ExecutableFolder() + CatalogueFileName : options.Catalogue;
+    error = CatalogueFaultText(::LoadCatalogue(path), path);
+    return error.empty();
 }
 
 // The command on the open port.

@@ -1,6 +1,7 @@
 #include "tools/cli/CliSetFile.h"
 
 #include "tools/cli/CliOutput.h"
+#include "tools/cli/CliWords.h"
 
 #include "catalogue/DeviceCatalogue.h"
 

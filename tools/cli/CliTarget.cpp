@@ -5,6 +5,7 @@
 #include "tools/cli/CliOutput.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "catalogue/ParameterSize.h"
 #include "device/ParameterReply.h"
 #include "link/LinkState.h"
 #include "values/ValueText.h"
@@ -45,11 +46,6 @@ int ResolveFirstDevice(const TCliOptions &options, TTarget &target)
     if (status != ExitOk)
         ReportError(error);
     return status;
-}
-
-bool Writable(const ParameterDescription &entry)
-{
-    return entry.Size == SizeByte || entry.Size == SizeWord;
 }
 
 size_t ReadTarget(const TCliOptions &options, const TTarget &target)
@@ -104,7 +100,7 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
     // The write worker sends every entry that has a value; remember what was asked for.
     std::vector<int32_t> requested;
     for (const auto &entry : DeviceParameters)
-        requested.push_back(Writable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
+        requested.push_back(IsWritable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
 
     size_t done = 0; // one progress message below 100 per entry done
     RunWorker(

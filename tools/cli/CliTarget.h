@@ -23,8 +23,6 @@ struct TTarget
 int ResolveDevice(const TCliOptions &options, uint8_t address, TTarget &target, std::string &error);
 // ResolveDevice for the first --address, with the reason reported on stderr.
 int ResolveFirstDevice(const TCliOptions &options, TTarget &target);
-// Whether the parameter can be written: byte and word parameters can.
-bool Writable(const ParameterDescription &entry);
 // Reads every parameter of DeviceParameters from the target, showing progress; returns how
 // many entries were done.
 size_t ReadTarget(const TCliOptions &options, const TTarget &target);

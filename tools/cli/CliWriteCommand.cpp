@@ -7,6 +7,7 @@
 #include "tools/cli/CliTarget.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "catalogue/ParameterSize.h"
 #include "link/NumberText.h"
 #include "values/ValueText.h"
 
@@ -48,7 +49,7 @@ int WriteAssignments(const TCliOptions &options)
             ReportError("the device has no parameter '" + assignment.Name + "'");
             return ExitUsage;
         }
-        if (!Writable(*entry)) {
+        if (!IsWritable(*entry)) {
             ReportError("parameter '" + assignment.Name + "' cannot be written");
             return ExitUsage;
         }

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "link/Clock.h"
+#include "link/FileWrite.h"
 #include "link/Frame.h"
 #include "link/NumberText.h"
 #include "tools/sim/SimBus.h"
@@ -148,22 +149,6 @@ bool MakeLink(const std::string &link, const std::string &pty)
     if (symlink(pty.c_str(), link.c_str()) != 0) {
         std::fprintf(stderr, "linvar-sim: cannot create %s: %s\n", link.c_str(),
                      std::strerror(errno));
-        return false;
-    }
-    return true;
-}
-
-// Writes `text` to `path` whole or not at all: a reader never sees half a state.
-bool WriteWhole(const std::string &path, const std::string &text)
-{
-    const std::string temporary = path + ".part";
-    FILE *file = std::fopen(temporary.c_str(), "w");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
         return false;
     }
     return true;
@@ -301,9 +286,10 @@ int main(int argc, char **argv)
         close(keep);
     }
     close(master);
-    if (!statePath.empty() && !WriteWhole(statePath, bus.StateText())) {
+    int writeError = 0;
+    if (!statePath.empty() && !WriteFileWhole(statePath, bus.StateText(), writeError)) {
         std::fprintf(stderr, "linvar-sim: cannot write %s: %s\n", statePath.c_str(),
-                     std::strerror(errno));
+                     std::strerror(writeError));
         return 1;
     }
     return 0;

@@ -1,0 +1,29 @@
+#pragma once
+// linvar-cli's words for what the core reports as kinds: a port that does not open, the
+// catalogue that does not load, a parameter-set file that is refused, and what stands behind
+// a port. The window words the same kinds in Russian (ui/UWords.h).
+
+#include "catalogue/DeviceCatalogue.h"
+#include "link/PortList.h"
+#include "link/PortProbe.h"
+#include "sets/ParameterSet.h"
+
+#include <string>
+
+// The hint for a port refused for want of rights: join the "dialout" group.
+extern const char *const PortAccessHint;
+
+// Why the port `what` ("port 3 (/dev/ttyS2)", a device path) did not open: "cannot open
+// <what>: <the system's reason>".
+std::string PortRefusalText(const std::string &what, const TPortRefusal &refusal);
+// Why the start-up probe found no port.
+std::string NoFreePortText();
+// Why the catalogue at `path` did not load: "no catalogue file: <path>", or "malformed
+// catalogue file <path>: line L, column C"; empty when it loaded.
+std::string CatalogueFaultText(const TCatalogueLoad &load, const std::string &path);
+// What is wrong with a set file: "parameters[2].raw: a number from 0 to 65535 is needed, not
+// 70000".
+std::string SetFaultText(const TSetError &error);
+// What stands behind a port in one line: "/dev/ttyUSB0, USB 0403:6001, serial A12345"; the
+// device a link resolves to follows the path in parentheses.
+std::string PortSummary(const TPortInfo &info);
