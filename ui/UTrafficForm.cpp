@@ -197,11 +197,14 @@ QString TTrafficForm::CellText(int row, int col) const
         return Hex(attempt.Request);
     case 4:
         return Hex(attempt.Reply);
-    case 5:
+    case 5: {
+        QString text = VerdictText(attempt.Verdict);
+        if (attempt.Echo)
+            text += QStringLiteral(", эхо");
         if (attempt.Attempt > 1)
-            return VerdictText(attempt.Verdict) +
-                   QStringLiteral(" (попытка %1)").arg(attempt.Attempt);
-        return VerdictText(attempt.Verdict);
+            text += QStringLiteral(" (попытка %1)").arg(attempt.Attempt);
+        return text;
+    }
     default:
         return QString();
     }

@@ -20,10 +20,14 @@ TEST_F(Port, OpeningConfiguresLineQueuesAndCommandTimeouts)
         "get-line",
         "set-line baud=9600 data=8 parity=0 stop=1 dtr=0 rts-toggle=1 abort=0",
         "queues 300 0",
+        "low-latency 1", // asked of the driver at opening, put back at closing
         "get-timeouts",
         "set-timeouts 7 2 650 0 0",
     };
     EXPECT_EQ(Fake.Calls(), expected);
+    Fake.ClearCalls();
+    CloseComPort();
+    EXPECT_EQ(Fake.Calls(), (std::vector<std::string>{"low-latency 0", "close"}));
 }
 
 TEST_F(Port, OpeningClosesThePreviousPortFirst)
@@ -33,9 +37,10 @@ TEST_F(Port, OpeningClosesThePreviousPortFirst)
     Fake.ClearCalls();
     ASSERT_TRUE(OpenComPort(3));
     const auto calls = Fake.Calls();
-    ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[0], "close");
-    EXPECT_EQ(calls[1], "open /dev/three");
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0], "low-latency 0");
+    EXPECT_EQ(calls[1], "close");
+    EXPECT_EQ(calls[2], "open /dev/three");
     EXPECT_EQ(Fake.OpenPorts(), 1);
 }
 

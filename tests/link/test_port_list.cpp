@@ -30,12 +30,14 @@ TEST(PortList, TellsWhatStandsBehindEachNumber)
     EXPECT_EQ(ports[0].UsbVendor, "0403");
     EXPECT_EQ(ports[0].UsbProduct, "6001");
     EXPECT_EQ(ports[0].UsbSerial, "A12345");
+    EXPECT_EQ(ports[0].LatencyTimerMs, 16);
     EXPECT_TRUE(ports[0].Accessible);
 
     EXPECT_EQ(ports[1].Number, 4);
     EXPECT_EQ(ports[1].Device, fs::canonical(plain).string());
     EXPECT_TRUE(ports[1].ById.empty());
     EXPECT_TRUE(ports[1].UsbVendor.empty());
+    EXPECT_EQ(ports[1].LatencyTimerMs, -1);
 
     TPortInfo info;
     EXPECT_FALSE(DescribePort(5, info, roots));

@@ -37,17 +37,20 @@ std::string TraceLine(const TTrafficAttempt &attempt)
     return std::string("trace ") + time + " ms  " + attempt.Port + "  #" +
            std::to_string(attempt.Attempt) + "  > " + Hex(attempt.Request) + "  < " +
            (attempt.Reply.empty() ? std::string("(none)") : Hex(attempt.Reply)) + "  " +
-           VerdictName(attempt.Verdict);
+           VerdictName(attempt.Verdict) + (attempt.Echo ? std::string("  ") + EchoName : "");
 }
 
 TJson AttemptJson(const TTrafficAttempt &attempt)
 {
-    return TJson{{"time_ms", SinceStartMs(attempt.TimeNs)},
-                 {"port", attempt.Port},
-                 {"attempt", attempt.Attempt},
-                 {"request", Hex(attempt.Request)},
-                 {"reply", Hex(attempt.Reply)},
-                 {"verdict", VerdictName(attempt.Verdict)}};
+    TJson json{{"time_ms", SinceStartMs(attempt.TimeNs)},
+               {"port", attempt.Port},
+               {"attempt", attempt.Attempt},
+               {"request", Hex(attempt.Request)},
+               {"reply", Hex(attempt.Reply)},
+               {"verdict", VerdictName(attempt.Verdict)}};
+    if (attempt.Echo)
+        json[EchoName] = true;
+    return json;
 }
 
 } // namespace
