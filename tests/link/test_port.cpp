@@ -5,6 +5,10 @@
 #include "tests/link/LinkTestSupport.h"
 #include "tests/support/WaitUntil.h"
 
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
+
 using Port = TLinkOnFake;
 
 TEST_F(Port, OpeningConfiguresLineQueuesAndCommandTimeouts)
@@ -74,7 +78,7 @@ TEST_F(Port, CloseWaitsForARunningTransaction)
 {
 #ifndef __linux__
     GTEST_SKIP() << "seeing a thread wait on the lock needs /proc";
-#endif
+#else
     OpenPort();
     std::atomic<bool> inside{false};
     std::atomic<bool> release{false};
@@ -106,7 +110,7 @@ TEST_F(Port, CloseWaitsForARunningTransaction)
     while (closerId == 0) {
         std::this_thread::yield();
     }
-    const bool asleep = WaitUntil([&] { return closed || ThreadSleeps(closerId); });
+    const bool asleep = WaitUntil([&] { return closed || SleepingIn(closerId) == SYS_futex; });
     EXPECT_TRUE(asleep && !closed) << "the close did not wait for the running transaction";
     EXPECT_TRUE(PortIsOpen());
     release = true;
@@ -115,6 +119,7 @@ TEST_F(Port, CloseWaitsForARunningTransaction)
     EXPECT_TRUE(closed);
     EXPECT_TRUE(result);
     EXPECT_FALSE(PortIsOpen());
+#endif
 }
 
 TEST_F(Port, TransactionsRacingOpenAndCloseNeverUseAClosedPort)

@@ -33,26 +33,29 @@ long CurrentThreadId()
 #endif
 }
 
-bool ThreadSleeps(long tid)
+long SleepingIn(long tid)
 {
 #ifdef __linux__
-    // The state is the field after the command name in parentheses: S sleeps interruptibly
-    // (a futex, poll, read), D in an uninterruptible wait.
-    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/stat");
+    // The state is the field after the command name in parentheses: S sleeps interruptibly,
+    // D uninterruptibly. A sleeping thread's syscall file starts with the call's number.
+    const std::string task = "/proc/self/task/" + std::to_string(tid);
+    std::ifstream statFile(task + "/stat");
     std::string stat;
-    std::getline(in, stat);
+    std::getline(statFile, stat);
     const size_t close = stat.rfind(')');
-    if (close == std::string::npos || close + 2 >= stat.size())
-        return false;
-    const char state = stat[close + 2];
-    return state == 'S' || state == 'D';
+    if (close == std::string::npos || close + 2 >= stat.size() ||
+        (stat[close + 2] != 'S' && stat[close + 2] != 'D'))
+        return -1;
+    std::ifstream syscallFile(task + "/syscall");
+    long number = -1;
+    return syscallFile >> number ? number : -1;
 #else
     (void)tid;
-    return false;
+    return -1;
 #endif
 }
 
-bool WaitUntilThreadSleeps(long tid, int ms)
+bool WaitUntilSleepingIn(long tid, long number, int ms)
 {
-    return WaitUntil([tid] { return ThreadSleeps(tid); }, ms);
+    return WaitUntil([tid, number] { return SleepingIn(tid) == number; }, ms);
 }
