@@ -104,8 +104,8 @@ TEST(CliPortsTest, ListsWhatStandsBehindEachNumberAndHowToGetAccess)
     const std::string refused = "/proc/sys/kernel/osrelease";
     const bool refuses = access(refused.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
 
-    TSettingsEnv env(WritePortSettings(root, {{3, usb}, {4, refused}}));
-    setenv("LINVAR_PORT_ROOT", root.Path.c_str(), 1);
+    root.SetEnv("LINVAR_SETTINGS", WritePortSettings(root, {{3, usb}, {4, refused}}));
+    root.SetEnv("LINVAR_PORT_ROOT", root.Path);
     const TCliRun text = RunCli({"ports"});
     const TCliRun json = RunCli({"--json", "ports"});
     unsetenv("LINVAR_PORT_ROOT");

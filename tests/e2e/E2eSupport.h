@@ -52,20 +52,6 @@ private:
 // so a whole sweep of the bus takes a few seconds.
 std::vector<std::string> FastBusSettings();
 
-// A settings file of the test's own, named by LINVAR_SETTINGS while the object lives.
-class TempSettings
-{
-public:
-    explicit TempSettings(const std::vector<std::string> &lines);
-    ~TempSettings();
-    // Folder of the file, for further files of the test.
-    const std::string &Folder() const { return Dir; }
-
-private:
-    std::string Dir;
-    std::string Path;
-};
-
 // A path that refuses opening for writing with EACCES, even for root (a read-only kernel
 // attribute), standing in for a serial device of a group the user is not in; nullptr when
 // this machine has none.
@@ -106,7 +92,8 @@ public:
     bool ReadParams();
     // Text of grid cell (row, col), as the grid would paint it; reading it changes nothing.
     QString Cell(int row, int col);
-    // Text colour the grid is given for row `row`, as it would paint it.
+    // Text colour the grid is given for row `row`, as it would paint it; reading it changes
+    // nothing (the grid's data callback would also place the editor).
     uint32_t RowColor(int row);
     // Value column of every row.
     QStringList Values();

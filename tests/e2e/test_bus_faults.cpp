@@ -16,7 +16,36 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
+
+// The link's attempts, recorded while the watch lives, so that a test sees what went on the
+// wire. Not while the traffic form is open: the link reports to one record at a time.
+class TWireWatch
+{
+public:
+    TWireWatch() { SetTrafficRecord(&Record); }
+    ~TWireWatch() { SetTrafficRecord(nullptr); }
+    TWireWatch(const TWireWatch &) = delete;
+    TWireWatch &operator=(const TWireWatch &) = delete;
+
+    // True once an attempt of request `command` to `address` has ended, answered or not.
+    bool Sent(uint8_t address, uint8_t command)
+    {
+        for (TTrafficAttempt &attempt : Record.Take())
+            Seen.push_back(std::move(attempt));
+        return std::any_of(Seen.begin(), Seen.end(), [&](const TTrafficAttempt &attempt) {
+            return attempt.Request.size() > 3 && attempt.Request[0] == address &&
+                   attempt.Request[3] == command;
+        });
+    }
+
+private:
+    TTrafficRecord Record;
+    std::vector<TTrafficAttempt> Seen;
+};
 
 bool Idle(TMainFormLinvar &w)
 {
@@ -82,10 +111,12 @@ TEST(BusFaults, LinkPulledDuringAReadLeavesTheListPageIdle)
     // The device at 24 answers no read, so its read runs for seconds.
     ASSERT_TRUE(bus.Poll());
     ASSERT_TRUE(bus.SelectAddress(24));
+    TWireWatch wire;
     QTest::mouseClick(w.ParamsButton, Qt::LeftButton);
-    ASSERT_TRUE(PullLinkWhen(bus, [&w] {
-        QTest::qWait(200);
-        return w.BusyState() == TMainFormLinvar::TBusyState::Reading;
+    // Pulled once the read is on the wire: its first request has gone unanswered.
+    ASSERT_TRUE(PullLinkWhen(bus, [&w, &wire] {
+        return w.BusyState() == TMainFormLinvar::TBusyState::Reading &&
+               wire.Sent(24, CMD_READ_PARAM);
     }));
     ExpectOneLostPortBox(bus);
     EXPECT_EQ(w.PageControl->currentIndex(), 0);
@@ -106,10 +137,12 @@ TEST(BusFaults, LinkPulledDuringAWriteKeepsThePageWithTheUnconfirmedValues)
     TMainFormLinvar &w = bus.Window();
     // The device at 33 never answers a write, so its write runs for seconds.
     ASSERT_TRUE(OpenDevice(bus, 33));
+    TWireWatch wire;
     QTest::mouseClick(w.TabSheet2->SaveButton, Qt::LeftButton);
-    ASSERT_TRUE(PullLinkWhen(bus, [&w] {
-        QTest::qWait(200);
-        return w.BusyState() == TMainFormLinvar::TBusyState::Writing;
+    // Pulled once the write is on the wire: its first request has gone unanswered.
+    ASSERT_TRUE(PullLinkWhen(bus, [&w, &wire] {
+        return w.BusyState() == TMainFormLinvar::TBusyState::Writing &&
+               wire.Sent(33, CMD_WRITE_PARAM);
     }));
     // One box tells the loss and names what the device did not confirm.
     ExpectOneLostPortBox(bus);

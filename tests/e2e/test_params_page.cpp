@@ -320,7 +320,7 @@ TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
 
     // Once placed, the editor leaves the grid alone: an idle page does not keep repainting.
     PaintCounter paints(w.TabSheet2->ASGrid->viewport());
-    QTest::qWait(300);
+    QTest::qWait(300); // a span in which nothing may happen: no condition marks its end
     EXPECT_LE(paints.Count, 2);
 }
 

@@ -95,11 +95,12 @@ TEST(Startup, NoFreePortShowsMessageOnceAndEndsProgram)
     ASSERT_GE(master, 0);
     ASSERT_EQ(grantpt(master), 0);
     ASSERT_EQ(unlockpt(master), 0);
-    std::vector<std::string> lines;
+    std::string lines;
     for (int n = 1; n <= 15; ++n)
-        lines.push_back("COM" + std::to_string(n) + "=/nonexistent/linvar-" + std::to_string(n));
-    lines.push_back(std::string("COM16=") + ptsname(master));
-    TempSettings settings(lines);
+        lines += "COM" + std::to_string(n) + "=/nonexistent/linvar-" + std::to_string(n) + "\n";
+    lines += std::string("COM16=") + ptsname(master) + "\n";
+    TTempDir settings("linvar-e2e-");
+    settings.UseSettings(lines);
     ErrorBoxRecorder boxes;
     TMainFormLinvar w(QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));
 
@@ -117,11 +118,12 @@ TEST(Startup, PortsWithoutPermissionExplainTheFix)
     const char *denied = PathRefusingAccess();
     if (!denied)
         GTEST_SKIP() << "no path here refuses opening with EACCES";
-    std::vector<std::string> lines;
+    std::string lines;
     for (int n = 1; n <= 15; ++n)
-        lines.push_back("COM" + std::to_string(n) +
-                        (n == 4 ? std::string("=") + denied : "=/nonexistent/linvar"));
-    TempSettings settings(lines);
+        lines += "COM" + std::to_string(n) +
+                 (n == 4 ? std::string("=") + denied : "=/nonexistent/linvar") + "\n";
+    TTempDir settings("linvar-e2e-");
+    settings.UseSettings(lines);
     ErrorBoxRecorder boxes;
     TMainFormLinvar w(QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));
 

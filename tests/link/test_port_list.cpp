@@ -18,8 +18,9 @@ TEST(PortList, TellsWhatStandsBehindEachNumber)
     // A port behind a link to it, as the settings file may name one.
     fs::create_symlink(plain, root.File("dev/rs485"));
 
-    TSettingsEnv env(WritePortSettings(
-        root, {{3, usb}, {4, root.File("dev/rs485")}, {5, root.File("dev/missing")}}));
+    root.SetEnv("LINVAR_SETTINGS",
+                WritePortSettings(
+                    root, {{3, usb}, {4, root.File("dev/rs485")}, {5, root.File("dev/missing")}}));
     const TPortRoots roots{root.File("sys"), root.File("dev/serial/by-id")};
 
     const std::vector<TPortInfo> ports = ListPorts(roots);

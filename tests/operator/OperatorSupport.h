@@ -4,7 +4,10 @@
 // pointer and keyboard arrive, window lookup and screenshots, and the request frames that the
 // bus simulator logged. The tests see the program only as a person and the bus see it.
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/SimulatorProcess.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -96,40 +99,6 @@ int InkBands(const TImage &image);
 // Writes the image as a binary PPM file (for a person to look at after a failure).
 bool SavePpm(const TImage &image, const std::string &path);
 
-// Polls `done` until it holds or `ms` have passed; returns its last answer.
-bool WaitUntil(const std::function<bool()> &done, int ms = 10'000);
-
-// A process of the test's own: extra environment, its output in a log file, stopped by its
-// pid (SIGTERM, then SIGKILL) when asked or destroyed. It dies with the test runner.
-class TChildProcess
-{
-public:
-    TChildProcess() = default;
-    ~TChildProcess();
-    TChildProcess(const TChildProcess &) = delete;
-    TChildProcess &operator=(const TChildProcess &) = delete;
-
-    // Starts argv[0] with `environment` ("NAME=value") over the runner's own; stdout and stderr
-    // go to `logPath`; `keepFd` stays open in the child. False when it could not start.
-    bool Start(const std::vector<std::string> &argv, const std::vector<std::string> &environment,
-               const std::string &logPath, int keepFd = -1);
-    // The process id, 0 before the start.
-    pid_t Pid() const { return FPid; }
-    // True while the process runs.
-    bool Running();
-    // Waits up to `ms` for the process to end by itself; true when it has ended.
-    bool WaitExit(int ms);
-    // The exit status once ended by itself, -1 when killed by a signal or still running.
-    int ExitCode() const;
-    // Stops the process: SIGTERM, SIGKILL if it lingers; then reaps it.
-    void Stop();
-
-private:
-    pid_t FPid = 0;
-    bool Ended = false;
-    int WaitStatus = 0;
-};
-
 // The X server (Xvfb) and window manager (openbox) shared by every test of the run; they are
 // started on first use and stopped when the runner ends.
 class TXSession
@@ -183,7 +152,7 @@ private:
     TPoint RootPoint(TXWindow window, TPoint at);
 
     std::string Failure;
-    std::string Folder;
+    TTempDir Folder{"linvar-operator-x-"};
     std::string FDisplayName;
     _XDisplay *Dpy = nullptr;
     TChildProcess Server;
@@ -251,6 +220,7 @@ public:
     std::vector<TXWindow> Dialogs();
 
 private:
+    TTempDir Folder{"linvar-operator-"};
     std::unique_ptr<SimulatorProcess> Simulator;
     std::string Failure;
     std::string SimLog;
