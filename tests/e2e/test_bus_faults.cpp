@@ -144,8 +144,13 @@ TEST(BusFaults, ReadWithUnansweredParametersSaysHowManyAndStillOpensThePage)
         << bus.Boxes.Texts[0].toStdString();
     EXPECT_FALSE(bus.Window().TabSheet2->RowUnconfirmed(0));
 
-    // Read again, every parameter answers: nothing to tell.
+    // The defaults give the unread row a value that no write has sent: nothing unconfirmed.
     TMainFormLinvar &w = bus.Window();
+    QTest::mouseClick(w.TabSheet2->DefButton, Qt::LeftButton);
+    EXPECT_EQ(bus.Values(), QStringList({"1", "9,6", "4", "1,5"}));
+    EXPECT_FALSE(w.TabSheet2->RowUnconfirmed(0));
+
+    // Read again, every parameter answers: nothing to tell.
     ASSERT_TRUE(bus.ClickAndWaitIdle(w.TabSheet2->CancelButton));
     ASSERT_TRUE(bus.ReadParams());
     EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
