@@ -458,6 +458,34 @@ void TXSession::ClickCloseBox(TXWindow window)
     }
 }
 
+void TXSession::Wheel(int notches)
+{
+    // The X server reports a wheel notch as a click of button 4 (up) or 5 (down).
+    const unsigned button = notches > 0 ? 4 : 5;
+    for (int i = 0; i < (notches > 0 ? notches : -notches); ++i) {
+        XTestFakeButtonEvent(Dpy, button, True, CurrentTime);
+        XTestFakeButtonEvent(Dpy, button, False, CurrentTime);
+        XFlush(Dpy);
+        Pause(RestMs);
+    }
+}
+
+TRect TXSession::ScreenRect(TXWindow window)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(Dpy, window, &attributes))
+        return {};
+    const TPoint origin = RootPoint(window, {0, 0});
+    return {origin.X, origin.Y, attributes.width, attributes.height};
+}
+
+void TXSession::Resize(TXWindow window, int width, int height)
+{
+    XResizeWindow(Dpy, window, unsigned(width), unsigned(height));
+    XFlush(Dpy);
+    Pause(RestMs);
+}
+
 void TXSession::Key(unsigned long keySym, unsigned long modifier)
 {
     const KeyCode code = XKeysymToKeycode(Dpy, keySym);
@@ -574,6 +602,8 @@ TLinvarRun::TLinvarRun() : X(TXSession::Get())
     }
     SimLog = folder + "/sim.log";
     ProgramLog = folder + "/linvar.log";
+    FHome = folder + "/home";
+    std::filesystem::create_directory(FHome);
 
     // The simulator logs the frames on its stderr: it inherits a log file there.
     SimulatorProcess::TOptions options;
@@ -597,7 +627,7 @@ TLinvarRun::TLinvarRun() : X(TXSession::Get())
     if (!Program.Start({LINVAR_PROGRAM_PATH},
                        {"DISPLAY=" + X.DisplayName(), "QT_QPA_PLATFORM=xcb",
                         "LINVAR_SETTINGS=" + Simulator->SettingsPath(), "LC_ALL=ru_RU.UTF-8",
-                        "LANG=ru_RU.UTF-8"},
+                        "LANG=ru_RU.UTF-8", "HOME=" + FHome},
                        ProgramLog)) {
         Failure = "cannot start " LINVAR_PROGRAM_PATH;
         return;
