@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -166,6 +167,15 @@ TEST(BusFaults, TrafficWindowShowsEachAttemptAndHoldsStillWhilePaused)
     ASSERT_NE(w.TrafficForm, nullptr);
     TTrafficForm &traffic = *w.TrafficForm;
     ASSERT_TRUE(traffic.isVisible());
+    // It opens on the main window's screen, beside the main window or centred over it.
+    const QRect main = w.frameGeometry();
+    const QRect opened = traffic.frameGeometry();
+    EXPECT_TRUE(w.screen()->availableGeometry().contains(opened));
+    const QPoint offset = opened.center() - main.center();
+    EXPECT_TRUE(opened.left() == main.right() + 1 || opened.right() + 1 == main.left() ||
+                offset.manhattanLength() <= 2)
+        << "main at " << main.x() << "," << main.y() << ", traffic at " << opened.x() << ","
+        << opened.y();
 
     ASSERT_TRUE(bus.Poll());
     traffic.TakeAttempts();
