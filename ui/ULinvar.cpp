@@ -36,6 +36,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace {
 
 const QString WaitingText = QStringLiteral("Ждем...");
@@ -345,6 +347,12 @@ void TMainFormLinvar::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // Unsaved values on the parameter page: the operator is asked first, and may have the
+    // values written before the window closes (WMSaveDone closes it then).
+    if (PageControl->currentIndex() == 1 && !TabSheet2->MayLeave(TPageLeave::Close)) {
+        event->ignore();
+        return;
+    }
     SearchWorker.RequestStop();
     if (TrafficForm)
         TrafficForm->close();
@@ -435,17 +443,41 @@ void TMainFormLinvar::N1Click()
 void TMainFormLinvar::TrafficItemClick()
 {
     // Opening the window only starts the link's reports; a running worker goes on as it was.
-    if (!TrafficForm)
+    if (!TrafficForm) {
         TrafficForm = new TTrafficForm(this);
+        PlaceTrafficForm();
+    }
     TrafficForm->show();
     TrafficForm->raise();
     TrafficForm->activateWindow();
+}
+
+void TMainFormLinvar::PlaceTrafficForm()
+{
+    // Beside the main window on its screen: to the right where it fits, else to the left,
+    // else over it; never off the screen. Before its first showing the window has no frame
+    // yet; it will get one like ours.
+    const QRect main = frameGeometry();
+    const QSize box = TrafficForm->size() + (main.size() - size());
+    const QScreen *screen = this->screen();
+    const QRect room = screen ? screen->availableGeometry() : main;
+    QPoint at(main.right() + 1, main.top());
+    if (at.x() + box.width() - 1 > room.right()) {
+        at.setX(main.left() - box.width());
+        if (at.x() < room.left())
+            at = main.center() - QPoint(box.width() / 2, box.height() / 2);
+    }
+    at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - box.width())));
+    at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - box.height())));
+    TrafficForm->move(at);
 }
 
 void TMainFormLinvar::SaveSetClick()
 {
     if (FBusyState != TBusyState::Idle || PageControl->currentIndex() != 1)
         return;
+    // A menu takes no focus from the editor, so its value is clamped before it is saved.
+    TabSheet2->CommitEditor();
     SaveSetFile(this, TabSheet2->SetDocument(), LastSetFolder);
 }
 
@@ -642,6 +674,16 @@ void TMainFormLinvar::WMSaveDone()
     // The page stays, with the operator's values in the unconfirmed rows; one box says what
     // went wrong.
     const QString unconfirmed = UnconfirmedText();
-    if (!TellPortLost(unconfirmed) && !unconfirmed.isEmpty())
+    const TPageLeave leave = TabSheet2->TakeLeaveAfterWrite();
+    if (TellPortLost(unconfirmed))
+        return;
+    if (!unconfirmed.isEmpty()) {
         ShowWarningBox(this, unconfirmed);
+        return;
+    }
+    // Written in full: where the operator was going before the write, the window goes now.
+    if (leave == TPageLeave::Back)
+        BackRequested();
+    else if (leave == TPageLeave::Close)
+        close();
 }

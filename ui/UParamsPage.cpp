@@ -1,5 +1,6 @@
 #include "ui/UParamsPage.h"
 
+#include "ui/UUnsavedQuestion.h"
 #include "ui/UValueText.h"
 
 #include "controls/UASGrid.h"
@@ -13,8 +14,10 @@
 #include "workers/TLoadThread.h"
 #include "workers/TSaveThread.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
@@ -35,13 +38,6 @@ ParameterDescription *RowEntry(int row)
     if (row < 0 || static_cast<size_t>(row) >= DeviceParameters.size())
         return nullptr;
     return &DeviceParameters[static_cast<size_t>(row)];
-}
-
-// A value kept on the screen without the device's word for it: the operator's value that a
-// write could not confirm. An entry without a value has nothing to confirm.
-bool Unconfirmed(const ParameterDescription &entry)
-{
-    return ReplyOf(entry) == TParameterReply::NoValidReply && entry.Value != VALUE_UNDEFINED;
 }
 
 // Text colour of the rows and the editor that show an unconfirmed value.
@@ -84,6 +80,7 @@ void TParamsPage::CreateGrid()
     });
     ASGrid->SetOnCSelRow([this](QObject *) { ASGridCSelRow(); });
     GridPanel->installEventFilter(this);
+    ASGrid->viewport()->installEventFilter(this);
 
     DivisorSpinEdit = new TDivisorSpinEdit(GridPanel);
     DivisorSpinEdit->setFrame(false);
@@ -135,6 +132,20 @@ bool TParamsPage::eventFilter(QObject *watched, QEvent *event)
         ASGrid->setGeometry(GridPanel->rect());
         FormResize();
     }
+    if (watched == GridPanel && event->type() == QEvent::Wheel) {
+        // A wheel turn the editor left alone (it has no focus) scrolls the grid under it, as a
+        // turn over any other cell does.
+        QCoreApplication::sendEvent(ASGrid->viewport(), event);
+        return true;
+    }
+    if (watched == ASGrid->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        // A click on the row already selected changes no selection, yet the operator clicked
+        // there to edit it: the editor takes the focus, so typing reaches it.
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const int row = ASGrid->RowAt(mouse->position().toPoint().y());
+        if (mouse->button() == Qt::LeftButton && row >= 0 && row == ASGrid->SelectedRow())
+            FocusEditorOnPlace();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -145,6 +156,8 @@ bool TParamsPage::StartRead(uint8_t type, uint8_t address, uint16_t version)
     FormDeviceParam(type, version);
     ReadValues.clear();
     LoadedRows.clear();
+    AfterWrite = false;
+    EditorRow = -1;
     ASGrid->SetRowCount(static_cast<int>(DeviceParameters.size()));
     if (!StartWorker<TLoadThread>(Worker, address)) {
         Host.WorkEnds();
@@ -174,6 +187,7 @@ void TParamsPage::WMSaveDone()
     ReadValues.clear();
     for (const ParameterDescription &entry : DeviceParameters)
         ReadValues.push_back(entry.Value);
+    AfterWrite = true;
     SetControlsEnabled(true);
     LoadEditorFromRow();
     FocusEditorOnPlace();
@@ -193,10 +207,68 @@ QString TParamsPage::CellText(int ARow, int ACol) const
                                     : FormatParamValue(value, entry->Divisor, LocaleDecimalMark());
 }
 
+bool TParamsPage::WriteUnconfirmed(size_t row) const
+{
+    // Only a write leaves unconfirmed values: a read without a reply shows "Неопределено", and
+    // a value put in since the write (typed, the defaults, a set) was never sent. An entry
+    // without a value has nothing to confirm.
+    if (!AfterWrite || row >= DeviceParameters.size() || row >= ReadValues.size())
+        return false;
+    const ParameterDescription &entry = DeviceParameters[row];
+    return ReplyOf(entry) == TParameterReply::NoValidReply && entry.Value != VALUE_UNDEFINED &&
+           entry.Value == ReadValues[row];
+}
+
 bool TParamsPage::RowUnconfirmed(int ARow) const
 {
-    const ParameterDescription *entry = RowEntry(ARow);
-    return entry && ARow < ASGrid->RowCount() && Unconfirmed(*entry);
+    return ARow >= 0 && ARow < ASGrid->RowCount() && WriteUnconfirmed(static_cast<size_t>(ARow));
+}
+
+bool TParamsPage::HasUnsavedEdits() const
+{
+    if (ReadValues.size() != DeviceParameters.size())
+        return false;
+    for (size_t row = 0; row < DeviceParameters.size(); ++row) {
+        if (DeviceParameters[row].Value != ReadValues[row] || WriteUnconfirmed(row))
+            return true;
+    }
+    return false;
+}
+
+void TParamsPage::CommitEditor()
+{
+    // The editor clamps only when the focus leaves it; a menu, a button pressed by its
+    // shortcut or a closing window do not take the focus, so the value is clamped here. A row
+    // without a value has a hidden editor and nothing to clamp.
+    const ParameterDescription *entry = RowEntry(EditorRow);
+    if (entry && entry->Value != VALUE_UNDEFINED && EditorTracking)
+        DivisorSpinEdit->ClampValue();
+}
+
+bool TParamsPage::MayLeave(TPageLeave leave)
+{
+    CommitEditor();
+    if (!HasUnsavedEdits())
+        return true;
+    switch (AskUnsavedEdits(this)) {
+    case TUnsavedChoice::Discard:
+        return true;
+    case TUnsavedChoice::Write:
+        LeaveAfterWrite = leave;
+        if (!StartWrite())
+            LeaveAfterWrite = TPageLeave::None;
+        return false;
+    case TUnsavedChoice::Stay:
+        break;
+    }
+    return false;
+}
+
+TPageLeave TParamsPage::TakeLeaveAfterWrite()
+{
+    const TPageLeave leave = LeaveAfterWrite;
+    LeaveAfterWrite = TPageLeave::None;
+    return leave;
 }
 
 bool TParamsPage::RowLoadedDiffers(int ARow) const
@@ -223,6 +295,7 @@ bool TParamsPage::LoadSet(const TParameterSet &set, TSetPlan &plan, TSetError &e
 {
     if (!PlanParameterSet(set, Device.Type, DeviceParameters, plan, error))
         return false;
+    CommitEditor();
     ApplySetPlan(plan, DeviceParameters);
     LoadedRows.assign(DeviceParameters.size(), false);
     for (const auto &[row, raw] : plan.Values)
@@ -243,9 +316,9 @@ int TParamsPage::UnreadCount() const
 QStringList TParamsPage::UnconfirmedNames() const
 {
     QStringList names;
-    for (const ParameterDescription &entry : DeviceParameters) {
-        if (Unconfirmed(entry))
-            names << QString::fromStdString(Cp1251ToUtf8(entry.Name));
+    for (size_t row = 0; row < DeviceParameters.size(); ++row) {
+        if (WriteUnconfirmed(row))
+            names << QString::fromStdString(Cp1251ToUtf8(DeviceParameters[row].Name));
     }
     return names;
 }
@@ -276,6 +349,8 @@ void TParamsPage::WMPlaceEditor()
                                  grid.top() + client.y() + ASGrid->TitleHeight() +
                                      ASGrid->SelectedOffset() * ASGrid->RowHeight() + 2,
                                  std::max(0, ASGrid->ColWidths(1) - 6), ASGrid->RowHeight() - 4);
+    // A row's colour changes with its value (typed, the defaults) without a new selection.
+    PaintEditorColor();
     // Taking the focus on every paint of the selected row would take it from a button being
     // pressed (a repaint follows the editor's loss of the focus), and the button would drop
     // its click; so only a new selection or the end of a read or write moves the focus.
@@ -295,6 +370,7 @@ void TParamsPage::FocusEditorOnPlace()
 void TParamsPage::LoadEditorFromRow()
 {
     const ParameterDescription *entry = RowEntry(ASGrid->SelectedRow());
+    EditorRow = entry ? ASGrid->SelectedRow() : -1;
     if (!entry) {
         // No row selected, as for a device whose list is empty: there is nothing to edit, and
         // the editor must not float over the empty grid with another device's value.
@@ -315,17 +391,39 @@ void TParamsPage::LoadEditorFromRow()
     }
     DivisorSpinEdit->SetValue(entry->Value);
     DivisorSpinEdit->setVisible(entry->Value != VALUE_UNDEFINED);
-    // The editor covers its row's value, so it shows the row's colour too.
-    QPalette palette = DivisorSpinEdit->palette();
-    const uint32_t color = RowColor(ASGrid->SelectedRow());
-    palette.setColor(QPalette::Text,
-                     ColorFromTColor(color == clBlack ? clWindowText : color, ASGrid->palette()));
-    DivisorSpinEdit->setPalette(palette);
+    PaintEditorColor();
     EditorTracking = true;
+}
+
+void TParamsPage::PaintEditorColor()
+{
+    // The editor covers its row's value, so it shows the row's colour too.
+    if (EditorRow < 0)
+        return;
+    const uint32_t color = RowColor(EditorRow);
+    const QColor wanted =
+        ColorFromTColor(color == clBlack ? clWindowText : color, ASGrid->palette());
+    if (DivisorSpinEdit->palette().color(QPalette::Text) == wanted)
+        return;
+    QPalette palette = DivisorSpinEdit->palette();
+    palette.setColor(QPalette::Text, wanted);
+    DivisorSpinEdit->setPalette(palette);
 }
 
 void TParamsPage::ASGridCSelRow()
 {
+    // The row being left keeps only a value within its limits, however the selection moved.
+    CommitEditor();
+    if (ASGrid->LastSelectionByWheel()) {
+        // Scrolling with the wheel only looks through the rows: the editor follows the
+        // selection but takes no focus, or the next turn over it would change the value under
+        // the pointer. If it had the focus, the grid takes it.
+        if (DivisorSpinEdit->hasFocus())
+            ASGrid->setFocus(Qt::OtherFocusReason);
+        LoadEditorFromRow();
+        Host.PostPlaceEditor();
+        return;
+    }
     LoadEditorFromRow();
     FocusEditorOnPlace();
 }
@@ -337,7 +435,7 @@ void TParamsPage::DivisorSpinEditChange()
     // Reading with GetValue would put MinValue into a text that does not read yet (empty, a
     // lone sign while the operator types), and the next key would be appended to it; such a
     // text leaves the row alone until it reads. Leaving the editor still clamps.
-    ParameterDescription *entry = RowEntry(ASGrid->SelectedRow());
+    ParameterDescription *entry = RowEntry(EditorRow);
     int32_t value = 0;
     if (entry && DivisorSpinEdit->TryGetValue(value))
         entry->Value = value;
@@ -388,10 +486,12 @@ bool TParamsPage::DivisorSpinEditKeyDown(int Key, Qt::KeyboardModifiers Shift)
 
 void TParamsPage::DefButtonClick()
 {
+    CommitEditor();
     for (ParameterDescription &entry : DeviceParameters)
         entry.Value = entry.Default;
-    if (const ParameterDescription *entry = RowEntry(ASGrid->SelectedRow()))
-        DivisorSpinEdit->SetValue(entry->Value);
+    // The whole editor is reloaded: a row that had no value now has one to edit, and every
+    // row may have changed its colour.
+    LoadEditorFromRow();
     ASGrid->RefreshBody();
 }
 
@@ -406,8 +506,14 @@ void TParamsPage::SetControlsEnabled(bool enabled)
 
 void TParamsPage::SaveButtonClick()
 {
+    CommitEditor();
+    StartWrite();
+}
+
+bool TParamsPage::StartWrite()
+{
     if (!Host.IsIdle() || !Host.PortReady())
-        return;
+        return false;
     SetControlsEnabled(false);
     Host.WorkBegins(false, WritingText);
     // A write ends the loaded marks: from now on the device's echo is what the rows show.
@@ -416,12 +522,15 @@ void TParamsPage::SaveButtonClick()
         // No write is running, so nothing will send WM_SAVEDONE: the page comes back here.
         Host.WorkEnds();
         SetControlsEnabled(true);
+        return false;
     }
+    return true;
 }
 
 void TParamsPage::CancelButtonClick()
 {
-    Host.BackRequested();
+    if (MayLeave(TPageLeave::Back))
+        Host.BackRequested();
 }
 
 void TParamsPage::FormResize()

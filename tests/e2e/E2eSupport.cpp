@@ -29,11 +29,16 @@ ErrorBoxRecorder::ErrorBoxRecorder()
             Texts << text;
             Captions << caption;
         });
+    PreviousQuestion = SetUnsavedQuestionFunction([this](QWidget *) {
+        ++UnsavedQuestions;
+        return UnsavedAnswer;
+    });
 }
 
 ErrorBoxRecorder::~ErrorBoxRecorder()
 {
     SetErrorBoxFunction(Previous);
+    SetUnsavedQuestionFunction(PreviousQuestion);
 }
 
 std::vector<std::string> FastBusSettings()

@@ -6,6 +6,7 @@
 #include "ui/UErrorBox.h"
 #include "ui/UFileDialog.h"
 #include "ui/ULinvar.h"
+#include "ui/UUnsavedQuestion.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,7 +16,8 @@
 #include <string>
 #include <vector>
 
-// Catches every message box while it lives: the boxes are recorded and closed at once.
+// Catches every message box while it lives: the boxes are recorded and closed at once; the
+// question about unsaved values is counted and answered with UnsavedAnswer.
 class ErrorBoxRecorder
 {
 public:
@@ -27,9 +29,13 @@ public:
     QStringList Captions;
     // Their kinds.
     std::vector<TBoxKind> Kinds;
+    // The answer to the question about unsaved values, and how often it was asked.
+    TUnsavedChoice UnsavedAnswer = TUnsavedChoice::Discard;
+    int UnsavedQuestions = 0;
 
 private:
     TErrorBoxFunction Previous;
+    TUnsavedQuestionFunction PreviousQuestion;
 };
 
 // Answers every file dialog while it lives with Answer, recording what each dialog showed.

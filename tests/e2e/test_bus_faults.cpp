@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -177,8 +178,13 @@ TEST(BusFaults, ReadWithUnansweredParametersSaysHowManyAndStillOpensThePage)
         << bus.Boxes.Texts[0].toStdString();
     EXPECT_FALSE(bus.Window().TabSheet2->RowUnconfirmed(0));
 
-    // Read again, every parameter answers: nothing to tell.
+    // The defaults give the unread row a value that no write has sent: nothing unconfirmed.
     TMainFormLinvar &w = bus.Window();
+    QTest::mouseClick(w.TabSheet2->DefButton, Qt::LeftButton);
+    EXPECT_EQ(bus.Values(), QStringList({"1", "9,6", "4", "1,5"}));
+    EXPECT_FALSE(w.TabSheet2->RowUnconfirmed(0));
+
+    // Read again, every parameter answers: nothing to tell.
     ASSERT_TRUE(bus.ClickAndWaitIdle(w.TabSheet2->CancelButton));
     ASSERT_TRUE(bus.ReadParams());
     EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
@@ -194,6 +200,15 @@ TEST(BusFaults, TrafficWindowShowsEachAttemptAndHoldsStillWhilePaused)
     ASSERT_NE(w.TrafficForm, nullptr);
     TTrafficForm &traffic = *w.TrafficForm;
     ASSERT_TRUE(traffic.isVisible());
+    // It opens on the main window's screen, beside the main window or centred over it.
+    const QRect main = w.frameGeometry();
+    const QRect opened = traffic.frameGeometry();
+    EXPECT_TRUE(w.screen()->availableGeometry().contains(opened));
+    const QPoint offset = opened.center() - main.center();
+    EXPECT_TRUE(opened.left() == main.right() + 1 || opened.right() + 1 == main.left() ||
+                offset.manhattanLength() <= 2)
+        << "main at " << main.x() << "," << main.y() << ", traffic at " << opened.x() << ","
+        << opened.y();
 
     ASSERT_TRUE(bus.Poll());
     traffic.TakeAttempts();

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -355,6 +356,34 @@ void TXSession::ClickCloseBox(TXWindow window)
     }
 }
 
+void TXSession::Wheel(int notches)
+{
+    // The X server reports a wheel notch as a click of button 4 (up) or 5 (down).
+    const unsigned button = notches > 0 ? 4 : 5;
+    for (int i = 0; i < (notches > 0 ? notches : -notches); ++i) {
+        XTestFakeButtonEvent(Dpy, button, True, CurrentTime);
+        XTestFakeButtonEvent(Dpy, button, False, CurrentTime);
+        XFlush(Dpy);
+        Pause(RestMs);
+    }
+}
+
+TRect TXSession::ScreenRect(TXWindow window)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(Dpy, window, &attributes))
+        return {};
+    const TPoint origin = RootPoint(window, {0, 0});
+    return {origin.X, origin.Y, attributes.width, attributes.height};
+}
+
+void TXSession::Resize(TXWindow window, int width, int height)
+{
+    XResizeWindow(Dpy, window, unsigned(width), unsigned(height));
+    XFlush(Dpy);
+    Pause(RestMs);
+}
+
 void TXSession::Key(unsigned long keySym, unsigned long modifier)
 {
     const KeyCode code = XKeysymToKeycode(Dpy, keySym);
@@ -470,6 +499,8 @@ TLinvarRun::TLinvarRun() : X(TXSession::Get())
     }
     SimLog = Folder.File("sim.log");
     ProgramLog = Folder.File("linvar.log");
+    FHome = Folder.File("home");
+    std::filesystem::create_directory(FHome);
 
     // The simulator logs the frames it receives on its stderr.
     SimulatorProcess::TOptions options;
@@ -486,9 +517,12 @@ TLinvarRun::TLinvarRun() : X(TXSession::Get())
 
     // The scripts run other tests offscreen; this program must reach the X server.
     TChildOptions program = LogTo(ProgramLog);
-    program.Environment = {"DISPLAY=" + X.DisplayName(), "QT_QPA_PLATFORM=xcb",
-                           "LINVAR_SETTINGS=" + Simulator->SettingsPath(), "LC_ALL=ru_RU.UTF-8",
-                           "LANG=ru_RU.UTF-8"};
+    program.Environment = {"DISPLAY=" + X.DisplayName(),
+                           "QT_QPA_PLATFORM=xcb",
+                           "LINVAR_SETTINGS=" + Simulator->SettingsPath(),
+                           "LC_ALL=ru_RU.UTF-8",
+                           "LANG=ru_RU.UTF-8",
+                           "HOME=" + FHome};
     if (!Program.Start({LINVAR_PROGRAM_PATH}, program)) {
         Failure = Program.Error();
         return;

@@ -51,6 +51,8 @@ constexpr TRect ButtonArea(TPoint centre)
 // fixed size (445 × 391) and the layout of docs/screenshots; the About box likewise.
 namespace Layout {
 constexpr TPoint AboutMenu{47, 10};
+constexpr TPoint SetMenu{150, 10};
+constexpr TPoint SaveSetItem{150, 30};
 constexpr TPoint ZeroAddressBox{209, 37};
 constexpr TRect List{8, 56, 300, 262};
 constexpr TPoint ListRow0{60, 62};
@@ -61,6 +63,7 @@ constexpr TPoint GridRow0{100, 55};
 constexpr int GridRowPitch = 21;
 // Value cells of rows 1 to 3, where the editor does not float right after a read.
 constexpr TRect GridValuesBelowRow0{372, 67, 66, 62};
+constexpr TPoint GridTitle{100, 34};
 constexpr TPoint DefButton{177, 346};
 constexpr TPoint SaveButton{281, 346};
 constexpr TPoint BackButton{389, 346};
@@ -140,6 +143,12 @@ public:
     void DoubleClick(TXWindow window, TPoint at);
     // Clicks the close box in the window's title bar (drawn by the window manager).
     void ClickCloseBox(TXWindow window);
+    // Turns the wheel by `notches` where the pointer is: up when positive, down when negative.
+    void Wheel(int notches);
+    // Where a window's client area lies on the screen, in root coordinates.
+    TRect ScreenRect(TXWindow window);
+    // Asks for a window's client area to be `width` × `height`, as dragging its frame does.
+    void Resize(TXWindow window, int width, int height);
     // Presses and releases a key, with `modifier` (a key symbol such as XK_Control_L) held.
     void Key(unsigned long keySym, unsigned long modifier = 0);
     // Types digits, signs, full stops and commas one key at a time.
@@ -207,6 +216,8 @@ public:
     std::vector<TFrame> Requests() const { return RequestFrames(SimLog); }
     // The program's output so far (Qt warnings and the like), for failure messages.
     std::string ProgramOutput() const;
+    // The program's home folder, a fresh one of the run's own: its file dialogs start there.
+    const std::string &Home() const { return FHome; }
 
     // True while the list page is shown: nothing is drawn where the parameter page has
     // "По умолчанию".
@@ -225,6 +236,7 @@ private:
     std::string Failure;
     std::string SimLog;
     std::string ProgramLog;
+    std::string FHome;
     TImage ParamsDisabled;
 };
 
