@@ -5,6 +5,7 @@
 #include "link/Crc8.h"
 #include "link/Frame.h"
 #include "link/NumberText.h"
+#include "link/SendRequest.h"
 
 namespace {
 
@@ -42,6 +43,23 @@ std::vector<TSimReply> TSimBus::Feed(const uint8_t *bytes, size_t count)
 void TSimBus::Idle()
 {
     Buffer.clear();
+}
+
+void TSimBus::SetLineSpeed(uint32_t baudRate)
+{
+    // Bytes sent at one speed are noise to a receiver at another.
+    if (baudRate != LineBaudRate) {
+        Buffer.clear();
+    }
+    LineBaudRate = baudRate;
+}
+
+uint32_t TSimBus::CharUs() const
+{
+    if (Config.CharUsFixed) {
+        return Config.CharUs;
+    }
+    return static_cast<uint32_t>(CharacterTimeUs(LineBaudRate, 0));
 }
 
 std::vector<TSimReply> TSimBus::TakeFrames()
@@ -136,7 +154,8 @@ bool TSimBus::Handle(const std::vector<uint8_t> &frame, TSimReply &reply)
             device = &candidate;
         }
     }
-    if (device == nullptr) {
+    // A device at another speed than the line's hears only noise, and answers nothing.
+    if (device == nullptr || device->BaudRate != LineBaudRate) {
         return false;
     }
     std::vector<uint8_t> bytes = Answer(*device, frame);
@@ -145,7 +164,7 @@ bool TSimBus::Handle(const std::vector<uint8_t> &frame, TSimReply &reply)
     // never while the master's transmitter may still be on.
     const uint32_t latencyMs =
         device->LatencyMs >= 0 ? uint32_t(device->LatencyMs) : Config.LatencyMs;
-    reply.LatencyUs = latencyMs * 1000 + static_cast<uint32_t>(frame.size()) * Config.CharUs;
+    reply.LatencyUs = latencyMs * 1000 + static_cast<uint32_t>(frame.size()) * CharUs();
     std::vector<uint32_t> gaps(bytes.size(), 0);
     const uint8_t command = frame[3];
 
