@@ -55,6 +55,10 @@ TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
     if (wanted.ReadInterval != 0) {
         wanted.ReadInterval += extraMs;
     }
+    // Untimed, the read begins while the request (and its check byte) is still on the wire.
+    if (LinkSettings.USARTMode || PerfFrequency == 0) {
+        wanted.ReadConstant += extraMs * static_cast<uint32_t>(count + 1);
+    }
     return wanted;
 }
 

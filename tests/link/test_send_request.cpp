@@ -277,6 +277,12 @@ TEST_F(Exchange, SlowerLinesAddTheirExtraWireTimePerReplyByte)
         Send(Identify5, reply);
         EXPECT_EQ(Only("set-timeouts"), (std::vector<std::string>{c.Ping, c.Identify})) << c.Baud;
     }
+    // Untimed, the read begins as the request goes out: its seven bytes' extra time too.
+    LinkSettings.USARTMode = true;
+    Fake.ClearCalls();
+    std::vector<uint8_t> reply;
+    Send(Ping1, reply);
+    EXPECT_EQ(Only("set-timeouts"), (std::vector<std::string>{"set-timeouts 11 8 86 0 0"}));
 }
 
 TEST_F(Exchange, SmartConverterLinesAreNeverTouched)
