@@ -580,9 +580,10 @@ void TMainFormLinvar::WMSearchDone()
     UpdateParamsButton();
     // The devices found before the loss stay listed; a read will say the port is closed.
     if (!TellPortLost() && !RepeatedDevices.isEmpty())
-        ShowWarningBox(this, QStringLiteral("Приборы ответили на двух скоростях; в списке каждый "
-                                            "указан один раз, на первой из них:") +
-                                 NameLines(RepeatedDevices));
+        ShowWarningBox(this,
+                       QStringLiteral("Приборы ответили на нескольких скоростях; в списке каждый "
+                                      "указан один раз, на первой из них:") +
+                           NameLines(RepeatedDevices));
 }
 
 bool TMainFormLinvar::TellPortLost(const QString &more)
