@@ -5,6 +5,7 @@
 #include "tools/cli/CliOptions.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "link/LineSpeed.h"
 #include "link/NumberText.h"
 
 #include <CLI/CLI.hpp>
@@ -62,6 +63,35 @@ std::string ParseAddresses(const std::string &text, std::vector<uint8_t> &addres
         if (std::find(addresses.begin(), addresses.end(), n) != addresses.end())
             return "option --address: address " + part + " is given twice";
         addresses.push_back(static_cast<uint8_t>(n));
+        if (comma == text.size())
+            return {};
+        start = comma + 1;
+    }
+}
+
+// "19200", "9600,19200" or "all" (the standard speeds, slowest first): line speeds, each once.
+std::string ParseBaudRates(const std::string &text, std::vector<uint32_t> &speeds)
+{
+    speeds.clear();
+    if (text == "all") {
+        speeds.assign(StandardBaudRates.begin(), StandardBaudRates.end());
+        return {};
+    }
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const std::string part = text.substr(start, comma - start);
+        int64_t n = 0;
+        if (!ParseNumber(part, 0, 0xFFFFFFFF, n, TNumberForm::SignedDecimal) ||
+            !IsStandardBaudRate(static_cast<uint32_t>(n))) {
+            std::string list;
+            for (const uint32_t speed : StandardBaudRates)
+                list += std::to_string(speed) + ", ";
+            return "option --baud: '" + part + "' is not one of " + list + "or all";
+        }
+        if (std::find(speeds.begin(), speeds.end(), n) != speeds.end())
+            return "option --baud: speed " + part + " is given twice";
+        speeds.push_back(static_cast<uint32_t>(n));
         if (comma == text.size())
             return {};
         start = comma + 1;
@@ -133,6 +163,13 @@ const TRule Rules[] = {
     {{Catalogue, Ports},
      "--trace belongs to the commands on the bus",
      [](const TCliOptions &o) { return o.Trace && !OnBus(o); }},
+    {{Catalogue, Ports},
+     "--baud belongs to the commands on the bus",
+     [](const TCliOptions &o) { return !o.BaudRates.empty() && !OnBus(o); }},
+    // One device answers at one speed; only the search looks at several in turn.
+    {{Read, Write, Diff},
+     "--baud takes one speed here; several (a list or all) only with scan",
+     [](const TCliOptions &o) { return o.BaudRates.size() > 1 && o.Command != Scan; }},
     {{Ports},
      "ports lists every port number; it takes no --port or --device",
      [](const TCliOptions &o) { return o.Command == Ports && (o.Port || !o.Device.empty()); }},
@@ -245,6 +282,10 @@ TCliTable::TCliTable(TCliOptions &options) : Options(options)
     AddValue(App, "--catalogue,--catalog", "FILE",
              "catalogue file (default: params.cfg beside linvar-cli)",
              Text("--catalogue", "a file", Options.Catalogue));
+    AddValue(App, "--baud", "B",
+             "line speed: 1200, 2400, 4800, 9600, 19200, 38400,\n57600 or 115200 (default: the "
+             "settings' BaudRate,\n9600); scan takes several as B,B,... or all",
+             [this](const std::string &text) { return ParseBaudRates(text, Options.BaudRates); });
     AddFlag(App, "--json", "JSON output", Options.Json);
     AddFlag(App, "-q,--quiet", "no progress on stderr", Options.Quiet);
     AddFlag(App, "--trace",
