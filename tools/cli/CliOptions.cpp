@@ -49,53 +49,67 @@ TValueCheck Text(const char *name, const char *what, std::string &out)
     };
 }
 
-// "5" or "5,12,33": bus addresses 0..127, each once.
-std::string ParseAddresses(const std::string &text, std::vector<uint8_t> &addresses)
+// Reads a comma list whose parts `item` turns into numbers: each part once, in the order
+// given. The refusal, or the empty text; `option` and `what` name them in the refusals.
+template <typename T>
+std::string ParseCommaList(const std::string &text, const char *option, const char *what,
+                           const std::function<std::string(const std::string &, T &)> &item,
+                           std::vector<T> &out)
 {
-    addresses.clear();
+    out.clear();
     size_t start = 0;
     for (;;) {
         const size_t comma = std::min(text.find(',', start), text.size());
         const std::string part = text.substr(start, comma - start);
-        int64_t n = 0;
-        if (!ParseNumber(part, 0, 127, n, TNumberForm::SignedDecimal))
-            return "option --address: '" + part + "' is not a number from 0 to 127";
-        if (std::find(addresses.begin(), addresses.end(), n) != addresses.end())
-            return "option --address: address " + part + " is given twice";
-        addresses.push_back(static_cast<uint8_t>(n));
+        T value{};
+        if (std::string refusal = item(part, value); !refusal.empty())
+            return std::string("option ") + option + ": " + refusal;
+        if (std::find(out.begin(), out.end(), value) != out.end())
+            return std::string("option ") + option + ": " + what + " " + part + " is given twice";
+        out.push_back(value);
         if (comma == text.size())
             return {};
         start = comma + 1;
     }
 }
 
+// "5" or "5,12,33": bus addresses 0..127, each once.
+std::string ParseAddresses(const std::string &text, std::vector<uint8_t> &addresses)
+{
+    return ParseCommaList<uint8_t>(
+        text, "--address", "address",
+        [](const std::string &part, uint8_t &address) {
+            int64_t n = 0;
+            if (!ParseNumber(part, 0, 127, n, TNumberForm::SignedDecimal))
+                return "'" + part + "' is not a number from 0 to 127";
+            address = static_cast<uint8_t>(n);
+            return std::string();
+        },
+        addresses);
+}
+
 // "19200", "9600,19200" or "all" (the standard speeds, slowest first): line speeds, each once.
 std::string ParseBaudRates(const std::string &text, std::vector<uint32_t> &speeds)
 {
-    speeds.clear();
     if (text == "all") {
         speeds.assign(StandardBaudRates.begin(), StandardBaudRates.end());
         return {};
     }
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = std::min(text.find(',', start), text.size());
-        const std::string part = text.substr(start, comma - start);
-        int64_t n = 0;
-        if (!ParseNumber(part, 0, 0xFFFFFFFF, n, TNumberForm::SignedDecimal) ||
-            !IsStandardBaudRate(static_cast<uint32_t>(n))) {
+    return ParseCommaList<uint32_t>(
+        text, "--baud", "speed",
+        [](const std::string &part, uint32_t &speed) {
+            int64_t n = 0;
+            if (ParseNumber(part, 0, 0xFFFFFFFF, n, TNumberForm::SignedDecimal) &&
+                IsStandardBaudRate(static_cast<uint32_t>(n))) {
+                speed = static_cast<uint32_t>(n);
+                return std::string();
+            }
             std::string list;
-            for (const uint32_t speed : StandardBaudRates)
-                list += std::to_string(speed) + ", ";
-            return "option --baud: '" + part + "' is not one of " + list + "or all";
-        }
-        if (std::find(speeds.begin(), speeds.end(), n) != speeds.end())
-            return "option --baud: speed " + part + " is given twice";
-        speeds.push_back(static_cast<uint32_t>(n));
-        if (comma == text.size())
-            return {};
-        start = comma + 1;
-    }
+            for (const uint32_t standard : StandardBaudRates)
+                list += std::to_string(standard) + ", ";
+            return "'" + part + "' is not one of " + list + "or all";
+        },
+        speeds);
 }
 
 // A --firmware text as a version number; the empty text is version 0, which a device
