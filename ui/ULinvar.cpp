@@ -116,6 +116,10 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
     // The port lock is a process-wide object that exists before the window; the system timer
     // resolution needs no raising on Linux, where sleeps are already fine-grained.
     LoadLinkSettings();
+    // An unreadable file would otherwise pass for a missing one, and a port it maps would
+    // open the default device without a word.
+    if (const TSettingsReadFault fault = SettingsReadFault(); fault.Fault != TSettingsFault::None)
+        ShowErrorBox(this, SettingsFaultText(fault));
     InitPerfFrequency();
     OpenFirstPort();
 
