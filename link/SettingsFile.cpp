@@ -94,11 +94,40 @@ std::string ReadSettingsFile(const std::string &path, bool &exists, TSettingsRea
     return text;
 }
 
+// What tells one file at a path from another: a test or a person that puts a new file in its
+// place gets it read, while a run that maps many ports reads an unchanged file once.
+struct TFileIdentity
+{
+    int64_t Device = 0;
+    int64_t Inode = 0;
+    int64_t Size = 0;
+    int64_t ModifiedNs = 0;
+    bool operator==(const TFileIdentity &) const = default;
+};
+
+// The identity of the file at `path`; all zero when there is none to see.
+TFileIdentity IdentityOf(const std::string &path)
+{
+    struct stat status = {};
+    if (stat(path.c_str(), &status) != 0) {
+        return {};
+    }
+#ifdef _WIN32
+    const int64_t modifiedNs = static_cast<int64_t>(status.st_mtime) * 1'000'000'000;
+#else
+    const int64_t modifiedNs =
+        static_cast<int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
+#endif
+    return {static_cast<int64_t>(status.st_dev), static_cast<int64_t>(status.st_ino),
+            static_cast<int64_t>(status.st_size), modifiedNs};
+}
+
 // The settings file as last read: the program reads it once, however many ports it maps.
 struct TSettingsCache
 {
     bool Read = false;
     std::string Path;
+    TFileIdentity Identity;
     std::map<std::string, std::string> Values;
     TSettingsReadFault Fault;
 };
@@ -286,7 +315,7 @@ void ReadIntoCache(bool createMissing)
     if (!exists && createMissing) {
         CreateEmptySettingsFile(path);
     }
-    Cache = {true, path, ParseSettingsText(text), fault};
+    Cache = {true, path, IdentityOf(path), ParseSettingsText(text), fault};
 }
 
 } // namespace
@@ -312,7 +341,8 @@ std::map<std::string, std::string> ReadSettingsValues()
     }
 #endif
     std::lock_guard<std::mutex> lock(CacheLock);
-    if (!Cache.Read || Cache.Path != LinkSettingsPath()) {
+    const std::string path = LinkSettingsPath();
+    if (!Cache.Read || Cache.Path != path || !(Cache.Identity == IdentityOf(path))) {
         ReadIntoCache(false);
     }
     return Cache.Values;

@@ -269,18 +269,21 @@ TEST(Settings, DefaultLocation)
     EXPECT_EQ(LinkSettingsPath(), "/etc/linvar/rs485.conf");
 }
 
-// The file is read once: a later change shows only after LoadLinkSettings. A file that exists
-// but cannot be read is told apart from a missing one, and its ports map by default.
+// The file is read once while it stays the same file (its size and time unchanged), and anew
+// when another takes its place. A file that exists but cannot be read is told apart from a
+// missing one, and its ports map by default.
 TEST(Settings, ReadOnceAndUnreadableFilesAreToldApart)
 {
     TTempDir dir;
     const std::string path = dir.UseSettings("COM7=/dev/ttyAMA0\n");
     LoadLinkSettings();
     EXPECT_EQ(SettingsReadFault().Fault, TSettingsFault::None);
+    const auto written = std::filesystem::last_write_time(path);
     dir.Write("rs485.conf", "COM7=/dev/ttyAMA1\n");
+    std::filesystem::last_write_time(path, written);
     EXPECT_EQ(ComPortPath(7), "/dev/ttyAMA0");
-    LoadLinkSettings();
-    EXPECT_EQ(ComPortPath(7), "/dev/ttyAMA1");
+    dir.Write("rs485.conf", "COM7=/dev/ttyAMA22\n");
+    EXPECT_EQ(ComPortPath(7), "/dev/ttyAMA22");
 
     const std::string large =
         dir.Write("large.conf", "COM7=/dev/ttyAMA0\n" + std::string(MaxSettingsBytes, '#'));
