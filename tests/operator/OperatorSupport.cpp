@@ -487,7 +487,7 @@ std::vector<std::pair<int, int>> WrittenValues(const std::vector<TFrame> &frames
 
 // ---- TLinvarRun
 
-TLinvarRun::TLinvarRun() : X(TXSession::Get())
+TLinvarRun::TLinvarRun(const std::string &busLines) : X(TXSession::Get())
 {
     if (!X.Ready()) {
         Failure = X.Error();
@@ -509,7 +509,14 @@ TLinvarRun::TLinvarRun() : X(TXSession::Get())
     // Short ping time-outs and untimed sending, so that a sweep of the bus takes seconds.
     options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=15", "CmdTimeoutConstant=150",
                              "USARTMode=1", "SmartPI=1"};
-    Simulator = std::make_unique<SimulatorProcess>(LINVAR_OPERATOR_BUS, options);
+    std::string bus = LINVAR_OPERATOR_BUS;
+    if (!busLines.empty()) {
+        std::ifstream in(bus);
+        std::ostringstream text;
+        text << busLines << '\n' << in.rdbuf();
+        bus = Folder.Write("bus.conf", text.str());
+    }
+    Simulator = std::make_unique<SimulatorProcess>(bus, options);
     if (!Simulator->Ready()) {
         Failure = "simulator: " + Simulator->Error();
         return;
@@ -580,7 +587,7 @@ std::vector<TXWindow> TLinvarRun::Dialogs()
 
 void TOperatorTest::SetUp()
 {
-    Run = std::make_unique<TLinvarRun>();
+    Run = std::make_unique<TLinvarRun>(BusLines);
     ASSERT_TRUE(Run->Ready()) << Run->Error();
 }
 

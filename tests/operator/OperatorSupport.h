@@ -193,7 +193,9 @@ std::vector<std::pair<int, int>> WrittenValues(const std::vector<TFrame> &frames
 class TLinvarRun
 {
 public:
-    TLinvarRun();
+    // `busLines`: directives put before the bus's own (`echo`: a converter that hands back
+    // what it sends).
+    explicit TLinvarRun(const std::string &busLines = {});
     ~TLinvarRun();
     TLinvarRun(const TLinvarRun &) = delete;
     TLinvarRun &operator=(const TLinvarRun &) = delete;
@@ -249,6 +251,8 @@ protected:
     void TearDown() override;
 
     std::unique_ptr<TLinvarRun> Run;
+    // Directives a fixture adds to the bus's configuration before the program starts.
+    std::string BusLines;
     // Set by a test that closes the program itself.
     bool ProgramMayEnd = false;
 };
