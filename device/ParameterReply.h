@@ -12,11 +12,15 @@ enum class TParameterReply : int32_t
 {
     None = 0,         // not asked since DeviceParameters was built
     Valid = 1,        // the device answered and accepted: Value is what it holds
-    Rejected = 2,     // the device answered with a rejecting status: Value is VALUE_UNDEFINED
+    Rejected = 2,     // the device answered a read with a rejecting status: Value is
+                      // VALUE_UNDEFINED
     NoValidReply = 3, // nothing valid came back (a silent device, broken replies, a lost
                       // port, or the worker ended first): a read left Value as it was, a
                       // write kept the value it was to send, which the device may or may not
                       // have taken
+    WriteRefused = 4, // the device answered a write with a rejecting status: Value keeps
+                      // the value it was to send, so the operator's edit survives and a
+                      // second write sends it again
 };
 
 // The outcome recorded in `entry`.

@@ -137,12 +137,15 @@ bool Gone(const ISerialPort &port)
     return error != 0;
 }
 
-// Tells the traffic record, if one is set, how the attempt went. It runs after the
-// transmitter is released, so the hold never waits for it; with no record set it costs one
-// load.
+// Tells the traffic record, if one is set, and the caller's `verdicts`, if given, how the
+// attempt went. It runs after the transmitter is released, so the hold never waits for it;
+// with no record set it costs one load.
 void Report(int attempt, const uint8_t *request, size_t count, const std::vector<uint8_t> &reply,
-            TAttemptVerdict verdict)
+            TAttemptVerdict verdict, std::vector<TAttemptVerdict> *verdicts)
 {
+    if (verdicts != nullptr) {
+        verdicts->push_back(verdict);
+    }
     TTrafficRecord *record = CurrentTrafficRecord();
     if (record == nullptr) {
         return;
@@ -169,7 +172,8 @@ int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits)
     return perSecond > 0 ? 1'000'000 / perSecond : 1'000'000;
 }
 
-bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply)
+bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
+                 std::vector<TAttemptVerdict> *verdicts)
 {
     reply.clear();
     const int64_t charTimeUs = CharacterTimeUs(BaudRate, LinkSettings.StopBits);
@@ -199,25 +203,25 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
         const bool sent = Transmit(port, request, count, charTimeUs);
         if (Gone(port)) {
             reply.clear();
-            Report(attempt, request, count, reply, TAttemptVerdict::PortLost);
+            Report(attempt, request, count, reply, TAttemptVerdict::PortLost, verdicts);
             return false;
         }
         if (!sent) {
             reply.clear();
-            Report(attempt, request, count, reply, TAttemptVerdict::ShortWrite);
+            Report(attempt, request, count, reply, TAttemptVerdict::ShortWrite, verdicts);
             continue;
         }
         Receive(port, reply);
         const TAttemptVerdict verdict = JudgeReply(reply.data(), reply.size());
         if (verdict == TAttemptVerdict::Accepted) {
-            Report(attempt, request, count, reply, verdict);
+            Report(attempt, request, count, reply, verdict, verdicts);
             return true;
         }
         if (Gone(port)) {
-            Report(attempt, request, count, reply, TAttemptVerdict::PortLost);
+            Report(attempt, request, count, reply, TAttemptVerdict::PortLost, verdicts);
             return false;
         }
-        Report(attempt, request, count, reply, verdict);
+        Report(attempt, request, count, reply, verdict, verdicts);
     }
     return false;
 }

@@ -64,6 +64,8 @@ TTrafficRecord *CurrentTrafficRecord();
 // The verdict of a reply of `count` bytes as the link judges it; Accepted for a well-formed
 // one. Never ShortWrite or PortLost, which are not the reply's doing.
 TAttemptVerdict JudgeReply(const uint8_t *reply, size_t count);
+// True when the attempt got bytes back, usable or not: a line that is not silent.
+bool BroughtBytes(TAttemptVerdict verdict);
 // Short English name of a verdict ("accepted", "no reply", ...), for logs.
 const char *VerdictName(TAttemptVerdict verdict);
 // The same in Russian, as UTF-8, for the operator ("принят", "нет ответа", ...).

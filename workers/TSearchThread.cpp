@@ -2,6 +2,7 @@
 
 #include "device/DeviceRequests.h"
 #include "link/LinkState.h"
+#include "workers/GarbledAddress.h"
 #include "workers/WorkerMessages.h"
 
 namespace {
@@ -23,13 +24,22 @@ void TSearchThread::Execute()
     }
     uint8_t address = FirstAddress;
     bool first = true;
+    std::vector<TAttemptVerdict> verdicts;
     while (!Stop.load()) {
         TDeviceIdentity identity;
-        if (ProbeAddress(address, identity))
+        verdicts.clear();
+        const bool found = ProbeAddress(address, identity, &verdicts);
+        if (found)
             PostToMainWindow(WM_DEVICEFOUND, address * 256u + identity.Type, identity.Version);
         // Nothing answers on a lost port: the rest of the sweep would only say so again.
         if (PortLost())
             break;
+        // Bytes without a valid reply mean something is there that the list cannot show.
+        if (!found) {
+            const TGarbledAddress garbled = TGarbledAddress::FromProbe(address, verdicts);
+            if (!garbled.Verdicts.empty())
+                PostToMainWindow(WM_GARBLED, address, garbled.PackedVerdicts());
+        }
 
         if (first)
             address = StartAddress;

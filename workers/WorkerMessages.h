@@ -11,6 +11,13 @@ constexpr uint32_t WM_SEARCHDONE = WM_USER + 204;
 constexpr uint32_t WM_PLACEEDITOR = WM_USER + 205;
 constexpr uint32_t WM_LOADDONE = WM_USER + 206;
 constexpr uint32_t WM_SAVEDONE = WM_USER + 207;
+// An address where the search got bytes but no valid reply: wParam address, lParam the
+// verdicts of those attempts (GarbledAddress.h). Posted before that address's WM_PROGRESS.
+constexpr uint32_t WM_GARBLED = WM_USER + 208;
+
+// wParam of WM_LOADDONE and WM_SAVEDONE: the device fell silent, so the worker ended early
+// and the rest of the list was not asked (0: the worker ended as usual).
+constexpr uint32_t DONE_DEVICE_SILENT = 1;
 
 // Whatever receives worker messages: posting never blocks and keeps the posting order.
 class IMessageTarget

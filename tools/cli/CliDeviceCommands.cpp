@@ -9,6 +9,7 @@
 #include "link/LinkState.h"
 #include "link/NumberText.h"
 #include "workers/DeviceListEntry.h"
+#include "workers/GarbledAddress.h"
 #include "workers/StartWorker.h"
 #include "workers/TLoadThread.h"
 #include "workers/TMessageQueue.h"
@@ -68,6 +69,8 @@ const char *ReplyName(TParameterReply reply)
         return "rejected";
     case TParameterReply::NoValidReply:
         return "none";
+    case TParameterReply::WriteRefused:
+        return "refused";
     case TParameterReply::None:
         break;
     }
@@ -125,6 +128,7 @@ void PrintDeviceHead(const TTarget &target)
 int RunScan(const TCliOptions &options)
 {
     std::vector<DeviceListEntry> found;
+    std::vector<TGarbledAddress> garbled;
     size_t polled = 0; // one progress message per address done
     RunWorker(
         [&](TWorkerHandle &handle) {
@@ -135,6 +139,8 @@ int RunScan(const TCliOptions &options)
         [&](const TPostedMessage &message) {
             if (message.Message == WM_DEVICEFOUND) {
                 found.push_back(DeviceListEntry::FromDeviceFound(message.WParam, message.LParam));
+            } else if (message.Message == WM_GARBLED) {
+                garbled.push_back(TGarbledAddress::FromMessage(message.WParam, message.LParam));
             } else if (message.Message == WM_PROGRESS) {
                 ++polled;
                 ReportProgress(options, "scan", message.WParam);
@@ -165,6 +171,14 @@ int RunScan(const TCliOptions &options)
             devices.push_back(std::move(device));
         }
         json["devices"] = std::move(devices);
+        TJson unclear = TJson::array();
+        for (const auto &address : garbled) {
+            TJson verdicts = TJson::array();
+            for (const TAttemptVerdict verdict : address.Verdicts)
+                verdicts.push_back(VerdictName(verdict));
+            unclear.push_back({{"address", address.Address}, {"verdicts", std::move(verdicts)}});
+        }
+        json["garbled"] = std::move(unclear);
         PrintJson(json);
     } else if (found.empty()) {
         std::cout << (lost.empty() ? "No devices found.\n" : "No devices found before the loss.\n");
@@ -176,6 +190,16 @@ int RunScan(const TCliOptions &options)
                       << PadRight(FormatVersion(entry.Version()), 10)
                       << Cp1251ToUtf8(TypeName(entry.Type())) << '\n';
         }
+    }
+    // Something answered there, but never in a way the list could show.
+    for (const auto &address : garbled) {
+        std::string verdicts;
+        for (const TAttemptVerdict verdict : address.Verdicts)
+            verdicts += (verdicts.empty() ? "" : ", ") + std::string(VerdictName(verdict));
+        ReportError("warning: address " + std::to_string(address.Address) +
+                    " brought garbled replies only (" + verdicts +
+                    "); two devices at one address, a device at another line speed, or the "
+                    "wiring?");
     }
     if (!lost.empty()) {
         ReportError(lost);
@@ -199,6 +223,7 @@ int RunRead(const TCliOptions &options)
     if (const int status = ResolveFirstDevice(options, target); status != ExitOk)
         return status;
     size_t done = 0; // one progress message per entry done
+    bool silent = false;
     RunWorker(
         [&](TWorkerHandle &handle) { return StartWorker<TLoadThread>(handle, target.Address); },
         WM_LOADDONE,
@@ -207,6 +232,8 @@ int RunRead(const TCliOptions &options)
                 ++done;
                 ReportProgress(options, "read", message.WParam);
             }
+            silent =
+                silent || (message.Message == WM_LOADDONE && message.WParam == DONE_DEVICE_SILENT);
         });
     EndProgress(options);
 
@@ -245,6 +272,11 @@ int RunRead(const TCliOptions &options)
         return ExitDeviceFailure;
     }
     // Rejections are the device's answer; silence is worth a word.
+    if (silent) {
+        ReportError("warning: the device stopped answering; the read ended after " +
+                    std::to_string(done) + " of " + std::to_string(DeviceParameters.size()) +
+                    " parameters");
+    }
     if (unanswered != 0) {
         ReportError("warning: " + std::to_string(unanswered) + " of " +
                     std::to_string(DeviceParameters.size()) +
@@ -299,6 +331,7 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
         requested.push_back(Writable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
 
     size_t done = 0; // one progress message below 100 per entry done
+    bool silent = false;
     RunWorker(
         [&](TWorkerHandle &handle) { return StartWorker<TSaveThread>(handle, target.Address); },
         WM_SAVEDONE,
@@ -307,7 +340,14 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
                 done += message.WParam < 100;
                 ReportProgress(options, "write", message.WParam);
             }
+            silent =
+                silent || (message.Message == WM_SAVEDONE && message.WParam == DONE_DEVICE_SILENT);
         });
+    if (silent) {
+        ReportError(prefix + "warning: the device stopped answering; the write ended after " +
+                    std::to_string(done) + " of " + std::to_string(DeviceParameters.size()) +
+                    " parameters");
+    }
     EndProgress(options);
 
     const std::string lost = PortLost() ? PortLostText(ProgressOf("write", done)) : std::string();
@@ -322,11 +362,13 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
         const auto &entry = DeviceParameters[i];
         if (requested[i] == VALUE_UNDEFINED)
             continue;
-        const int32_t stored = entry.Value;
         const TParameterReply reply = ReplyOf(entry);
+        // A refused write keeps the value asked for, but the device holds its own.
+        const int32_t stored =
+            reply == TParameterReply::WriteRefused ? VALUE_UNDEFINED : int32_t(entry.Value);
         const char *result = "written";
         std::string problem;
-        if (reply == TParameterReply::Rejected) {
+        if (reply == TParameterReply::WriteRefused) {
             result = "rejected";
             problem = "the device rejected the write";
         } else if (reply != TParameterReply::Valid) {

@@ -113,9 +113,13 @@ bool ParseSimState(const std::string &text, TSimState &state)
     return true;
 }
 
-bool TSimBus::Strikes(const TFault &fault, uint8_t command)
+bool TSimBus::Strikes(TFault &fault, uint8_t command)
 {
     if ((fault.Command >= 0 && fault.Command != command) || fault.Count == 0) {
+        return false;
+    }
+    if (fault.After > 0) {
+        --fault.After;
         return false;
     }
     if (fault.Percent < 100) {

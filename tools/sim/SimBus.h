@@ -44,9 +44,9 @@ private:
     std::vector<TSimReply> TakeFrames();
     bool Handle(const std::vector<uint8_t> &frame, TSimReply &reply);
     std::vector<uint8_t> Answer(TSimDevice &device, const std::vector<uint8_t> &frame);
-    // True when `fault` is due on a reply to `command` (its command, its count, its chance);
-    // the count is spent only by a reply the fault changed.
-    bool Strikes(const TFault &fault, uint8_t command);
+    // True when `fault` is due on a reply to `command` (its command, the replies it lets
+    // pass first, its count, its chance); the count is spent only by a reply the fault changed.
+    bool Strikes(TFault &fault, uint8_t command);
 
     TSimConfig Config;
     std::mt19937 Random;

@@ -95,7 +95,7 @@ bool ParseCommand(const std::string &name, int &command)
     return true;
 }
 
-// KIND [PERCENT] [ms N] [on COMMAND] [count N], from words[first].
+// KIND [PERCENT] [ms N] [on COMMAND] [count N] [after N], from words[first].
 bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPercent,
                 TFault &fault, std::string &error)
 {
@@ -107,7 +107,7 @@ bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPe
     for (size_t i = first + 1; i < words.size(); ++i) {
         int64_t value = 0;
         const std::string &word = words[i];
-        if (word == "ms" || word == "count") {
+        if (word == "ms" || word == "count" || word == "after") {
             const int64_t largest = word == "ms" ? MaxPauseMs : 3'600'000;
             if (i + 1 >= words.size() || !ParseNumber(words[i + 1], 0, largest, value)) {
                 error = "'" + word + "' needs a number 0.." + std::to_string(largest);
@@ -115,8 +115,10 @@ bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPe
             }
             if (word == "ms") {
                 fault.Ms = static_cast<uint32_t>(value);
-            } else {
+            } else if (word == "count") {
                 fault.Count = static_cast<int>(value);
+            } else {
+                fault.After = static_cast<int>(value);
             }
             ++i;
         } else if (word == "on") {

@@ -27,6 +27,7 @@ struct TFault
     uint32_t Ms = 100;    // pause of a late byte
     int Command = -1;     // only replies to this command code; -1: all
     int Count = -1;       // only this many replies in all; -1: no limit
+    int After = 0;        // the first this many matching replies go out untouched
 };
 
 // One parameter a device holds.
