@@ -15,6 +15,7 @@
 #include "link/Link.h"
 #include "link/PortText.h"
 #include "workers/DeviceListEntry.h"
+#include "workers/GarbledAddress.h"
 #include "workers/StartWorker.h"
 #include "workers/TSearchThread.h"
 
@@ -74,6 +75,38 @@ QString NameLines(const QStringList &names)
     if (names.size() > MaxNamesShown)
         lines += QStringLiteral("\n  и ещё %1").arg(names.size() - MaxNamesShown);
     return lines;
+}
+
+// The rows a read did not reach because the device stopped answering, named.
+QString SilentReadText(const QStringList &names, int total)
+{
+    return QStringLiteral("Прибор перестал отвечать, и чтение прервано. Не прочитано "
+                          "параметров: %1 из %2:")
+               .arg(names.size())
+               .arg(total) +
+           NameLines(names) +
+           QStringLiteral("\nЭти строки показаны как \"Неопределено\". Проверьте питание и "
+                          "подключение прибора и прочитайте параметры ещё раз.");
+}
+
+// Where the search heard bytes but no valid reply, and what may cause it.
+QString GarbledText(const QList<int> &addresses)
+{
+    QStringList numbers;
+    for (int i = 0; i < addresses.size() && i < MaxNamesShown; ++i)
+        numbers << QString::number(addresses[i]);
+    QString list = numbers.join(QStringLiteral(", "));
+    if (addresses.size() > MaxNamesShown)
+        list += QStringLiteral(" и ещё %1").arg(addresses.size() - MaxNamesShown);
+    const QString head =
+        addresses.size() == 1
+            ? QStringLiteral("С адреса %1 приходили искажённые ответы, и прибор на нём не найден.")
+            : QStringLiteral("С адресов %1 приходили искажённые ответы, и приборы на них не "
+                             "найдены.");
+    return head.arg(list) +
+           QStringLiteral("\nПроверьте:\n  нет ли двух приборов с одним адресом;\n  не "
+                          "настроен ли прибор на другую скорость обмена;\n  проводку линии "
+                          "RS-485 и её подключение.");
 }
 
 // Second line for a port that exists but that the user may not open.
@@ -317,11 +350,14 @@ void TMainFormLinvar::PostMessage(uint32_t message, uint32_t wParam, uint32_t lP
 bool TMainFormLinvar::event(QEvent *event)
 {
     const int type = event->type();
-    if (type >= static_cast<int>(WM_DEVICEFOUND) && type <= static_cast<int>(WM_SAVEDONE)) {
+    if (type >= static_cast<int>(WM_DEVICEFOUND) && type <= static_cast<int>(WM_GARBLED)) {
         if (const auto *message = dynamic_cast<TWindowMessageEvent *>(event)) {
             switch (static_cast<uint32_t>(type)) {
             case WM_DEVICEFOUND:
                 WMDeviceFound(message->WParam, message->LParam);
+                break;
+            case WM_GARBLED:
+                WMGarbled(message->WParam);
                 break;
             case WM_PROGRESS:
                 WMProgress(message->WParam);
@@ -333,10 +369,10 @@ bool TMainFormLinvar::event(QEvent *event)
                 TabSheet2->WMPlaceEditor();
                 break;
             case WM_LOADDONE:
-                WMLoadDone();
+                WMLoadDone(message->WParam);
                 break;
             case WM_SAVEDONE:
-                WMSaveDone();
+                WMSaveDone(message->WParam);
                 break;
             default:
                 break;
@@ -413,6 +449,7 @@ void TMainFormLinvar::ButtonQueryClick()
     SetListPageEnabled(false);
     ButtonQuery->setEnabled(true);
     ListBox->clear();
+    GarbledAddresses.clear();
     const uint8_t start = CheckBoxPort->isChecked() ? 0 : 1;
     FBusyState = TBusyState::Searching;
     if (!StartWorker<TSearchThread>(SearchWorker, start)) {
@@ -515,6 +552,12 @@ void TMainFormLinvar::WMDeviceFound(uint32_t wParam, uint32_t lParam)
     ListBox->addItem(item);
 }
 
+void TMainFormLinvar::WMGarbled(uint32_t wParam)
+{
+    // Told at the sweep's end, in one box: the search runs on meanwhile.
+    GarbledAddresses.append(TGarbledAddress::FromMessage(wParam, 0).Address);
+}
+
 void TMainFormLinvar::WMProgress(uint32_t wParam)
 {
     ProgressBar->setValue(static_cast<int>(std::min<uint32_t>(wParam, 100)));
@@ -531,7 +574,9 @@ void TMainFormLinvar::WMSearchDone()
         ListBox->setCurrentRow(0);
     UpdateParamsButton();
     // The devices found before the loss stay listed; a read will say the port is closed.
-    TellPortLost();
+    // Replies garbled before a loss say more of the loss than of the bus.
+    if (!TellPortLost() && !GarbledAddresses.isEmpty())
+        ShowWarningBox(this, GarbledText(GarbledAddresses));
 }
 
 bool TMainFormLinvar::TellPortLost(const QString &more)
@@ -549,20 +594,37 @@ bool TMainFormLinvar::TellPortLost(const QString &more)
     return true;
 }
 
-void TMainFormLinvar::TellUnreadRows()
+void TMainFormLinvar::TellUnreadRows(bool deviceSilent)
 {
+    const int total = static_cast<int>(DeviceParameters.size());
+    if (deviceSilent) {
+        ShowWarningBox(this, SilentReadText(TabSheet2->UnreadNames(), total));
+        return;
+    }
     const int unread = TabSheet2->UnreadCount();
     if (unread > 0)
-        ShowWarningBox(this, UnreadText(unread, static_cast<int>(DeviceParameters.size())));
+        ShowWarningBox(this, UnreadText(unread, total));
 }
 
-QString TMainFormLinvar::UnconfirmedText() const
+QString TMainFormLinvar::WriteWarningText(bool deviceSilent) const
 {
-    const QStringList names = TabSheet2->UnconfirmedNames();
-    if (names.isEmpty())
-        return QString();
-    return QStringLiteral("Запись не подтверждена для параметров:") + NameLines(names) +
-           QStringLiteral("\nИх значения выделены красным; \"Записать\" повторит запись.");
+    QStringList parts;
+    if (deviceSilent)
+        parts << QStringLiteral("Прибор перестал отвечать, и запись прервана.");
+    const QStringList unconfirmed = TabSheet2->UnconfirmedNames();
+    if (!unconfirmed.isEmpty()) {
+        parts << QStringLiteral("Запись не подтверждена для параметров:") + NameLines(unconfirmed) +
+                     QStringLiteral("\nИх значения выделены красным; \"Записать\" повторит "
+                                    "запись.");
+    }
+    const QStringList refused = TabSheet2->RefusedNames();
+    if (!refused.isEmpty()) {
+        parts << QStringLiteral("Прибор отказался принять значения параметров:") +
+                     NameLines(refused) +
+                     QStringLiteral("\nОни выделены фиолетовым и сохранены; проверьте их, "
+                                    "\"Записать\" отправит их снова.");
+    }
+    return parts.join(QStringLiteral("\n\n"));
 }
 
 void TMainFormLinvar::UpdateSetCommands()
@@ -638,7 +700,7 @@ void TMainFormLinvar::FormResize()
         TabSheet2->FormResize();
 }
 
-void TMainFormLinvar::WMLoadDone()
+void TMainFormLinvar::WMLoadDone(uint32_t wParam)
 {
     if (FBusyState != TBusyState::Reading)
         return;
@@ -650,10 +712,10 @@ void TMainFormLinvar::WMLoadDone()
         return;
     PageControl->setCurrentIndex(1);
     FormResize();
-    TellUnreadRows();
+    TellUnreadRows(wParam == DONE_DEVICE_SILENT);
 }
 
-void TMainFormLinvar::WMSaveDone()
+void TMainFormLinvar::WMSaveDone(uint32_t wParam)
 {
     if (FBusyState != TBusyState::Writing)
         return;
@@ -663,9 +725,9 @@ void TMainFormLinvar::WMSaveDone()
     // waits, so no handler runs inside this one.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     ReturnToIdle();
-    // The page stays, with the operator's values in the unconfirmed rows; one box says what
-    // went wrong.
-    const QString unconfirmed = UnconfirmedText();
-    if (!TellPortLost(unconfirmed) && !unconfirmed.isEmpty())
-        ShowWarningBox(this, unconfirmed);
+    // The page stays, with the operator's values in the unconfirmed and refused rows; one box
+    // says what went wrong.
+    const QString warning = WriteWarningText(wParam == DONE_DEVICE_SILENT);
+    if (!TellPortLost(warning) && !warning.isEmpty())
+        ShowWarningBox(this, warning);
 }

@@ -15,10 +15,12 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -44,8 +46,30 @@ bool Unconfirmed(const ParameterDescription &entry)
     return ReplyOf(entry) == TParameterReply::NoValidReply && entry.Value != VALUE_UNDEFINED;
 }
 
+// A value the device refused to take: the operator's, kept to be corrected or sent again.
+bool Refused(const ParameterDescription &entry)
+{
+    return ReplyOf(entry) == TParameterReply::WriteRefused && entry.Value != VALUE_UNDEFINED;
+}
+
+// The names of the entries `test` holds for, as shown.
+QStringList NamesWhere(bool (*test)(const ParameterDescription &))
+{
+    QStringList names;
+    for (const ParameterDescription &entry : DeviceParameters) {
+        if (test(entry))
+            names << QString::fromStdString(Cp1251ToUtf8(entry.Name));
+    }
+    return names;
+}
+
 // Text colour of the rows and the editor that show an unconfirmed value.
 constexpr uint32_t UnconfirmedColor = clRed;
+// Text colour of the rows and the editor that show a value the device refused.
+constexpr uint32_t RefusedColor = clPurple;
+const QString RefusedHint =
+    QStringLiteral("Прибор отказался принять это значение и оставил своё прежнее. Проверьте "
+                   "значение; \"Записать\" отправит его снова.");
 // Text colour of rows loaded from a parameter set whose value differs from the value read.
 constexpr uint32_t LoadedColor = clBlue;
 
@@ -84,6 +108,8 @@ void TParamsPage::CreateGrid()
     });
     ASGrid->SetOnCSelRow([this](QObject *) { ASGridCSelRow(); });
     GridPanel->installEventFilter(this);
+    // A marked row explains itself in a hint under the pointer.
+    ASGrid->viewport()->installEventFilter(this);
 
     DivisorSpinEdit = new TDivisorSpinEdit(GridPanel);
     DivisorSpinEdit->setFrame(false);
@@ -134,6 +160,17 @@ bool TParamsPage::eventFilter(QObject *watched, QEvent *event)
         // The grid fills its panel; the editor floating over it is placed by WM_PLACEEDITOR.
         ASGrid->setGeometry(GridPanel->rect());
         FormResize();
+    }
+    if (watched == ASGrid->viewport() && event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const int y = help->pos().y() - ASGrid->TitleHeight();
+        const int row = y < 0 ? -1 : ASGrid->TopRow() + y / std::max(ASGrid->RowHeight(), 1);
+        const QString hint = RowHint(row);
+        if (hint.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), hint, ASGrid->viewport());
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -207,11 +244,24 @@ bool TParamsPage::RowLoadedDiffers(int ARow) const
            row < ReadValues.size() && entry->Value != ReadValues[row];
 }
 
+bool TParamsPage::RowRefused(int ARow) const
+{
+    const ParameterDescription *entry = RowEntry(ARow);
+    return entry && ARow < ASGrid->RowCount() && Refused(*entry);
+}
+
 uint32_t TParamsPage::RowColor(int ARow) const
 {
     if (RowUnconfirmed(ARow))
         return UnconfirmedColor;
+    if (RowRefused(ARow))
+        return RefusedColor;
     return RowLoadedDiffers(ARow) ? LoadedColor : clBlack;
+}
+
+QString TParamsPage::RowHint(int ARow) const
+{
+    return RowRefused(ARow) ? RefusedHint : QString();
 }
 
 TJson TParamsPage::SetDocument() const
@@ -242,12 +292,19 @@ int TParamsPage::UnreadCount() const
 
 QStringList TParamsPage::UnconfirmedNames() const
 {
-    QStringList names;
-    for (const ParameterDescription &entry : DeviceParameters) {
-        if (Unconfirmed(entry))
-            names << QString::fromStdString(Cp1251ToUtf8(entry.Name));
-    }
-    return names;
+    return NamesWhere(Unconfirmed);
+}
+
+QStringList TParamsPage::RefusedNames() const
+{
+    return NamesWhere(Refused);
+}
+
+QStringList TParamsPage::UnreadNames() const
+{
+    return NamesWhere([](const ParameterDescription &entry) {
+        return ReplyOf(entry) == TParameterReply::NoValidReply;
+    });
 }
 
 void TParamsPage::ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t &Flags, QString &Data)
@@ -321,6 +378,7 @@ void TParamsPage::LoadEditorFromRow()
     palette.setColor(QPalette::Text,
                      ColorFromTColor(color == clBlack ? clWindowText : color, ASGrid->palette()));
     DivisorSpinEdit->setPalette(palette);
+    DivisorSpinEdit->setToolTip(RowHint(ASGrid->SelectedRow()));
     EditorTracking = true;
 }
 

@@ -63,9 +63,15 @@ public:
     // True when row `ARow` holds a value loaded from a parameter set that differs from the
     // value last read from the device; the mark ends at the next read or write.
     bool RowLoadedDiffers(int ARow) const;
-    // Text colour of row `ARow` in the grid and in the editor over it: unconfirmed (red) wins
-    // over loaded-and-different (blue), since it says the device may not hold what is shown.
+    // True when row `ARow` holds a value its last write sent and the device refused: the
+    // operator's value stays, and the next write sends it again.
+    bool RowRefused(int ARow) const;
+    // Text colour of row `ARow` in the grid and in the editor over it: unconfirmed (red) and
+    // refused (purple) win over loaded-and-different (blue), since they say the device may not
+    // hold what is shown.
     uint32_t RowColor(int ARow) const;
+    // The hint shown over row `ARow` and its editor, explaining its mark; empty for none.
+    QString RowHint(int ARow) const;
     // The page's values as a parameter-set document, with the device and time of the last read.
     TJson SetDocument() const;
     // Checks `set` against the page's device and list and, when it fits, puts its values into
@@ -75,6 +81,10 @@ public:
     int UnreadCount() const;
     // Names of the rows RowUnconfirmed holds for, as shown.
     QStringList UnconfirmedNames() const;
+    // Names of the rows RowRefused holds for, as shown.
+    QStringList RefusedNames() const;
+    // Names of the rows whose last read got no valid reply, as shown.
+    QStringList UnreadNames() const;
     // Asks a running read or write to stop.
     void StopWorker() const { Worker.RequestStop(); }
 
