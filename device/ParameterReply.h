@@ -1,7 +1,7 @@
 #pragma once
 // How the last read or write of a DeviceParameters entry went, kept in the entry's Reply
 // field by the workers, so the window can count the rows not read and mark and name the
-// writes the device did not confirm.
+// writes the device did not confirm or refused.
 
 #include "catalogue/DeviceCatalogue.h"
 

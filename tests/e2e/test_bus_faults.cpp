@@ -107,7 +107,7 @@ TEST(BusFaults, LinkPulledDuringAReadLeavesTheListPageIdle)
     WindowOnBus bus(1, QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR), LINVAR_E2E_FAULTS);
     ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
-    // The device at 24 answers no read, so its read runs for seconds.
+    // The device at 24 answers no read, so its read runs over a second before it gives up.
     ASSERT_TRUE(bus.Poll());
     ASSERT_TRUE(bus.SelectAddress(24));
     QTest::mouseClick(w.ParamsButton, Qt::LeftButton);
@@ -132,7 +132,7 @@ TEST(BusFaults, LinkPulledDuringAWriteKeepsThePageWithTheUnconfirmedValues)
     WindowOnBus bus(1, QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR), LINVAR_E2E_FAULTS);
     ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
-    // The device at 33 never answers a write, so its write runs for seconds.
+    // The device at 33 never answers a write, so its write runs over a second.
     ASSERT_TRUE(OpenDevice(bus, 33));
     QTest::mouseClick(w.TabSheet2->SaveButton, Qt::LeftButton);
     ASSERT_TRUE(PullLinkWhen(bus, [&w] {
