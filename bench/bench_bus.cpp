@@ -6,7 +6,11 @@
 //                an answering one one attempt each for ping and identify of pause + hold +
 //                the reply's wire time + the simulator's latency.
 //   read_ratio:  reading 32 parameters / 32 x (pause + hold + reply wire time + latency).
-// The last line prints both as key=value pairs.
+// Both again, against the same budgets, on a bus whose converter echoes every request
+// (echo_sweep_ratio, echo_read_ratio; the echo should cost next to nothing, 1.05 of the
+// plain bus at most) and on one behind a USB chip that hands over received bytes on a 16 ms
+// latency timer (usb_sweep_ratio, usb_read_ratio). The last line prints them all as
+// key=value pairs.
 
 #include "link/Link.h"
 #include "tests/support/SimulatorProcess.h"
@@ -31,8 +35,9 @@ constexpr int Parameters = 32;
 constexpr int64_t CharUs = 1041; // one character at 9600 baud, as the simulator paces replies
 constexpr int ReadRuns = 5;
 
-// The bus: three devices; the one at 40 holds 32 parameters, every third a word.
-std::string WriteConfig()
+// The bus: three devices; the one at 40 holds 32 parameters, every third a word. `converter`
+// holds the converter's directives (echo, usb-latency).
+std::string WriteConfig(const std::string &converter)
 {
     char path[] = "/tmp/bench_bus_XXXXXX";
     const int fd = mkstemp(path);
@@ -40,6 +45,7 @@ std::string WriteConfig()
         return {};
     close(fd);
     std::ofstream config(path);
+    config << converter;
     config << "latency " << LatencyMs << "\n";
     config << "device 5 type 18 version 1.11 identify 5\n";
     config << "device 77 type 9 version 2.05 identify 6\n";
@@ -73,23 +79,31 @@ bool WaitFor(TMessageQueue &queue, uint32_t endMessage, int &found)
     return false;
 }
 
-} // namespace
-
-int main()
+// A sweep and the read timed against their budgets on one bus.
+struct TRatios
 {
-    const std::string config = WriteConfig();
+    bool Done = false;
+    double Sweep = 0;
+    double Read = 0;
+};
+
+TRatios Measure(const char *name, const std::string &converter)
+{
+    TRatios ratios;
+    const std::string config = WriteConfig(converter);
     TSimulatorProcess sim(config);
     if (!sim.Ready()) {
         std::fprintf(stderr, "bench_bus: %s\n", sim.Error().c_str());
         unlink(config.c_str());
-        return 1;
+        return ratios;
     }
+    LinkSettings = TLinkSettings();
     LoadLinkSettings(); // the simulator's settings file: default timings
     InitPerfFrequency();
     if (!OpenComPort(sim.PortNumber())) {
         std::fprintf(stderr, "bench_bus: cannot open the simulated port\n");
         unlink(config.c_str());
-        return 1;
+        return ratios;
     }
     TMessageQueue queue;
     SetMainWindowTarget(&queue);
@@ -105,7 +119,7 @@ int main()
     // Ping replies have L = 5 (6 bytes); identify replies 6 bytes at 5, 7 at the others.
     const double sweepBudgetUs =
         124.0 * SilentAddressUs() + 3.0 * AnsweredUs(6) + AnsweredUs(6) + 2.0 * AnsweredUs(7);
-    std::printf("sweep: %d devices, %.1f ms, budget %.1f ms\n", found, sweepUs / 1000,
+    std::printf("%s sweep: %d devices, %.1f ms, budget %.1f ms\n", name, found, sweepUs / 1000,
                 sweepBudgetUs / 1000);
 
     // The read, a few times; the best run shows what the code adds, not the machine's noise.
@@ -130,8 +144,8 @@ int main()
             read = read && entry.Value == entry.Index;
         if (run == 0 || us < bestReadUs)
             bestReadUs = us;
-        std::printf("read: %d parameters, %.1f ms, budget %.1f ms\n", Parameters, us / 1000,
-                    readBudgetUs / 1000);
+        std::printf("%s read: %d parameters, %.1f ms, budget %.1f ms\n", name, Parameters,
+                    us / 1000, readBudgetUs / 1000);
     }
 
     SetMainWindowTarget(nullptr);
@@ -139,10 +153,31 @@ int main()
     DeviceParameters.clear();
     unlink(config.c_str());
     if (!swept || found < 3 || !read) {
-        std::fprintf(stderr, "bench_bus: the sweep or the read did not complete correctly\n");
-        return 1;
+        std::fprintf(stderr,
+                     "bench_bus: the sweep or the read did not complete correctly on the "
+                     "%s bus\n",
+                     name);
+        return ratios;
     }
-    std::printf("sweep_ratio=%.3f read_ratio=%.3f\n", sweepUs / sweepBudgetUs,
-                bestReadUs / readBudgetUs);
+    ratios.Done = true;
+    ratios.Sweep = sweepUs / sweepBudgetUs;
+    ratios.Read = bestReadUs / readBudgetUs;
+    return ratios;
+}
+
+} // namespace
+
+int main()
+{
+    const TRatios plain = Measure("plain", "");
+    const TRatios echo = Measure("echo", "echo\n");
+    const TRatios usb = Measure("usb", "usb-latency 16\n");
+    if (!plain.Done || !echo.Done || !usb.Done)
+        return 1;
+    std::printf("echo/plain: sweep %.3f, read %.3f\n", echo.Sweep / plain.Sweep,
+                echo.Read / plain.Read);
+    std::printf("sweep_ratio=%.3f read_ratio=%.3f echo_sweep_ratio=%.3f echo_read_ratio=%.3f "
+                "usb_sweep_ratio=%.3f usb_read_ratio=%.3f\n",
+                plain.Sweep, plain.Read, echo.Sweep, echo.Read, usb.Sweep, usb.Read);
     return 0;
 }

@@ -147,23 +147,25 @@ const std::vector<TDeviceTypeName> BuiltInTypeNames = [] {
     return table;
 }();
 
-void LoadParams(const std::string &path, const TShowCatalogueError &showError)
+TCatalogueLoad LoadParams(const std::string &path)
 {
     TSimpleXMLParser &parser = CatalogueParser();
     std::string text;
     // A file that exists but cannot be read is as good as missing to the operator.
     if (!ReadFile(path, text)) {
         parser.Clear();
-        if (showError) {
-            showError("Не найден файл с описанием параметров", "Ошибка");
-        }
-        return;
+        return {TCatalogueFault::NotFound, {}};
     }
-    if (!parser.Parse(std::move(text))) {
-        if (showError) {
-            showError("Плохой файл конфигурации", "Ошибка");
-        }
-    }
+    if (!parser.Parse(std::move(text)))
+        return {TCatalogueFault::Malformed, parser.StopPlace()};
+    return {};
+}
+
+TCatalogueLoad LoadCatalogue(const std::string &path)
+{
+    const TCatalogueLoad load = LoadParams(path);
+    LoadTypeNames();
+    return load;
 }
 
 void SetTypeName(uint16_t code, const std::string &name)

@@ -6,10 +6,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "catalogue/TextPlace.h"
 
 class TSimpleXMLParser;
 
@@ -70,12 +71,30 @@ extern std::vector<ParameterDescription> DeviceParameters;
 // Type-name table, at most one pair per code, in insertion order.
 extern std::vector<TDeviceTypeName> DeviceTypeNames;
 
-// Shows an error to the operator: text and caption in UTF-8. Supplied by the window.
-using TShowCatalogueError =
-    std::function<void(const std::string &text, const std::string &caption)>;
+// Name of the catalogue file, looked for beside the program.
+inline const std::string CatalogueFileName = "params.cfg";
 
-// Reads params.cfg at `path` into the catalogue document; failures go to `showError`.
-void LoadParams(const std::string &path, const TShowCatalogueError &showError);
+// Why the catalogue did not load.
+enum class TCatalogueFault
+{
+    None,
+    NotFound,  // the file is missing, or exists but cannot be read
+    Malformed, // no well-formed document: Place says where the reader stopped
+};
+
+// What came of loading the catalogue.
+struct TCatalogueLoad
+{
+    TCatalogueFault Fault = TCatalogueFault::None;
+    TTextPlace Place; // of a Malformed file
+};
+
+// Reads the catalogue file at `path` into the catalogue document; a file that does not load
+// leaves no document.
+TCatalogueLoad LoadParams(const std::string &path);
+// Loads the catalogue at `path` and then its type names, as each front end starts: without a
+// document the built-in names stand in.
+TCatalogueLoad LoadCatalogue(const std::string &path);
 // Fills DeviceTypeNames from the document, or from the built-in table when it has no devices.
 void LoadTypeNames();
 // Inserts or replaces the name of one type code.

@@ -1,6 +1,7 @@
 #include "catalogue/SyntheticCatalogue.h"
 
 #include "catalogue/CatalogueNames.h"
+#include "catalogue/ParameterSize.h"
 
 #include <string>
 
@@ -10,8 +11,6 @@ std::string MakeSyntheticCatalogue(const TSyntheticCatalogue &shape)
     const std::string device = shape.Misnamed ? Utf8ToCp1251("прибор") : names.Device;
     const std::string parameter = shape.Misnamed ? Utf8ToCp1251("параметр") : names.Parameter;
     const std::string note = Utf8ToCp1251("Интерфейсный блок, параметры линии связи.");
-    const std::string byteSize = Utf8ToCp1251("байт");
-    const std::string wordSize = Utf8ToCp1251("слово");
     // ` name="` before an attribute's value.
     auto attribute = [](const std::string &name) { return " " + name + "=\""; };
     std::string out = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n";
@@ -23,7 +22,7 @@ std::string MakeSyntheticCatalogue(const TSyntheticCatalogue &shape)
         for (int p = 0; p < shape.Parameters; ++p) {
             out += "    <" + parameter + attribute(names.Name) + Utf8ToCp1251("Параметр номер ") +
                    std::to_string(p) + "\"" + attribute(names.Type) +
-                   (p % 2 ? wordSize : byteSize) + "\"" + attribute(names.Index) +
+                   (p % 2 ? SizeWord : SizeByte) + "\"" + attribute(names.Index) +
                    std::to_string(p + 1) + "\"" + attribute(names.Divisor) +
                    (p % 3 == 0   ? "1"
                     : p % 3 == 1 ? "10"

@@ -461,6 +461,10 @@ bool TCustomXMLParser::Parse(std::string text)
         case TState::EndTag: {
             const std::string_view name = r.ReadElementName();
             if (name.empty() || stack.empty() || stack.back()->Name != name) {
+                // A mismatched end tag is told at its name, not past it.
+                if (!name.empty()) {
+                    r.Cursor = name.data();
+                }
                 return fail();
             }
             if (r.ReadToken() != TToken::Close) {

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/TextPlace.h"
+
 // Plain owner base: remembers who owns the object and carries a name and a tag.
 // It does not manage the owned object's lifetime; the owner keeps the instance itself.
 class TComponent
@@ -165,6 +167,9 @@ public:
 
     // Source text last given to Parse.
     const std::string &Text() const { return FText; }
+    // Where the last Parse stopped: just past the document, or where a malformed one stopped
+    // making sense.
+    TTextPlace StopPlace() const { return TextPlaceAt(FText, Pos); }
     // Whitespace treatment of element text.
     TSpaces Spaces() const { return FSpaces; }
     // Sets the whitespace treatment for later parses.

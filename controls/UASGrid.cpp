@@ -186,6 +186,7 @@ void TASGrid::SetSelectedRow(int value)
     ScrollToRow(value, value < FTopRow);
     if (value != FSelectedRow) {
         FSelectedRow = value;
+        FLastSelectionByWheel = false;
         PostSelChange();
     }
     UpdateScrollBars();
@@ -289,9 +290,10 @@ void TASGrid::ScrollToRow(int row, bool upward)
     }
 }
 
-void TASGrid::StepSelection(int row, bool upward)
+void TASGrid::StepSelection(int row, bool upward, bool byWheel)
 {
     FSelectedRow = row;
+    FLastSelectionByWheel = byWheel;
     ScrollToRow(row, upward);
     RefreshBody();
     PostSelChange();
@@ -348,6 +350,11 @@ int TASGrid::CharHeight(const QFont &font) const
         return qRound(font.pointSizeF() * logicalDpiY() / 72.0);
     }
     return std::max(font.pixelSize(), 0);
+}
+
+QColor TASGrid::BodyColor(std::uint32_t value) const
+{
+    return value == clBlack ? palette().color(QPalette::Text) : ColorFromTColor(value, palette());
 }
 
 QFont TASGrid::BodyFont() const
@@ -580,7 +587,7 @@ void TASGrid::PaintBody(QPainter &painter, const QRegion &area)
 
     const QFont font = BodyFont();
     painter.setFont(font);
-    painter.setPen(ColorFromTColor(clBlack, pal));
+    painter.setPen(BodyColor(clBlack));
     painter.setBrush(window);
     const QFontMetrics fm(font, viewport());
     const int h = CharHeight(font);
@@ -597,7 +604,7 @@ void TASGrid::PaintBody(QPainter &painter, const QRegion &area)
                 QString text;
                 if (FOnGetData) {
                     FOnGetData(r, c, PassColor, PassFlags, PassData);
-                    painter.setPen(ColorFromTColor(PassColor, pal));
+                    painter.setPen(BodyColor(PassColor));
                     text = PassData;
                 }
                 DrawCellText(painter, QRect(int(x), int(y), int(w), int(bottom - y)), int(x + 5),
@@ -681,7 +688,7 @@ void TASGrid::DrawSelectionFrame(QPainter &painter)
     }
     const qint64 b = t + FRowHeight;
     const qint64 r = ColLeft(FColCount);
-    const QColor colour = ColorFromTColor(clBlack, palette());
+    const QColor colour = BodyColor(clBlack);
     if (FLeftCol == 0) {
         DrawVLine(painter, 1, t + 1, std::min(b - 2, ch), colour);
     }
@@ -795,23 +802,38 @@ void TASGrid::LeftButtonDown(int x, int y)
         }
         return;
     }
-    if (y <= th) {
+    if (x <= 0 || x >= ClientWidth()) {
         return;
     }
-    const qint64 bottom =
-        std::min<qint64>(qint64(FRowCount - FTopRow) * FRowHeight + th, ClientHeight());
-    if (y >= bottom || x <= 0 || x >= ClientWidth()) {
+    const int row = RowAt(y);
+    if (row < 0 || row == FSelectedRow) {
         return;
     }
-    const int row = FTopRow + (y - th) / FRowHeight;
-    if (row == FSelectedRow) {
-        return;
-    }
-    // Only the two rows whose frames change are redrawn.
+    // Only the two rows whose frames change are redrawn, unless the new row is shown only in
+    // part: then it scrolls fully into view, so whatever its owner puts over it fits.
     InvalidateRowFrame(FSelectedRow);
     FSelectedRow = row;
+    FLastSelectionByWheel = false;
     PostSelChange();
-    InvalidateRowFrame(FSelectedRow);
+    const int top = FTopRow;
+    ScrollToRow(row, false);
+    if (FTopRow != top) {
+        HideHint();
+        RefreshBody();
+    } else {
+        InvalidateRowFrame(FSelectedRow);
+    }
+}
+
+int TASGrid::RowAt(int y) const
+{
+    const qint64 th = FTitleHeight;
+    const qint64 bottom =
+        std::min<qint64>(qint64(FRowCount - FTopRow) * FRowHeight + th, ClientHeight());
+    if (y <= th || y >= bottom) {
+        return -1;
+    }
+    return FTopRow + int((y - th) / FRowHeight);
 }
 
 void TASGrid::mouseReleaseEvent(QMouseEvent *event)
@@ -911,7 +933,8 @@ void TASGrid::UpdateHint(int x, int y)
     }
     QPalette pal = FHintWindow->palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
-    pal.setColor(QPalette::WindowText, ColorFromTColor(colour, palette()));
+    pal.setColor(QPalette::WindowText,
+                 colour == clBlack ? pal.color(QPalette::ToolTipText) : BodyColor(colour));
     FHintWindow->setPalette(pal);
     FHintWindow->setFont(font);
     FHintWindow->setText(data);
@@ -958,10 +981,10 @@ void TASGrid::wheelEvent(QWheelEvent *event)
     }
     if (delta > 0) {
         if (FSelectedRow > 0) {
-            StepSelection(FSelectedRow - 1, true);
+            StepSelection(FSelectedRow - 1, true, true);
         }
     } else if (FSelectedRow >= 0 && FSelectedRow < FRowCount - 1) {
-        StepSelection(FSelectedRow + 1, false);
+        StepSelection(FSelectedRow + 1, false, true);
     }
 }
 

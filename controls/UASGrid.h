@@ -34,6 +34,9 @@ enum class TBorderStyle
 
 // Read-only owner-drawn grid with one title row; it keeps no cell data and asks OnGetData for
 // every cell it paints. The viewport is the client area; the scroll bars are the area's own.
+// The body follows the palette: its background is the base colour, and a cell or frame colour
+// of 0 (black) is drawn in the palette's text colour, so a dark theme stays readable; other
+// colour values are drawn as they are.
 class TASGrid : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -105,6 +108,11 @@ public:
     int VisibleRows() const;
     // First body row shown.
     int TopRow() const { return FTopRow; }
+    // Body row shown at client height y, whole or in part; -1 over the title or below the rows.
+    int RowAt(int y) const;
+    // True when the wheel made the last change of the selection; a click, a key or
+    // SetSelectedRow make it false.
+    bool LastSelectionByWheel() const { return FLastSelectionByWheel; }
     // Scrolls so that body row `row` is the first shown, as far as the rows allow.
     void SetTopRow(int row);
     // First column shown.
@@ -158,7 +166,9 @@ private:
     // Scrolls a row into view: the top rule when moving upward, the bottom rule otherwise.
     void ScrollToRow(int row, bool upward);
     // Selects row as the keys and the wheel do: scrolls, repaints the body, posts the change.
-    void StepSelection(int row, bool upward);
+    void StepSelection(int row, bool upward, bool byWheel = false);
+    // Colour of body text and frames: value 0 is the palette's text colour (see the class).
+    QColor BodyColor(std::uint32_t value) const;
     // Left edge of column col: the widths from LeftCol up to col; negative left of LeftCol.
     qint64 ColLeft(int col) const;
     // Walks the shown columns from LeftCol rightwards and gives the first for which
@@ -192,6 +202,7 @@ private:
     int FRowHeight = 20;
     int FFontSize = 9;
     int FSelectedRow = -1;
+    bool FLastSelectionByWheel = false;
     QFont FTitleFont;
     std::uint32_t FTitleFontColor = clWindowText;
     bool FHotHint = false;

@@ -63,6 +63,10 @@ public:
     // Assigns the text, then shows its value clamped into the bounds in canonical form.
     // (QLineEdit::setText replaces the text without that.)
     void SetText(const QString &value);
+    // Brings the shown value inside the bounds as leaving the editor does: a value beyond a
+    // bound becomes that bound (a text that does not read becomes MinValue), a value inside
+    // stays as typed. For owners that take the value away while the editor keeps the focus.
+    void ClampValue() { Clamp(false); }
 
 protected:
     std::int32_t StepRead() override;

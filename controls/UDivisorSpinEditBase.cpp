@@ -23,6 +23,8 @@ namespace {
 // arrows from moving it.
 constexpr int BarRange = 100;
 constexpr int BarRest = BarRange / 2;
+// Wheel delta of one classic notch.
+constexpr int WheelNotch = 120;
 
 // Scroll bar that lets its owner stop the auto-repeat of a held arrow.
 class TSpinBar : public QScrollBar
@@ -251,18 +253,31 @@ void TSpinEditBase::inputMethodEvent(QInputMethodEvent *event)
 
 void TSpinEditBase::wheelEvent(QWheelEvent *event)
 {
-    // Only a vertical turn is a wheel step; a delta that is not positive steps down. With natural
-    // scrolling Qt reports the delta inverted, so it is turned back first.
-    int delta = event->angleDelta().y();
-    if (delta == 0) {
-        QLineEdit::wheelEvent(event);
+    // Only a vertical turn is a wheel step. The wheel goes to the widget under the pointer,
+    // focused or not: an editor the operator is not working in must not change its number
+    // because the pointer rests on it, so without the focus the turn goes on to the parent.
+    const int delta = event->angleDelta().y();
+    if (delta == 0 || !hasFocus()) {
+        event->ignore();
         return;
     }
-    if (event->inverted()) {
-        delta = -delta;
-    }
-    WheelStep(delta > 0);
+    // With natural scrolling Qt reports the delta inverted, so it is turned back first.
+    WheelTurn(event->inverted() ? -delta : delta);
     event->accept();
+}
+
+void TSpinEditBase::WheelTurn(int delta)
+{
+    // A change of direction drops what was left of the other one.
+    if ((delta > 0) != (WheelRest > 0) && WheelRest != 0) {
+        WheelRest = 0;
+    }
+    WheelRest += delta;
+    while (WheelRest >= WheelNotch || WheelRest <= -WheelNotch) {
+        const bool up = WheelRest > 0;
+        WheelRest += up ? -WheelNotch : WheelNotch;
+        WheelStep(up);
+    }
 }
 
 void TSpinEditBase::focusInEvent(QFocusEvent *event)
@@ -284,6 +299,7 @@ void TSpinEditBase::focusInEvent(QFocusEvent *event)
 
 void TSpinEditBase::focusOutEvent(QFocusEvent *event)
 {
+    WheelRest = 0;
     const bool leaving = IsEntryOrExit(event->reason());
     if (leaving) {
         FocusClamp();
@@ -356,10 +372,15 @@ void TSpinEditBase::dropEvent(QDropEvent *event)
 
 bool TSpinEditBase::eventFilter(QObject *watched, QEvent *event)
 {
-    // The bar is part of the editor: a wheel turn over it steps the number like one over the
-    // text, instead of moving the bar.
+    // The bar is part of the editor: a wheel turn over it goes where one over the text goes
+    // (a step, or on to the parent without the focus), never into the bar's own value.
     if (watched == FSpinBar && event->type() == QEvent::Wheel) {
-        wheelEvent(static_cast<QWheelEvent *>(event));
+        // Ignored and kept from the bar, a turn goes on to the editor and its parent.
+        if (hasFocus()) {
+            wheelEvent(static_cast<QWheelEvent *>(event));
+        } else {
+            event->ignore();
+        }
         return true;
     }
     return QLineEdit::eventFilter(watched, event);

@@ -27,7 +27,10 @@ using TKeyEvent = std::function<void(QObject *Sender, int &Key, Qt::KeyboardModi
 //   thumb (SliderMove) is "thumb tracking" and releasing it is "thumb released";
 // - the key-down hook is keyPressEvent before QLineEdit sees the key; the character hook is the
 //   text the key press (or an input method) would insert;
-// - one QWheelEvent with a vertical delta is one wheel message;
+// - the wheel steps only while the editor has the keyboard focus, one step per 120 units of
+//   vertical delta (one classic notch) added up over the events, so a touchpad's many small
+//   events step as far as a mouse's notches; without the focus the turn is left to the widgets
+//   under the editor, as a turn over any other part of the window;
 // - entry and exit are the focus moving between the controls of a window: a popup menu taking
 //   the focus for a moment, or the whole window being activated or deactivated, is neither.
 class TSpinEditBase : public QLineEdit
@@ -103,6 +106,9 @@ private:
     void SpinAction(int action);
     // Steps by the wheel: up when up, else down.
     void WheelStep(bool up);
+    // Adds a wheel event's vertical delta to what is left of earlier ones and takes one step
+    // per whole notch in it.
+    void WheelTurn(int delta);
     // Places the scroll bar at the right edge and keeps the text clear of it.
     void PlaceBar();
     // Runs a step, reporting an error instead of letting it leave the event handler.
@@ -110,4 +116,6 @@ private:
 
     QScrollBar *FSpinBar = nullptr;
     bool FAutoSelect = true;
+    // Vertical wheel delta not yet taken as a step (less than one notch either way).
+    int WheelRest = 0;
 };

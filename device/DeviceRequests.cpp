@@ -7,10 +7,6 @@
 
 #include <algorithm>
 
-// The catalogue's size names as its Windows-1251 bytes.
-const std::string SizeByte = "\xE1\xE0\xE9\xF2";     // "байт"
-const std::string SizeWord = "\xF1\xEB\xEE\xE2\xEE"; // "слово"
-
 namespace {
 
 constexpr uint8_t RequestLength = 0x06;
@@ -51,10 +47,14 @@ std::vector<uint8_t> WriteRequest(uint8_t address, int32_t index, const std::str
     const auto low = static_cast<uint8_t>(value & 0xFF);
     const auto high = static_cast<uint8_t>((value >> 8) & 0xFF);
     const auto number = static_cast<uint8_t>(index & 0xFF);
-    if (size == SizeWord)
+    switch (ParameterSizeOf(size)) {
+    case TParameterSize::Word:
         return {address, WordWriteLength, 0x00, CMD_WRITE_PARAM, number, low, high};
-    if (size == SizeByte)
+    case TParameterSize::Byte:
         return {address, RequestLength, 0x00, CMD_WRITE_PARAM, number, low};
+    case TParameterSize::Other:
+        break;
+    }
     return {};
 }
 
@@ -94,7 +94,7 @@ int32_t DecodeWriteReply(const std::vector<uint8_t> &reply, const std::string &s
     if (!ReplyAccepted(reply))
         return VALUE_UNDEFINED;
     // A word echoed as a single byte: byte 6 would be the check byte, not data.
-    if (size == SizeByte || OneDataByte(reply))
+    if (ParameterSizeOf(size) == TParameterSize::Byte || OneDataByte(reply))
         return ReplyByte(reply, 5);
     return ReplyByte(reply, 5) + 256 * ReplyByte(reply, 6);
 }

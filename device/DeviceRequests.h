@@ -2,6 +2,8 @@
 // Request frames of the device operations and the decoding of their replies. Frames are the
 // bytes 1..L without the check byte, which SendRequest appends.
 
+#include "catalogue/ParameterSize.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -16,10 +18,6 @@
 // gives up on it and goes on with the next; more would keep the operator waiting long on a
 // device that has gone, for little gain on a noisy line.
 constexpr int RequestsPerParameter = 2;
-
-// Size texts of the catalogue ("тип" of a parameter), Windows-1251.
-extern const std::string SizeByte; // "байт"
-extern const std::string SizeWord; // "слово"
 
 // Type and firmware version reported by a device.
 struct TDeviceIdentity

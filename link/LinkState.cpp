@@ -40,6 +40,7 @@ bool OpenAndConfigure(const std::string &path)
     PortOpen = true;
     SetComState(BaudRate);
     PortHandle->SetupQueues(InputQueueSize, OutputQueueSize);
+    PortHandle->SetLowLatency(true); // a USB adapter's latency timer would delay each reply
     TSerialTimeouts timeouts;
     PortHandle->GetTimeouts(timeouts);
     timeouts.ReadInterval = LinkSettings.CmdIntervalTimeout;
@@ -94,6 +95,9 @@ void CloseComPort()
     std::lock_guard<std::recursive_mutex> lock(PortLock);
     PortOpen = false;
     LostError = 0;
+    if (PortHandle) {
+        PortHandle->SetLowLatency(false); // the driver's setting as it was found
+    }
     PortHandle.reset();
     PortPath.clear();
 }

@@ -17,6 +17,7 @@ struct TPortInfo
     std::string UsbVendor;   // four hex digits, empty for a port that is no USB device
     std::string UsbProduct;  // four hex digits
     std::string UsbSerial;   // the converter's serial number, when it reports one
+    int LatencyTimerMs = -1; // the USB chip's latency timer; -1 where its driver publishes none
     bool Accessible = false; // this user may open it for reading and writing
     int AccessError = 0;     // errno of the refusal (EACCES for a group the user is not in)
 };

@@ -6,6 +6,7 @@
 #include <map>
 #include <unistd.h>
 
+#include "link/NumberText.h"
 #include "link/SettingsFile.h"
 
 namespace fs = std::filesystem;
@@ -47,6 +48,16 @@ void ReadUsbIds(const std::string &deviceName, const TPortRoots &roots, TPortInf
     }
 }
 
+// The latency timer a USB serial driver publishes for the tty (ms; -1: none): how long the
+// chip holds received bytes before it hands them over.
+int LatencyTimer(const std::string &deviceName, const TPortRoots &roots)
+{
+    const std::string text =
+        Attribute(fs::path(roots.Sys) / "bus/usb-serial/devices" / deviceName / "latency_timer");
+    int64_t ms = 0;
+    return ParseNumber(text, 0, 255, ms) ? static_cast<int>(ms) : -1;
+}
+
 // The by-id entry that leads to `device`, if any.
 std::string ByIdName(const fs::path &device, const TPortRoots &roots)
 {
@@ -74,6 +85,7 @@ bool Describe(uint8_t number, const std::string &path, const TPortRoots &roots, 
     info.Device = error ? path : device.string();
     info.ById = ByIdName(device, roots);
     ReadUsbIds(device.filename().string(), roots, info);
+    info.LatencyTimerMs = LatencyTimer(device.filename().string(), roots);
     info.Accessible = access(path.c_str(), R_OK | W_OK) == 0;
     info.AccessError = info.Accessible ? 0 : errno;
     return true;

@@ -155,6 +155,7 @@ public:
         if (Rs485Changed) {
             ioctl(Fd, TIOCSRS485, &SavedRs485);
         }
+        SetLowLatency(false);
         if (HaveFoundLine) {
             tcsetattr(Fd, TCSANOW, &FoundLine);
         }
@@ -276,6 +277,32 @@ public:
 
     bool SetRts(bool on) override { return ModemLine(TIOCM_RTS, on); }
     bool SetDtr(bool on) override { return ModemLine(TIOCM_DTR, on); }
+
+    bool SetLowLatency(bool on) override
+    {
+        // A USB serial chip holds what it receives until its buffer fills or its latency
+        // timer runs out (16 ms on common chips), which a 6-byte reply never does; the
+        // driver's low-latency flag shortens that timer where the driver supports it. Only
+        // the flag is put back, and only if we set it: other fields may have changed since.
+        if (!on && !LowLatencySet) {
+            return true;
+        }
+        serial_struct serial{};
+        if (ioctl(Fd, TIOCGSERIAL, &serial) != 0) {
+            return false;
+        }
+        if (!on) {
+            LowLatencySet = false;
+            serial.flags &= ~ASYNC_LOW_LATENCY;
+            return ioctl(Fd, TIOCSSERIAL, &serial) == 0;
+        }
+        if ((serial.flags & ASYNC_LOW_LATENCY) != 0) {
+            return true; // someone else's setting: theirs to keep
+        }
+        serial.flags |= ASYNC_LOW_LATENCY;
+        LowLatencySet = ioctl(Fd, TIOCSSERIAL, &serial) == 0;
+        return LowLatencySet;
+    }
 
     size_t Read(uint8_t *buffer, size_t count) override
     {
@@ -418,6 +445,7 @@ private:
     TSerialTimeouts Timeouts;
     serial_rs485 SavedRs485{};
     bool Rs485Changed = false;
+    bool LowLatencySet = false; // we set the driver's low-latency flag
     termios FoundLine{};
     bool HaveFoundLine = false;
     bool ExclusiveSet = false;

@@ -34,8 +34,8 @@ TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
 }
 
 // Applies the reply time-outs only when the port's differ: the update is a driver call
-// that costs time on every transaction otherwise.
-void ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count)
+// that costs time on every transaction otherwise. Returns the time-outs in effect.
+TSerialTimeouts ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count)
 {
     const TSerialTimeouts wanted = ReplyTimeouts(request, count);
     TSerialTimeouts current;
@@ -43,7 +43,7 @@ void ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count)
     if (current.ReadInterval == wanted.ReadInterval &&
         current.ReadMultiplier == wanted.ReadMultiplier &&
         current.ReadConstant == wanted.ReadConstant) {
-        return;
+        return current;
     }
     current.ReadInterval = wanted.ReadInterval;
     current.ReadMultiplier = wanted.ReadMultiplier;
@@ -51,6 +51,7 @@ void ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count)
     current.WriteMultiplier = 0;
     current.WriteConstant = 0;
     port.SetTimeouts(current);
+    return current;
 }
 
 // Switches the converter's transmitter on, unless it switches by itself.
@@ -110,21 +111,99 @@ bool Transmit(ISerialPort &port, const uint8_t *request, size_t count, int64_t c
     return sent;
 }
 
-// Reads one reply; returns the count received, `reply` sized to it.
-size_t Receive(ISerialPort &port, std::vector<uint8_t> &reply)
+// How many bytes the frame that `bytes` begin needs: the shortest reply until its length
+// byte is in, then what L names, never beyond the largest frame there can be.
+size_t FrameWanted(const std::vector<uint8_t> &bytes)
 {
-    reply.assign(FirstRead, 0);
-    const size_t first = port.Read(reply.data(), FirstRead);
-    if (first != FirstRead || reply[1] <= 5) {
-        reply.resize(first);
-        return first;
+    if (bytes.size() < FirstRead || bytes[1] <= 5) {
+        return FirstRead;
     }
-    // The rest of the frame, never beyond the largest frame there can be.
-    const size_t rest = std::min<size_t>(reply[1] - 5, MaxFrameSize - FirstRead);
-    reply.resize(FirstRead + rest, 0);
-    const size_t second = port.Read(reply.data() + FirstRead, rest);
-    reply.resize(FirstRead + second);
-    return FirstRead + second;
+    return FirstRead + std::min<size_t>(bytes[1] - 5, MaxFrameSize - FirstRead);
+}
+
+// True when `bytes` are the first bytes of `sent`, but not all of them.
+bool EchoSoFar(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &sent)
+{
+    return !bytes.empty() && bytes.size() < sent.size() &&
+           std::equal(bytes.begin(), bytes.end(), sent.begin());
+}
+
+// Reads one reply into `reply`; returns the count received.
+//
+// A two-wire converter whose receiver stays on while it transmits hands back the request
+// itself before the device answers, and a request has the shape of a reply: so a frame that
+// is byte for byte the request just sent (`sent`, check byte included) is that echo, never
+// a reply. It is dropped (`echo` tells that one came) and reading goes on for the device's
+// reply within the time the first read had, counted from its start: an echo must not
+// lengthen the wait on a silent address, which a sweep pays 127 times. Where the time is up
+// one more read of a millisecond still takes what already came (a USB chip hands over the
+// echo and the reply in one batch). The echo and the reply may arrive split anyhow; reads
+// never ask for more than the frame being read, so neither swallows the other's bytes.
+size_t Receive(ISerialPort &port, const TSerialTimeouts &chosen, const std::vector<uint8_t> &sent,
+               std::vector<uint8_t> &reply, bool &echo)
+{
+    ISerialPlatform &platform = SerialPlatform();
+    const int64_t startTicks = PerfFrequency != 0 ? platform.Counter() : 0;
+    const int64_t budgetMs =
+        static_cast<int64_t>(chosen.ReadMultiplier) * FirstRead + chosen.ReadConstant;
+    TSerialTimeouts inEffect = chosen;
+    bool graceTaken = false;
+    // Sets the time-outs of the next read (a driver call, so only when they change): what is
+    // left of the first read's time, or the chosen ones. False when no time is left.
+    auto limit = [&](bool toDeadline) {
+        TSerialTimeouts next = chosen;
+        if (toDeadline && PerfFrequency != 0) {
+            int64_t leftMs = budgetMs - (platform.Counter() - startTicks) * 1000 / PerfFrequency;
+            if (leftMs <= 0) {
+                if (graceTaken) {
+                    return false;
+                }
+                graceTaken = true;
+                leftMs = 1;
+            }
+            next.ReadMultiplier = 0;
+            next.ReadConstant = static_cast<uint32_t>(leftMs);
+        }
+        if (!(next == inEffect)) {
+            port.SetTimeouts(next);
+            inEffect = next;
+        }
+        return true;
+    };
+
+    reply.clear();
+    echo = false;
+    for (bool first = true;; first = false) {
+        const bool echoSoFar = EchoSoFar(reply, sent);
+        const size_t want = echoSoFar ? sent.size() : FrameWanted(reply);
+        if (reply.size() >= want) {
+            break;
+        }
+        // The first read has the chosen time-outs already. Later reads for the echo or for
+        // the head of a reply after it keep to the first read's time; the rest of a reply
+        // gets the chosen time-outs, as it does without an echo.
+        if (!first && !limit(reply.size() < FirstRead || echoSoFar)) {
+            break;
+        }
+        const size_t at = reply.size();
+        reply.resize(want);
+        const size_t got = port.Read(reply.data() + at, want - at);
+        reply.resize(at + got);
+        if (reply.size() >= sent.size() && std::equal(sent.begin(), sent.end(), reply.begin())) {
+            echo = true;
+            reply.erase(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(sent.size()));
+            continue;
+        }
+        // A read that ends short has waited out its time-out; only an echo cut by an
+        // interval time-out (bytes come in batches) is worth waiting on.
+        if (got < want - at && (got == 0 || !EchoSoFar(reply, sent))) {
+            break;
+        }
+    }
+    if (!(inEffect == chosen)) {
+        port.SetTimeouts(chosen);
+    }
+    return reply.size();
 }
 
 // True when the port reported itself gone; the loss is then the link's to tell its callers.
@@ -140,8 +219,8 @@ bool Gone(const ISerialPort &port)
 // Tells the traffic record, if one is set, and the caller's `verdicts`, if given, how the
 // attempt went. It runs after the transmitter is released, so the hold never waits for it;
 // with no record set it costs one load.
-void Report(int attempt, const uint8_t *request, size_t count, const std::vector<uint8_t> &reply,
-            TAttemptVerdict verdict, std::vector<TAttemptVerdict> *verdicts)
+void Report(int attempt, const std::vector<uint8_t> &sent, const std::vector<uint8_t> &reply,
+            TAttemptVerdict verdict, std::vector<TAttemptVerdict> *verdicts, bool echo = false)
 {
     if (verdicts != nullptr) {
         verdicts->push_back(verdict);
@@ -154,10 +233,10 @@ void Report(int attempt, const uint8_t *request, size_t count, const std::vector
     entry.TimeNs = MonotonicNs();
     entry.Port = OpenPortPath();
     entry.Attempt = attempt;
-    entry.Request.assign(request, request + count);
-    entry.Request.push_back(Crc8(request, count));
+    entry.Request = sent;
     entry.Reply = reply;
     entry.Verdict = verdict;
+    entry.Echo = echo;
     record->Add(std::move(entry));
 }
 
@@ -192,6 +271,9 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
     }
     ISerialPort &port = *PortHandle;
     ISerialPlatform &platform = SerialPlatform();
+    // The request as it goes on the wire, as an echo would bring it back.
+    std::vector<uint8_t> sent(request, request + count);
+    sent.push_back(Crc8(request, count));
     for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
         platform.SleepMs(LinkSettings.StartTimeOut);
         KeyTransmitter(port);
@@ -199,29 +281,30 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
         port.Purge(TPurge::TxAbort);
         port.Purge(TPurge::RxClear);
         port.Purge(TPurge::RxAbort);
-        ChooseTimeouts(port, request, count);
-        const bool sent = Transmit(port, request, count, charTimeUs);
+        const TSerialTimeouts chosen = ChooseTimeouts(port, request, count);
+        const bool written = Transmit(port, request, count, charTimeUs);
         if (Gone(port)) {
             reply.clear();
-            Report(attempt, request, count, reply, TAttemptVerdict::PortLost, verdicts);
+            Report(attempt, sent, reply, TAttemptVerdict::PortLost, verdicts);
             return false;
         }
-        if (!sent) {
+        if (!written) {
             reply.clear();
-            Report(attempt, request, count, reply, TAttemptVerdict::ShortWrite, verdicts);
+            Report(attempt, sent, reply, TAttemptVerdict::ShortWrite, verdicts);
             continue;
         }
-        Receive(port, reply);
+        bool echo = false;
+        Receive(port, chosen, sent, reply, echo);
         const TAttemptVerdict verdict = JudgeReply(reply.data(), reply.size());
         if (verdict == TAttemptVerdict::Accepted) {
-            Report(attempt, request, count, reply, verdict, verdicts);
+            Report(attempt, sent, reply, verdict, verdicts, echo);
             return true;
         }
         if (Gone(port)) {
-            Report(attempt, request, count, reply, TAttemptVerdict::PortLost, verdicts);
+            Report(attempt, sent, reply, TAttemptVerdict::PortLost, verdicts, echo);
             return false;
         }
-        Report(attempt, request, count, reply, verdict, verdicts);
+        Report(attempt, sent, reply, verdict, verdicts, echo);
     }
     return false;
 }

@@ -64,6 +64,10 @@ public:
     virtual bool SetRts(bool on) = 0;
     // Sets (true) or clears (false) the DTR line.
     virtual bool SetDtr(bool on) = 0;
+    // true: asks the driver to hand over received bytes at once rather than on a USB chip's
+    // latency timer, remembering what it had; false: puts that back. False where the driver
+    // has no such setting or refuses it (pseudo-terminals, Windows, most built-in UARTs).
+    virtual bool SetLowLatency(bool on) = 0;
     // Blocking read under the time-outs; returns the count received.
     virtual size_t Read(uint8_t *buffer, size_t count) = 0;
     // Blocking write; returns the count written.

@@ -95,39 +95,17 @@ bool BroughtBytes(TAttemptVerdict verdict)
 
 namespace {
 
-// Each verdict's names, in the order of TAttemptVerdict: for logs, and for the operator.
-struct TVerdictNames
-{
-    const char *Name;
-    const char *Text;
-};
-const TVerdictNames VerdictNames[] = {
-    {"accepted", "принят"},
-    {"no reply", "нет ответа"},
-    {"too short", "слишком короткий"},
-    {"length out of bounds", "длина вне границ"},
-    {"length mismatch", "длина не совпадает"},
-    {"wrong check byte", "неверная контрольная сумма"},
-    {"short write", "запрос не отправлен"},
-    {"port lost", "порт потерян"},
+// Each verdict's name, in the order of TAttemptVerdict.
+const char *const VerdictNames[] = {
+    "accepted",        "no reply",         "too short",   "length out of bounds",
+    "length mismatch", "wrong check byte", "short write", "port lost",
 };
 static_assert(std::size(VerdictNames) == static_cast<size_t>(TAttemptVerdict::PortLost) + 1);
-
-const TVerdictNames &NamesOf(TAttemptVerdict verdict)
-{
-    static const TVerdictNames unknown = {"?", "?"};
-    const auto index = static_cast<size_t>(verdict);
-    return index < std::size(VerdictNames) ? VerdictNames[index] : unknown;
-}
 
 } // namespace
 
 const char *VerdictName(TAttemptVerdict verdict)
 {
-    return NamesOf(verdict).Name;
-}
-
-const char *VerdictText(TAttemptVerdict verdict)
-{
-    return NamesOf(verdict).Text;
+    const auto index = static_cast<size_t>(verdict);
+    return index < std::size(VerdictNames) ? VerdictNames[index] : "?";
 }

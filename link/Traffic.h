@@ -30,8 +30,9 @@ struct TTrafficAttempt
     std::string Port;             // path of the port
     int Attempt = 0;              // 1 for the first attempt of its transaction
     std::vector<uint8_t> Request; // the request frame, check byte included
-    std::vector<uint8_t> Reply;   // every byte received, possibly none
+    std::vector<uint8_t> Reply;   // every byte received, possibly none; an echo left out
     TAttemptVerdict Verdict = TAttemptVerdict::NoReply;
+    bool Echo = false; // the converter's echo of the request came back (and was dropped)
 };
 
 // A bounded, thread-safe record of attempts: full, it drops the oldest and counts the drops,
@@ -66,7 +67,8 @@ TTrafficRecord *CurrentTrafficRecord();
 TAttemptVerdict JudgeReply(const uint8_t *reply, size_t count);
 // True when the attempt got bytes back, usable or not: a line that is not silent.
 bool BroughtBytes(TAttemptVerdict verdict);
-// Short English name of a verdict ("accepted", "no reply", ...), for logs.
+// Short English name of a verdict ("accepted", "no reply", ...): a stable token for logs and
+// JSON; the window words verdicts itself.
 const char *VerdictName(TAttemptVerdict verdict);
-// The same in Russian, as UTF-8, for the operator ("принят", "нет ответа", ...).
-const char *VerdictText(TAttemptVerdict verdict);
+// Short English name of an attempt's echo flag for logs: "echo".
+constexpr const char *EchoName = "echo";

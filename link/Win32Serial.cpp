@@ -97,6 +97,9 @@ public:
     // line then); the caller ignores the result either way.
     bool SetRts(bool on) override { return EscapeCommFunction(Handle, on ? SETRTS : CLRRTS); }
     bool SetDtr(bool on) override { return EscapeCommFunction(Handle, on ? SETDTR : CLRDTR); }
+    // The latency timer of a USB adapter is a setting of its driver here (the port's
+    // advanced settings in the Device Manager), out of a program's reach.
+    bool SetLowLatency(bool) override { return false; }
 
     size_t Read(uint8_t *buffer, size_t count) override
     {

@@ -34,9 +34,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${LINVAR_WEB_ADDRESS})
 # The libraries the binaries link come from dpkg-shlibdeps. The window also needs Qt's
-# platform plugins (xcb, wayland), which Qt loads at run time, so no binary names them.
+# platform plugins (xcb, wayland) and Qt's own Russian texts (qtbase_ru, for the file dialogs
+# and standard buttons), which Qt loads at run time, so no binary names them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/conffiles
                                        ${CMAKE_CURRENT_SOURCE_DIR}/preinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)

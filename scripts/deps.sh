@@ -4,7 +4,9 @@
 set -euo pipefail
 
 what=${1:-all}
-packages=(g++ cmake make pkg-config qt6-base-dev fonts-dejavu-core nlohmann-json3-dev libcli11-dev)
+# qt6-translations-l10n: Qt's own Russian texts (file dialogs, standard buttons), read at run time.
+packages=(g++ cmake make pkg-config qt6-base-dev fonts-dejavu-core nlohmann-json3-dev libcli11-dev
+    qt6-translations-l10n)
 # The Debian package: manual pages (scdoc), dpkg-shlibdeps (dpkg-dev, file) for CPack.
 package_tools=(scdoc dpkg-dev file)
 case $what in

@@ -2,7 +2,8 @@
 # Installs what is missing, builds Linvar four ways, runs every test, then builds and checks
 # the Debian package (tests/package):
 #   default  - the normal build, all tests;
-#   asan     - AddressSanitizer (with leak checks) and UndefinedBehaviorSanitizer, all tests;
+#   asan     - AddressSanitizer (with leak checks) and UndefinedBehaviorSanitizer, all tests,
+#              and tests/leaks: a leak on purpose that the leak check must report;
 #   tsan     - ThreadSanitizer over the core (link, catalogue, workers, tools), no GUI;
 #   windows  - cross-built with mingw-w64: the core's tests and linvar-cli.exe under Wine,
 #              against the default build's simulator.
@@ -13,6 +14,7 @@ scripts/deps.sh test
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+# Suppressions name the functions that leak, never a whole library (see tests/lsan.supp).
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1

@@ -1,32 +1,25 @@
 #include "sets/ParameterSet.h"
 
-#include "device/DeviceRequests.h"
+#include "catalogue/ParameterSize.h"
 #include "values/ValueText.h"
 
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <set>
-#ifdef _WIN32
-#include "link/WindowsApi.h"
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
 using TDom = nlohmann::json;
 
-// Collects nothing; keeps the parser's reason for the first syntax error. Used only for a
-// text that did not parse, to say where it went wrong.
-class TSyntaxReason : public nlohmann::json_sax<TDom>
+// Collects nothing; keeps where the first syntax error is. Used only for a text that did not
+// parse, to say where it went wrong.
+class TSyntaxPlace : public nlohmann::json_sax<TDom>
 {
 public:
-    std::string Reason;
+    size_t Offset = 0; // of the character the parser stopped at
 
     bool null() override { return true; }
     bool boolean(bool) override { return true; }
@@ -40,21 +33,13 @@ public:
     bool end_object() override { return true; }
     bool start_array(std::size_t) override { return true; }
     bool end_array() override { return true; }
-    bool parse_error(std::size_t, const std::string &,
-                     const nlohmann::detail::exception &ex) override
+    bool parse_error(std::size_t position, const std::string &,
+                     const nlohmann::detail::exception &) override
     {
-        // "[json.exception.parse_error.101] parse error at line 1, column 9: ...; last read:
-        // '...'": the tag is for programmers, and what was last read may be any bytes.
-        Reason = ex.what();
-        if (const auto tag = Reason.find("] "); Reason.rfind("[json.", 0) == 0 && tag != npos)
-            Reason.erase(0, tag + 2);
-        if (const auto last = Reason.find("; last read"); last != npos)
-            Reason.erase(last);
+        // The position counts the characters read, the offending one included.
+        Offset = position > 0 ? position - 1 : 0;
         return false;
     }
-
-private:
-    static constexpr auto npos = std::string::npos;
 };
 
 // Reads the members of one object, recording the first fault.
@@ -93,7 +78,7 @@ public:
         if (!value)
             return false;
         if (!value->is_string())
-            return Fail(TSetFault::WrongType, Name(key), "text");
+            return Fail(TSetFault::WrongType, Name(key), TSetValueKind::Text);
         out = value->get<std::string>();
         return true;
     }
@@ -105,7 +90,7 @@ public:
         if (!value)
             return false;
         return value->is_number() || value->is_null() ||
-               Fail(TSetFault::WrongType, Name(key), "a number or null");
+               Fail(TSetFault::WrongType, Name(key), TSetValueKind::NumberOrNull);
     }
 
     // The member `key`, which must be an array.
@@ -113,7 +98,7 @@ public:
     {
         const TDom *value = Member(key);
         if (value && !value->is_array()) {
-            Fail(TSetFault::WrongType, Name(key), "an array");
+            Fail(TSetFault::WrongType, Name(key), TSetValueKind::Array);
             return nullptr;
         }
         return value;
@@ -129,7 +114,7 @@ public:
                             int64_t maximum, int64_t &out, TSetError &error)
     {
         if (!value.is_number_integer()) {
-            error = {TSetFault::WrongType, name, "a whole number"};
+            error = {TSetFault::WrongType, name, TSetValueKind::WholeNumber};
             return false;
         }
         // An unsigned number above the signed range would wrap when read as signed.
@@ -154,9 +139,9 @@ private:
         return &*found;
     }
 
-    bool Fail(TSetFault fault, const std::string &name, const std::string &detail)
+    bool Fail(TSetFault fault, const std::string &name, TSetValueKind needed)
     {
-        Error = {fault, name, detail};
+        Error = {fault, name, needed};
         return false;
     }
 
@@ -169,7 +154,7 @@ bool ParseParameter(const TDom &item, const std::string &where, TSetParameter &p
                     TSetError &error)
 {
     if (!item.is_object()) {
-        error = {TSetFault::WrongType, where, "an object"};
+        error = {TSetFault::WrongType, where, TSetValueKind::Object};
         return false;
     }
     TFieldReader read(item, where, error);
@@ -273,9 +258,10 @@ bool ParseParameterSet(const std::string &text, TParameterSet &set, TSetError &e
     }
     const TDom document = TDom::parse(text, nullptr, false);
     if (document.is_discarded()) {
-        TSyntaxReason reason;
-        TDom::sax_parse(text, &reason);
-        error = {TSetFault::NotJson, {}, reason.Reason};
+        TSyntaxPlace syntax;
+        TDom::sax_parse(text, &syntax);
+        error = {TSetFault::NotJson, {}};
+        error.Place = TextPlaceAt(text, syntax.Offset);
         return false;
     }
     if (!document.is_object()) {
@@ -336,7 +322,8 @@ bool ReadParameterSetFile(const std::string &path, TParameterSet &set, TSetError
     error = {};
     std::FILE *file = std::fopen(path.c_str(), "rb");
     if (!file) {
-        error = {TSetFault::NotReadable, {}, std::strerror(errno)};
+        error = {TSetFault::NotReadable, {}};
+        error.Errno = errno;
         return false;
     }
     // One byte more than allowed tells a file that is too large without reading all of it.
@@ -345,7 +332,8 @@ bool ReadParameterSetFile(const std::string &path, TParameterSet &set, TSetError
     const int readError = std::ferror(file) ? errno : 0;
     std::fclose(file);
     if (readError != 0) {
-        error = {TSetFault::NotReadable, {}, std::strerror(readError)};
+        error = {TSetFault::NotReadable, {}};
+        error.Errno = readError;
         return false;
     }
     if (length > MaxParameterSetBytes) {
@@ -354,71 +342,6 @@ bool ReadParameterSetFile(const std::string &path, TParameterSet &set, TSetError
     }
     text.resize(length);
     return ParseParameterSet(text, set, error);
-}
-
-#ifdef _WIN32
-// The errno whose text tells the operator why replacing the file failed.
-int SaveErrnoOf(DWORD error)
-{
-    switch (error) {
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_FILE_NOT_FOUND:
-        return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return EACCES;
-    default:
-        return EIO;
-    }
-}
-#endif
-
-bool WriteTextFile(const std::string &path, const std::string &text, std::string &error)
-{
-    const std::string temporary = path + ".tmp";
-    std::FILE *file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    int writeError = written ? 0 : errno;
-#ifdef _WIN32
-    const bool flushed = std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
-#else
-    const bool flushed = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-#endif
-    if (!flushed) {
-        written = false;
-        writeError = errno;
-    }
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        writeError = errno;
-    }
-#ifdef _WIN32
-    // rename() on Windows refuses to replace a file that exists, which saving over an
-    // earlier set always does.
-    if (written && !MoveFileExA(temporary.c_str(), path.c_str(),
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        written = false;
-        writeError = SaveErrnoOf(GetLastError());
-    }
-#else
-    if (written && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        written = false;
-        writeError = errno;
-    }
-#endif
-    if (!written) {
-        std::remove(temporary.c_str());
-        error = std::strerror(writeError);
-    }
-    return written;
 }
 
 bool PlanParameterSet(const TParameterSet &set, uint8_t type,
@@ -444,7 +367,7 @@ bool PlanParameterSet(const TParameterSet &set, uint8_t type,
         }
         const ParameterDescription &entry = list[row];
         // Only bytes and words can be written; other rows (flags the device shows) stay as read.
-        if (parameter.Raw == VALUE_UNDEFINED || (entry.Size != SizeByte && entry.Size != SizeWord))
+        if (parameter.Raw == VALUE_UNDEFINED || !IsWritable(entry))
             continue;
         if (parameter.Raw < entry.Minimum || parameter.Raw > entry.Maximum) {
             const bool below = parameter.Raw < entry.Minimum;
@@ -469,44 +392,4 @@ void ApplySetPlan(const TSetPlan &plan, std::vector<ParameterDescription> &list)
         if (row < list.size())
             list[row].Value = raw;
     }
-}
-
-std::string SetFaultText(const TSetError &error)
-{
-    const std::string field = error.Field.empty() ? std::string() : error.Field + ": ";
-    switch (error.Fault) {
-    case TSetFault::None:
-        break;
-    case TSetFault::NotReadable:
-        return "cannot read the file: " + error.Detail;
-    case TSetFault::TooLarge:
-        return "the file is larger than " + std::to_string(MaxParameterSetBytes) +
-               " bytes, too large for a parameter set";
-    case TSetFault::NotJson:
-        return "no valid JSON: " + error.Detail;
-    case TSetFault::NotParameterSet:
-        return "no parameter set: \"format\" is not \"" + ParameterSetFormat + "\"";
-    case TSetFault::NewerFormat:
-        return "format version " + std::to_string(error.Value) + " is newer than this program (" +
-               std::to_string(ParameterSetFormatVersion) + ")";
-    case TSetFault::MissingField:
-        return field + "missing";
-    case TSetFault::WrongType:
-        return field + error.Detail + " is needed";
-    case TSetFault::OutOfRange:
-        return field + "a number from " + std::to_string(error.Minimum) + " to " +
-               std::to_string(error.Maximum) + " is needed, not " + std::to_string(error.Value);
-    case TSetFault::DuplicateIndex:
-        return field + "index " + std::to_string(error.Value) + " appears twice";
-    case TSetFault::OtherType:
-        return "the set is for device type " + std::to_string(error.Value) +
-               ", the device is of type " + std::to_string(error.Limit);
-    case TSetFault::BelowMinimum:
-        return "parameter '" + error.Field + "': raw value " + std::to_string(error.Value) +
-               " is below the minimum, " + std::to_string(error.Limit);
-    case TSetFault::AboveMaximum:
-        return "parameter '" + error.Field + "': raw value " + std::to_string(error.Value) +
-               " is above the maximum, " + std::to_string(error.Limit);
-    }
-    return {};
 }

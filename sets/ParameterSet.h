@@ -2,9 +2,11 @@
 // Parameter sets: a device's parameter values kept as one JSON document (the format is
 // described in docs/parameter-sets.md), read back with every field checked, and checked
 // against the current parameter list before anything in it changes. The window and
-// linvar-cli both save, load and compare sets through here. Nothing here throws.
+// linvar-cli both save, load and compare sets through here; each words the faults itself.
+// Nothing here throws.
 
 #include "catalogue/DeviceCatalogue.h"
+#include "catalogue/TextPlace.h"
 
 #include <nlohmann/json.hpp>
 
@@ -52,13 +54,13 @@ struct TParameterSet
 enum class TSetFault
 {
     None,
-    NotReadable,     // the file does not open or read: Detail is the system's reason
+    NotReadable,     // the file does not open or read: Errno is the system's reason
     TooLarge,        // more than MaxParameterSetBytes
-    NotJson,         // no well-formed JSON in UTF-8: Detail is the parser's reason
+    NotJson,         // no well-formed JSON in UTF-8: Place is where it stops being so
     NotParameterSet, // no "format" naming a parameter set
     NewerFormat,     // a format version this program does not know: Value
     MissingField,    // Field is absent
-    WrongType,       // Field holds another kind of value: Detail says which kind it needs
+    WrongType,       // Field holds another kind of value: Needed says which kind it needs
     OutOfRange,      // Field holds a number outside Minimum..Maximum: Value
     DuplicateIndex,  // Field (a parameter's index) appears twice: Value
     OtherType,       // the set is for device type Value, the current device is of type Limit
@@ -66,16 +68,28 @@ enum class TSetFault
     AboveMaximum,    // Field (a parameter's name) has raw Value above its maximum, Limit
 };
 
+// The kind of value a field of a set needs.
+enum class TSetValueKind
+{
+    WholeNumber,
+    Text,
+    Array,
+    Object,
+    NumberOrNull,
+};
+
 // The first fault found; Fault None when there is none.
 struct TSetError
 {
     TSetFault Fault = TSetFault::None;
     std::string Field; // "parameters[2].raw", or a parameter's name (UTF-8)
-    std::string Detail;
+    TSetValueKind Needed = TSetValueKind::WholeNumber; // of WrongType
     int64_t Value = 0;
     int64_t Minimum = 0; // the range of OutOfRange
     int64_t Maximum = 0;
     int64_t Limit = 0;
+    int Errno = 0;         // of NotReadable
+    TTextPlace Place = {}; // of NotJson: line and column (in bytes) of the first fault
 };
 
 // What a set does to the current list: the values it puts in, and what it leaves out.
@@ -108,9 +122,6 @@ std::string CurrentTimeText();
 bool ParseParameterSet(const std::string &text, TParameterSet &set, TSetError &error);
 // Reads the set file at `path` (at most MaxParameterSetBytes); false with the first fault.
 bool ReadParameterSetFile(const std::string &path, TParameterSet &set, TSetError &error);
-// Writes `text` to `path` through a temporary file renamed over it, so a failed write leaves
-// an older file whole; false with the system's reason in `error`.
-bool WriteTextFile(const std::string &path, const std::string &text, std::string &error);
 
 // Checks `set` against `list`, the parameters of a device of `type`, and tells what it would
 // change; false with the fault when the set is for another type or a raw value passes its
@@ -121,7 +132,3 @@ bool PlanParameterSet(const TParameterSet &set, uint8_t type,
                       TSetError &error);
 // Puts the plan's values into `list`.
 void ApplySetPlan(const TSetPlan &plan, std::vector<ParameterDescription> &list);
-
-// The fault in English, for linvar-cli: "parameters[2].raw: a number from 0 to 65535 is
-// needed, not 70000".
-std::string SetFaultText(const TSetError &error);

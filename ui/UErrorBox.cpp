@@ -1,6 +1,7 @@
 #include "ui/UErrorBox.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 
 namespace {
@@ -14,6 +15,8 @@ void ShowRealBox(QWidget *parent, TBoxKind kind, const QString &text, const QStr
     const QMessageBox::Icon icon =
         kind == TBoxKind::Warning ? QMessageBox::Warning : QMessageBox::Critical;
     QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    // Qt's Russian texts leave the standard button's "OK" in Latin letters.
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("ОК"));
     box.exec();
 }
 

@@ -6,6 +6,7 @@
 #include "ui/ULinvarApplication.h"
 #include "ui/USetFiles.h"
 #include "ui/UTrafficForm.h"
+#include "ui/UWords.h"
 
 #include "controls/ControlErrors.h"
 
@@ -13,7 +14,6 @@
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
-#include "link/PortText.h"
 #include "workers/DeviceListEntry.h"
 #include "workers/GarbledAddress.h"
 #include "workers/StartWorker.h"
@@ -37,6 +37,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace {
 
 const QString WaitingText = QStringLiteral("Ждем...");
@@ -48,8 +50,6 @@ const QString PortBusyText =
     QStringLiteral("Выбранный последовательный порт занят или не существует");
 const QString NoOpenPortText = QStringLiteral("Последовательный порт не открыт. Укажите порт и "
                                               "нажмите \"Опрос\", чтобы открыть его.");
-// More than this many names in one box would push its button off the screen.
-constexpr int MaxNamesShown = 10;
 
 QString PortLostText(int port)
 {
@@ -64,55 +64,6 @@ QString UnreadText(int unread, int total)
                           "было; эти строки показаны как \"Неопределено\".")
         .arg(unread)
         .arg(total);
-}
-
-// One name a line, the list cut after MaxNamesShown.
-QString NameLines(const QStringList &names)
-{
-    QString lines;
-    for (int i = 0; i < names.size() && i < MaxNamesShown; ++i)
-        lines += QStringLiteral("\n  ") + names[i];
-    if (names.size() > MaxNamesShown)
-        lines += QStringLiteral("\n  и ещё %1").arg(names.size() - MaxNamesShown);
-    return lines;
-}
-
-// The rows a read did not reach because the device stopped answering, named.
-QString SilentReadText(const QStringList &names, int total)
-{
-    return QStringLiteral("Прибор перестал отвечать, и чтение прервано. Не прочитано "
-                          "параметров: %1 из %2:")
-               .arg(names.size())
-               .arg(total) +
-           NameLines(names) +
-           QStringLiteral("\nЭти строки показаны как \"Неопределено\". Проверьте питание и "
-                          "подключение прибора и прочитайте параметры ещё раз.");
-}
-
-// Where the search heard bytes but no valid reply, and what may cause it.
-QString GarbledText(const QList<int> &addresses)
-{
-    QStringList numbers;
-    for (int i = 0; i < addresses.size() && i < MaxNamesShown; ++i)
-        numbers << QString::number(addresses[i]);
-    QString list = numbers.join(QStringLiteral(", "));
-    if (addresses.size() > MaxNamesShown)
-        list += QStringLiteral(" и ещё %1").arg(addresses.size() - MaxNamesShown);
-    const QString head =
-        addresses.size() == 1
-            ? QStringLiteral("С адреса %1 приходили искажённые ответы, и прибор на нём не найден.")
-            : QStringLiteral("С адресов %1 приходили искажённые ответы, и приборы на них не "
-                             "найдены.");
-    return head.arg(list) +
-           QStringLiteral("\nПроверьте:\n  нет ли двух приборов с одним адресом;\n  не "
-                          "настроен ли прибор на другую скорость обмена;\n  проводку линии "
-                          "RS-485 и её подключение.");
-}
-
-// Second line for a port that exists but that the user may not open.
-QString PermissionHint()
-{
-    return QString::fromUtf8(PortAccessHint);
 }
 
 } // namespace
@@ -262,20 +213,17 @@ void TMainFormLinvar::CreateStatusBar()
 
 void TMainFormLinvar::OpenFirstPort()
 {
-    bool permissionDenied = false;
-    for (int number = 1; number <= 15; ++number) {
-        if (OpenComPort(static_cast<uint8_t>(number))) {
-            ComboBoxPort->SetText(QString::number(number));
-            OpenedPort = number;
-            UpdatePortTip();
-            return;
-        }
-        permissionDenied = permissionDenied || IsAccessRefusal(LastOpenError());
+    const TPortProbe probe = OpenFirstFreePort();
+    if (probe.Fault == TPortFault::None) {
+        ComboBoxPort->SetText(QString::number(probe.Number));
+        OpenedPort = probe.Number;
+        UpdatePortTip();
+        return;
     }
     UpdatePortTip();
     QString text = NoFreePortText;
-    if (permissionDenied)
-        text += QLatin1Char('\n') + PermissionHint();
+    if (probe.Fault == TPortFault::AccessRefused)
+        text += QLatin1Char('\n') + PortAccessHint();
     ShowErrorBox(this, text);
     // The program ends when its message loop would start (see the program entry).
     FTerminateRequested = true;
@@ -285,12 +233,10 @@ void TMainFormLinvar::LoadCatalogue(const QString &catalogueDir)
 {
     const QString dir =
         catalogueDir.isEmpty() ? QCoreApplication::applicationDirPath() : catalogueDir;
-    const QString path = QDir(dir).filePath(QStringLiteral("params.cfg"));
-    LoadParams(QFile::encodeName(path).toStdString(), [this](const std::string &text,
-                                                             const std::string &caption) {
-        ShowErrorBox(this, QString::fromStdString(text), QString::fromStdString(caption));
-    });
-    LoadTypeNames();
+    const QString path = QDir(dir).filePath(QString::fromStdString(CatalogueFileName));
+    const TCatalogueLoad load = ::LoadCatalogue(QFile::encodeName(path).toStdString());
+    if (load.Fault != TCatalogueFault::None)
+        ShowErrorBox(this, CatalogueFaultText(load));
 }
 
 QString TMainFormLinvar::StatusText() const
@@ -405,6 +351,12 @@ void TMainFormLinvar::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // Unsaved values on the parameter page: the operator is asked first, and may have the
+    // values written before the window closes (WMSaveDone closes it then).
+    if (PageControl->currentIndex() == 1 && !TabSheet2->MayLeave(TPageLeave::Close)) {
+        event->ignore();
+        return;
+    }
     SearchWorker.RequestStop();
     if (TrafficForm)
         TrafficForm->close();
@@ -440,8 +392,8 @@ void TMainFormLinvar::ButtonQueryClick()
     UpdatePortTip();
     if (!opened) {
         QString text = PortBusyText;
-        if (IsAccessRefusal(LastOpenError()))
-            text += QLatin1Char('\n') + PermissionHint();
+        if (LastOpenRefusal().Fault == TPortFault::AccessRefused)
+            text += QLatin1Char('\n') + PortAccessHint();
         ShowErrorBox(this, text);
         return;
     }
@@ -496,17 +448,41 @@ void TMainFormLinvar::N1Click()
 void TMainFormLinvar::TrafficItemClick()
 {
     // Opening the window only starts the link's reports; a running worker goes on as it was.
-    if (!TrafficForm)
+    if (!TrafficForm) {
         TrafficForm = new TTrafficForm(this);
+        PlaceTrafficForm();
+    }
     TrafficForm->show();
     TrafficForm->raise();
     TrafficForm->activateWindow();
+}
+
+void TMainFormLinvar::PlaceTrafficForm()
+{
+    // Beside the main window on its screen: to the right where it fits, else to the left,
+    // else over it; never off the screen. Before its first showing the window has no frame
+    // yet; it will get one like ours.
+    const QRect main = frameGeometry();
+    const QSize box = TrafficForm->size() + (main.size() - size());
+    const QScreen *screen = this->screen();
+    const QRect room = screen ? screen->availableGeometry() : main;
+    QPoint at(main.right() + 1, main.top());
+    if (at.x() + box.width() - 1 > room.right()) {
+        at.setX(main.left() - box.width());
+        if (at.x() < room.left())
+            at = main.center() - QPoint(box.width() / 2, box.height() / 2);
+    }
+    at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - box.width())));
+    at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - box.height())));
+    TrafficForm->move(at);
 }
 
 void TMainFormLinvar::SaveSetClick()
 {
     if (FBusyState != TBusyState::Idle || PageControl->currentIndex() != 1)
         return;
+    // A menu takes no focus from the editor, so its value is clamped before it is saved.
+    TabSheet2->CommitEditor();
     SaveSetFile(this, TabSheet2->SetDocument(), LastSetFolder);
 }
 
@@ -531,7 +507,7 @@ void TMainFormLinvar::UpdatePortTip()
         tip += QStringLiteral("устройства нет");
     } else {
         const bool open = PortIsOpen() && OpenedPort == number;
-        tip += QString::fromStdString(PortSummary(info)) +
+        tip += PortSummaryText(info) +
                (open ? QStringLiteral(", открыт") : QStringLiteral(", не открыт"));
     }
     ComboBoxPort->setToolTip(tip);
@@ -576,7 +552,7 @@ void TMainFormLinvar::WMSearchDone()
     // The devices found before the loss stay listed; a read will say the port is closed.
     // Replies garbled before a loss say more of the loss than of the bus.
     if (!TellPortLost() && !GarbledAddresses.isEmpty())
-        ShowWarningBox(this, GarbledText(GarbledAddresses));
+        ShowWarningBox(this, GarbledAddressesText(GarbledAddresses));
 }
 
 bool TMainFormLinvar::TellPortLost(const QString &more)
@@ -608,23 +584,8 @@ void TMainFormLinvar::TellUnreadRows(bool deviceSilent)
 
 QString TMainFormLinvar::WriteWarningText(bool deviceSilent) const
 {
-    QStringList parts;
-    if (deviceSilent)
-        parts << QStringLiteral("Прибор перестал отвечать, и запись прервана.");
-    const QStringList unconfirmed = TabSheet2->UnconfirmedNames();
-    if (!unconfirmed.isEmpty()) {
-        parts << QStringLiteral("Запись не подтверждена для параметров:") + NameLines(unconfirmed) +
-                     QStringLiteral("\nИх значения выделены красным; \"Записать\" повторит "
-                                    "запись.");
-    }
-    const QStringList refused = TabSheet2->RefusedNames();
-    if (!refused.isEmpty()) {
-        parts << QStringLiteral("Прибор отказался принять значения параметров:") +
-                     NameLines(refused) +
-                     QStringLiteral("\nОни выделены фиолетовым и сохранены; проверьте их, "
-                                    "\"Записать\" отправит их снова.");
-    }
-    return parts.join(QStringLiteral("\n\n"));
+    return WriteProblemsText(deviceSilent, TabSheet2->UnconfirmedNames(),
+                             TabSheet2->RefusedNames());
 }
 
 void TMainFormLinvar::UpdateSetCommands()
@@ -728,6 +689,16 @@ void TMainFormLinvar::WMSaveDone(uint32_t wParam)
     // The page stays, with the operator's values in the unconfirmed and refused rows; one box
     // says what went wrong.
     const QString warning = WriteWarningText(wParam == DONE_DEVICE_SILENT);
-    if (!TellPortLost(warning) && !warning.isEmpty())
+    const TPageLeave leave = TabSheet2->TakeLeaveAfterWrite();
+    if (TellPortLost(warning))
+        return;
+    if (!warning.isEmpty()) {
         ShowWarningBox(this, warning);
+        return;
+    }
+    // Written in full: where the operator was going before the write, the window goes now.
+    if (leave == TPageLeave::Back)
+        BackRequested();
+    else if (leave == TPageLeave::Close)
+        close();
 }

@@ -151,6 +151,8 @@ private:
     void BackRequested() override;
     void PostPlaceEditor() override;
 
+    // Places the traffic window, before its first showing, beside the main window.
+    void PlaceTrafficForm();
     // The parameter-set commands are enabled only on the parameter page while no worker runs.
     void UpdateSetCommands();
     // Back to idle after any worker: no busy state, progress 0, "Ждем...", Close enabled.

@@ -4,8 +4,10 @@
 
 #include "controls/ControlErrors.h"
 
+#include <QLibraryInfo>
 #include <QMetaObject>
 #include <QPointer>
+#include <QTranslator>
 #include <QWidget>
 
 TLinvarApplication::TLinvarApplication(int &argc, char **argv) : QApplication(argc, argv)
@@ -13,6 +15,7 @@ TLinvarApplication::TLinvarApplication(int &argc, char **argv) : QApplication(ar
     // No display name: Qt would append it to every caption, and the captions are fixed texts.
     setApplicationName(QStringLiteral("linvar"));
     InstallTopLevelErrorHandler();
+    InstallQtTranslation(*this);
 }
 
 TLinvarApplication::~TLinvarApplication()
@@ -42,6 +45,20 @@ void InstallTopLevelErrorHandler()
             qApp, [text, owner]() { ShowApplicationError(owner.data(), text); },
             Qt::QueuedConnection);
     });
+}
+
+bool InstallQtTranslation(QCoreApplication &app)
+{
+    // The program speaks Russian whatever the system's language, so Qt's own texts (the file
+    // dialogs, the editors' context menus, the standard buttons) are Russian too.
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_ru"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    app.installTranslator(translator);
+    return true;
 }
 
 void ShowApplicationError(QWidget *parent, const QString &text)

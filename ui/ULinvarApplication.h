@@ -27,5 +27,8 @@ public:
 // ShowApplicationError once the event that raised it has been handled. Any application object
 // may use it (tests use a plain QApplication).
 void InstallTopLevelErrorHandler();
+// Loads Qt's own Russian texts (qtbase_ru from Qt's translations folder) into `app`; false when
+// they are not installed, and Qt's texts then stay English.
+bool InstallQtTranslation(QCoreApplication &app);
 // Shows an error that no handler caught: the error's text in a box with the error icon.
 void ShowApplicationError(QWidget *parent, const QString &text);

@@ -1,6 +1,8 @@
 #include "ui/UParamsPage.h"
 
+#include "ui/UUnsavedQuestion.h"
 #include "ui/UValueText.h"
+#include "ui/UWords.h"
 
 #include "controls/UASGrid.h"
 #include "controls/UDivisorSpinEdit.h"
@@ -13,9 +15,11 @@
 #include "workers/TLoadThread.h"
 #include "workers/TSaveThread.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHelpEvent>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
@@ -39,37 +43,10 @@ ParameterDescription *RowEntry(int row)
     return &DeviceParameters[static_cast<size_t>(row)];
 }
 
-// A value kept on the screen without the device's word for it: the operator's value that a
-// write could not confirm. An entry without a value has nothing to confirm.
-bool Unconfirmed(const ParameterDescription &entry)
-{
-    return ReplyOf(entry) == TParameterReply::NoValidReply && entry.Value != VALUE_UNDEFINED;
-}
-
-// A value the device refused to take: the operator's, kept to be corrected or sent again.
-bool Refused(const ParameterDescription &entry)
-{
-    return ReplyOf(entry) == TParameterReply::WriteRefused && entry.Value != VALUE_UNDEFINED;
-}
-
-// The names of the entries `test` holds for, as shown.
-QStringList NamesWhere(bool (*test)(const ParameterDescription &))
-{
-    QStringList names;
-    for (const ParameterDescription &entry : DeviceParameters) {
-        if (test(entry))
-            names << QString::fromStdString(Cp1251ToUtf8(entry.Name));
-    }
-    return names;
-}
-
 // Text colour of the rows and the editor that show an unconfirmed value.
 constexpr uint32_t UnconfirmedColor = clRed;
 // Text colour of the rows and the editor that show a value the device refused.
 constexpr uint32_t RefusedColor = clPurple;
-const QString RefusedHint =
-    QStringLiteral("Прибор отказался принять это значение и оставил своё прежнее. Проверьте "
-                   "значение; \"Записать\" отправит его снова.");
 // Text colour of rows loaded from a parameter set whose value differs from the value read.
 constexpr uint32_t LoadedColor = clBlue;
 
@@ -108,7 +85,8 @@ void TParamsPage::CreateGrid()
     });
     ASGrid->SetOnCSelRow([this](QObject *) { ASGridCSelRow(); });
     GridPanel->installEventFilter(this);
-    // A marked row explains itself in a hint under the pointer.
+    // A click on the selected row focuses the editor; a marked row explains itself in a hint
+    // under the pointer.
     ASGrid->viewport()->installEventFilter(this);
 
     DivisorSpinEdit = new TDivisorSpinEdit(GridPanel);
@@ -161,11 +139,23 @@ bool TParamsPage::eventFilter(QObject *watched, QEvent *event)
         ASGrid->setGeometry(GridPanel->rect());
         FormResize();
     }
+    if (watched == GridPanel && event->type() == QEvent::Wheel) {
+        // A wheel turn the editor left alone (it has no focus) scrolls the grid under it, as a
+        // turn over any other cell does.
+        QCoreApplication::sendEvent(ASGrid->viewport(), event);
+        return true;
+    }
+    if (watched == ASGrid->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        // A click on the row already selected changes no selection, yet the operator clicked
+        // there to edit it: the editor takes the focus, so typing reaches it.
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const int row = ASGrid->RowAt(mouse->position().toPoint().y());
+        if (mouse->button() == Qt::LeftButton && row >= 0 && row == ASGrid->SelectedRow())
+            FocusEditorOnPlace();
+    }
     if (watched == ASGrid->viewport() && event->type() == QEvent::ToolTip) {
         const auto *help = static_cast<QHelpEvent *>(event);
-        const int y = help->pos().y() - ASGrid->TitleHeight();
-        const int row = y < 0 ? -1 : ASGrid->TopRow() + y / std::max(ASGrid->RowHeight(), 1);
-        const QString hint = RowHint(row);
+        const QString hint = RowHint(ASGrid->RowAt(help->pos().y()));
         if (hint.isEmpty())
             QToolTip::hideText();
         else
@@ -182,6 +172,8 @@ bool TParamsPage::StartRead(uint8_t type, uint8_t address, uint16_t version)
     FormDeviceParam(type, version);
     ReadValues.clear();
     LoadedRows.clear();
+    AfterWrite = false;
+    EditorRow = -1;
     ASGrid->SetRowCount(static_cast<int>(DeviceParameters.size()));
     if (!StartWorker<TLoadThread>(Worker, address)) {
         Host.WorkEnds();
@@ -211,6 +203,7 @@ void TParamsPage::WMSaveDone()
     ReadValues.clear();
     for (const ParameterDescription &entry : DeviceParameters)
         ReadValues.push_back(entry.Value);
+    AfterWrite = true;
     SetControlsEnabled(true);
     LoadEditorFromRow();
     FocusEditorOnPlace();
@@ -230,10 +223,84 @@ QString TParamsPage::CellText(int ARow, int ACol) const
                                     : FormatParamValue(value, entry->Divisor, LocaleDecimalMark());
 }
 
+bool TParamsPage::WriteUnconfirmed(size_t row) const
+{
+    // Only a write leaves unconfirmed values: a read without a reply shows "Неопределено", and
+    // a value put in since the write (typed, the defaults, a set) was never sent. An entry
+    // without a value has nothing to confirm.
+    if (!AfterWrite || row >= DeviceParameters.size() || row >= ReadValues.size())
+        return false;
+    const ParameterDescription &entry = DeviceParameters[row];
+    return ReplyOf(entry) == TParameterReply::NoValidReply && entry.Value != VALUE_UNDEFINED &&
+           entry.Value == ReadValues[row];
+}
+
+bool TParamsPage::WriteRefused(size_t row) const
+{
+    // As for an unconfirmed row: only while the row holds the value the last write sent.
+    if (!AfterWrite || row >= DeviceParameters.size() || row >= ReadValues.size())
+        return false;
+    const ParameterDescription &entry = DeviceParameters[row];
+    return ReplyOf(entry) == TParameterReply::WriteRefused && entry.Value != VALUE_UNDEFINED &&
+           entry.Value == ReadValues[row];
+}
+
 bool TParamsPage::RowUnconfirmed(int ARow) const
 {
-    const ParameterDescription *entry = RowEntry(ARow);
-    return entry && ARow < ASGrid->RowCount() && Unconfirmed(*entry);
+    return ARow >= 0 && ARow < ASGrid->RowCount() && WriteUnconfirmed(static_cast<size_t>(ARow));
+}
+
+bool TParamsPage::RowRefused(int ARow) const
+{
+    return ARow >= 0 && ARow < ASGrid->RowCount() && WriteRefused(static_cast<size_t>(ARow));
+}
+
+bool TParamsPage::HasUnsavedEdits() const
+{
+    if (ReadValues.size() != DeviceParameters.size())
+        return false;
+    for (size_t row = 0; row < DeviceParameters.size(); ++row) {
+        if (DeviceParameters[row].Value != ReadValues[row] || WriteUnconfirmed(row) ||
+            WriteRefused(row))
+            return true;
+    }
+    return false;
+}
+
+void TParamsPage::CommitEditor()
+{
+    // The editor clamps only when the focus leaves it; a menu, a button pressed by its
+    // shortcut or a closing window do not take the focus, so the value is clamped here. A row
+    // without a value has a hidden editor and nothing to clamp.
+    const ParameterDescription *entry = RowEntry(EditorRow);
+    if (entry && entry->Value != VALUE_UNDEFINED && EditorTracking)
+        DivisorSpinEdit->ClampValue();
+}
+
+bool TParamsPage::MayLeave(TPageLeave leave)
+{
+    CommitEditor();
+    if (!HasUnsavedEdits())
+        return true;
+    switch (AskUnsavedEdits(this)) {
+    case TUnsavedChoice::Discard:
+        return true;
+    case TUnsavedChoice::Write:
+        LeaveAfterWrite = leave;
+        if (!StartWrite())
+            LeaveAfterWrite = TPageLeave::None;
+        return false;
+    case TUnsavedChoice::Stay:
+        break;
+    }
+    return false;
+}
+
+TPageLeave TParamsPage::TakeLeaveAfterWrite()
+{
+    const TPageLeave leave = LeaveAfterWrite;
+    LeaveAfterWrite = TPageLeave::None;
+    return leave;
 }
 
 bool TParamsPage::RowLoadedDiffers(int ARow) const
@@ -242,12 +309,6 @@ bool TParamsPage::RowLoadedDiffers(int ARow) const
     const auto row = static_cast<size_t>(ARow);
     return entry && ARow < ASGrid->RowCount() && row < LoadedRows.size() && LoadedRows[row] &&
            row < ReadValues.size() && entry->Value != ReadValues[row];
-}
-
-bool TParamsPage::RowRefused(int ARow) const
-{
-    const ParameterDescription *entry = RowEntry(ARow);
-    return entry && ARow < ASGrid->RowCount() && Refused(*entry);
 }
 
 uint32_t TParamsPage::RowColor(int ARow) const
@@ -261,7 +322,7 @@ uint32_t TParamsPage::RowColor(int ARow) const
 
 QString TParamsPage::RowHint(int ARow) const
 {
-    return RowRefused(ARow) ? RefusedHint : QString();
+    return RowRefused(ARow) ? RefusedRowHint() : QString();
 }
 
 TJson TParamsPage::SetDocument() const
@@ -273,6 +334,7 @@ bool TParamsPage::LoadSet(const TParameterSet &set, TSetPlan &plan, TSetError &e
 {
     if (!PlanParameterSet(set, Device.Type, DeviceParameters, plan, error))
         return false;
+    CommitEditor();
     ApplySetPlan(plan, DeviceParameters);
     LoadedRows.assign(DeviceParameters.size(), false);
     for (const auto &[row, raw] : plan.Values)
@@ -290,21 +352,35 @@ int TParamsPage::UnreadCount() const
     return count;
 }
 
+QStringList TParamsPage::NamesWhere(bool (TParamsPage::*test)(size_t) const) const
+{
+    QStringList names;
+    for (size_t row = 0; row < DeviceParameters.size(); ++row) {
+        if ((this->*test)(row))
+            names << QString::fromStdString(Cp1251ToUtf8(DeviceParameters[row].Name));
+    }
+    return names;
+}
+
 QStringList TParamsPage::UnconfirmedNames() const
 {
-    return NamesWhere(Unconfirmed);
+    return NamesWhere(&TParamsPage::WriteUnconfirmed);
 }
 
 QStringList TParamsPage::RefusedNames() const
 {
-    return NamesWhere(Refused);
+    return NamesWhere(&TParamsPage::WriteRefused);
 }
 
 QStringList TParamsPage::UnreadNames() const
 {
-    return NamesWhere([](const ParameterDescription &entry) {
-        return ReplyOf(entry) == TParameterReply::NoValidReply;
-    });
+    return NamesWhere(&TParamsPage::ReadUnanswered);
+}
+
+bool TParamsPage::ReadUnanswered(size_t row) const
+{
+    return row < DeviceParameters.size() &&
+           ReplyOf(DeviceParameters[row]) == TParameterReply::NoValidReply;
 }
 
 void TParamsPage::ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t &Flags, QString &Data)
@@ -333,6 +409,8 @@ void TParamsPage::WMPlaceEditor()
                                  grid.top() + client.y() + ASGrid->TitleHeight() +
                                      ASGrid->SelectedOffset() * ASGrid->RowHeight() + 2,
                                  std::max(0, ASGrid->ColWidths(1) - 6), ASGrid->RowHeight() - 4);
+    // A row's colour changes with its value (typed, the defaults) without a new selection.
+    PaintEditorColor();
     // Taking the focus on every paint of the selected row would take it from a button being
     // pressed (a repaint follows the editor's loss of the focus), and the button would drop
     // its click; so only a new selection or the end of a read or write moves the focus.
@@ -352,6 +430,7 @@ void TParamsPage::FocusEditorOnPlace()
 void TParamsPage::LoadEditorFromRow()
 {
     const ParameterDescription *entry = RowEntry(ASGrid->SelectedRow());
+    EditorRow = entry ? ASGrid->SelectedRow() : -1;
     if (!entry) {
         // No row selected, as for a device whose list is empty: there is nothing to edit, and
         // the editor must not float over the empty grid with another device's value.
@@ -372,18 +451,40 @@ void TParamsPage::LoadEditorFromRow()
     }
     DivisorSpinEdit->SetValue(entry->Value);
     DivisorSpinEdit->setVisible(entry->Value != VALUE_UNDEFINED);
-    // The editor covers its row's value, so it shows the row's colour too.
-    QPalette palette = DivisorSpinEdit->palette();
-    const uint32_t color = RowColor(ASGrid->SelectedRow());
-    palette.setColor(QPalette::Text,
-                     ColorFromTColor(color == clBlack ? clWindowText : color, ASGrid->palette()));
-    DivisorSpinEdit->setPalette(palette);
-    DivisorSpinEdit->setToolTip(RowHint(ASGrid->SelectedRow()));
+    PaintEditorColor();
     EditorTracking = true;
+}
+
+void TParamsPage::PaintEditorColor()
+{
+    // The editor covers its row's value, so it shows the row's colour too.
+    if (EditorRow < 0)
+        return;
+    DivisorSpinEdit->setToolTip(RowHint(EditorRow));
+    const uint32_t color = RowColor(EditorRow);
+    const QColor wanted =
+        ColorFromTColor(color == clBlack ? clWindowText : color, ASGrid->palette());
+    if (DivisorSpinEdit->palette().color(QPalette::Text) == wanted)
+        return;
+    QPalette palette = DivisorSpinEdit->palette();
+    palette.setColor(QPalette::Text, wanted);
+    DivisorSpinEdit->setPalette(palette);
 }
 
 void TParamsPage::ASGridCSelRow()
 {
+    // The row being left keeps only a value within its limits, however the selection moved.
+    CommitEditor();
+    if (ASGrid->LastSelectionByWheel()) {
+        // Scrolling with the wheel only looks through the rows: the editor follows the
+        // selection but takes no focus, or the next turn over it would change the value under
+        // the pointer. If it had the focus, the grid takes it.
+        if (DivisorSpinEdit->hasFocus())
+            ASGrid->setFocus(Qt::OtherFocusReason);
+        LoadEditorFromRow();
+        Host.PostPlaceEditor();
+        return;
+    }
     LoadEditorFromRow();
     FocusEditorOnPlace();
 }
@@ -395,7 +496,7 @@ void TParamsPage::DivisorSpinEditChange()
     // Reading with GetValue would put MinValue into a text that does not read yet (empty, a
     // lone sign while the operator types), and the next key would be appended to it; such a
     // text leaves the row alone until it reads. Leaving the editor still clamps.
-    ParameterDescription *entry = RowEntry(ASGrid->SelectedRow());
+    ParameterDescription *entry = RowEntry(EditorRow);
     int32_t value = 0;
     if (entry && DivisorSpinEdit->TryGetValue(value))
         entry->Value = value;
@@ -446,10 +547,12 @@ bool TParamsPage::DivisorSpinEditKeyDown(int Key, Qt::KeyboardModifiers Shift)
 
 void TParamsPage::DefButtonClick()
 {
+    CommitEditor();
     for (ParameterDescription &entry : DeviceParameters)
         entry.Value = entry.Default;
-    if (const ParameterDescription *entry = RowEntry(ASGrid->SelectedRow()))
-        DivisorSpinEdit->SetValue(entry->Value);
+    // The whole editor is reloaded: a row that had no value now has one to edit, and every
+    // row may have changed its colour.
+    LoadEditorFromRow();
     ASGrid->RefreshBody();
 }
 
@@ -464,8 +567,14 @@ void TParamsPage::SetControlsEnabled(bool enabled)
 
 void TParamsPage::SaveButtonClick()
 {
+    CommitEditor();
+    StartWrite();
+}
+
+bool TParamsPage::StartWrite()
+{
     if (!Host.IsIdle() || !Host.PortReady())
-        return;
+        return false;
     SetControlsEnabled(false);
     Host.WorkBegins(false, WritingText);
     // A write ends the loaded marks: from now on the device's echo is what the rows show.
@@ -474,12 +583,15 @@ void TParamsPage::SaveButtonClick()
         // No write is running, so nothing will send WM_SAVEDONE: the page comes back here.
         Host.WorkEnds();
         SetControlsEnabled(true);
+        return false;
     }
+    return true;
 }
 
 void TParamsPage::CancelButtonClick()
 {
-    Host.BackRequested();
+    if (MayLeave(TPageLeave::Back))
+        Host.BackRequested();
 }
 
 void TParamsPage::FormResize()

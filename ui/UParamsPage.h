@@ -36,6 +36,15 @@ public:
     virtual void PostPlaceEditor() = 0;
 };
 
+// Where the operator was going when the page asked about unsaved values and was told to
+// write them first.
+enum class TPageLeave
+{
+    None,
+    Back, // "Назад": to the device list
+    Close // closing the window
+};
+
 // Page 1 of the window; every value it shows lives in DeviceParameters.
 class TParamsPage : public QWidget
 {
@@ -57,13 +66,13 @@ public:
     void WMPlaceEditor();
     // Text of grid cell (ARow, ACol), without any other effect; the title row is -1.
     QString CellText(int ARow, int ACol) const;
-    // True when row `ARow` shows a value the device has not confirmed: its last write, or
-    // the read after it, got no valid reply. Such rows are drawn in another colour.
+    // True when row `ARow` shows the value the last write sent and the device did not confirm
+    // it (no valid reply). Such rows are drawn in another colour.
     bool RowUnconfirmed(int ARow) const;
     // True when row `ARow` holds a value loaded from a parameter set that differs from the
     // value last read from the device; the mark ends at the next read or write.
     bool RowLoadedDiffers(int ARow) const;
-    // True when row `ARow` holds a value its last write sent and the device refused: the
+    // True when row `ARow` shows the value the last write sent and the device refused it: the
     // operator's value stays, and the next write sends it again.
     bool RowRefused(int ARow) const;
     // Text colour of row `ARow` in the grid and in the editor over it: unconfirmed (red) and
@@ -77,6 +86,19 @@ public:
     // Checks `set` against the page's device and list and, when it fits, puts its values into
     // the rows (nothing is written); false with the fault and nothing changed otherwise.
     bool LoadSet(const TParameterSet &set, TSetPlan &plan, TSetError &error);
+    // True when some row holds a value other than the one last read or written (typed,
+    // stepped, the defaults, a loaded set) or one whose write was not confirmed or refused.
+    bool HasUnsavedEdits() const;
+    // Brings the editor's value inside its row's limits, as leaving the editor does, so that
+    // the rows hold only values within the catalogue's limits before they go anywhere.
+    void CommitEditor();
+    // The operator wants to leave the page (`leave`): true when nothing stands in the way.
+    // With unsaved values the operator is asked first: discarding gives true; staying gives
+    // false; writing gives false and starts the write, and the window carries `leave` out
+    // once the write has ended well (TakeLeaveAfterWrite).
+    bool MayLeave(TPageLeave leave);
+    // What the operator asked to do once the write ended, and forgets it.
+    TPageLeave TakeLeaveAfterWrite();
     // Number of rows whose last read got no valid reply (a rejection is an answer).
     int UnreadCount() const;
     // Names of the rows RowUnconfirmed holds for, as shown.
@@ -100,7 +122,8 @@ public:
     void DefButtonClick();
     // "Записать": writes every row to the device.
     void SaveButtonClick();
-    // "Назад": back to the device list; the values stay until the next read.
+    // "Назад": back to the device list, after asking about unsaved values; the values stay
+    // until the next read.
     void CancelButtonClick();
     // Fits the grid's columns to its panel, allowing for the vertical scroll bar.
     void FormResize();
@@ -125,6 +148,18 @@ private:
     void LoadEditorFromRow();
     // The editor takes the focus at its next placing.
     void FocusEditorOnPlace();
+    // The editor's text takes the colour of the row it sits on.
+    void PaintEditorColor();
+    // Starts the write; false when it could not start.
+    bool StartWrite();
+    // True when row `row` holds the value the last write sent, unconfirmed by the device.
+    bool WriteUnconfirmed(size_t row) const;
+    // True when row `row` holds the value the last write sent, refused by the device.
+    bool WriteRefused(size_t row) const;
+    // True when row `row` got no valid reply to its last exchange.
+    bool ReadUnanswered(size_t row) const;
+    // The names of the rows `test` holds for, as shown.
+    QStringList NamesWhere(bool (TParamsPage::*test)(size_t) const) const;
 
     IParamsPageHost &Host;
     TWorkerHandle Worker;
@@ -137,4 +172,11 @@ private:
     // While false, changes of the editor's text are not copied into DeviceParameters.
     bool EditorTracking = true;
     bool FocusOnPlace = false;
+    // The row whose value the editor shows and edits, -1 for none. The grid's selection moves
+    // first and the editor follows when the change comes back, so between the two the editor
+    // still belongs to the row it was loaded from.
+    int EditorRow = -1;
+    // True while the rows show what the last write left, false from the next read.
+    bool AfterWrite = false;
+    TPageLeave LeaveAfterWrite = TPageLeave::None;
 };

@@ -2,6 +2,7 @@
 
 #include "ui/UErrorBox.h"
 #include "ui/UFileDialog.h"
+#include "ui/UWords.h"
 
 #include "controls/UASGrid.h"
 #include "controls/UColors.h"
@@ -196,11 +197,14 @@ QString TTrafficForm::CellText(int row, int col) const
         return Hex(attempt.Request);
     case 4:
         return Hex(attempt.Reply);
-    case 5:
+    case 5: {
+        QString text = VerdictText(attempt.Verdict);
+        if (attempt.Echo)
+            text += QStringLiteral(", эхо");
         if (attempt.Attempt > 1)
-            return QString::fromUtf8(VerdictText(attempt.Verdict)) +
-                   QStringLiteral(" (попытка %1)").arg(attempt.Attempt);
-        return QString::fromUtf8(VerdictText(attempt.Verdict));
+            text += QStringLiteral(" (попытка %1)").arg(attempt.Attempt);
+        return text;
+    }
     default:
         return QString();
     }

@@ -95,6 +95,29 @@ TEST(XmlReader, AcceptsAndRejectsDocuments)
     }
 }
 
+// A malformed document tells where the reader stopped, so a person can find the fault.
+TEST(XmlReader, MalformedDocumentTellsLineAndColumn)
+{
+    struct TCase
+    {
+        std::string Doc;
+        size_t Line;
+        size_t Column;
+    };
+    const TCase cases[] = {
+        {"", 1, 1},
+        {"<?xml version=\"1.0\"?>\n<r>\n  <a x=1 y></a>\n</r>", 3, 11}, // y has no value
+        {"<r>\r\n<a></b>\r\n</r>", 2, 6},                               // at the wrong name
+        {"<r>\n<a>\n", 3, 1},                                           // past the end
+    };
+    for (const TCase &c : cases) {
+        TSimpleXMLParser parser;
+        ASSERT_FALSE(parser.Parse(c.Doc)) << c.Doc;
+        EXPECT_EQ(parser.StopPlace().Line, c.Line) << c.Doc;
+        EXPECT_EQ(parser.StopPlace().Column, c.Column) << c.Doc;
+    }
+}
+
 // The text of the first child of the root, which must be a text node.
 std::string FirstText(const TSimpleXMLParser &parser)
 {

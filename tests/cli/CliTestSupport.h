@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 // Output and exit status of one run.
@@ -40,13 +39,7 @@ public:
     TCliRun Finish();
 
 private:
-    // Reads what is there on stdout and stderr, waiting up to `timeoutMs` (-1: no limit);
-    // false once both are closed.
-    bool Collect(int timeoutMs);
-
-    pid_t Child = -1;
-    int OutFd = -1;
-    int ErrFd = -1;
+    TChildProcess Child;
     TCliRun Run;
     bool Finished = false;
 };

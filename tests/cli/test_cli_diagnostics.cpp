@@ -115,8 +115,8 @@ TEST(CliPortsTest, ListsWhatStandsBehindEachNumberAndHowToGetAccess)
     const std::string refused = "/proc/sys/kernel/osrelease";
     const bool refuses = access(refused.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
 
-    TSettingsEnv env(WritePortSettings(root, {{3, usb}, {4, refused}}));
-    setenv("LINVAR_PORT_ROOT", root.Path.c_str(), 1);
+    root.SetEnv("LINVAR_SETTINGS", WritePortSettings(root, {{3, usb}, {4, refused}}));
+    root.SetEnv("LINVAR_PORT_ROOT", root.Path);
     const TCliRun text = RunCli({"ports"});
     const TCliRun json = RunCli({"--json", "ports"});
     unsetenv("LINVAR_PORT_ROOT");
@@ -124,8 +124,8 @@ TEST(CliPortsTest, ListsWhatStandsBehindEachNumberAndHowToGetAccess)
     EXPECT_EQ(text.Status, 0) << text.Err;
     const std::vector<std::string> lines = Lines(text.Out);
     ASSERT_EQ(lines.size(), 2u) << text.Out;
-    EXPECT_EQ(lines[0], "port 3: " + usb + ", USB 0403:6001, serial A12345, by-id " +
-                            "usb-Maker_Converter_A12345-if00-port0, may open");
+    EXPECT_EQ(lines[0], "port 3: " + usb + ", USB 0403:6001, serial A12345, latency timer 16 " +
+                            "ms, by-id usb-Maker_Converter_A12345-if00-port0, may open");
     EXPECT_EQ(json.Status, 0) << json.Err;
     const nlohmann::json value = ParseJson(json.Out);
     ASSERT_FALSE(value.is_discarded()) << json.Out;
@@ -134,6 +134,7 @@ TEST(CliPortsTest, ListsWhatStandsBehindEachNumberAndHowToGetAccess)
     EXPECT_EQ(ports[0]["number"], 3);
     EXPECT_EQ(ports[0]["by_id"], "usb-Maker_Converter_A12345-if00-port0");
     EXPECT_EQ(ports[0]["usb_serial"], "A12345");
+    EXPECT_EQ(ports[0]["latency_timer_ms"], 16);
     EXPECT_EQ(ports[0]["accessible"], true);
     EXPECT_EQ(ports[1]["usb_vendor"], "");
     if (!refuses)

@@ -1,10 +1,14 @@
-// The front end's own pieces: the command line and the value texts.
+// The front end's own pieces: the command line, the value texts and the words for the core's
+// kinds.
 
 #include "tests/cli/CliTestSupport.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliWords.h"
 #include "values/ValueText.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -39,13 +43,20 @@ TEST(CliOptionsTest, RejectsUnusableCommandLinesWithAReason)
         {{"write", "--address", "5"}, "NAME=VALUE"},
         {{"write", "--address", "5", "=3"}, "unexpected argument"},
         {{"read", "--address", "5", "x=3"}, "unexpected argument"},
-        {{"read", "--address", "5", "--zero"}, "belong to scan"},
-        {{"read", "--address", "5", "--last", "9"}, "belong to scan"},
+        {{"read", "--address", "5", "--zero"}, "--zero belongs to scan"},
+        {{"read", "--address", "5", "--last", "9"}, "--last belongs to scan"},
         {{"scan", "--last", "127"}, "from 0 to 126"},
         {{"scan", "--last", "0"}, "--last 0 needs --zero"},
-        {{"scan", "--defaults"}, "belong to write"},
+        {{"scan", "--defaults"}, "--defaults belongs to write"},
+        {{"scan", "--type", "9"}, "--type belongs to read, write, diff and catalogue"},
+        {{"--address", "5", "read"}, "give it after the command word"},
+        {{"scan", "--port", "3", "--port"}, "option --port needs a value"},
+        {{"write", "--address", "5", "--raw=no", "1=2"}, "option --raw takes no value"},
+        {{"help", "probe"}, "unknown command 'probe'"},
         {{"scan", "--address", "5"}, "belongs to read, write and diff"},
         {{"scan", "--json=yes"}, "takes no value"},
+        {{"scan", "--json="}, "takes no value"},
+        {{"scan", "--device="}, "option --device needs a path"},
         {{"write", "--address", "5,12", "1=2"}, "several addresses need write --from"},
         {{"write", "--address", "5,,12", "--from", "f"}, "'' is not a number"},
         {{"write", "--address", "5,12,5", "--from", "f"}, "address 5 is given twice"},
@@ -106,10 +117,26 @@ TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
     TCliOptions zero;
     ASSERT_TRUE(Parse({"scan", "--zero", "--last", "0"}, zero, error)) << error;
     EXPECT_EQ(zero.LastAddress, 0);
+    // Given twice, the last one counts, as before the command word.
+    ASSERT_TRUE(Parse({"--port", "3", "scan", "--port", "5", "--json"}, options, error)) << error;
+    EXPECT_EQ(options.Port, 5);
+    EXPECT_TRUE(options.Json);
+    // A command's help, asked for either way, tells its own options and rules.
+    for (const std::vector<std::string> &words :
+         {std::vector<std::string>{"scan", "--help"}, std::vector<std::string>{"help", "scan"}}) {
+        ASSERT_TRUE(Parse(words, options, error)) << error;
+        EXPECT_EQ(options.Command, TCliCommand::Help);
+        for (const char *part : {"Usage: linvar-cli scan", "--last A", "--last 0 needs --zero"})
+            EXPECT_NE(options.Help.find(part), std::string::npos) << part << " in " << options.Help;
+    }
     // The empty text is the version a device without one reports.
     TCliOptions none;
-    ASSERT_TRUE(Parse({"catalogue", "--type", "9", "--firmware", ""}, none, error)) << error;
-    EXPECT_EQ(none.Firmware, 0);
+    for (const std::vector<std::string> &words :
+         {std::vector<std::string>{"catalogue", "--type", "9", "--firmware", ""},
+          std::vector<std::string>{"catalogue", "--firmware=", "--type", "9"}}) {
+        ASSERT_TRUE(Parse(words, none, error)) << error;
+        EXPECT_EQ(none.Firmware, 0);
+    }
 }
 
 TEST(CliValueTextTest, ShownValuesBothWays)
@@ -180,4 +207,36 @@ TEST(CliValueTextTest, ShownValuesBothWays)
     EXPECT_EQ(ValueRefusal(low, "0", 10, true, 5, 1000), "'0' is below the minimum, 5 (raw)");
     const TValueReading high = ReadParameterValue("200", 10, false, 0, 1000);
     EXPECT_EQ(ValueRefusal(high, "200", 10, false, 0, 1000), "'200' is above the maximum, 100");
+}
+
+TEST(CliWordsTest, FaultKindsAreToldInEnglish)
+{
+    TSetError range{TSetFault::OutOfRange, "parameters[2].raw"};
+    range.Value = 70000;
+    range.Maximum = 65535;
+    TSetError kind{TSetFault::WrongType, "type", TSetValueKind::WholeNumber};
+    TSetError unread{TSetFault::NotReadable, {}};
+    unread.Errno = ENOENT;
+    TSetError syntax{TSetFault::NotJson, {}};
+    syntax.Place = {2, 13};
+    TSetError above{TSetFault::AboveMaximum, "Скорость обмена, кбит/с"};
+    above.Value = 2000;
+    above.Limit = 1152;
+    const std::pair<TSetError, const char *> sets[] = {
+        {range, "parameters[2].raw: a number from 0 to 65535 is needed, not 70000"},
+        {kind, "type: a whole number is needed"},
+        {unread, "cannot read the file: No such file or directory"},
+        {syntax, "no valid JSON in UTF-8 at line 2, column 13"},
+        {above, "parameter 'Скорость обмена, кбит/с': raw value 2000 is above the maximum, 1152"},
+    };
+    for (const auto &[error, text] : sets)
+        EXPECT_EQ(SetFaultText(error), text);
+
+    EXPECT_EQ(CatalogueFaultText({TCatalogueFault::Malformed, {3, 14}}, "p.cfg"),
+              "malformed catalogue file p.cfg: line 3, column 14");
+    EXPECT_EQ(CatalogueFaultText({TCatalogueFault::NotFound, {}}, "p.cfg"),
+              "no catalogue file: p.cfg");
+    EXPECT_EQ(CatalogueFaultText({}, "p.cfg"), "");
+    EXPECT_EQ(PortRefusalText("port 3 (/dev/ttyS2)", {TPortFault::AccessRefused, EACCES}),
+              "cannot open port 3 (/dev/ttyS2): Permission denied");
 }

@@ -2,11 +2,16 @@
 
 #include "tests/cli/CliTestSupport.h"
 #include "tests/support/SimulatorProcess.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <regex>
+#include <set>
 
 namespace {
 
@@ -150,6 +155,74 @@ TEST(CliProgramTest, BadArgumentsAndMissingPortsFailClearly)
     run = RunCli({"--catalogue", "/nonexistent/params.cfg", "catalogue"});
     EXPECT_EQ(run.Status, 4);
     EXPECT_NE(run.Err.find("/nonexistent/params.cfg"), std::string::npos) << run.Err;
+
+    // A broken catalogue is told with the place of its fault, the end tag that does not match.
+    TTempDir dir;
+    const std::string broken =
+        dir.Write("params.cfg", "<?xml version=\"1.0\"?>\n<Catalogue>\n  <Device></Devise>\n");
+    run = RunCli({"catalogue", "--catalogue", broken});
+    EXPECT_EQ(run.Status, 4);
+    EXPECT_EQ(run.Err, "linvar-cli: malformed catalogue file " + broken + ": line 3, column 13\n");
+}
+
+namespace {
+
+// The words the groups of `pattern` match in `text`.
+std::set<std::string> Matches(const std::string &text, const std::string &pattern)
+{
+    std::set<std::string> found;
+    const std::regex expression(pattern, std::regex::multiline);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), expression);
+         it != std::sregex_iterator(); ++it) {
+        for (size_t group = 1; group < it->size(); ++group) {
+            if ((*it)[group].length() > 0)
+                found.insert((*it)[group]);
+        }
+    }
+    return found;
+}
+
+std::string SourceText(const std::string &path)
+{
+    std::ifstream in(std::string(LINVAR_SOURCE_DIR) + "/" + path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+// The manual page and the README are written by hand; --help is generated from what is
+// parsed. Every command and option the help lists must be in both, and every option the
+// manual page names must still exist.
+TEST(CliProgramTest, ManualPageAndReadmeNameEveryOptionOfTheHelp)
+{
+    const TCliRun main = RunCli({"--help"});
+    ASSERT_EQ(main.Status, 0) << main.Err;
+    const std::string commandList = main.Out.substr(main.Out.find("\nCommands:\n"));
+    const std::set<std::string> commands =
+        Matches(commandList.substr(0, commandList.find("\n\n")), R"(^  ([a-z]+)(?:, ([a-z]+))?)");
+    ASSERT_GE(commands.size(), 7u) << main.Out;
+
+    const std::string optionPattern = R"((?:^|[\s,(])(--?[a-z][a-z-]*))";
+    std::set<std::string> options = Matches(main.Out, optionPattern);
+    for (const std::string &command : commands) {
+        const TCliRun help = RunCli({command, "--help"});
+        ASSERT_EQ(help.Status, 0) << command << ": " << help.Err;
+        options.merge(Matches(help.Out, optionPattern));
+    }
+    ASSERT_TRUE(options.count("--firmware") && options.count("-q")) << main.Out;
+
+    const std::string manual = SourceText("docs/man/linvar-cli.1.scd");
+    const std::string readme = SourceText("tools/cli/README.md");
+    ASSERT_FALSE(manual.empty() || readme.empty());
+    std::set<std::string> words = commands;
+    words.insert(options.begin(), options.end());
+    for (const std::string &word : words) {
+        EXPECT_NE(manual.find("*" + word + "*"), std::string::npos) << word << " not in the manual";
+        const std::regex inReadme("(^|[^a-z-])" + word + "($|[^a-z-])");
+        EXPECT_TRUE(std::regex_search(readme, inReadme)) << word << " not in the README";
+    }
+    for (const std::string &option : Matches(manual, R"(\*(--?[a-z][a-z-]*)\*)"))
+        EXPECT_TRUE(options.count(option)) << option << " in the manual, not in --help";
 }
 
 TEST(CliProgramTest, CatalogueBesideTheProgramByDefault)

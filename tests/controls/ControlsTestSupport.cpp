@@ -56,12 +56,13 @@ QPoint ThumbCentre(TSpinEditBase &edit)
     return BarPartRect(edit.SpinBar(), QStyle::SC_ScrollBarSlider).center();
 }
 
-void Wheel(QWidget &target, int delta)
+bool Wheel(QWidget &target, int delta)
 {
     const QPointF position(target.width() / 2.0, target.height() / 2.0);
     QWheelEvent event(position, target.mapToGlobal(position), QPoint(), QPoint(0, delta),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(&target, &event);
+    return event.isAccepted();
 }
 
 void RecordChanges(TSpinEditBase &edit, QStringList &texts)

@@ -54,8 +54,9 @@ void ClickBar(TSpinEditBase &edit, BarPart part);
 // Centre of the thumb of the spin edit's scroll bar, in the bar's coordinates.
 QPoint ThumbCentre(TSpinEditBase &edit);
 
-// Sends one wheel turn (positive: away from the user) to a widget.
-void Wheel(QWidget &target, int delta);
+// Sends one wheel turn (positive: away from the user) to a widget; true when the widget took
+// it, false when it left the turn to its parent.
+bool Wheel(QWidget &target, int delta);
 
 // Records each OnChange of a spin edit with the text at that moment.
 void RecordChanges(TSpinEditBase &edit, QStringList &texts);

@@ -18,6 +18,10 @@ protected:
     {
         Place({200, 100}, {10, 10, 80, 20});
         Host.show();
+        // The wheel steps only an editor with the focus.
+        Host.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Host));
+        Edit->setFocus();
     }
 
     ErrorCollector Errors;
@@ -118,7 +122,7 @@ TEST_F(ComPortSpinEditTest, HeldArrowOnANonNumberReportsOnce)
 {
     QScrollBar *bar = Edit->SpinBar();
     QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, 2));
-    QTest::qWait(800); // past the auto-repeat delay
+    QTest::qWait(800); // held past the auto-repeat delay: the hold is the input
     QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, 2));
     EXPECT_EQ(Errors.Messages.size(), 1);
 }
@@ -137,13 +141,18 @@ TEST_F(ComPortSpinEditTest, DefaultReportShowsOneBoxPerFailure)
     closer.start(10);
     Wheel(*Edit, 120);
     Wheel(*Edit, 120);
-    QTest::qWait(300);
+    // The box is shown once the failed event has been handled; then the closer takes it.
+    const auto shownAndClosed = [&boxes](int count) {
+        return boxes.size() >= count && QApplication::activeModalWidget() == nullptr;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownAndClosed(1); }));
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_EQ(boxes.front(), QStringLiteral("Ошибка|'' is not a valid integer value"));
 
-    // The next failure after the box has closed gets a box of its own.
-    Wheel(*Edit, 120);
-    QTest::qWait(300);
+    // The next failure after the box has closed gets a box of its own (the box took the focus
+    // from the editor, so the step comes from the keys).
+    QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownAndClosed(2); }));
     EXPECT_EQ(boxes.size(), 2);
 }
 

@@ -275,17 +275,19 @@ TEST_F(DivisorSpinEditTest, EveryStepKeepsTheBoundsAndRewritesTheText)
     EXPECT_EQ(Edit->text(), QStringLiteral("-5"));
 
     // Inside the bounds each of them moves by one raw unit; a wheel turn over the bar steps the
-    // number and leaves the bar where it was.
+    // number and leaves the bar where it was. A touchpad's small deltas add up to a notch.
     Edit->SetValue(7);
     const int barValue = Edit->SpinBar()->value();
     ClickBar(*Edit, BarPart::UpArrow);
     QTest::keyClick(Edit, Qt::Key_Up, Qt::ShiftModifier);
-    Wheel(*Edit, 15);
+    for (int i = 0; i < 8; ++i)
+        Wheel(*Edit, 15);
     Wheel(*Edit->SpinBar(), 120);
     EXPECT_EQ(Edit->GetValue(), 11);
     ClickBar(*Edit, BarPart::DownArrow);
     QTest::keyClick(Edit, Qt::Key_Down, Qt::ShiftModifier);
-    Wheel(*Edit, -15);
+    for (int i = 0; i < 30; ++i)
+        Wheel(*Edit, -4);
     EXPECT_EQ(Edit->GetValue(), 8);
     EXPECT_EQ(Edit->SpinBar()->value(), barValue);
 
@@ -295,6 +297,26 @@ TEST_F(DivisorSpinEditTest, EveryStepKeepsTheBoundsAndRewritesTheText)
     EXPECT_EQ(Edit->text(), QStringLiteral("250"));
     ClickBar(*Edit, BarPart::DownArrow);
     EXPECT_EQ(Edit->text(), QStringLiteral("249"));
+}
+
+TEST_F(DivisorSpinEditTest, WithoutTheFocusTheWheelIsLeftToTheParent)
+{
+    // The wheel reaches the widget under the pointer, focused or not: an editor the operator
+    // is not in leaves its number alone and the turn to what lies beneath (Qt hands an
+    // ignored turn on to the parent).
+    Edit->SetValue(7);
+    Other->setFocus();
+    EXPECT_FALSE(Wheel(*Edit, 120));
+    EXPECT_FALSE(Wheel(*Edit->SpinBar(), -120));
+    EXPECT_EQ(Edit->text(), QStringLiteral("7"));
+
+    // A half notch before the focus left is not carried over to the next visit.
+    Edit->setFocus();
+    EXPECT_TRUE(Wheel(*Edit, 60));
+    Other->setFocus();
+    Edit->setFocus();
+    Wheel(*Edit, 60);
+    EXPECT_EQ(Edit->text(), QStringLiteral("7"));
 }
 
 TEST_F(DivisorSpinEditTest, PageStepsMoveOneShownUnitWithinTheBounds)

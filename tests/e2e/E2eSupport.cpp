@@ -4,11 +4,11 @@
 #include "controls/UComPortSpinEdit.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "tests/support/WaitUntil.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -29,35 +29,22 @@ ErrorBoxRecorder::ErrorBoxRecorder()
             Texts << text;
             Captions << caption;
         });
+    PreviousQuestion = SetUnsavedQuestionFunction([this](QWidget *) {
+        ++UnsavedQuestions;
+        return UnsavedAnswer;
+    });
 }
 
 ErrorBoxRecorder::~ErrorBoxRecorder()
 {
     SetErrorBoxFunction(Previous);
+    SetUnsavedQuestionFunction(PreviousQuestion);
 }
 
 std::vector<std::string> FastBusSettings()
 {
     return {"StartTimeOut=0", "TimeoutConstant=12", "CmdTimeoutConstant=100", "USARTMode=1",
             "SmartPI=1"};
-}
-
-TempSettings::TempSettings(const std::vector<std::string> &lines)
-{
-    char pattern[] = "/tmp/linvar-e2e-XXXXXX";
-    Dir = mkdtemp(pattern) ? pattern : "/tmp";
-    Path = Dir + "/rs485.conf";
-    std::ofstream out(Path);
-    for (const std::string &line : lines)
-        out << line << "\n";
-    setenv("LINVAR_SETTINGS", Path.c_str(), 1);
-}
-
-TempSettings::~TempSettings()
-{
-    unsetenv("LINVAR_SETTINGS");
-    std::remove(Path.c_str());
-    rmdir(Dir.c_str());
 }
 
 const char *PathRefusingAccess()
@@ -73,15 +60,10 @@ const char *PathRefusingAccess()
 
 bool WaitFor(const std::function<bool()> &done, int ms)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return done();
+    return WaitUntil(done, ms, [] {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
         QTest::qSleep(2);
-    }
-    return true;
+    });
 }
 
 FileDialogRecorder::FileDialogRecorder()
@@ -195,11 +177,7 @@ QString WindowOnBus::Cell(int row, int col)
 
 uint32_t WindowOnBus::RowColor(int row)
 {
-    uint32_t color = 0;
-    uint8_t flags = 0;
-    QString data;
-    Form->TabSheet2->ASGridGetData(row, 1, color, flags, data);
-    return color;
+    return Form->TabSheet2->RowColor(row);
 }
 
 QStringList WindowOnBus::Values()

@@ -6,6 +6,7 @@
 #include "ui/UErrorBox.h"
 #include "ui/UFileDialog.h"
 #include "ui/ULinvar.h"
+#include "ui/UUnsavedQuestion.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,7 +16,8 @@
 #include <string>
 #include <vector>
 
-// Catches every message box while it lives: the boxes are recorded and closed at once.
+// Catches every message box while it lives: the boxes are recorded and closed at once; the
+// question about unsaved values is counted and answered with UnsavedAnswer.
 class ErrorBoxRecorder
 {
 public:
@@ -27,9 +29,13 @@ public:
     QStringList Captions;
     // Their kinds.
     std::vector<TBoxKind> Kinds;
+    // The answer to the question about unsaved values, and how often it was asked.
+    TUnsavedChoice UnsavedAnswer = TUnsavedChoice::Discard;
+    int UnsavedQuestions = 0;
 
 private:
     TErrorBoxFunction Previous;
+    TUnsavedQuestionFunction PreviousQuestion;
 };
 
 // Answers every file dialog while it lives with Answer, recording what each dialog showed.
@@ -51,20 +57,6 @@ private:
 // Settings lines for a fast simulated bus: short ping time-outs, untimed sending and no pause,
 // so a whole sweep of the bus takes a few seconds.
 std::vector<std::string> FastBusSettings();
-
-// A settings file of the test's own, named by LINVAR_SETTINGS while the object lives.
-class TempSettings
-{
-public:
-    explicit TempSettings(const std::vector<std::string> &lines);
-    ~TempSettings();
-    // Folder of the file, for further files of the test.
-    const std::string &Folder() const { return Dir; }
-
-private:
-    std::string Dir;
-    std::string Path;
-};
 
 // A path that refuses opening for writing with EACCES, even for root (a read-only kernel
 // attribute), standing in for a serial device of a group the user is not in; nullptr when
@@ -106,7 +98,8 @@ public:
     bool ReadParams();
     // Text of grid cell (row, col), as the grid would paint it; reading it changes nothing.
     QString Cell(int row, int col);
-    // Text colour the grid is given for row `row`, as it would paint it.
+    // Text colour the grid is given for row `row`, as it would paint it; reading it changes
+    // nothing (the grid's data callback would also place the editor).
     uint32_t RowColor(int row);
     // Value column of every row.
     QStringList Values();

@@ -18,12 +18,42 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
+
+// The link's attempts, recorded while the watch lives, so that a test sees what went on the
+// wire. Not while the traffic form is open: the link reports to one record at a time.
+class TWireWatch
+{
+public:
+    TWireWatch() { SetTrafficRecord(&Record); }
+    ~TWireWatch() { SetTrafficRecord(nullptr); }
+    TWireWatch(const TWireWatch &) = delete;
+    TWireWatch &operator=(const TWireWatch &) = delete;
+
+    // True once an attempt of request `command` to `address` has ended, answered or not.
+    bool Sent(uint8_t address, uint8_t command)
+    {
+        for (TTrafficAttempt &attempt : Record.Take())
+            Seen.push_back(std::move(attempt));
+        return std::any_of(Seen.begin(), Seen.end(), [&](const TTrafficAttempt &attempt) {
+            return attempt.Request.size() > 3 && attempt.Request[0] == address &&
+                   attempt.Request[3] == command;
+        });
+    }
+
+private:
+    TTrafficRecord Record;
+    std::vector<TTrafficAttempt> Seen;
+};
 
 bool Idle(TMainFormLinvar &w)
 {
@@ -110,10 +140,12 @@ TEST(BusFaults, LinkPulledDuringAReadLeavesTheListPageIdle)
     // The device at 24 answers no read, so its read runs over a second before it gives up.
     ASSERT_TRUE(bus.Poll());
     ASSERT_TRUE(bus.SelectAddress(24));
+    TWireWatch wire;
     QTest::mouseClick(w.ParamsButton, Qt::LeftButton);
-    ASSERT_TRUE(PullLinkWhen(bus, [&w] {
-        QTest::qWait(200);
-        return w.BusyState() == TMainFormLinvar::TBusyState::Reading;
+    // Pulled once the read is on the wire: its first request has gone unanswered.
+    ASSERT_TRUE(PullLinkWhen(bus, [&w, &wire] {
+        return w.BusyState() == TMainFormLinvar::TBusyState::Reading &&
+               wire.Sent(24, CMD_READ_PARAM);
     }));
     ExpectOneLostPortBox(bus);
     EXPECT_EQ(w.PageControl->currentIndex(), 0);
@@ -134,10 +166,12 @@ TEST(BusFaults, LinkPulledDuringAWriteKeepsThePageWithTheUnconfirmedValues)
     TMainFormLinvar &w = bus.Window();
     // The device at 33 never answers a write, so its write runs over a second.
     ASSERT_TRUE(OpenDevice(bus, 33));
+    TWireWatch wire;
     QTest::mouseClick(w.TabSheet2->SaveButton, Qt::LeftButton);
-    ASSERT_TRUE(PullLinkWhen(bus, [&w] {
-        QTest::qWait(200);
-        return w.BusyState() == TMainFormLinvar::TBusyState::Writing;
+    // Pulled once the write is on the wire: its first request has gone unanswered.
+    ASSERT_TRUE(PullLinkWhen(bus, [&w, &wire] {
+        return w.BusyState() == TMainFormLinvar::TBusyState::Writing &&
+               wire.Sent(33, CMD_WRITE_PARAM);
     }));
     // One box tells the loss and names what the device did not confirm.
     ExpectOneLostPortBox(bus);
@@ -172,8 +206,13 @@ TEST(BusFaults, ReadWithUnansweredParametersSaysHowManyAndStillOpensThePage)
         << bus.Boxes.Texts[0].toStdString();
     EXPECT_FALSE(bus.Window().TabSheet2->RowUnconfirmed(0));
 
-    // Read again, every parameter answers: nothing to tell.
+    // The defaults give the unread row a value that no write has sent: nothing unconfirmed.
     TMainFormLinvar &w = bus.Window();
+    QTest::mouseClick(w.TabSheet2->DefButton, Qt::LeftButton);
+    EXPECT_EQ(bus.Values(), QStringList({"1", "9,6", "4", "1,5"}));
+    EXPECT_FALSE(w.TabSheet2->RowUnconfirmed(0));
+
+    // Read again, every parameter answers: nothing to tell.
     ASSERT_TRUE(bus.ClickAndWaitIdle(w.TabSheet2->CancelButton));
     ASSERT_TRUE(bus.ReadParams());
     EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
@@ -185,9 +224,9 @@ TEST(BusFaults, GarbledAddressesAreToldOnceAndASilentDeviceEndsTheReadEarly)
     TTempDir dir("linvar-e2e-wire-");
     const std::string conf = dir.Write("bus.conf", R"(latency 1
 char-us 150
-# Two devices at one address: their replies collide into frames that never check.
+# Two devices at one address: their replies collide on the pair.
 device 7 type 9 version 2.05 identify 6
-fault bad-crc
+device 7 type 24 version 3.40 identify 6 shared
 # Falls silent after its first two reads.
 device 24 type 24 version 3.40 identify 6
 fault no-reply on read after 2
@@ -249,6 +288,8 @@ TEST(BusFaults, RefusedWriteKeepsTheValueInItsOwnColourAndGoesOutAgain)
             EXPECT_FALSE(page.RowUnconfirmed(row)) << row;
             EXPECT_EQ(bus.RowColor(row), row == 3 ? clPurple : clBlack) << row;
         }
+        // A value the device did not take is not saved: leaving the page asks first.
+        EXPECT_TRUE(page.HasUnsavedEdits());
         ASSERT_EQ(bus.Boxes.Texts.size(), write);
         const QString &text = bus.Boxes.Texts.back();
         EXPECT_TRUE(text.startsWith("Прибор отказался принять значения параметров:\n  " +
@@ -272,6 +313,15 @@ TEST(BusFaults, TrafficWindowShowsEachAttemptAndHoldsStillWhilePaused)
     ASSERT_NE(w.TrafficForm, nullptr);
     TTrafficForm &traffic = *w.TrafficForm;
     ASSERT_TRUE(traffic.isVisible());
+    // It opens on the main window's screen, beside the main window or centred over it.
+    const QRect main = w.frameGeometry();
+    const QRect opened = traffic.frameGeometry();
+    EXPECT_TRUE(w.screen()->availableGeometry().contains(opened));
+    const QPoint offset = opened.center() - main.center();
+    EXPECT_TRUE(opened.left() == main.right() + 1 || opened.right() + 1 == main.left() ||
+                offset.manhattanLength() <= 2)
+        << "main at " << main.x() << "," << main.y() << ", traffic at " << opened.x() << ","
+        << opened.y();
 
     ASSERT_TRUE(bus.Poll());
     traffic.TakeAttempts();

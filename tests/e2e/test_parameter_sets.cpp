@@ -3,6 +3,7 @@
 // refused file leaving the grid as it was.
 
 #include "tests/e2e/E2eSupport.h"
+#include "tests/support/ChildProcess.h"
 
 #include "controls/UColors.h"
 
@@ -10,7 +11,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -48,17 +48,19 @@ std::vector<uint32_t> Colors(WindowOnBus &bus)
 // Runs linvar-cli on the simulator's port; its exit status, -1 when it did not run.
 int Cli(WindowOnBus &bus, const QStringList &arguments, QString *out = nullptr)
 {
-    QProcess cli;
-    cli.start(QStringLiteral(LINVAR_CLI_PATH),
-              QStringList{"--quiet", "--port", QString::number(bus.Sim().PortNumber()),
-                          "--catalogue",
-                          QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR "/params.cfg")} +
-                  arguments);
-    if (!cli.waitForFinished(30000) || cli.exitStatus() != QProcess::NormalExit)
+    std::vector<std::string> argv = {LINVAR_CLI_PATH, "--quiet",
+                                     "--port",        std::to_string(bus.Sim().PortNumber()),
+                                     "--catalogue",   LINVAR_SAMPLE_CATALOGUE_DIR "/params.cfg"};
+    for (const QString &argument : arguments)
+        argv.push_back(argument.toStdString());
+    TChildProcess cli;
+    TChildOptions options;
+    options.Stdout = TChildOutput::Pipe;
+    if (!cli.Start(argv, options) || !cli.WaitExit(30000))
         return -1;
     if (out)
-        *out = QString::fromUtf8(cli.readAllStandardOutput());
-    return cli.exitCode();
+        *out = QString::fromStdString(cli.Out());
+    return cli.ExitCode();
 }
 
 } // namespace
@@ -111,7 +113,7 @@ TEST(ParameterSets, SaveLoadMarkWriteReadBackAndTheToolAgrees)
     std::string badName = set.dump();
     badName.replace(badName.find("Сетевой"), 14, "\xD1\xE5\xF2\xE5\xE2\xEE\xE9");
     const std::pair<std::string, const char *> refused[] = {
-        {set.dump().substr(0, 300), "правильным документом JSON"},
+        {set.dump().substr(0, 300), "документом JSON в UTF-8 (строка 1, столбец 301)"},
         {other.dump(), "набор для прибора типа 24, а выбран прибор типа 9"},
         {beyond.dump(), "значение 5000 параметра \"Скорость обмена, кбит/с\" больше максимума"},
         {missing.dump(), "нет поля parameters[0].index"},

@@ -119,8 +119,9 @@ TEST(ParamsPage, ReadDefaultsWriteAndReadAgain)
     EXPECT_EQ(bus.Values(), QStringList({"1", "9,6", "4", "1,5"}));
     EXPECT_EQ(w.TabSheet2->DivisorSpinEdit->Text(), "1");
 
-    // Back and read again: the edits are gone, the device's values come back.
+    // Back, not written, and read again: the edits are gone, the device's values come back.
     QTest::mouseClick(w.TabSheet2->CancelButton, Qt::LeftButton);
+    EXPECT_EQ(bus.Boxes.UnsavedQuestions, 1);
     EXPECT_EQ(w.PageControl->currentIndex(), 0);
     ASSERT_TRUE(bus.ReadParams());
     EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
@@ -253,12 +254,43 @@ TEST(ParamsPage, WriteWithoutEchoKeepsTheValuesMarkedAndNamesThem)
     EXPECT_TRUE(w.CloseEnabled());
 
     // The device took the values and only its echoes were lost; a read that gets its word
-    // shows them, unmarked.
+    // shows them, unmarked. Values the device did not confirm are unsaved ones to leave.
     ASSERT_TRUE(bus.ClickAndWaitIdle(w.TabSheet2->CancelButton));
+    EXPECT_EQ(bus.Boxes.UnsavedQuestions, 1);
     ASSERT_TRUE(bus.ReadParams());
     EXPECT_EQ(bus.Values(), QStringList({"34", "9,6", "11,8", "3", "1"}));
     EXPECT_FALSE(w.TabSheet2->RowUnconfirmed(0));
     EXPECT_EQ(bus.Boxes.Texts.size(), 1);
+}
+
+TEST(ParamsPage, UnsavedValuesAreAskedAboutAndWrittenBeforeLeavingWhenWanted)
+{
+    WindowOnBus bus;
+    TMainFormLinvar &w = bus.Window();
+    ASSERT_TRUE(OpenDevice(bus, 12));
+    // Past its maximum, and the focus never leaves the editor.
+    TypeIntoEditor(w, "300");
+
+    // Staying keeps the window, the page and the value as typed.
+    bus.Boxes.UnsavedAnswer = TUnsavedChoice::Stay;
+    EXPECT_FALSE(w.close());
+    EXPECT_FALSE(w.TabSheet2->MayLeave(TPageLeave::Back));
+    EXPECT_EQ(bus.Boxes.UnsavedQuestions, 2);
+    EXPECT_EQ(w.PageControl->currentIndex(), 1);
+
+    // Writing first: the value goes out within its limits, then the page goes back.
+    bus.Boxes.UnsavedAnswer = TUnsavedChoice::Write;
+    QTest::mouseClick(w.TabSheet2->CancelButton, Qt::LeftButton);
+    EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Writing);
+    ASSERT_TRUE(WaitFor([&w] { return Idle(w) && w.PageControl->currentIndex() == 0; }));
+    ASSERT_TRUE(bus.ReadParams());
+    EXPECT_EQ(bus.Values(), QStringList({"127", "9,6", "4", "2,5"}));
+
+    // Nothing changed since the read: nothing is asked.
+    QTest::mouseClick(w.TabSheet2->CancelButton, Qt::LeftButton);
+    EXPECT_EQ(w.PageControl->currentIndex(), 0);
+    EXPECT_EQ(bus.Boxes.UnsavedQuestions, 3);
+    EXPECT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
 }
 
 TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
@@ -320,7 +352,7 @@ TEST(ParamsPage, EditorKeysMoveTheSelectionAndBoundsHoldForTheRowLeft)
 
     // Once placed, the editor leaves the grid alone: an idle page does not keep repainting.
     PaintCounter paints(w.TabSheet2->ASGrid->viewport());
-    QTest::qWait(300);
+    QTest::qWait(300); // a span in which nothing may happen: no condition marks its end
     EXPECT_LE(paints.Count, 2);
 }
 

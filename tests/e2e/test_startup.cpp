@@ -4,6 +4,7 @@
 
 #include "controls/UComPortSpinEdit.h"
 
+#include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
 
 #include <QCheckBox>
@@ -94,11 +95,12 @@ TEST(Startup, NoFreePortShowsMessageOnceAndEndsProgram)
     ASSERT_GE(master, 0);
     ASSERT_EQ(grantpt(master), 0);
     ASSERT_EQ(unlockpt(master), 0);
-    std::vector<std::string> lines;
+    std::string lines;
     for (int n = 1; n <= 15; ++n)
-        lines.push_back("COM" + std::to_string(n) + "=/nonexistent/linvar-" + std::to_string(n));
-    lines.push_back(std::string("COM16=") + ptsname(master));
-    TempSettings settings(lines);
+        lines += "COM" + std::to_string(n) + "=/nonexistent/linvar-" + std::to_string(n) + "\n";
+    lines += std::string("COM16=") + ptsname(master) + "\n";
+    TTempDir settings("linvar-e2e-");
+    settings.UseSettings(lines);
     ErrorBoxRecorder boxes;
     TMainFormLinvar w(QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));
 
@@ -116,11 +118,12 @@ TEST(Startup, PortsWithoutPermissionExplainTheFix)
     const char *denied = PathRefusingAccess();
     if (!denied)
         GTEST_SKIP() << "no path here refuses opening with EACCES";
-    std::vector<std::string> lines;
+    std::string lines;
     for (int n = 1; n <= 15; ++n)
-        lines.push_back("COM" + std::to_string(n) +
-                        (n == 4 ? std::string("=") + denied : "=/nonexistent/linvar"));
-    TempSettings settings(lines);
+        lines += "COM" + std::to_string(n) +
+                 (n == 4 ? std::string("=") + denied : "=/nonexistent/linvar") + "\n";
+    TTempDir settings("linvar-e2e-");
+    settings.UseSettings(lines);
     ErrorBoxRecorder boxes;
     TMainFormLinvar w(QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));
 
@@ -146,11 +149,13 @@ TEST(Startup, CatalogueMissingOrMalformedIsReportedAndWindowStillOpens)
     QTemporaryDir malformed;
     QFile file(QDir(malformed.path()).filePath("params.cfg"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("<?xml version=\"1.0\"?>\n<Каталог><Прибор тип=\"9\"></Каталог>\n");
+    file.write(
+        Utf8ToCp1251("<?xml version=\"1.0\"?>\n<Каталог><Прибор тип=\"9\"></Каталог>\n").c_str());
     file.close();
     WindowOnBus bus(1, malformed.path());
     ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
-    EXPECT_EQ(bus.Boxes.Texts, QStringList{"Плохой файл конфигурации"});
+    // The place of the fault on a line of its own: the end tag that closes the wrong element.
+    EXPECT_EQ(bus.Boxes.Texts, QStringList{"Плохой файл конфигурации\nСтрока 2, столбец 28"});
 
     // Without a catalogue no device has parameters to open.
     ASSERT_TRUE(bus.Poll());

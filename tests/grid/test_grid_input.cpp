@@ -144,6 +144,21 @@ TEST_F(GridTest, WheelMovesOneRowPerTurn)
     EXPECT_EQ(Grid->SelectedRow(), 28);
 }
 
+TEST_F(GridTest, ClickOnAPartlyShownRowScrollsItIntoView)
+{
+    // 11 whole rows fit below the title (20 + 11 * 21 = 251); row 11 shows its top 9 pixels.
+    Make(30);
+    ASSERT_EQ(Grid->VisibleRows(), 11);
+    EXPECT_EQ(Grid->RowAt(255), 11);
+    EXPECT_EQ(Grid->RowAt(15), -1) << "the title is no row";
+    QTest::mouseClick(Vp(), Qt::LeftButton, {}, QPoint(30, 255));
+    EXPECT_EQ(Grid->SelectedRow(), 11);
+    EXPECT_EQ(Grid->TopRow(), 1);
+    EXPECT_FALSE(Grid->LastSelectionByWheel());
+    Wheel(Vp(), -120);
+    EXPECT_TRUE(Grid->LastSelectionByWheel());
+}
+
 TEST_F(GridTest, ColumnResizeByDraggingTitleBorder)
 {
     Make(5);

@@ -159,3 +159,27 @@ TEST_F(GridTest, CutTextEndsInDotsAndExactFitIsWhole)
         EXPECT_EQ(image.copy(cell), want.copy(cell)) << "width " << c.Width;
     }
 }
+
+TEST_F(GridTest, DarkPaletteKeepsTheBodyReadable)
+{
+    // A dark theme: light text on a dark base. The body's black (colour 0) follows the text
+    // colour, the background the base, and the selection frame the text too.
+    Texts = QStringList{QStringLiteral("Сетевой адрес"), QStringLiteral("12")};
+    Make(5);
+    QPalette dark = Grid->palette();
+    dark.setColor(QPalette::Base, QColor(32, 32, 32));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    Grid->setPalette(dark);
+    Grid->SetColWidths(0, 150);
+    const QImage image = Render();
+
+    // Row 1 (y 41 to 62), the name cell: the base behind, and text that stands out from it.
+    EXPECT_EQ(image.pixelColor(145, 52), QColor(32, 32, 32));
+    int brightest = 0;
+    for (int y = 41; y < 62; ++y) {
+        for (int x = 0; x < 150; ++x)
+            brightest = std::max(brightest, qGray(image.pixel(x, y)));
+    }
+    EXPECT_GT(brightest - qGray(QColor(32, 32, 32).rgb()), 150) << "text too dark to read";
+    EXPECT_EQ(image.pixelColor(60, 21), QColor(230, 230, 230)) << "selection frame";
+}

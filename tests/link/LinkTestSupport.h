@@ -15,7 +15,7 @@ class TLinkOnFake : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Env = std::make_unique<TSettingsEnv>(Dir.Write("rs485.conf", ""));
+        Dir.UseSettings("");
         LinkSettings = TLinkSettings();
         InitPerfFrequency();
     }
@@ -34,5 +34,4 @@ protected:
 
     TFakeSerialPlatform Fake;
     TTempDir Dir;
-    std::unique_ptr<TSettingsEnv> Env;
 };

@@ -3,11 +3,14 @@
 #include <atomic>
 #include <cerrno>
 #include <ctime>
+
+#include <sys/syscall.h>
 #include <thread>
 
 #include "link/Link.h"
 #include "link/SystemSerial.h"
 #include "tests/support/SimulatorProcess.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -25,8 +28,10 @@ public:
     {
         ++Pauses;
         TSystemSerialPlatform::SleepMs(ms);
+        ++PausesEnded;
     }
     std::atomic<int> Pauses{0};
+    std::atomic<int> PausesEnded{0};
 };
 
 class OverSimulator : public ::testing::Test
@@ -131,8 +136,11 @@ TEST_F(OverSimulator, AStoppedSimulatorIsALostPortUntilReopened)
 {
     // The simulator goes while the link waits for a silent address's reply (three attempts
     // of 200 ms each): the hang-up must end the transaction at once, without spinning.
-    std::thread unplug([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    Platform.PausesEnded = 0;
+    const long link = CurrentThreadId();
+    std::thread unplug([this, link] {
+        // Past the attempt's pause, waiting for the reply.
+        WaitUntil([&] { return Platform.PausesEnded > 0 && SleepingIn(link) == SYS_ppoll; });
         Sim.Stop();
     });
     std::vector<uint8_t> reply;

@@ -3,6 +3,11 @@
 #include <thread>
 
 #include "tests/link/LinkTestSupport.h"
+#include "tests/support/WaitUntil.h"
+
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
 
 using Port = TLinkOnFake;
 
@@ -20,10 +25,14 @@ TEST_F(Port, OpeningConfiguresLineQueuesAndCommandTimeouts)
         "get-line",
         "set-line baud=9600 data=8 parity=0 stop=1 dtr=0 rts-toggle=1 abort=0",
         "queues 300 0",
+        "low-latency 1", // asked of the driver at opening, put back at closing
         "get-timeouts",
         "set-timeouts 7 2 650 0 0",
     };
     EXPECT_EQ(Fake.Calls(), expected);
+    Fake.ClearCalls();
+    CloseComPort();
+    EXPECT_EQ(Fake.Calls(), (std::vector<std::string>{"low-latency 0", "close"}));
 }
 
 TEST_F(Port, OpeningClosesThePreviousPortFirst)
@@ -33,9 +42,10 @@ TEST_F(Port, OpeningClosesThePreviousPortFirst)
     Fake.ClearCalls();
     ASSERT_TRUE(OpenComPort(3));
     const auto calls = Fake.Calls();
-    ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[0], "close");
-    EXPECT_EQ(calls[1], "open /dev/three");
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0], "low-latency 0");
+    EXPECT_EQ(calls[1], "close");
+    EXPECT_EQ(calls[2], "open /dev/three");
     EXPECT_EQ(Fake.OpenPorts(), 1);
 }
 
@@ -71,6 +81,9 @@ TEST_F(Port, SetComStateAndCloseOnAClosedPortDoNothing)
 
 TEST_F(Port, CloseWaitsForARunningTransaction)
 {
+#ifndef __linux__
+    GTEST_SKIP() << "seeing a thread wait on the lock needs /proc";
+#else
     OpenPort();
     std::atomic<bool> inside{false};
     std::atomic<bool> release{false};
@@ -90,14 +103,28 @@ TEST_F(Port, CloseWaitsForARunningTransaction)
     while (!inside) {
         std::this_thread::yield();
     }
-    std::thread closer([] { CloseComPort(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_TRUE(PortIsOpen()); // the close waits for the lock
+    // The close starts while the transaction holds the lock; it must be asleep on the lock,
+    // not returned, until the transaction ends.
+    std::atomic<long> closerId{0};
+    std::atomic<bool> closed{false};
+    std::thread closer([&] {
+        closerId = CurrentThreadId();
+        CloseComPort();
+        closed = true;
+    });
+    while (closerId == 0) {
+        std::this_thread::yield();
+    }
+    const bool asleep = WaitUntil([&] { return closed || SleepingIn(closerId) == SYS_futex; });
+    EXPECT_TRUE(asleep && !closed) << "the close did not wait for the running transaction";
+    EXPECT_TRUE(PortIsOpen());
     release = true;
     worker.join();
     closer.join();
+    EXPECT_TRUE(closed);
     EXPECT_TRUE(result);
     EXPECT_FALSE(PortIsOpen());
+#endif
 }
 
 TEST_F(Port, TransactionsRacingOpenAndCloseNeverUseAClosedPort)

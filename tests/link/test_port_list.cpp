@@ -18,8 +18,9 @@ TEST(PortList, TellsWhatStandsBehindEachNumber)
     // A port behind a link to it, as the settings file may name one.
     fs::create_symlink(plain, root.File("dev/rs485"));
 
-    TSettingsEnv env(WritePortSettings(
-        root, {{3, usb}, {4, root.File("dev/rs485")}, {5, root.File("dev/missing")}}));
+    root.SetEnv("LINVAR_SETTINGS",
+                WritePortSettings(
+                    root, {{3, usb}, {4, root.File("dev/rs485")}, {5, root.File("dev/missing")}}));
     const TPortRoots roots{root.File("sys"), root.File("dev/serial/by-id")};
 
     const std::vector<TPortInfo> ports = ListPorts(roots);
@@ -30,12 +31,14 @@ TEST(PortList, TellsWhatStandsBehindEachNumber)
     EXPECT_EQ(ports[0].UsbVendor, "0403");
     EXPECT_EQ(ports[0].UsbProduct, "6001");
     EXPECT_EQ(ports[0].UsbSerial, "A12345");
+    EXPECT_EQ(ports[0].LatencyTimerMs, 16);
     EXPECT_TRUE(ports[0].Accessible);
 
     EXPECT_EQ(ports[1].Number, 4);
     EXPECT_EQ(ports[1].Device, fs::canonical(plain).string());
     EXPECT_TRUE(ports[1].ById.empty());
     EXPECT_TRUE(ports[1].UsbVendor.empty());
+    EXPECT_EQ(ports[1].LatencyTimerMs, -1);
 
     TPortInfo info;
     EXPECT_FALSE(DescribePort(5, info, roots));

@@ -12,6 +12,7 @@
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "link/Clock.h"
 #include "link/SystemSerial.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -44,6 +46,13 @@ public:
     int Master = -1;
     std::string Slave;
 };
+
+// Bytes waiting to be read on `fd`.
+size_t Waiting(int fd)
+{
+    int count = 0;
+    return ioctl(fd, FIONREAD, &count) == 0 ? size_t(count) : 0;
+}
 
 // Read time-outs of `constant` ms in all and `interval` ms between bytes.
 TSerialTimeouts ReadTimeouts(uint32_t constant, uint32_t interval = 0)
@@ -147,14 +156,18 @@ TEST(PosixSerial, ClosingPutsBackWhatItFound)
 TEST(PosixSerial, AHangUpEndsReadsAndWritesAtOnce)
 {
     auto pty = std::make_unique<TPty>();
+    const int watch = open(pty->Slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(watch, 0);
     TSystemSerialPlatform platform;
     auto port = OpenRaw(platform, pty->Slave, ReadTimeouts(5000));
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(port->LostError(), 0);
     pty->Send({1, 2});
+    ASSERT_TRUE(WaitUntil([&] { return Waiting(watch) >= 2; }));
     // The other end goes away while the read waits for more, as a converter pulled out.
+    const long reader = CurrentThreadId();
     std::thread unplug([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        WaitUntilSleepingIn(reader, SYS_ppoll);
         pty.reset();
     });
     uint8_t buffer[8] = {};
@@ -165,6 +178,7 @@ TEST(PosixSerial, AHangUpEndsReadsAndWritesAtOnce)
     EXPECT_EQ(port->LostError(), EIO);
     EXPECT_EQ(port->Write(buffer, 2), 0u);
     EXPECT_EQ(port->Read(buffer, 1), 0u);
+    close(watch);
 }
 
 TEST(PosixSerial, ReadEndsOnCountOrTotalTimeout)
@@ -181,8 +195,9 @@ TEST(PosixSerial, ReadEndsOnCountOrTotalTimeout)
     EXPECT_EQ(buffer[0], 7);
 
     // Bytes arriving while the read waits are taken.
+    const long reader = CurrentThreadId();
     std::thread device([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        WaitUntilSleepingIn(reader, SYS_ppoll);
         pty.Send({8, 9});
     });
     port->SetTimeouts(ReadTimeouts(2000));
@@ -202,6 +217,7 @@ TEST(PosixSerial, ReadEndsOnAGapBetweenBytes)
     ASSERT_NE(port, nullptr);
     std::thread device([&] {
         pty.Send({1, 2});
+        // The gap itself is the input: longer than the 20 ms allowed between bytes.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         pty.Send({3, 4});
     });
@@ -215,6 +231,9 @@ TEST(PosixSerial, ReadEndsOnAGapBetweenBytes)
 TEST(PosixSerial, RawLineAndPurge)
 {
     TPty pty;
+    // A second look at the line's input queue, opened before the port makes it exclusive.
+    const int watch = open(pty.Slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(watch, 0);
     TSystemSerialPlatform platform;
     auto port = OpenRaw(platform, pty.Slave, ReadTimeouts(200));
     ASSERT_NE(port, nullptr);
@@ -226,18 +245,19 @@ TEST(PosixSerial, RawLineAndPurge)
     EXPECT_EQ(got, binary);
     ASSERT_EQ(port->Write(binary.data(), binary.size()), binary.size());
     std::vector<uint8_t> echoed(binary.size());
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitUntil([&] { return Waiting(pty.Master) >= binary.size(); }));
     ASSERT_EQ(read(pty.Master, echoed.data(), echoed.size()), ssize_t(binary.size()));
     EXPECT_EQ(echoed, binary);
 
     pty.Send({1, 2, 3});
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitUntil([&] { return Waiting(watch) >= 3; })); // arrived, to be purged
     port->Purge(TPurge::RxClear);
     port->SetTimeouts(ReadTimeouts(10));
     EXPECT_EQ(port->Read(got.data(), 3), 0u);
     // Modem lines and RS-485 mode are refused by a pseudo-terminal; that is harmless.
     port->SetRts(true);
     port->SetDtr(false);
+    close(watch);
 }
 
 TEST(PosixSerial, RealTimePriorityOnlyWhereAllowedAndPutBack)

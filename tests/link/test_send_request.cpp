@@ -379,3 +379,66 @@ TEST_F(Exchange, RequestsOutsideTheFrameBufferAreRefused)
     Send(tiny, reply);
     EXPECT_EQ(Only("set-timeouts"), (std::vector<std::string>{"set-timeouts 0 0 601 0 0"}));
 }
+
+TEST_F(Exchange, TheConvertersEchoIsDroppedAndTheReplyReadOnInTheSameTime)
+{
+    TTrafficRecord record;
+    SetTrafficRecord(&record);
+    const std::vector<uint8_t> pingReply = WithCheckByte({1, 5, 0, CMD_PING, 0});
+    struct TCase
+    {
+        const char *What;
+        std::vector<uint8_t> Request;
+        int Echoes;
+        std::vector<uint8_t> Reply; // empty: the device is silent
+        std::vector<std::string> Reads;
+    };
+    const TCase cases[] = {
+        // The first read takes six bytes of the seven-byte echo; the rest comes next.
+        {"echo split", Identify5, 1, ReplyL5, {"read 6 -> 6", "read 1 -> 1", "read 6 -> 6"}},
+        // A three-byte request: its echo and half the reply come in one read.
+        {"echo and reply in one read", {1, 2}, 1, pingReply, {"read 6 -> 6", "read 3 -> 3"}},
+        {"echoed twice",
+         Identify5,
+         2,
+         ReplyL6,
+         {"read 6 -> 6", "read 1 -> 1", "read 6 -> 6", "read 1 -> 1", "read 6 -> 6",
+          "read 1 -> 1"}},
+    };
+    for (const TCase &c : cases) {
+        Fake.ClearCalls();
+        Fake.SetResponder([&](const std::vector<uint8_t> &frame) {
+            std::vector<uint8_t> heard;
+            for (int i = 0; i < c.Echoes; ++i) {
+                heard.insert(heard.end(), frame.begin(), frame.end());
+            }
+            heard.insert(heard.end(), c.Reply.begin(), c.Reply.end());
+            return heard;
+        });
+        std::vector<uint8_t> reply;
+        ASSERT_TRUE(Send(c.Request, reply)) << c.What;
+        EXPECT_EQ(reply, c.Reply) << c.What;
+        EXPECT_EQ(Only("read"), c.Reads) << c.What;
+        EXPECT_EQ(Fake.Count("sleep"), 1u) << c.What;
+        const std::vector<TTrafficAttempt> attempts = record.Take();
+        ASSERT_EQ(attempts.size(), 1u) << c.What;
+        EXPECT_TRUE(attempts[0].Echo) << c.What;
+        EXPECT_EQ(attempts[0].Reply, c.Reply) << c.What;
+        EXPECT_EQ(attempts[0].Verdict, TAttemptVerdict::Accepted) << c.What;
+    }
+
+    // A silent address on an echoing bus: no device listed, and each attempt waits no longer
+    // than without the echo (see AllAttemptsFailWithThreePausesAndPurges).
+    Fake.ClearCalls();
+    Fake.SetResponder([](const std::vector<uint8_t> &frame) { return frame; });
+    const int64_t startUs = Fake.NowUs();
+    std::vector<uint8_t> reply;
+    EXPECT_FALSE(Send(Ping1, reply));
+    EXPECT_TRUE(reply.empty());
+    EXPECT_EQ((Fake.NowUs() - startUs) / 1000, 3 * (4 + 30) + 3 * (7 * 1041 + 400) / 1000);
+    for (const TTrafficAttempt &attempt : record.Take()) {
+        EXPECT_TRUE(attempt.Echo);
+        EXPECT_EQ(attempt.Verdict, TAttemptVerdict::NoReply);
+    }
+    SetTrafficRecord(nullptr);
+}

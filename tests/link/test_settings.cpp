@@ -107,7 +107,7 @@ TEST(Settings, MissingFileGivesDefaultsAndIsCreatedEmpty)
 {
     TTempDir dir;
     const std::string path = dir.File("etc/rs485.conf");
-    TSettingsEnv env(path);
+    dir.SetEnv("LINVAR_SETTINGS", path);
     LinkSettings.TimeoutConstant = 1;
     LinkSettings.SmartPI = true;
     LoadLinkSettings();
@@ -124,7 +124,7 @@ TEST(Settings, ExistingFileIsNeverWritten)
     const std::string text = "# mine\nTimeoutConstant=50\n[Other]\nx=1\n";
     const std::string path = dir.Write("rs485.conf", text);
     const auto before = std::filesystem::last_write_time(path);
-    TSettingsEnv env(path);
+    dir.SetEnv("LINVAR_SETTINGS", path);
     LoadLinkSettings();
     EXPECT_EQ(LinkSettings.TimeoutConstant, 50u);
     EXPECT_EQ(std::filesystem::file_size(path), text.size());
@@ -254,7 +254,7 @@ TEST(Settings, PortPathOverrides)
     EXPECT_EQ(ComPortPathFromValues(values, 6), "/dev/ttyUSB5");
 
     TTempDir dir;
-    TSettingsEnv env(dir.Write("rs485.conf", "COM7=/dev/ttyAMA0\n"));
+    dir.UseSettings("COM7=/dev/ttyAMA0\n");
     EXPECT_EQ(ComPortPath(7), "/dev/ttyAMA0");
     EXPECT_EQ(LinkSettingsPath(), dir.File("rs485.conf"));
 }

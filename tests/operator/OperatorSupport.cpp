@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,16 +16,11 @@
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <string_view>
 #include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -37,19 +31,20 @@ constexpr int HoldMs = 100;
 constexpr int DoubleClickGapMs = 60;
 constexpr int KeyMs = 25;
 constexpr int StartTimeoutMs = 10'000;
-constexpr int StopTimeoutMs = 3'000;
 
 void Pause(int ms)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-std::string TempFolder(const char *name)
+// Options of a child whose stdout and stderr go to the file `path`.
+TChildOptions LogTo(const std::string &path)
 {
-    const char *tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" + name + "-XXXXXX";
-    return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+    TChildOptions options;
+    options.Stdout = TChildOutput::File;
+    options.Stderr = TChildOutput::File;
+    options.LogPath = path;
+    return options;
 }
 
 std::string ReadFile(const std::string &path)
@@ -152,103 +147,6 @@ bool SavePpm(const TImage &image, const std::string &path)
     return bool(out);
 }
 
-bool WaitUntil(const std::function<bool()> &done, int ms)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return done();
-        Pause(10);
-    }
-    return true;
-}
-
-// ---- TChildProcess
-
-TChildProcess::~TChildProcess()
-{
-    Stop();
-}
-
-bool TChildProcess::Start(const std::vector<std::string> &argv,
-                          const std::vector<std::string> &environment, const std::string &logPath,
-                          int keepFd)
-{
-    // The child's environment: the runner's, less the names given, then the given entries.
-    std::vector<std::string> env;
-    for (char **entry = environ; *entry != nullptr; ++entry) {
-        const std::string_view text = *entry;
-        const std::string_view name = text.substr(0, text.find('=') + 1);
-        bool given = false;
-        for (const std::string &extra : environment)
-            given = given || extra.starts_with(name);
-        if (!given)
-            env.emplace_back(text);
-    }
-    env.insert(env.end(), environment.begin(), environment.end());
-    std::vector<std::string> arguments = argv;
-    std::vector<char *> args;
-    std::vector<char *> envp;
-    for (std::string &arg : arguments)
-        args.push_back(arg.data());
-    args.push_back(nullptr);
-    for (std::string &entry : env)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (log < 0)
-        return false;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // Nothing the test started may outlive a runner that dies without cleaning up.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        dup2(log, STDOUT_FILENO);
-        dup2(log, STDERR_FILENO);
-        if (keepFd >= 0)
-            fcntl(keepFd, F_SETFD, 0);
-        execve(args[0], args.data(), envp.data());
-        _exit(127);
-    }
-    close(log);
-    if (pid < 0)
-        return false;
-    FPid = pid;
-    Ended = false;
-    return true;
-}
-
-bool TChildProcess::Running()
-{
-    if (FPid <= 0 || Ended)
-        return false;
-    if (waitpid(FPid, &WaitStatus, WNOHANG) == FPid)
-        Ended = true;
-    return !Ended;
-}
-
-bool TChildProcess::WaitExit(int ms)
-{
-    return WaitUntil([this] { return !Running(); }, ms);
-}
-
-int TChildProcess::ExitCode() const
-{
-    return Ended && WIFEXITED(WaitStatus) ? WEXITSTATUS(WaitStatus) : -1;
-}
-
-void TChildProcess::Stop()
-{
-    if (!Running())
-        return;
-    kill(FPid, SIGTERM);
-    if (!WaitExit(StopTimeoutMs)) {
-        kill(FPid, SIGKILL);
-        waitpid(FPid, &WaitStatus, 0);
-        Ended = true;
-    }
-}
-
 // ---- TXSession
 
 TXSession &TXSession::Get()
@@ -259,8 +157,7 @@ TXSession &TXSession::Get()
 
 TXSession::TXSession()
 {
-    Folder = TempFolder("linvar-operator-x");
-    if (Folder.empty())
+    if (Folder.Path.empty())
         Failure = "cannot create a temporary folder";
     else if (StartServer())
         StartWindowManager();
@@ -272,8 +169,6 @@ TXSession::~TXSession()
         XCloseDisplay(Dpy);
     WindowManager.Stop();
     Server.Stop();
-    if (!Folder.empty())
-        std::filesystem::remove_all(Folder);
 }
 
 bool TXSession::StartServer()
@@ -285,9 +180,11 @@ bool TXSession::StartServer()
         return false;
     }
     const std::string numberFd = std::to_string(numberPipe[1]);
+    TChildOptions options = LogTo(Folder.File("xvfb.log"));
+    options.KeepFd = numberPipe[1];
     const bool started = Server.Start({LINVAR_XVFB_PATH, "-displayfd", numberFd, "-screen", "0",
                                        "1024x768x24", "-nolisten", "tcp", "-noreset"},
-                                      {}, Folder + "/xvfb.log", numberPipe[1]);
+                                      options);
     close(numberPipe[1]);
     std::string number;
     pollfd p{numberPipe[0], POLLIN, 0};
@@ -300,7 +197,7 @@ bool TXSession::StartServer()
     }
     close(numberPipe[0]);
     if (!started || number.find('\n') == std::string::npos) {
-        Failure = "Xvfb did not start: " + ReadFile(Folder + "/xvfb.log");
+        Failure = "Xvfb did not start: " + Server.Error() + ReadFile(Folder.File("xvfb.log"));
         return false;
     }
     FDisplayName = ":" + number.substr(0, number.find('\n'));
@@ -319,8 +216,9 @@ bool TXSession::StartServer()
 
 bool TXSession::StartWindowManager()
 {
-    if (!WindowManager.Start({LINVAR_OPENBOX_PATH, "--sm-disable"}, {"DISPLAY=" + FDisplayName},
-                             Folder + "/openbox.log")) {
+    TChildOptions options = LogTo(Folder.File("openbox.log"));
+    options.Environment = {"DISPLAY=" + FDisplayName};
+    if (!WindowManager.Start({LINVAR_OPENBOX_PATH, "--sm-disable"}, options)) {
         Failure = "openbox did not start";
         return false;
     }
@@ -333,7 +231,7 @@ bool TXSession::StartWindowManager()
         },
         StartTimeoutMs);
     if (!up)
-        Failure = "openbox did not take over the screen: " + ReadFile(Folder + "/openbox.log");
+        Failure = "openbox did not take over the screen: " + ReadFile(Folder.File("openbox.log"));
     return up;
 }
 
@@ -458,6 +356,34 @@ void TXSession::ClickCloseBox(TXWindow window)
     }
 }
 
+void TXSession::Wheel(int notches)
+{
+    // The X server reports a wheel notch as a click of button 4 (up) or 5 (down).
+    const unsigned button = notches > 0 ? 4 : 5;
+    for (int i = 0; i < (notches > 0 ? notches : -notches); ++i) {
+        XTestFakeButtonEvent(Dpy, button, True, CurrentTime);
+        XTestFakeButtonEvent(Dpy, button, False, CurrentTime);
+        XFlush(Dpy);
+        Pause(RestMs);
+    }
+}
+
+TRect TXSession::ScreenRect(TXWindow window)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(Dpy, window, &attributes))
+        return {};
+    const TPoint origin = RootPoint(window, {0, 0});
+    return {origin.X, origin.Y, attributes.width, attributes.height};
+}
+
+void TXSession::Resize(TXWindow window, int width, int height)
+{
+    XResizeWindow(Dpy, window, unsigned(width), unsigned(height));
+    XFlush(Dpy);
+    Pause(RestMs);
+}
+
 void TXSession::Key(unsigned long keySym, unsigned long modifier)
 {
     const KeyCode code = XKeysymToKeycode(Dpy, keySym);
@@ -567,39 +493,38 @@ TLinvarRun::TLinvarRun() : X(TXSession::Get())
         Failure = X.Error();
         return;
     }
-    const std::string folder = TempFolder("linvar-operator");
-    if (folder.empty()) {
+    if (Folder.Path.empty()) {
         Failure = "cannot create a temporary folder";
         return;
     }
-    SimLog = folder + "/sim.log";
-    ProgramLog = folder + "/linvar.log";
+    SimLog = Folder.File("sim.log");
+    ProgramLog = Folder.File("linvar.log");
+    FHome = Folder.File("home");
+    std::filesystem::create_directory(FHome);
 
-    // The simulator logs the frames on its stderr: it inherits a log file there.
+    // The simulator logs the frames it receives on its stderr.
     SimulatorProcess::TOptions options;
     options.Arguments = {"--verbose"};
+    options.LogPath = SimLog;
     // Short ping time-outs and untimed sending, so that a sweep of the bus takes seconds.
     options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=15", "CmdTimeoutConstant=150",
                              "USARTMode=1", "SmartPI=1"};
-    const int log = open(SimLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int savedStderr = dup(STDERR_FILENO);
-    dup2(log, STDERR_FILENO);
     Simulator = std::make_unique<SimulatorProcess>(LINVAR_OPERATOR_BUS, options);
-    dup2(savedStderr, STDERR_FILENO);
-    close(savedStderr);
-    close(log);
     if (!Simulator->Ready()) {
         Failure = "simulator: " + Simulator->Error();
         return;
     }
 
     // The scripts run other tests offscreen; this program must reach the X server.
-    if (!Program.Start({LINVAR_PROGRAM_PATH},
-                       {"DISPLAY=" + X.DisplayName(), "QT_QPA_PLATFORM=xcb",
-                        "LINVAR_SETTINGS=" + Simulator->SettingsPath(), "LC_ALL=ru_RU.UTF-8",
-                        "LANG=ru_RU.UTF-8"},
-                       ProgramLog)) {
-        Failure = "cannot start " LINVAR_PROGRAM_PATH;
+    TChildOptions program = LogTo(ProgramLog);
+    program.Environment = {"DISPLAY=" + X.DisplayName(),
+                           "QT_QPA_PLATFORM=xcb",
+                           "LINVAR_SETTINGS=" + Simulator->SettingsPath(),
+                           "LC_ALL=ru_RU.UTF-8",
+                           "LANG=ru_RU.UTF-8",
+                           "HOME=" + FHome};
+    if (!Program.Start({LINVAR_PROGRAM_PATH}, program)) {
+        Failure = Program.Error();
         return;
     }
     const bool shown = WaitUntil([this] {
@@ -625,9 +550,6 @@ TLinvarRun::~TLinvarRun()
 {
     Program.Stop();
     Simulator.reset();
-    if (!SimLog.empty()) {
-        std::filesystem::remove_all(std::filesystem::path(SimLog).parent_path());
-    }
 }
 
 std::string TLinvarRun::ProgramOutput() const

@@ -4,7 +4,10 @@
 // pointer and keyboard arrive, window lookup and screenshots, and the request frames that the
 // bus simulator logged. The tests see the program only as a person and the bus see it.
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/SimulatorProcess.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +51,8 @@ constexpr TRect ButtonArea(TPoint centre)
 // fixed size (445 × 391) and the layout of docs/screenshots; the About box likewise.
 namespace Layout {
 constexpr TPoint AboutMenu{47, 10};
+constexpr TPoint SetMenu{150, 10};
+constexpr TPoint SaveSetItem{150, 30};
 constexpr TPoint ZeroAddressBox{209, 37};
 constexpr TRect List{8, 56, 300, 262};
 constexpr TPoint ListRow0{60, 62};
@@ -58,6 +63,7 @@ constexpr TPoint GridRow0{100, 55};
 constexpr int GridRowPitch = 21;
 // Value cells of rows 1 to 3, where the editor does not float right after a read.
 constexpr TRect GridValuesBelowRow0{372, 67, 66, 62};
+constexpr TPoint GridTitle{100, 34};
 constexpr TPoint DefButton{177, 346};
 constexpr TPoint SaveButton{281, 346};
 constexpr TPoint BackButton{389, 346};
@@ -95,40 +101,6 @@ bool Uniform(const TImage &image);
 int InkBands(const TImage &image);
 // Writes the image as a binary PPM file (for a person to look at after a failure).
 bool SavePpm(const TImage &image, const std::string &path);
-
-// Polls `done` until it holds or `ms` have passed; returns its last answer.
-bool WaitUntil(const std::function<bool()> &done, int ms = 10'000);
-
-// A process of the test's own: extra environment, its output in a log file, stopped by its
-// pid (SIGTERM, then SIGKILL) when asked or destroyed. It dies with the test runner.
-class TChildProcess
-{
-public:
-    TChildProcess() = default;
-    ~TChildProcess();
-    TChildProcess(const TChildProcess &) = delete;
-    TChildProcess &operator=(const TChildProcess &) = delete;
-
-    // Starts argv[0] with `environment` ("NAME=value") over the runner's own; stdout and stderr
-    // go to `logPath`; `keepFd` stays open in the child. False when it could not start.
-    bool Start(const std::vector<std::string> &argv, const std::vector<std::string> &environment,
-               const std::string &logPath, int keepFd = -1);
-    // The process id, 0 before the start.
-    pid_t Pid() const { return FPid; }
-    // True while the process runs.
-    bool Running();
-    // Waits up to `ms` for the process to end by itself; true when it has ended.
-    bool WaitExit(int ms);
-    // The exit status once ended by itself, -1 when killed by a signal or still running.
-    int ExitCode() const;
-    // Stops the process: SIGTERM, SIGKILL if it lingers; then reaps it.
-    void Stop();
-
-private:
-    pid_t FPid = 0;
-    bool Ended = false;
-    int WaitStatus = 0;
-};
 
 // The X server (Xvfb) and window manager (openbox) shared by every test of the run; they are
 // started on first use and stopped when the runner ends.
@@ -171,6 +143,12 @@ public:
     void DoubleClick(TXWindow window, TPoint at);
     // Clicks the close box in the window's title bar (drawn by the window manager).
     void ClickCloseBox(TXWindow window);
+    // Turns the wheel by `notches` where the pointer is: up when positive, down when negative.
+    void Wheel(int notches);
+    // Where a window's client area lies on the screen, in root coordinates.
+    TRect ScreenRect(TXWindow window);
+    // Asks for a window's client area to be `width` × `height`, as dragging its frame does.
+    void Resize(TXWindow window, int width, int height);
     // Presses and releases a key, with `modifier` (a key symbol such as XK_Control_L) held.
     void Key(unsigned long keySym, unsigned long modifier = 0);
     // Types digits, signs, full stops and commas one key at a time.
@@ -183,7 +161,7 @@ private:
     TPoint RootPoint(TXWindow window, TPoint at);
 
     std::string Failure;
-    std::string Folder;
+    TTempDir Folder{"linvar-operator-x-"};
     std::string FDisplayName;
     _XDisplay *Dpy = nullptr;
     TChildProcess Server;
@@ -238,6 +216,8 @@ public:
     std::vector<TFrame> Requests() const { return RequestFrames(SimLog); }
     // The program's output so far (Qt warnings and the like), for failure messages.
     std::string ProgramOutput() const;
+    // The program's home folder, a fresh one of the run's own: its file dialogs start there.
+    const std::string &Home() const { return FHome; }
 
     // True while the list page is shown: nothing is drawn where the parameter page has
     // "По умолчанию".
@@ -251,10 +231,12 @@ public:
     std::vector<TXWindow> Dialogs();
 
 private:
+    TTempDir Folder{"linvar-operator-"};
     std::unique_ptr<SimulatorProcess> Simulator;
     std::string Failure;
     std::string SimLog;
     std::string ProgramLog;
+    std::string FHome;
     TImage ParamsDisabled;
 };
 

@@ -14,7 +14,9 @@
 
 #include <X11/keysym.h>
 
+#include <fstream>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -86,6 +88,47 @@ void Retype(TLinvarRun &run, const std::string &text)
 {
     run.X.Key(XK_a, XK_Control_L);
     run.X.Type(text);
+}
+
+// A point of the value cell of grid row `row`, where the editor floats when the row is selected.
+constexpr TPoint GridValue(int row)
+{
+    return {Layout::GridValuesBelowRow0.X + 33, GridRow(row).Y};
+}
+
+// The one dialog the program shows, once it is drawn; NoWindow when none came.
+TXWindow WaitForDialog(TLinvarRun &run)
+{
+    TXWindow dialog = NoWindow;
+    WaitUntil([&] {
+        const std::vector<TXWindow> dialogs = run.Dialogs();
+        dialog = dialogs.size() == 1 ? dialogs.front() : NoWindow;
+        return dialog != NoWindow && !Uniform(run.X.Grab(dialog));
+    });
+    return dialog;
+}
+
+// The rightmost column that holds text (near-black pixels) in `area` of a window.
+int TextRightEdge(TLinvarRun &run, TXWindow window, TRect area)
+{
+    const TImage image = run.X.Grab(window, area);
+    int right = -1;
+    for (int y = 0; y < image.Height; ++y) {
+        for (int x = 0; x < image.Width; ++x) {
+            const uint32_t p = image.At(x, y);
+            if ((p >> 16 & 0xFF) < 80 && (p >> 8 & 0xFF) < 80 && (p & 0xFF) < 80)
+                right = std::max(right, x);
+        }
+    }
+    return right;
+}
+
+std::string ReadText(const std::string &path)
+{
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 } // namespace
@@ -197,4 +240,105 @@ TEST_F(ParamsPage, RowsChosenWithThePointerAndTheKeysAndDefaultsReachTheWire)
     // "По умолчанию" puts the catalogue's defaults in every row, and they are what is written.
     run.Click(Layout::DefButton);
     EXPECT_EQ(Write(run), TValues({{1, 1}, {2, 96}, {3, 4}, {4, 150}}));
+}
+
+TEST_F(ParamsPage, WheelStepsOnlyTheFocusedEditorOncePerNotchAndElseScrollsTheGrid)
+{
+    TLinvarRun &run = *Run;
+    ASSERT_TRUE(OpenDevice12(run));
+
+    // The focus goes on to a button. Turned over row 1's value, the wheel moves the selection
+    // there, which brings the editor under the pointer; the next turns, over the editor that
+    // has no focus, go on scrolling the grid and change no value.
+    run.X.Key(XK_Tab);
+    run.X.Hover(run.Main, GridValue(1));
+    run.X.Wheel(-3);
+    EXPECT_EQ(Write(run), TValues({{1, 12}, {2, 96}, {3, 4}, {4, 250}}));
+
+    // Chosen by a click, the editor has the focus: each notch over it is one raw step.
+    run.Click(GridRow(1));
+    run.X.Hover(run.Main, GridValue(1));
+    run.X.Wheel(2);
+    EXPECT_EQ(Write(run), TValues({{1, 12}, {2, 98}, {3, 4}, {4, 250}}));
+}
+
+TEST_F(ParamsPage, ClickOnTheSelectedRowGivesTheEditorTheKeys)
+{
+    TLinvarRun &run = *Run;
+    ASSERT_TRUE(OpenDevice12(run));
+    run.Click(GridRow(2));
+    // Away to a button and back by a click on the row that stays selected.
+    run.X.Key(XK_Tab);
+    run.Click(GridRow(2));
+    Retype(run, "44");
+    EXPECT_EQ(Write(run), TValues({{1, 12}, {2, 96}, {3, 44}, {4, 250}}));
+}
+
+TEST_F(ParamsPage, PartlyShownLastRowScrollsIntoViewWithItsEditor)
+{
+    TLinvarRun &run = *Run;
+    ASSERT_TRUE(OpenDevice12(run));
+    // So low a window shows three rows of device 12 and the top of the fourth.
+    run.X.Resize(run.Main, 445, 188);
+    ASSERT_TRUE(WaitUntil([&] { return run.X.ScreenRect(run.Main).Height == 188; }));
+    run.Click({GridRow(3).X, GridRow(3).Y - 8});
+    Retype(run, "7");
+    // Back to the usual size, where the buttons are.
+    run.X.Resize(run.Main, 445, 391);
+    ASSERT_TRUE(WaitUntil([&] { return run.X.ScreenRect(run.Main).Height == 391; }));
+    EXPECT_EQ(Write(run), TValues({{1, 12}, {2, 96}, {3, 4}, {4, 700}}));
+}
+
+TEST_F(ParamsPage, BackAfterAnEditAsksAndStayingKeepsTheEdit)
+{
+    TLinvarRun &run = *Run;
+    ASSERT_TRUE(OpenDevice12(run));
+    Retype(run, "20");
+    run.Click(Layout::BackButton);
+    const TXWindow question = WaitForDialog(run);
+    ASSERT_NE(question, NoWindow) << "\"Назад\" left the edit without asking";
+    EXPECT_EQ(run.X.Title(question), "Подтверждение");
+    // Escape is "Остаться": the page stays with the edit, which a write then sends.
+    run.X.Key(XK_Escape);
+    ASSERT_TRUE(WaitUntil([&] { return run.Dialogs().empty(); }));
+    EXPECT_FALSE(run.ListPageShown());
+    run.Click(GridRow(0));
+    EXPECT_EQ(Write(run), TValues({{1, 20}, {2, 96}, {3, 4}, {4, 250}}));
+    // Written, nothing is unsaved: "Назад" goes back at once.
+    run.Click(Layout::BackButton);
+    EXPECT_TRUE(WaitUntil([&] { return run.ListPageShown(); }));
+    EXPECT_TRUE(run.Dialogs().empty());
+}
+
+TEST_F(ParamsPage, SetSavedInARussianDialogHoldsTheTypedValueBroughtToItsMaximum)
+{
+    TLinvarRun &run = *Run;
+    ASSERT_TRUE(OpenDevice12(run));
+    // "Сетевой адрес" goes up to 127; the menu takes no focus from the editor.
+    Retype(run, "300");
+    run.Click(Layout::SetMenu);
+    run.Click(Layout::SaveSetItem);
+    const TXWindow dialog = WaitForDialog(run);
+    ASSERT_NE(dialog, NoWindow);
+
+    // The dialog's two buttons stand one above the other at its lower right, their labels
+    // centred: "Сохранить" reaches further right than "Отмена", where "Save" would stop
+    // short of "Cancel".
+    const TRect frame = run.X.ScreenRect(dialog);
+    const auto russian = [&] {
+        const int accept =
+            TextRightEdge(run, dialog, {frame.Width - 110, frame.Height - 66, 104, 24});
+        const int cancel =
+            TextRightEdge(run, dialog, {frame.Width - 110, frame.Height - 36, 104, 24});
+        return accept > cancel + 4;
+    };
+    EXPECT_TRUE(WaitUntil(russian, 3'000)) << "the file dialog's buttons are not in Russian";
+
+    // Enter takes the offered name in the home folder.
+    run.X.Key(XK_Return);
+    const std::string path = run.Home() + "/прибор-12.json";
+    ASSERT_TRUE(WaitUntil([&] { return ReadText(path).find('}') != std::string::npos; }));
+    const std::string saved = ReadText(path);
+    EXPECT_NE(saved.find("\"raw\": 127"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("\"raw\": 300"), std::string::npos) << saved;
 }

@@ -150,15 +150,12 @@ TEST(SimBus, FaultsShapeTheReply)
 
 TEST(SimBus, FaultsByCommandCountAndChance)
 {
-    // The identify replies: one passes (after 1), two go missing (count 2), then all pass;
-    // replies to other commands neither spend nor wait out either number.
     TSimBus bus(Config("device 5 type 18 version 111\n"
-                       "fault no-reply on identify count 2 after 1\n"));
-    std::string answered;
-    for (const uint8_t command :
-         {CMD_PING, CMD_IDENTIFY, CMD_PING, CMD_IDENTIFY, CMD_IDENTIFY, CMD_IDENTIFY})
-        answered += Reply(bus, {5, 6, 0, command, 0, 0}).empty() ? '0' : '1';
-    EXPECT_EQ(answered, "111001");
+                       "fault no-reply on identify count 2\n"));
+    EXPECT_FALSE(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}).empty());
+    EXPECT_TRUE(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}).empty());
+    EXPECT_TRUE(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}).empty());
+    EXPECT_FALSE(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}).empty());
 
     // A count is spent only on replies the fault changed: not on one already suppressed, one
     // whose check byte is already wrong, or a pause of nothing.
@@ -207,4 +204,60 @@ TEST(SimBus, StateTextHoldsWhatWasWrittenAndReadsBack)
          {"5 1\n", "5 1 2 3\n", "128 1 2\n", "5 256 2\n", "5 1 65536\n", "5 1 x\n"}) {
         EXPECT_FALSE(ParseSimState(bad, state)) << bad;
     }
+}
+
+TEST(SimBus, RefusedWritesAndDevicesThatFallSilent)
+{
+    TSimBus bus(Config("device 5 type 18 version 111\n"
+                       "param 1 byte 5 refuse 0x22\nparam 2 word 192 refuse\n"
+                       "fault no-reply on ping after 2\n"));
+    // The write is refused with the value kept; reads are still accepted.
+    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_WRITE_PARAM, 1, 9}),
+              WithCheckByte({5, 5, 0x22, CMD_WRITE_PARAM, 5}));
+    EXPECT_EQ(Reply(bus, {5, 7, 0, CMD_WRITE_PARAM, 2, 1, 2}),
+              WithCheckByte({5, 6, REPLY_REJECTED, CMD_WRITE_PARAM, 192, 0}));
+    EXPECT_EQ(bus.ParamValue(5, 1), 5);
+    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_READ_PARAM, 1, 0})[2], REPLY_ACCEPTED);
+    // Two pings answered, then silence for good; other commands are not counted.
+    EXPECT_FALSE(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}).empty());
+    EXPECT_FALSE(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}).empty());
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}).empty()) << i;
+    }
+    EXPECT_FALSE(Reply(bus, {5, 6, 0, CMD_IDENTIFY, 0, 0}).empty());
+}
+
+TEST(SimBus, DevicesSharingAnAddressGarbleEachOther)
+{
+    const char *shared = "device 5 type 18 version 111\n"
+                         "device 5 type 9 version 205 shared\n";
+    const std::vector<uint8_t> identify = {5, 6, 0, CMD_IDENTIFY, 0, 0};
+    const std::vector<uint8_t> a = WithCheckByte({5, 6, 0, 18, 111, 0});
+    const std::vector<uint8_t> b = WithCheckByte({5, 6, 0, 9, 205, 0});
+    auto garbled = [&](uint32_t seed) {
+        TSimConfig config = Config(shared);
+        config.Seed = seed;
+        TSimBus bus(config);
+        std::vector<std::vector<uint8_t>> replies;
+        for (int i = 0; i < 8; ++i) {
+            replies.push_back(Reply(bus, identify));
+        }
+        // Identical replies (a ping) overlap into one clean frame.
+        EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}), WithCheckByte({5, 5, 0, CMD_PING, 0}));
+        return replies;
+    };
+    const auto first = garbled(1);
+    bool mixed = false;
+    for (const std::vector<uint8_t> &reply : first) {
+        ASSERT_EQ(reply.size(), a.size());
+        for (size_t i = 0; i < reply.size(); ++i) {
+            // Every bit comes from one of the two drivers.
+            EXPECT_EQ(reply[i] & ~(a[i] | b[i]), 0);
+            EXPECT_EQ(~reply[i] & a[i] & b[i], 0);
+        }
+        mixed = mixed || (reply != a && reply != b);
+    }
+    EXPECT_TRUE(mixed);
+    EXPECT_EQ(first, garbled(1)); // the seed decides, and runs repeat exactly
+    EXPECT_NE(first, garbled(2));
 }

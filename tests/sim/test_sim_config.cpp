@@ -9,6 +9,7 @@
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
 #include "tests/support/FuzzInputs.h"
+#include "tools/sim/SimBus.h"
 #include "tools/sim/SimConfig.h"
 
 // The demo bus and the sample catalogue ship together for a first try without hardware:
@@ -19,10 +20,8 @@ TEST(SimConfig, DemoBusFitsTheSampleCatalogue)
     TSimConfig config;
     std::string error;
     ASSERT_TRUE(LoadSimConfig(LINVAR_DEMO_CONF, config, error)) << error;
-    bool loaded = true;
-    LoadParams(LINVAR_TEST_DATA "/../../catalogue/sample/params.cfg",
-               [&](const std::string &, const std::string &) { loaded = false; });
-    ASSERT_TRUE(loaded);
+    ASSERT_EQ(LoadParams(LINVAR_TEST_DATA "/../../catalogue/sample/params.cfg").Fault,
+              TCatalogueFault::None);
     const std::string byte = Utf8ToCp1251("байт");
     const std::string word = Utf8ToCp1251("слово");
     size_t described = 0;
@@ -64,9 +63,22 @@ TEST(SimConfig, DirectivesAndFaults)
                                "fault late 50 ms 300 on read count 2\n"
                                "fault no-reply on identify\n"
                                "device 1 type 1 version 1.08\n"
-                               "device 2 type 1 version 0x6F\n",
+                               "param 3 byte 4 refuse\n"
+                               "param 4 word 5 refuse 0x22\n"
+                               "device 2 type 1 version 0x6F\n"
+                               "fault no-reply after 3\n"
+                               "device 2 type 9 shared version 1\n"
+                               "echo\nusb-latency 16\n",
                                config, error))
         << error;
+    EXPECT_TRUE(config.Echo);
+    EXPECT_EQ(config.UsbMs, 16u);
+    EXPECT_EQ(config.Devices.at(1).Params.at(3).RefuseStatus, REPLY_REJECTED);
+    EXPECT_EQ(config.Devices.at(1).Params.at(4).RefuseStatus, 0x22);
+    EXPECT_EQ(config.Devices.at(2).Faults.at(0).After, 3);
+    EXPECT_FALSE(config.Devices.at(2).Shared);
+    EXPECT_TRUE(config.Devices.at(3).Shared);
+    EXPECT_EQ(config.Devices.at(3).Type, 9);
     EXPECT_EQ(config.LatencyMs, 10u); // decimal, as written: a leading 0 is no octal prefix
     EXPECT_EQ(config.CharUs, 16u);
     EXPECT_EQ(config.Seed, 42u);
@@ -121,6 +133,14 @@ TEST(SimConfig, MistakesNameTheirLine)
         "random-fault noise 100.5",
         "random-fault noise 2.5.1",
         "device 5 type 1\nfault late ms 60001",
+        "echo 1",
+        "usb-latency 256",
+        "device 5 type 1 shared", // shared with nobody
+        "device 5 type 1\nfault no-reply after",
+        "device 5 type 1\nparam 1 byte 5 refuse 0x3E", // the accepting status refuses nothing
+        "device 5 type 1\nparam 1 byte 5 refuse 256",
+        "device 5 type 1\nparam 1 byte 5 keep",
+        "device 5 type 1\nparam 1 byte 5 refuse 1 2",
     };
     for (const char *text : bad) {
         TSimConfig config;

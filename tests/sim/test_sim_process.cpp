@@ -9,11 +9,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "link/Link.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/SimulatorProcess.h"
 #include "tools/sim/SimBus.h"
 
@@ -121,26 +121,14 @@ TEST(SimProcess, RefusesBadArgumentsAndConfigs)
              {"--link", "/tmp/x"},
              {"--config", LINVAR_DEMO_CONF, "--link", "/tmp/x", "--seed", "1x"},
              {"--frobnicate"}}) {
-        std::vector<char *> argv;
-        std::string exe = TSimulatorProcess::ExecutablePath();
-        argv.push_back(exe.data());
-        std::vector<std::string> copy = args;
-        for (std::string &a : copy) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDERR_FILENO);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 2) << args[0];
+        std::vector<std::string> argv = {TSimulatorProcess::ExecutablePath()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        TChildProcess sim;
+        TChildOptions quiet;
+        quiet.Stderr = TChildOutput::Null;
+        ASSERT_TRUE(sim.Start(argv, quiet)) << sim.Error();
+        ASSERT_TRUE(sim.WaitExit(10'000));
+        EXPECT_EQ(sim.ExitCode(), 2) << args[0];
     }
 }
 
@@ -149,19 +137,14 @@ TEST(SimProcess, NeverReplacesAFileThatIsNotALink)
     TSimulatorProcess sim(LINVAR_DEMO_CONF);
     ASSERT_TRUE(sim.Ready()) << sim.Error();
     const std::string file = sim.SettingsPath(); // a plain file
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDERR_FILENO);
-        dup2(null, STDOUT_FILENO);
-        execl(TSimulatorProcess::ExecutablePath().c_str(), "linvar-sim", "--config",
-              LINVAR_DEMO_CONF, "--link", file.c_str(), nullptr);
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_NE(WEXITSTATUS(status), 0);
+    TChildProcess other;
+    TChildOptions quiet;
+    quiet.Stdout = TChildOutput::Null;
+    quiet.Stderr = TChildOutput::Null;
+    ASSERT_TRUE(other.Start(
+        {TSimulatorProcess::ExecutablePath(), "--config", LINVAR_DEMO_CONF, "--link", file}, quiet))
+        << other.Error();
+    ASSERT_TRUE(other.WaitExit(10'000));
+    EXPECT_GT(other.ExitCode(), 0);
     EXPECT_TRUE(std::filesystem::is_regular_file(file));
 }

@@ -195,9 +195,7 @@ public:
         const std::string config =
             Dir.Write("soak.conf", SimConfigText(Devices, Options.FaultPercent));
         StatePath = Dir.File("state");
-        bool loaded = true;
-        LoadParams(catalogue, [&](const std::string &, const std::string &) { loaded = false; });
-        if (!loaded)
+        if (LoadParams(catalogue).Fault != TCatalogueFault::None)
             return Fail("the soak catalogue does not load");
 
         TSimulatorProcess::TOptions simOptions;

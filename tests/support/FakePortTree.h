@@ -10,7 +10,8 @@
 #include <string>
 
 // Makes dev/<tty> a USB adapter (vendor 0403, product 6001, serial A12345, by-id name
-// usb-Maker_Converter_A12345-if00-port0) with its sysfs entries; returns the device's path.
+// usb-Maker_Converter_A12345-if00-port0, latency timer 16 ms) with its sysfs entries; returns
+// the device's path.
 inline std::string AddUsbAdapter(const TTempDir &root, const std::string &tty)
 {
     namespace fs = std::filesystem;
@@ -25,6 +26,8 @@ inline std::string AddUsbAdapter(const TTempDir &root, const std::string &tty)
     root.Write(usb + "/serial", "A12345\n");
     fs::create_directories(root.File("sys/class/tty/" + tty));
     fs::create_symlink(root.File(usb + "/1-1:1.0"), root.File("sys/class/tty/" + tty + "/device"));
+    fs::create_directories(root.File("sys/bus/usb-serial/devices/" + tty));
+    root.Write("sys/bus/usb-serial/devices/" + tty + "/latency_timer", "16\n");
     return device;
 }
 

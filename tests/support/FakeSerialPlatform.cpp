@@ -95,6 +95,11 @@ public:
         Platform.Record(on ? "dtr 1" : "dtr 0");
         return true;
     }
+    bool SetLowLatency(bool on) override
+    {
+        Platform.Record(on ? "low-latency 1" : "low-latency 0");
+        return true;
+    }
     size_t Read(uint8_t *buffer, size_t count) override
     {
         return Platform.TakeInput(buffer, count, Timeouts);

@@ -8,7 +8,7 @@
 //   "open PATH", "open-failed PATH", "close", "queues IN OUT", "get-line",
 //   "set-line baud=B data=D parity=P stop=S dtr=0|1 rts-toggle=0|1 abort=0|1",
 //   "get-timeouts", "set-timeouts INTERVAL MULTIPLIER CONSTANT WMULT WCONST",
-//   "purge tx-clear|tx-abort|rx-clear|rx-abort", "rts 0|1", "dtr 0|1",
+//   "purge tx-clear|tx-abort|rx-clear|rx-abort", "rts 0|1", "dtr 0|1", "low-latency 0|1",
 //   "write HEX HEX ..." (the bytes given; " -> N" appended when fewer were written),
 //   "read N -> GOT", "sleep MS", "priority up", "priority down". Counter reads are not
 //   recorded.

@@ -22,6 +22,7 @@ public:
     bool Purge(TPurge what) override { return Inner->Purge(what); }
     bool SetRts(bool on) override { return Inner->SetRts(on); }
     bool SetDtr(bool on) override { return Inner->SetDtr(on); }
+    bool SetLowLatency(bool on) override { return Inner->SetLowLatency(on); }
     size_t Read(uint8_t *bytes, size_t count) override { return Inner->Read(bytes, count); }
     size_t Write(const uint8_t *bytes, size_t count) override { return Inner->Write(bytes, count); }
     int LostError() const override { return Inner->LostError(); }

@@ -11,11 +11,11 @@
 // Not copyable; one at a time per process (LINVAR_SETTINGS is process-wide).
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 class TSimulatorProcess
@@ -26,6 +26,7 @@ public:
         uint8_t Port = 1;                       // port number mapped to the simulator
         std::vector<std::string> SettingsLines; // extra settings lines, e.g. "TimeoutConstant=20"
         std::vector<std::string> Arguments;     // extra simulator arguments, e.g. "--seed", "7"
+        std::string LogPath; // a file for its messages (--verbose frames); empty: inherited
     };
 
     // Starts linvar-sim on `configPath` and waits (up to 10 s) until it is ready.
@@ -48,7 +49,7 @@ public:
     // The port number that names the simulated bus.
     uint8_t PortNumber() const { return Port; }
     // The simulator's process id (0 when it did not start).
-    pid_t Pid() const { return Child; }
+    pid_t Pid() const { return Child.Pid(); }
     // Stops the simulator now and returns its exit status (-1 if it had to be killed). Its
     // pseudo-terminal goes with it: a program that has it open sees a hang-up, as when a
     // converter is pulled out.
@@ -61,21 +62,18 @@ public:
     static std::string ExecutablePath();
 
 private:
-    void Start(const std::string &configPath, const TOptions &options);
     // Runs linvar-sim and waits for its ready line; false with Failure set.
     bool Launch();
 
     bool IsReady = false;
     std::string Failure;
     std::string ConfigPath;
-    std::vector<std::string> Arguments;
+    TOptions Options;
     TTempDir Directory{"linvar-sim-"};
     std::string LinkPath;
     std::string Settings;
     uint8_t Port = 1;
-    pid_t Child = 0;
-    int StdoutFd = -1;
-    std::unique_ptr<TSettingsEnv> SettingsEnv;
+    TChildProcess Child;
 };
 
 // The runner's former name, still used by the command-line and end-to-end tests.

@@ -4,13 +4,21 @@
 #include "tests/support/TempDir.h"
 
 #include "device/DeviceRequests.h"
+#include "link/FileWrite.h"
 #include "sets/ParameterSet.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <clocale>
 
 namespace {
+
+// A fault for a failure message.
+std::string Said(const TSetError &error)
+{
+    return "fault " + std::to_string(static_cast<int>(error.Fault)) + " " + error.Field;
+}
 
 ParameterDescription Entry(int32_t index, const std::string &nameUtf8, const std::string &size,
                            int32_t divisor, uint16_t minimum, uint16_t maximum, int32_t value)
@@ -78,16 +86,16 @@ TEST(ParameterSetTest, DocumentRoundTripsThroughAFile)
 
     TTempDir dir;
     const std::string path = dir.File("device-12.json");
-    std::string error;
-    ASSERT_TRUE(WriteTextFile(path, "{}", error)) << error;
+    int error = 0;
+    ASSERT_TRUE(WriteFileWhole(path, "{}", error)) << error;
     // Saving over an earlier file replaces it (Windows' rename() would refuse).
-    ASSERT_TRUE(WriteTextFile(path, JsonText(document, 2), error)) << error;
-    EXPECT_FALSE(WriteTextFile(dir.File("no/such/folder.json"), "{}", error));
-    EXPECT_EQ(error, "No such file or directory");
+    ASSERT_TRUE(WriteFileWhole(path, JsonText(document, 2), error)) << error;
+    EXPECT_FALSE(WriteFileWhole(dir.File("no/such/folder.json"), "{}", error));
+    EXPECT_EQ(error, ENOENT);
 
     TParameterSet set;
     TSetError fault;
-    ASSERT_TRUE(ReadParameterSetFile(path, set, fault)) << SetFaultText(fault);
+    ASSERT_TRUE(ReadParameterSetFile(path, set, fault)) << Said(fault);
     EXPECT_EQ(set.Device.Address, 12);
     EXPECT_EQ(set.Device.Version, 205);
     EXPECT_EQ(set.Device.ReadAt, Device.ReadAt);
@@ -100,7 +108,7 @@ TEST(ParameterSetTest, DocumentRoundTripsThroughAFile)
     for (auto &entry : list)
         entry.Value = 5;
     TSetPlan plan;
-    ASSERT_TRUE(PlanParameterSet(set, 9, list, plan, fault)) << SetFaultText(fault);
+    ASSERT_TRUE(PlanParameterSet(set, 9, list, plan, fault)) << Said(fault);
     EXPECT_TRUE(plan.Skipped.empty());
     ApplySetPlan(plan, list);
     EXPECT_EQ(Values(list), (std::vector<int32_t>{12, 96, 5, 5}));
@@ -148,20 +156,26 @@ TEST(ParameterSetTest, BadFilesAreRefusedWithTheirFirstFault)
         set.Device.Type = 77;
         TSetError error;
         EXPECT_FALSE(ParseParameterSet(c.Text, set, error));
-        EXPECT_EQ(error.Fault, c.Fault) << SetFaultText(error);
+        EXPECT_EQ(error.Fault, c.Fault) << Said(error);
         EXPECT_EQ(error.Field, c.Field);
-        EXPECT_FALSE(SetFaultText(error).empty());
         EXPECT_EQ(set.Device.Type, 77); // untouched
     }
 
-    TTempDir dir;
+    // A syntax fault is told by line and column, counted in bytes.
     TParameterSet set;
     TSetError error;
+    EXPECT_FALSE(ParseParameterSet("{\n  \"format\": x\n}", set, error));
+    EXPECT_EQ(error.Fault, TSetFault::NotJson);
+    EXPECT_EQ(error.Place.Line, 2u);
+    EXPECT_EQ(error.Place.Column, 13u);
+
+    TTempDir dir;
     const std::string big = dir.Write("big.json", std::string(10 * 1024 * 1024, ' '));
     EXPECT_FALSE(ReadParameterSetFile(big, set, error));
     EXPECT_EQ(error.Fault, TSetFault::TooLarge);
     EXPECT_FALSE(ReadParameterSetFile(dir.File("missing.json"), set, error));
-    EXPECT_EQ(SetFaultText(error), "cannot read the file: No such file or directory");
+    EXPECT_EQ(error.Fault, TSetFault::NotReadable);
+    EXPECT_EQ(error.Errno, ENOENT);
     // A folder: the reason is the system's own (Windows says "Permission denied").
     EXPECT_FALSE(ReadParameterSetFile(dir.File(""), set, error));
     EXPECT_EQ(error.Fault, TSetFault::NotReadable);
@@ -171,21 +185,24 @@ TEST(ParameterSetTest, ASetIsCheckedAgainstTheListBeforeAnythingChanges)
 {
     TParameterSet set;
     TSetError error;
-    ASSERT_TRUE(ParseParameterSet(SetText(), set, error)) << SetFaultText(error);
+    ASSERT_TRUE(ParseParameterSet(SetText(), set, error)) << Said(error);
     const std::vector<ParameterDescription> list = List();
     TSetPlan plan;
     plan.Values = {{0, 1}};
 
     EXPECT_FALSE(PlanParameterSet(set, 24, list, plan, error));
-    EXPECT_EQ(SetFaultText(error), "the set is for device type 9, the device is of type 24");
+    EXPECT_EQ(error.Fault, TSetFault::OtherType);
+    EXPECT_EQ(error.Value, 9);
+    EXPECT_EQ(error.Limit, 24);
     EXPECT_TRUE(plan.Values.empty());
 
     // A raw value that passes the limits of the parameter it is loaded into.
     set.Parameters[1].Raw = 2000;
     EXPECT_FALSE(PlanParameterSet(set, 9, list, plan, error));
     EXPECT_EQ(error.Fault, TSetFault::AboveMaximum);
-    EXPECT_EQ(SetFaultText(error),
-              "parameter 'Скорость обмена, кбит/с': raw value 2000 is above the maximum, 1152");
+    EXPECT_EQ(error.Field, "Скорость обмена, кбит/с");
+    EXPECT_EQ(error.Value, 2000);
+    EXPECT_EQ(error.Limit, 1152);
     set.Parameters[1].Raw = 0;
     EXPECT_FALSE(PlanParameterSet(set, 9, list, plan, error));
     EXPECT_EQ(error.Fault, TSetFault::BelowMinimum);
@@ -197,7 +214,7 @@ TEST(ParameterSetTest, ASetIsCheckedAgainstTheListBeforeAnythingChanges)
     std::vector<ParameterDescription> older = list;
     older.erase(older.begin() + 1);
     set.Parameters[3].Raw = 7;
-    ASSERT_TRUE(PlanParameterSet(set, 9, older, plan, error)) << SetFaultText(error);
+    ASSERT_TRUE(PlanParameterSet(set, 9, older, plan, error)) << Said(error);
     EXPECT_EQ(plan.Skipped, std::vector<std::string>{"Скорость обмена, кбит/с"});
     EXPECT_EQ(plan.Values, (std::vector<std::pair<size_t, int32_t>>{{0, 12}}));
 }
@@ -208,9 +225,9 @@ TEST(ParameterSetTest, AHandWrittenSetNeedsOnlyWhatItApplies)
         "type": 9, "parameters": [{"index": 2, "raw": 120}, {"index": 99, "raw": 5}]})";
     TParameterSet set;
     TSetError error;
-    ASSERT_TRUE(ParseParameterSet(minimal, set, error)) << SetFaultText(error);
+    ASSERT_TRUE(ParseParameterSet(minimal, set, error)) << Said(error);
     TSetPlan plan;
-    ASSERT_TRUE(PlanParameterSet(set, 9, List(), plan, error)) << SetFaultText(error);
+    ASSERT_TRUE(PlanParameterSet(set, 9, List(), plan, error)) << Said(error);
     EXPECT_EQ(plan.Values, (std::vector<std::pair<size_t, int32_t>>{{1, 120}}));
     EXPECT_EQ(plan.Skipped, std::vector<std::string>{"99"}); // no name: named by its index
 

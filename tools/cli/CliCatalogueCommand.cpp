@@ -1,10 +1,13 @@
 // The catalogue command: the device entries of params.cfg, or the parameters one device
 // type and firmware gets.
 
-#include "tools/cli/CliRun.h"
-#include "values/ValueText.h"
+#include "tools/cli/CliCatalogueCommand.h"
+
+#include "tools/cli/CliExitStatus.h"
+#include "tools/cli/CliOutput.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "values/ValueText.h"
 
 #include <iostream>
 

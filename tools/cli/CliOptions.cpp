@@ -1,9 +1,16 @@
+// The command line's one table: the global options, each command with its own options, and
+// the rules between options that no single option can check. CLI11 parses by it and generates
+// --help from it; the refusals are worded here, in the program's own words.
+
 #include "tools/cli/CliOptions.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/NumberText.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -12,19 +19,37 @@ namespace {
 // version.
 constexpr TVersionSyntax FirmwareSyntax{.Exact = true, .MinorDigits = 1};
 
-// A --firmware text as a version number; the empty text is version 0, which a device
-// reports when it has no version and whose text form is empty.
-bool ParseFirmware(const std::string &text, uint16_t &version)
+// A value's check: stores what `text` says and returns "", or returns why it cannot.
+using TValueCheck = std::function<std::string(const std::string &text)>;
+
+// A decimal number from `minimum` to `maximum` into `out`.
+template <typename T>
+TValueCheck Number(const char *name, int64_t minimum, int64_t maximum, std::optional<T> &out)
 {
-    if (text.empty()) {
-        version = 0;
-        return true;
-    }
-    return ParseVersion(text, version, FirmwareSyntax);
+    return [name, minimum, maximum, &out](const std::string &text) {
+        int64_t n = 0;
+        if (!ParseNumber(text, minimum, maximum, n, TNumberForm::SignedDecimal)) {
+            return std::string("option ") + name + ": '" + text + "' is not a number from " +
+                   std::to_string(minimum) + " to " + std::to_string(maximum);
+        }
+        out = static_cast<T>(n);
+        return std::string();
+    };
+}
+
+// Any text but the empty one into `out`; `what` names what the option needs.
+TValueCheck Text(const char *name, const char *what, std::string &out)
+{
+    return [name, what, &out](const std::string &text) {
+        if (text.empty())
+            return std::string("option ") + name + " needs " + what;
+        out = text;
+        return std::string();
+    };
 }
 
 // "5" or "5,12,33": bus addresses 0..127, each once.
-bool ParseAddresses(const std::string &text, std::vector<uint8_t> &addresses, std::string &error)
+std::string ParseAddresses(const std::string &text, std::vector<uint8_t> &addresses)
 {
     addresses.clear();
     size_t start = 0;
@@ -32,306 +57,408 @@ bool ParseAddresses(const std::string &text, std::vector<uint8_t> &addresses, st
         const size_t comma = std::min(text.find(',', start), text.size());
         const std::string part = text.substr(start, comma - start);
         int64_t n = 0;
-        if (!ParseNumber(part, 0, 127, n, TNumberForm::SignedDecimal)) {
-            error = "option --address: '" + part + "' is not a number from 0 to 127";
-            return false;
-        }
-        if (std::find(addresses.begin(), addresses.end(), n) != addresses.end()) {
-            error = "option --address: address " + part + " is given twice";
-            return false;
-        }
+        if (!ParseNumber(part, 0, 127, n, TNumberForm::SignedDecimal))
+            return "option --address: '" + part + "' is not a number from 0 to 127";
+        if (std::find(addresses.begin(), addresses.end(), n) != addresses.end())
+            return "option --address: address " + part + " is given twice";
         addresses.push_back(static_cast<uint8_t>(n));
         if (comma == text.size())
-            return true;
+            return {};
         start = comma + 1;
     }
 }
 
-TCliCommand CommandNamed(const std::string &name)
+// A --firmware text as a version number; the empty text is version 0, which a device
+// reports when it has no version and whose text form is empty.
+std::string ParseFirmware(const std::string &text, std::optional<uint16_t> &firmware)
 {
-    if (name == "scan")
-        return TCliCommand::Scan;
-    if (name == "read")
-        return TCliCommand::Read;
-    if (name == "write")
-        return TCliCommand::Write;
-    if (name == "diff")
-        return TCliCommand::Diff;
-    if (name == "catalogue" || name == "catalog")
-        return TCliCommand::Catalogue;
-    if (name == "ports")
-        return TCliCommand::Ports;
-    if (name == "help")
-        return TCliCommand::Help;
-    return TCliCommand::None;
+    uint16_t version = 0;
+    if (!text.empty() && !ParseVersion(text, version, FirmwareSyntax))
+        return "option --firmware: '" + text + "' is not a version such as 1.05, or \"\" for none";
+    firmware = version;
+    return {};
+}
+
+// Adds an option that takes one value, which `check` stores or refuses. Given twice, the
+// last one counts.
+CLI::Option *AddValue(CLI::App &app, const std::string &names, const std::string &valueName,
+                      const std::string &help, TValueCheck check)
+{
+    CLI::Option *option = app.add_option(
+        names,
+        [check](const CLI::results_t &results) {
+            if (const std::string refusal = check(results.back()); !refusal.empty())
+                throw CLI::ValidationError(refusal);
+            return true;
+        },
+        help);
+    option->type_name(valueName)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    return option;
+}
+
+// Adds a flag, which takes no value ("--json=yes" is refused, not read as true).
+void AddFlag(CLI::App &app, const std::string &names, const std::string &help, bool &out)
+{
+    app.add_flag(names, out, help)->disable_flag_override();
+}
+
+// A rule between options, and the words that refuse a command line breaking it. Each
+// command's help lists the rules that concern it; the program's help, those of no command.
+struct TRule
+{
+    std::vector<TCliCommand> Commands; // the commands it concerns; empty: the global options
+    const char *Text;
+    bool (*Broken)(const TCliOptions &);
+};
+
+bool OnBus(const TCliOptions &o)
+{
+    return o.Command != TCliCommand::Catalogue && o.Command != TCliCommand::Ports;
+}
+
+bool NeedsAddress(const TCliOptions &o)
+{
+    return o.Command == TCliCommand::Read || o.Command == TCliCommand::Write ||
+           o.Command == TCliCommand::Diff;
+}
+
+bool WritesFromFile(const TCliOptions &o)
+{
+    return o.Command == TCliCommand::Write && !o.SetFile.empty();
+}
+
+using enum TCliCommand;
+// In the order they are checked: where a command line breaks several, the first one speaks.
+const TRule Rules[] = {
+    {{Catalogue, Ports},
+     "--trace belongs to the commands on the bus",
+     [](const TCliOptions &o) { return o.Trace && !OnBus(o); }},
+    {{Ports},
+     "ports lists every port number; it takes no --port or --device",
+     [](const TCliOptions &o) { return o.Command == Ports && (o.Port || !o.Device.empty()); }},
+    {{},
+     "give either --port or --device, not both",
+     [](const TCliOptions &o) { return o.Port && !o.Device.empty(); }},
+    {{Read, Write, Diff},
+     "the command needs --address",
+     [](const TCliOptions &o) { return NeedsAddress(o) && o.Addresses.empty(); }},
+    {{Diff},
+     "diff needs a parameter set FILE",
+     [](const TCliOptions &o) { return o.Command == Diff && o.SetFile.empty(); }},
+    {{Read, Write, Diff},
+     "several addresses need write --from",
+     [](const TCliOptions &o) { return o.Addresses.size() > 1 && !WritesFromFile(o); }},
+    {{Write},
+     "write --from takes no NAME=VALUE arguments or --defaults",
+     [](const TCliOptions &o) {
+         return WritesFromFile(o) && (o.Defaults || !o.Assignments.empty());
+     }},
+    {{Read, Write, Diff, Catalogue},
+     "give --type and --firmware together",
+     [](const TCliOptions &o) { return o.Type.has_value() != o.Firmware.has_value(); }},
+    // Without --zero the ascending sweep starts at 1; a last address below that would still
+    // poll address 1 after 127.
+    {{Scan},
+     "--last 0 needs --zero: address 0 is polled only with it",
+     [](const TCliOptions &o) { return o.LastAddress == 0 && !o.ZeroAddress; }},
+    {{Write},
+     "write needs NAME=VALUE arguments, --defaults or --from",
+     [](const TCliOptions &o) {
+         return o.Command == Write && !o.Defaults && o.Assignments.empty() && !WritesFromFile(o);
+     }},
+};
+
+// The rules that concern `command` (None: the global ones) as a help footer.
+std::string RulesFooter(TCliCommand command)
+{
+    std::string footer;
+    for (const TRule &rule : Rules) {
+        const bool concerns =
+            command == None ? rule.Commands.empty()
+                            : std::ranges::find(rule.Commands, command) != rule.Commands.end();
+        if (concerns)
+            footer += std::string("\n  ") + rule.Text;
+    }
+    return footer.empty() ? footer : "Rules:" + footer;
+}
+
+const char *const ExitStatuses =
+    "Exit status: 0 success, 1 device or write failure, 2 bad arguments,\n"
+    "3 port does not open, 4 catalogue problem, 5 port lost, 130 interrupted;\n"
+    "diff: 0 the same, 1 differs, 6 the device could not be read.\n"
+    "Global options may come before or after the command; a command's own options follow it.\n"
+    "'linvar-cli COMMAND --help' lists a command's options.";
+
+// The command line's table, and what parsing by it leaves besides the options.
+class TCliTable
+{
+public:
+    explicit TCliTable(TCliOptions &options);
+
+    // Runs CLI11 over argv; false with the refusal in `error`.
+    bool Parse(int argc, const char *const argv[], std::string &error);
+
+private:
+    // Adds a command with its help; the global options fall through to the program.
+    CLI::App &AddCommand(TCliCommand command, const char *name, const std::string &help);
+    // --address, and --type with --firmware, which several commands share.
+    void AddAddress(CLI::App &command);
+    void AddIdentity(CLI::App &command);
+    // Words what CLI11 left unparsed: an unknown command or option, one of another command,
+    // a word no command takes. Empty when nothing is left.
+    std::string LeftOverRefusal() const;
+    // The commands that declare option `name`, as "read, write and diff"; empty when none.
+    std::string CommandsDeclaring(const std::string &name) const;
+    // The option `name` ("--json") of the program or of any command; null when none.
+    const CLI::Option *Declared(const std::string &name) const;
+    // The NAME=VALUE words of write as assignments; false with the refusal in `error`.
+    bool ReadAssignments(std::string &error);
+
+    TCliOptions &Options;
+    CLI::App App{"linvar-cli: the device search, parameter read and write and the catalogue\n"
+                 "from the command line, over the same link, catalogue and workers as the window.",
+                 "linvar-cli"};
+    std::vector<std::pair<CLI::App *, TCliCommand>> Commands;
+    std::vector<std::string> AssignmentWords;
+    std::string HelpTopic; // help COMMAND
+    // How many words the program had left over when the command word came.
+    size_t LeftBeforeCommand = 0;
+};
+
+TCliTable::TCliTable(TCliOptions &options) : Options(options)
+{
+    App.set_help_flag("-h,--help", "this text");
+    App.require_subcommand(0, 1);
+    // Leftovers are worded here, not by CLI11.
+    App.allow_extras();
+    App.footer(ExitStatuses + ("\n\n" + RulesFooter(None)));
+    const auto formatter = App.get_formatter();
+    formatter->column_width(36);
+    formatter->label("SUBCOMMAND", "COMMAND");
+    formatter->label("Positionals", "Arguments");
+
+    AddValue(App, "--port", "N",
+             "serial port number 0..255 (default: the first of 1..15\nthat opens)",
+             Number("--port", 0, 255, Options.Port));
+    AddValue(App, "--device", "PATH", "serial device path instead of a port number",
+             Text("--device", "a path", Options.Device));
+    AddValue(App, "--catalogue,--catalog", "FILE",
+             "catalogue file (default: params.cfg beside linvar-cli)",
+             Text("--catalogue", "a file", Options.Catalogue));
+    AddFlag(App, "--json", "JSON output", Options.Json);
+    AddFlag(App, "-q,--quiet", "no progress on stderr", Options.Quiet);
+    AddFlag(App, "--trace",
+            "every attempt on the bus on stderr (with --json also in\nthe output, as "
+            "\"attempts\")",
+            Options.Trace);
+
+    CLI::App &scan = AddCommand(Scan, "scan",
+                                "find the devices on the bus: 127, then 1..126\n"
+                                "(with --zero 0..126; with --last up to A)");
+    AddFlag(scan, "--zero", "poll address 0 too", Options.ZeroAddress);
+    AddValue(scan, "--last", "A", "stop after address A (0..126)",
+             Number("--last", 0, 126, Options.LastAddress));
+
+    CLI::App &read = AddCommand(Read, "read",
+                                "read a device's parameters; without type and firmware\n"
+                                "the device is identified first");
+    AddAddress(read);
+    AddIdentity(read);
+
+    CLI::App &write = AddCommand(Write, "write",
+                                 "write parameters given by name or index, or a parameter\n"
+                                 "set (--from) to each device in turn; values must name a\n"
+                                 "value exactly: nothing is rounded");
+    AddAddress(write);
+    AddIdentity(write);
+    AddFlag(write, "--defaults", "every parameter gets its default first", Options.Defaults);
+    AddFlag(write, "--raw", "values are raw device units, not as shown (divided)", Options.Raw);
+    AddValue(write, "--from", "FILE", "write the parameter set in FILE (docs/parameter-sets.md)",
+             Text("--from", "a file", Options.SetFile));
+    write.add_option("NAME=VALUE", AssignmentWords, "a parameter, by name or index, and its value")
+        ->type_name("");
+
+    CLI::App &diff = AddCommand(Diff, "diff",
+                                "read a device and list the parameters whose values\n"
+                                "differ from the set in FILE");
+    AddAddress(diff);
+    AddIdentity(diff);
+    diff.add_option("FILE", Options.SetFile, "the parameter set")->type_name("");
+
+    CLI::App &catalogue = AddCommand(Catalogue, "catalogue",
+                                     "list the catalogue's devices, or the parameters of one\n"
+                                     "type and firmware");
+    catalogue.alias("catalog");
+    AddIdentity(catalogue);
+
+    AddCommand(Ports, "ports",
+               "list the port numbers whose device exists: its path,\n"
+               "by-id name, USB ids, access");
+    AddCommand(Help, "help", "this text, or a command's")
+        .add_option("COMMAND", HelpTopic, "the command to tell about")
+        ->type_name("");
+}
+
+CLI::App &TCliTable::AddCommand(TCliCommand command, const char *name, const std::string &help)
+{
+    CLI::App *app = App.add_subcommand(name, help);
+    app->fallthrough()->group("Commands");
+    app->footer(RulesFooter(command));
+    app->preparse_callback([this](size_t) { LeftBeforeCommand = App.remaining_size(); });
+    Commands.emplace_back(app, command);
+    return *app;
+}
+
+void TCliTable::AddAddress(CLI::App &command)
+{
+    AddValue(command, "--address", "A", "bus address 0..127; several as A,B,... for write --from",
+             [this](const std::string &text) { return ParseAddresses(text, Options.Addresses); });
+}
+
+void TCliTable::AddIdentity(CLI::App &command)
+{
+    AddValue(command, "--type", "T", "device type 0..255, with --firmware",
+             Number("--type", 0, 255, Options.Type));
+    AddValue(command, "--firmware", "V",
+             "firmware version such as 1.05 (1.5 is 1.50), \"\" for\nnone; with --type",
+             [this](const std::string &text) { return ParseFirmware(text, Options.Firmware); });
+}
+
+std::string TCliTable::CommandsDeclaring(const std::string &name) const
+{
+    std::vector<std::string> names;
+    for (const auto &[app, command] : Commands) {
+        if (app->get_option_no_throw(name) != nullptr)
+            names.push_back(app->get_name());
+    }
+    std::string list;
+    for (size_t i = 0; i < names.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    return list;
+}
+
+const CLI::Option *TCliTable::Declared(const std::string &name) const
+{
+    if (name.rfind("-", 0) != 0)
+        return nullptr;
+    const CLI::Option *option = App.get_option_no_throw(name);
+    for (const auto &[app, command] : Commands)
+        option = option ? option : app->get_option_no_throw(name);
+    return option;
+}
+
+std::string TCliTable::LeftOverRefusal() const
+{
+    const std::vector<std::string> left = App.remaining();
+    if (left.empty())
+        return {};
+    const std::string &word = left.front();
+    if (word.size() < 2 || word[0] != '-') {
+        if (Options.Command == None)
+            return "unknown command '" + word + "'";
+        return "unexpected argument '" + word + "'";
+    }
+    const std::string name = word.substr(0, word.find('='));
+    const std::string owners = CommandsDeclaring(name);
+    if (owners.empty())
+        return "unknown option " + name;
+    const bool before = LeftBeforeCommand > 0 && Options.Command != None;
+    return name + " belongs to " + owners + (before ? "; give it after the command word" : "");
+}
+
+bool TCliTable::ReadAssignments(std::string &error)
+{
+    for (const std::string &word : AssignmentWords) {
+        // Names may hold '=' themselves ("a=b=5"): the value follows the last one.
+        const auto eq = word.rfind('=');
+        if (eq == std::string::npos || eq == 0) {
+            error = "unexpected argument '" + word + "'";
+            return false;
+        }
+        Options.Assignments.push_back({word.substr(0, eq), word.substr(eq + 1)});
+    }
+    return true;
+}
+
+bool TCliTable::Parse(int argc, const char *const argv[], std::string &error)
+{
+    // "--name=VALUE" as CLI11 cannot tell it: a flag given a value is refused (CLI11 would
+    // read "--json=" as true), and "--firmware=" is the empty value (CLI11 would take the
+    // next word for it), as a script writes --firmware="$VERSION" for a device without one.
+    std::vector<std::string> words(argv, argv + argc);
+    for (size_t i = 1; i < words.size(); ++i) {
+        const auto eq = words[i].find('=');
+        const CLI::Option *option =
+            eq == std::string::npos ? nullptr : Declared(words[i].substr(0, eq));
+        if (option == nullptr)
+            continue;
+        if (option->get_items_expected_max() == 0) {
+            error = "option " + words[i].substr(0, eq) + " takes no value";
+            return false;
+        }
+        if (eq + 1 == words[i].size()) {
+            words[i].pop_back();
+            words.insert(words.begin() + static_cast<ptrdiff_t>(++i), std::string());
+        }
+    }
+    std::vector<const char *> arguments;
+    for (const std::string &word : words)
+        arguments.push_back(word.c_str());
+    try {
+        App.parse(static_cast<int>(arguments.size()), arguments.data());
+    } catch (const CLI::CallForHelp &) {
+        Options.Command = Help;
+        Options.Help = App.help();
+        return true;
+    } catch (const CLI::ArgumentMismatch &) {
+        // Flags given a value are refused above: the command line ends before a value.
+        error = "option " + words.back() + " needs a value";
+        return false;
+    } catch (const CLI::ParseError &e) {
+        // The values' own refusals, worded by their checks above.
+        error = e.what();
+        return false;
+    }
+    for (const auto &[app, command] : Commands)
+        Options.Command = app->parsed() ? command : Options.Command;
+    if (std::string refusal = LeftOverRefusal(); !refusal.empty()) {
+        error = std::move(refusal);
+        return false;
+    }
+    if (Options.Command == None) {
+        error = "no command given";
+        return false;
+    }
+    if (Options.Command == Help) {
+        const CLI::App *topic = &App;
+        for (const auto &[app, command] : Commands)
+            topic = app->check_name(HelpTopic) ? app : topic;
+        if (!HelpTopic.empty() && topic == &App) {
+            error = "unknown command '" + HelpTopic + "'";
+            return false;
+        }
+        // App.help() would tell about the help command itself, the one parsed.
+        Options.Help = topic == &App ? App.get_formatter()->make_help(&App, App.get_name(),
+                                                                      CLI::AppFormatMode::Normal)
+                                     : topic->help("linvar-cli");
+        return true;
+    }
+    if (!ReadAssignments(error))
+        return false;
+    for (const TRule &rule : Rules) {
+        if (rule.Broken(Options)) {
+            error = rule.Text;
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
 
-std::string CliUsage()
-{
-    return "Usage: linvar-cli [options] <command> [arguments]\n"
-           "\n"
-           "Commands:\n"
-           "  scan [--zero] [--last A]           find the devices on the bus: 127, then 1..126\n"
-           "                                     (with --zero 0..126; with --last up to A)\n"
-           "  read --address A [--type T --firmware V]\n"
-           "                                     read a device's parameters; without type and\n"
-           "                                     firmware the device is identified first;\n"
-           "                                     V is like 1.05 (1.5 is 1.50), \"\" for none\n"
-           "  write --address A [--type T --firmware V] [--defaults] [--raw] NAME=VALUE...\n"
-           "                                     write parameters given by name or index; with\n"
-           "                                     --defaults every parameter gets its default\n"
-           "                                     first; values are as shown (divided), or raw\n"
-           "                                     device units with --raw, and must name a\n"
-           "                                     value exactly: nothing is rounded\n"
-           "  write --address A[,B...] [--type T --firmware V] --from FILE\n"
-           "                                     write a parameter set (docs/parameter-sets.md)\n"
-           "                                     to each device in turn\n"
-           "  diff --address A [--type T --firmware V] FILE\n"
-           "                                     read a device and list the parameters whose\n"
-           "                                     values differ from the set in FILE\n"
-           "  catalogue [--type T --firmware V]  list the catalogue's devices, or the\n"
-           "                                     parameters of one type and firmware\n"
-           "  ports                              list the port numbers whose device exists:\n"
-           "                                     its path, by-id name, USB ids, access\n"
-           "\n"
-           "Options:\n"
-           "  --port N          serial port number 0..255 (default: the first of 1..15 that\n"
-           "                    opens)\n"
-           "  --device PATH     serial device path instead of a port number\n"
-           "  --catalogue FILE  catalogue file (default: params.cfg beside linvar-cli)\n"
-           "  --json            JSON output\n"
-           "  --quiet           no progress on stderr\n"
-           "  --trace           every attempt on the bus on stderr (with --json also in the\n"
-           "                    output, as \"attempts\")\n"
-           "  --help            this text\n"
-           "\n"
-           "Exit status: 0 success, 1 device or write failure, 2 bad arguments,\n"
-           "3 port does not open, 4 catalogue problem, 5 port lost, 130 interrupted;\n"
-           "diff: 0 the same, 1 differs, 6 the device could not be read.\n";
-}
-
 bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, std::string &error)
 {
     options = TCliOptions{};
-    std::vector<std::string> words;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg.rfind("--", 0) != 0 && arg != "-h" && arg != "-q") {
-            words.push_back(arg);
-            continue;
-        }
-        std::string name = arg;
-        std::optional<std::string> inlineValue;
-        if (const auto eq = arg.find('='); eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            inlineValue = arg.substr(eq + 1);
-        }
-        auto flag = [&]() {
-            if (inlineValue) {
-                error = "option " + name + " takes no value";
-                return false;
-            }
-            return true;
-        };
-        auto value = [&](std::string &out) {
-            if (inlineValue) {
-                out = *inlineValue;
-            } else if (i + 1 < argc) {
-                out = argv[++i];
-            } else {
-                error = "option " + name + " needs a value";
-                return false;
-            }
-            return true;
-        };
-        auto number = [&](int64_t minimum, int64_t maximum, int64_t &out) {
-            std::string text;
-            if (!value(text))
-                return false;
-            if (!ParseNumber(text, minimum, maximum, out, TNumberForm::SignedDecimal)) {
-                error = "option " + name + ": '" + text + "' is not a number from " +
-                        std::to_string(minimum) + " to " + std::to_string(maximum);
-                return false;
-            }
-            return true;
-        };
-
-        int64_t n = 0;
-        if (name == "--help" || name == "-h") {
-            if (!flag())
-                return false;
-            options.Command = TCliCommand::Help;
-            return true;
-        } else if (name == "--json") {
-            if (!flag())
-                return false;
-            options.Json = true;
-        } else if (name == "--quiet" || name == "-q") {
-            if (!flag())
-                return false;
-            options.Quiet = true;
-        } else if (name == "--trace") {
-            if (!flag())
-                return false;
-            options.Trace = true;
-        } else if (name == "--zero") {
-            if (!flag())
-                return false;
-            options.ZeroAddress = true;
-        } else if (name == "--defaults") {
-            if (!flag())
-                return false;
-            options.Defaults = true;
-        } else if (name == "--raw") {
-            if (!flag())
-                return false;
-            options.Raw = true;
-        } else if (name == "--port") {
-            if (!number(0, 255, n))
-                return false;
-            options.Port = static_cast<uint8_t>(n);
-        } else if (name == "--device") {
-            if (!value(options.Device))
-                return false;
-            if (options.Device.empty()) {
-                error = "option --device needs a path";
-                return false;
-            }
-        } else if (name == "--catalogue" || name == "--catalog") {
-            if (!value(options.Catalogue))
-                return false;
-            if (options.Catalogue.empty()) {
-                error = "option --catalogue needs a file";
-                return false;
-            }
-        } else if (name == "--last") {
-            if (!number(0, 126, n))
-                return false;
-            options.LastAddress = static_cast<uint8_t>(n);
-        } else if (name == "--address") {
-            std::string text;
-            if (!value(text) || !ParseAddresses(text, options.Addresses, error))
-                return false;
-        } else if (name == "--from") {
-            if (!value(options.SetFile))
-                return false;
-            if (options.SetFile.empty()) {
-                error = "option --from needs a file";
-                return false;
-            }
-        } else if (name == "--type") {
-            if (!number(0, 255, n))
-                return false;
-            options.Type = static_cast<uint8_t>(n);
-        } else if (name == "--firmware") {
-            std::string text;
-            uint16_t version = 0;
-            if (!value(text))
-                return false;
-            if (!ParseFirmware(text, version)) {
-                error = "option --firmware: '" + text +
-                        "' is not a version such as 1.05, or \"\" for none";
-                return false;
-            }
-            options.Firmware = version;
-        } else {
-            error = "unknown option " + name;
-            return false;
-        }
-    }
-
-    if (words.empty()) {
-        error = "no command given";
-        return false;
-    }
-    options.Command = CommandNamed(words[0]);
-    if (options.Command == TCliCommand::None) {
-        error = "unknown command '" + words[0] + "'";
-        return false;
-    }
-    if (options.Command == TCliCommand::Help)
-        return true;
-
-    size_t first = 1;
-    if (options.Command == TCliCommand::Diff && words.size() > 1)
-        options.SetFile = words[first++];
-    for (size_t i = first; i < words.size(); ++i) {
-        // Names may hold '=' themselves ("a=b=5"): the value follows the last one.
-        const auto eq = words[i].rfind('=');
-        if (options.Command != TCliCommand::Write || eq == std::string::npos || eq == 0) {
-            error = "unexpected argument '" + words[i] + "'";
-            return false;
-        }
-        options.Assignments.push_back({words[i].substr(0, eq), words[i].substr(eq + 1)});
-    }
-
-    const bool onBus =
-        options.Command != TCliCommand::Catalogue && options.Command != TCliCommand::Ports;
-    if (options.Trace && !onBus) {
-        error = "--trace belongs to the commands on the bus";
-        return false;
-    }
-    if (options.Command == TCliCommand::Ports && (options.Port || !options.Device.empty())) {
-        error = "ports lists every port number; it takes no --port or --device";
-        return false;
-    }
-    if (options.Port && !options.Device.empty()) {
-        error = "give either --port or --device, not both";
-        return false;
-    }
-    const bool needsAddress = options.Command == TCliCommand::Read ||
-                              options.Command == TCliCommand::Write ||
-                              options.Command == TCliCommand::Diff;
-    if (needsAddress && options.Addresses.empty()) {
-        error = "the command needs --address";
-        return false;
-    }
-    if (options.Command == TCliCommand::Diff && options.SetFile.empty()) {
-        error = "diff needs a parameter set FILE";
-        return false;
-    }
-    const bool fromFile = options.Command == TCliCommand::Write && !options.SetFile.empty();
-    if (!options.SetFile.empty() && options.Command != TCliCommand::Write &&
-        options.Command != TCliCommand::Diff) {
-        error = "--from belongs to write";
-        return false;
-    }
-    if (options.Addresses.size() > 1 && !fromFile) {
-        error = "several addresses need write --from";
-        return false;
-    }
-    if (fromFile && (options.Defaults || !options.Assignments.empty())) {
-        error = "write --from takes no NAME=VALUE arguments or --defaults";
-        return false;
-    }
-    if (options.Type.has_value() != options.Firmware.has_value()) {
-        error = "give --type and --firmware together";
-        return false;
-    }
-    if ((options.ZeroAddress || options.LastAddress) && options.Command != TCliCommand::Scan) {
-        error = "--zero and --last belong to scan";
-        return false;
-    }
-    // Without --zero the ascending sweep starts at 1; a last address below that would still
-    // poll address 1 after 127.
-    if (options.LastAddress && *options.LastAddress == 0 && !options.ZeroAddress) {
-        error = "--last 0 needs --zero: address 0 is polled only with it";
-        return false;
-    }
-    if ((options.Defaults || options.Raw) && options.Command != TCliCommand::Write) {
-        error = "--defaults and --raw belong to write";
-        return false;
-    }
-    const bool nothingToWrite = !options.Defaults && options.Assignments.empty() && !fromFile;
-    if (options.Command == TCliCommand::Write && nothingToWrite) {
-        error = "write needs NAME=VALUE arguments or --defaults";
-        return false;
-    }
-    if (!options.Addresses.empty() && !needsAddress) {
-        error = "--address belongs to read, write and diff";
-        return false;
-    }
-    return true;
+    TCliTable table(options);
+    return table.Parse(argc, argv, error);
 }

@@ -1,12 +1,12 @@
 #pragma once
-// The command line of linvar-cli: global options, the sub-command and its arguments.
+// The command line of linvar-cli: global options, the command and its arguments.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-// Sub-commands.
+// Commands.
 enum class TCliCommand
 {
     None,
@@ -45,9 +45,8 @@ struct TCliOptions
     bool Raw = false;                   // write --raw: values are raw device units
     std::string SetFile;                // write --from FILE, diff FILE: a parameter set
     std::vector<TAssignment> Assignments;
+    std::string Help; // the help text asked for (Command is Help): the program's or a command's
 };
 
 // Parses argv; false with a one-line `error` when the command line is not usable.
 bool ParseCliOptions(int argc, const char *const argv[], TCliOptions &options, std::string &error);
-// The usage text.
-std::string CliUsage();

@@ -1,10 +1,14 @@
 // The ports command: the port numbers whose device exists on this machine and what stands
 // behind each, so the operator can tell which number is the converter.
 
-#include "tools/cli/CliRun.h"
+#include "tools/cli/CliPortsCommand.h"
+
+#include "tools/cli/CliExitStatus.h"
+#include "tools/cli/CliOutput.h"
+#include "tools/cli/CliWords.h"
 
 #include "link/PortList.h"
-#include "link/PortText.h"
+#include "link/PortProbe.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -35,16 +39,21 @@ TJson PortJson(const TPortInfo &info)
     json["usb_vendor"] = info.UsbVendor;
     json["usb_product"] = info.UsbProduct;
     json["usb_serial"] = info.UsbSerial;
+    if (info.LatencyTimerMs >= 0)
+        json["latency_timer_ms"] = info.LatencyTimerMs;
     json["accessible"] = info.Accessible;
     if (!info.Accessible)
         json["access_error"] = std::strerror(info.AccessError);
     return json;
 }
 
-// "port 3: /dev/ttyUSB0, USB 0403:6001, serial A12345, by-id usb-..., may open"
+// "port 3: /dev/ttyUSB0, USB 0403:6001, serial A12345, latency timer 16 ms, by-id usb-...,
+// may open"
 std::string PortLine(const TPortInfo &info)
 {
     std::string line = "port " + std::to_string(info.Number) + ": " + PortSummary(info);
+    if (info.LatencyTimerMs >= 0)
+        line += ", latency timer " + std::to_string(info.LatencyTimerMs) + " ms";
     if (!info.ById.empty())
         line += ", by-id " + info.ById;
     line += info.Accessible ? std::string(", may open")

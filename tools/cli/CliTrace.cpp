@@ -1,16 +1,12 @@
 #include "tools/cli/CliTrace.h"
 
-#include "tools/cli/CliRun.h"
-
 #include "link/Clock.h"
 #include "link/Frame.h"
 #include "link/Traffic.h"
 
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 #include <memory>
-#include <string>
 
 namespace {
 
@@ -41,17 +37,20 @@ std::string TraceLine(const TTrafficAttempt &attempt)
     return std::string("trace ") + time + " ms  " + attempt.Port + "  #" +
            std::to_string(attempt.Attempt) + "  > " + Hex(attempt.Request) + "  < " +
            (attempt.Reply.empty() ? std::string("(none)") : Hex(attempt.Reply)) + "  " +
-           VerdictName(attempt.Verdict);
+           VerdictName(attempt.Verdict) + (attempt.Echo ? std::string("  ") + EchoName : "");
 }
 
 TJson AttemptJson(const TTrafficAttempt &attempt)
 {
-    return TJson{{"time_ms", SinceStartMs(attempt.TimeNs)},
-                 {"port", attempt.Port},
-                 {"attempt", attempt.Attempt},
-                 {"request", Hex(attempt.Request)},
-                 {"reply", Hex(attempt.Reply)},
-                 {"verdict", VerdictName(attempt.Verdict)}};
+    TJson json{{"time_ms", SinceStartMs(attempt.TimeNs)},
+               {"port", attempt.Port},
+               {"attempt", attempt.Attempt},
+               {"request", Hex(attempt.Request)},
+               {"reply", Hex(attempt.Reply)},
+               {"verdict", VerdictName(attempt.Verdict)}};
+    if (attempt.Echo)
+        json[EchoName] = true;
+    return json;
 }
 
 } // namespace
@@ -68,34 +67,29 @@ void StartTrace(bool keep)
 
 void StopTrace()
 {
-    if (!Record)
-        return;
-    DrainTrace();
     // No worker runs any more; nothing adds to the record after this.
     SetTrafficRecord(nullptr);
 }
 
-void DrainTrace()
+std::vector<std::string> TakeTraceLines()
 {
+    std::vector<std::string> lines;
     if (!Record)
-        return;
+        return lines;
     const std::vector<TTrafficAttempt> attempts = Record->Take();
     const uint64_t dropped = Record->Dropped();
-    if (attempts.empty() && dropped == DropsTold)
-        return;
-    BreakProgressLine();
     // Drops are the oldest attempts, so they are told before the ones kept.
     if (dropped != DropsTold) {
-        std::cerr << "trace: " << dropped - DropsTold
-                  << " attempts dropped, the record being full\n";
+        lines.push_back("trace: " + std::to_string(dropped - DropsTold) +
+                        " attempts dropped, the record being full");
         DropsTold = dropped;
     }
     for (const TTrafficAttempt &attempt : attempts) {
-        std::cerr << TraceLine(attempt) << '\n';
+        lines.push_back(TraceLine(attempt));
         if (Keep)
             Kept.push_back(AttemptJson(attempt));
     }
-    std::cerr << std::flush;
+    return lines;
 }
 
 TJson WithTrace(const TJson &json)

@@ -1,7 +1,9 @@
 // linvar-cli: the device search, parameter read and write, and the catalogue from the
 // command line, over the same link, catalogue and workers as the window.
 
+#include "tools/cli/CliExitStatus.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliOutput.h"
 #include "tools/cli/CliRun.h"
 
 #include <iostream>
@@ -46,7 +48,7 @@ int main(int argc, char *argv[])
         return ExitUsage;
     }
     if (options.Command == TCliCommand::Help) {
-        std::cout << CliUsage();
+        std::cout << options.Help;
         return ExitOk;
     }
     return RunCli(options);

@@ -1,5 +1,6 @@
 #include "tools/sim/SimBus.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "link/Crc8.h"
@@ -134,27 +135,50 @@ bool TSimBus::Strikes(TFault &fault, uint8_t command)
 bool TSimBus::Handle(const std::vector<uint8_t> &frame, TSimReply &reply)
 {
     ++RequestCount;
-    TSimDevice *device = nullptr;
-    for (TSimDevice &candidate : Config.Devices) {
-        if (candidate.Address == frame[0]) {
-            device = &candidate;
+    // Every device at the address answers; devices that share one talk over each other.
+    bool answered = false;
+    for (TSimDevice &device : Config.Devices) {
+        TSimReply one;
+        if (device.Address != frame[0] || !DeviceReply(device, frame, one)) {
+            continue;
         }
+        reply = answered ? Collide(reply, one) : one;
+        answered = true;
     }
-    if (device == nullptr) {
-        return false;
+    return answered;
+}
+
+TSimReply TSimBus::Collide(const TSimReply &a, const TSimReply &b)
+{
+    // Two drivers on one pair: where both send the same bit it arrives; where they differ,
+    // which one wins depends on the drivers and the line, modelled as a draw from the seed.
+    // The replies overlap from the first one's start, byte for byte.
+    TSimReply mixed = a.Bytes.size() >= b.Bytes.size() ? a : b;
+    const TSimReply &other = a.Bytes.size() >= b.Bytes.size() ? b : a;
+    mixed.LatencyUs = std::min(a.LatencyUs, b.LatencyUs);
+    std::uniform_int_distribution<int> mask(0, 255);
+    for (size_t i = 0; i < other.Bytes.size(); ++i) {
+        const uint8_t pick = static_cast<uint8_t>(mask(Random));
+        mixed.Bytes[i] = static_cast<uint8_t>((mixed.Bytes[i] & pick) | (other.Bytes[i] & ~pick));
+        mixed.GapUs[i] = std::max(mixed.GapUs[i], other.GapUs[i]);
     }
-    std::vector<uint8_t> bytes = Answer(*device, frame);
+    return mixed;
+}
+
+bool TSimBus::DeviceReply(TSimDevice &device, const std::vector<uint8_t> &frame, TSimReply &reply)
+{
+    std::vector<uint8_t> bytes = Answer(device, frame);
     // A pseudo-terminal hands over the request at once, while on the wire its last byte
     // arrives only after its character times; a device answers its latency after that,
     // never while the master's transmitter may still be on.
     const uint32_t latencyMs =
-        device->LatencyMs >= 0 ? uint32_t(device->LatencyMs) : Config.LatencyMs;
+        device.LatencyMs >= 0 ? uint32_t(device.LatencyMs) : Config.LatencyMs;
     reply.LatencyUs = latencyMs * 1000 + static_cast<uint32_t>(frame.size()) * Config.CharUs;
     std::vector<uint32_t> gaps(bytes.size(), 0);
     const uint8_t command = frame[3];
 
     std::vector<TFault *> struck;
-    for (TFault &fault : device->Faults) {
+    for (TFault &fault : device.Faults) {
         if (Strikes(fault, command)) {
             struck.push_back(&fault);
         }
@@ -254,7 +278,11 @@ std::vector<uint8_t> TSimBus::Answer(TSimDevice &device, const std::vector<uint8
             return BuildFrame({address, 0, REPLY_REJECTED, command, 0x00});
         }
         TSimParam &param = it->second;
-        if (command == CMD_WRITE_PARAM) {
+        // A refused write keeps the value and says so in the status, with the value held.
+        const uint8_t status = command == CMD_WRITE_PARAM && param.RefuseStatus >= 0
+                                   ? static_cast<uint8_t>(param.RefuseStatus)
+                                   : REPLY_ACCEPTED;
+        if (command == CMD_WRITE_PARAM && status == REPLY_ACCEPTED) {
             // A byte parameter keeps the low eight bits of whatever is written.
             uint16_t value = frame[5];
             if (length >= 7) {
@@ -262,7 +290,7 @@ std::vector<uint8_t> TSimBus::Answer(TSimDevice &device, const std::vector<uint8
             }
             param.Value = param.Word ? value : static_cast<uint16_t>(value & 0xFF);
         }
-        std::vector<uint8_t> body = {address, 0, REPLY_ACCEPTED, command,
+        std::vector<uint8_t> body = {address, 0, status, command,
                                      static_cast<uint8_t>(param.Value & 0xFF)};
         if (param.Word) {
             body.push_back(static_cast<uint8_t>(param.Value >> 8));

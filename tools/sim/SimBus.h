@@ -43,9 +43,13 @@ public:
 private:
     std::vector<TSimReply> TakeFrames();
     bool Handle(const std::vector<uint8_t> &frame, TSimReply &reply);
+    // One device's reply to `frame`, faults included; false when it stays silent.
+    bool DeviceReply(TSimDevice &device, const std::vector<uint8_t> &frame, TSimReply &reply);
+    // What the program receives when two replies go out on the pair at once.
+    TSimReply Collide(const TSimReply &a, const TSimReply &b);
     std::vector<uint8_t> Answer(TSimDevice &device, const std::vector<uint8_t> &frame);
-    // True when `fault` is due on a reply to `command` (its command, the replies it lets
-    // pass first, its count, its chance); the count is spent only by a reply the fault changed.
+    // True when `fault` is due on a reply to `command` (its command, its count, its chance);
+    // the count is spent only by a reply the fault changed, `after` by each matching request.
     bool Strikes(TFault &fault, uint8_t command);
 
     TSimConfig Config;
@@ -54,7 +58,8 @@ private:
     uint64_t RequestCount = 0;
 };
 
-// Status byte of a reply that rejects a request (an unknown parameter or command).
+// Status byte of a reply that rejects a request (an unknown parameter or command), and of a
+// refused write unless the configuration names another.
 constexpr uint8_t REPLY_REJECTED = 0x21;
 
 // Parameter values by (address, index), as a state file holds them.

@@ -6,6 +6,7 @@
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
 #include "link/NumberText.h"
+#include "tools/sim/SimBus.h"
 
 namespace {
 
@@ -15,6 +16,10 @@ namespace {
 constexpr int64_t MaxPauseMs = 60'000;
 // Slowest pace of reply bytes, in µs per byte: a second.
 constexpr int64_t MaxCharUs = 1'000'000;
+// Longest latency timer of a USB serial chip, in ms.
+constexpr int64_t MaxUsbMs = 255;
+// Largest count of replies or requests a fault's `count` or `after` names.
+constexpr int64_t MaxFaultCount = 3'600'000;
 
 // A percentage: decimal digits with an optional fraction, 0 to 100. Nothing else is read as
 // one, so no "nan" or "inf" can make a chance that every comparison fails.
@@ -108,17 +113,15 @@ bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPe
         int64_t value = 0;
         const std::string &word = words[i];
         if (word == "ms" || word == "count" || word == "after") {
-            const int64_t largest = word == "ms" ? MaxPauseMs : 3'600'000;
+            const int64_t largest = word == "ms" ? MaxPauseMs : MaxFaultCount;
             if (i + 1 >= words.size() || !ParseNumber(words[i + 1], 0, largest, value)) {
                 error = "'" + word + "' needs a number 0.." + std::to_string(largest);
                 return false;
             }
             if (word == "ms") {
                 fault.Ms = static_cast<uint32_t>(value);
-            } else if (word == "count") {
-                fault.Count = static_cast<int>(value);
             } else {
-                fault.After = static_cast<int>(value);
+                (word == "count" ? fault.Count : fault.After) = static_cast<int>(value);
             }
             ++i;
         } else if (word == "on") {
@@ -152,6 +155,11 @@ bool ParseDevice(const std::vector<std::string> &words, TSimDevice &device, std:
     device.Address = static_cast<uint8_t>(value);
     bool haveType = false;
     for (size_t i = 2; i < words.size(); i += 2) {
+        if (words[i] == "shared") {
+            device.Shared = true;
+            --i; // a field without a value
+            continue;
+        }
         if (i + 1 >= words.size()) {
             error = "'" + words[i] + "' needs a value";
             return false;
@@ -182,17 +190,28 @@ bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::s
 {
     const std::string &keyword = words[0];
     int64_t value = 0;
-    if (keyword == "latency" || keyword == "char-us" || keyword == "seed") {
-        const int64_t largest = keyword == "latency"   ? MaxPauseMs
-                                : keyword == "char-us" ? MaxCharUs
-                                                       : 0xFFFFFFFF;
+    if (keyword == "latency" || keyword == "char-us" || keyword == "seed" ||
+        keyword == "usb-latency") {
+        const int64_t largest = keyword == "latency"       ? MaxPauseMs
+                                : keyword == "char-us"     ? MaxCharUs
+                                : keyword == "usb-latency" ? MaxUsbMs
+                                                           : 0xFFFFFFFF;
         if (words.size() != 2 || !ParseNumber(words[1], 0, largest, value)) {
             error = keyword + " needs one number 0.." + std::to_string(largest);
             return false;
         }
-        (keyword == "latency"   ? config.LatencyMs
-         : keyword == "char-us" ? config.CharUs
-                                : config.Seed) = static_cast<uint32_t>(value);
+        (keyword == "latency"       ? config.LatencyMs
+         : keyword == "char-us"     ? config.CharUs
+         : keyword == "usb-latency" ? config.UsbMs
+                                    : config.Seed) = static_cast<uint32_t>(value);
+        return true;
+    }
+    if (keyword == "echo") {
+        if (words.size() != 1) {
+            error = "echo takes no value";
+            return false;
+        }
+        config.Echo = true;
         return true;
     }
     if (keyword == "device") {
@@ -200,11 +219,15 @@ bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::s
         if (!ParseDevice(words, device, error)) {
             return false;
         }
+        // Two devices at one address are a mistake unless the second says it means it.
+        bool taken = false;
         for (const TSimDevice &other : config.Devices) {
-            if (other.Address == device.Address) {
-                error = "address " + std::to_string(device.Address) + " used twice";
-                return false;
-            }
+            taken = taken || other.Address == device.Address;
+        }
+        if (taken != device.Shared) {
+            error = "address " + std::to_string(device.Address) +
+                    (taken ? " used twice (mark the second 'shared')" : " shared with nobody");
+            return false;
         }
         config.Devices.push_back(device);
         return true;
@@ -224,13 +247,24 @@ bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::s
             return true;
         }
         int64_t index = 0;
-        if (words.size() != 4 || !ParseNumber(words[1], 0, 255, index) ||
+        if (words.size() < 4 || words.size() > 6 || !ParseNumber(words[1], 0, 255, index) ||
             (words[2] != "byte" && words[2] != "word") ||
             !ParseNumber(words[3], 0, 0xFFFF, value)) {
-            error = "param needs INDEX byte|word VALUE";
+            error = "param needs INDEX byte|word VALUE [refuse [STATUS]]";
             return false;
         }
         TSimParam param;
+        if (words.size() > 4) {
+            // A refusal with the accepting status would be no refusal at all.
+            int64_t status = REPLY_REJECTED;
+            if (words[4] != "refuse" ||
+                (words.size() == 6 && !ParseNumber(words[5], 0, 255, status)) ||
+                status == REPLY_ACCEPTED) {
+                error = "param's refuse takes a status 0..255 other than 0x3E";
+                return false;
+            }
+            param.RefuseStatus = static_cast<int>(status);
+        }
         param.Word = words[2] == "word";
         if (!param.Word && value > 0xFF) {
             error = "a byte parameter holds 0..255";

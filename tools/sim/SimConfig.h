@@ -27,7 +27,7 @@ struct TFault
     uint32_t Ms = 100;    // pause of a late byte
     int Command = -1;     // only replies to this command code; -1: all
     int Count = -1;       // only this many replies in all; -1: no limit
-    int After = 0;        // the first this many matching replies go out untouched
+    int After = 0;        // the first this many matching requests pass untouched
 };
 
 // One parameter a device holds.
@@ -35,6 +35,7 @@ struct TSimParam
 {
     bool Word = false; // two bytes (L = 6 replies) rather than one
     uint16_t Value = 0;
+    int RefuseStatus = -1; // status of the reply that refuses a write; -1: writes are stored
 };
 
 // One simulated device.
@@ -45,6 +46,7 @@ struct TSimDevice
     uint16_t Version = 0;
     uint8_t IdentifyLength = 6; // L of the identify reply (5: version low byte only)
     int LatencyMs = -1;         // -1: the bus default
+    bool Shared = false;        // shares its address with a device before it: replies collide
     std::map<uint8_t, TSimParam> Params;
     std::vector<TFault> Faults;
 };
@@ -54,7 +56,9 @@ struct TSimConfig
 {
     uint32_t LatencyMs = 2; // pause before the first reply byte
     uint32_t CharUs = 1041; // pace of reply bytes: one character at 9600 baud
-    uint32_t Seed = 1;      // seed of the random faults
+    uint32_t Seed = 1;      // seed of the random faults and of collisions
+    bool Echo = false;      // the converter hands back every byte the program sends
+    uint32_t UsbMs = 0;     // bytes reach the program in batches on this timer; 0: at once
     std::vector<TFault> RandomFaults;
     std::vector<TSimDevice> Devices;
 };

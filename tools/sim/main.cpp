@@ -17,9 +17,11 @@
 #include <unistd.h>
 
 #include "link/Clock.h"
+#include "link/FileWrite.h"
 #include "link/Frame.h"
 #include "link/NumberText.h"
 #include "tools/sim/SimBus.h"
+#include "tools/sim/SimDelivery.h"
 
 namespace {
 
@@ -63,33 +65,27 @@ void DropCollided(int master, bool verbose)
     }
 }
 
-// Sends a reply at the pace of the line: each byte one character time after the last.
-void SendReply(int master, const TSimReply &reply, uint32_t charUs, bool verbose)
+// Carries out a delivery plan: each write at its time, what the program sent into a reply
+// dropped as a collision. Returns when the last byte has left the wire or a stop came.
+void Deliver(int master, const TSimDeliveryPlan &plan, bool verbose)
 {
-    int64_t slot = MonotonicNs() + static_cast<int64_t>(reply.LatencyUs) * 1000;
-    for (size_t i = 0; i < reply.Bytes.size(); ++i) {
-        slot += static_cast<int64_t>(reply.GapUs[i]) * 1000;
-        if (!SleepUntil(slot)) {
+    for (const TSimWrite &write : plan.Writes) {
+        if (!SleepUntil(write.AtNs)) {
             return;
         }
         // A pseudo-terminal delivers each byte at once, a character time before the wire
         // would, so what comes after the last byte is written is the client's proper next
         // request; what came earlier was sent into the reply.
-        if (i > 0) {
+        if (write.AfterReplyStart) {
             DropCollided(master, verbose);
         }
         // A byte the client's side cannot take is lost, as on a real line.
-        if (write(master, &reply.Bytes[i], 1) < 0 && errno != EAGAIN) {
+        if (::write(master, write.Bytes.data(), write.Bytes.size()) < 0 && errno != EAGAIN) {
             return;
         }
-        slot += static_cast<int64_t>(charUs) * 1000;
     }
     // The last byte has left only when its character time is over.
-    SleepUntil(slot);
-    if (verbose) {
-        std::fprintf(stderr, "linvar-sim: tx %s\n",
-                     HexText(reply.Bytes.data(), reply.Bytes.size()).c_str());
-    }
+    SleepUntil(plan.EndNs);
 }
 
 void Usage()
@@ -148,22 +144,6 @@ bool MakeLink(const std::string &link, const std::string &pty)
     if (symlink(pty.c_str(), link.c_str()) != 0) {
         std::fprintf(stderr, "linvar-sim: cannot create %s: %s\n", link.c_str(),
                      std::strerror(errno));
-        return false;
-    }
-    return true;
-}
-
-// Writes `text` to `path` whole or not at all: a reader never sees half a state.
-bool WriteWhole(const std::string &path, const std::string &text)
-{
-    const std::string temporary = path + ".part";
-    FILE *file = std::fopen(temporary.c_str(), "w");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
         return false;
     }
     return true;
@@ -262,6 +242,7 @@ int main(int argc, char **argv)
     std::fflush(stdout);
 
     TSimBus bus(config);
+    const TSimConverter converter{config.CharUs, config.Echo, config.UsbMs};
     int64_t lastByte = 0;
     while (!StopRequested) {
         pollfd p{master, POLLIN, 0};
@@ -292,8 +273,14 @@ int main(int argc, char **argv)
         if (verbose) {
             std::fprintf(stderr, "linvar-sim: rx %s\n", HexText(buffer, size_t(got)).c_str());
         }
-        for (const TSimReply &reply : bus.Feed(buffer, static_cast<size_t>(got))) {
-            SendReply(master, reply, config.CharUs, verbose);
+        const std::vector<uint8_t> sent(buffer, buffer + got);
+        const std::vector<TSimReply> replies = bus.Feed(buffer, static_cast<size_t>(got));
+        Deliver(master, PlanDelivery(now, sent, replies, converter), verbose);
+        if (verbose) {
+            for (const TSimReply &reply : replies) {
+                std::fprintf(stderr, "linvar-sim: tx %s\n",
+                             HexText(reply.Bytes.data(), reply.Bytes.size()).c_str());
+            }
         }
     }
     RemoveLink(link, pty);
@@ -301,9 +288,10 @@ int main(int argc, char **argv)
         close(keep);
     }
     close(master);
-    if (!statePath.empty() && !WriteWhole(statePath, bus.StateText())) {
+    int writeError = 0;
+    if (!statePath.empty() && !WriteFileWhole(statePath, bus.StateText(), writeError)) {
         std::fprintf(stderr, "linvar-sim: cannot write %s: %s\n", statePath.c_str(),
-                     std::strerror(errno));
+                     std::strerror(writeError));
         return 1;
     }
     return 0;

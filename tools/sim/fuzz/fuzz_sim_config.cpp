@@ -28,6 +28,7 @@ void CheckFault(const TFault &fault)
           "a fault's chance is no percentage");
     Check(fault.Ms <= 60'000, "a late byte beyond a minute");
     Check(fault.Count >= -1, "a fault's count below -1");
+    Check(fault.After >= 0, "a fault's 'after' below 0");
 }
 
 } // namespace
@@ -51,19 +52,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     Check(config.LatencyMs <= 60'000, "a bus latency beyond a minute");
     Check(config.CharUs <= 1'000'000, "a byte slower than a second");
+    Check(config.UsbMs <= 255, "a USB latency timer beyond 255 ms");
     for (const TFault &fault : config.RandomFaults) {
         CheckFault(fault);
     }
     std::set<int> addresses;
     for (const TSimDevice &device : config.Devices) {
         Check(device.Address <= 127, "a device address beyond 127");
-        Check(addresses.insert(device.Address).second, "two devices at one address");
+        Check(addresses.insert(device.Address).second != device.Shared,
+              "two devices at one address unless the second is shared");
         Check(device.IdentifyLength >= 5 && device.IdentifyLength <= 254,
               "an identify reply of no usable length");
         Check(device.LatencyMs >= -1 && device.LatencyMs <= 60'000,
               "a device latency beyond a minute");
         for (const auto &[index, param] : device.Params) {
             Check(param.Word || param.Value <= 0xFF, "a byte parameter above 255");
+            Check(param.RefuseStatus >= -1 && param.RefuseStatus <= 0xFF &&
+                      param.RefuseStatus != 0x3E,
+                  "a refusal with no status byte or the accepting one");
         }
         for (const TFault &fault : device.Faults) {
             CheckFault(fault);

@@ -1,0 +1,39 @@
+#pragma once
+// linvar-cli's words for what the core reports as kinds: a port that does not open, the
+// catalogue that does not load, a parameter-set file that is refused, and what stands behind
+// a port, an address that answered only garbled, a device that fell silent. The window words the
+// same kinds in Russian (ui/UWords.h).
+
+#include "catalogue/DeviceCatalogue.h"
+#include "link/PortList.h"
+#include "link/PortProbe.h"
+#include "sets/ParameterSet.h"
+#include "workers/GarbledAddress.h"
+
+#include <string>
+
+// The hint for a port refused for want of rights: join the "dialout" group.
+extern const char *const PortAccessHint;
+
+// Why the port `what` ("port 3 (/dev/ttyS2)", a device path) did not open: "cannot open
+// <what>: <the system's reason>".
+std::string PortRefusalText(const std::string &what, const TPortRefusal &refusal);
+// Why the start-up probe found no port.
+std::string NoFreePortText();
+// Why the catalogue at `path` did not load: "no catalogue file: <path>", or "malformed
+// catalogue file <path>: line L, column C"; empty when it loaded.
+std::string CatalogueFaultText(const TCatalogueLoad &load, const std::string &path);
+// What is wrong with a set file: "parameters[2].raw: a number from 0 to 65535 is needed, not
+// 70000".
+std::string SetFaultText(const TSetError &error);
+// What stands behind a port in one line: "/dev/ttyUSB0, USB 0403:6001, serial A12345"; the
+// device a link resolves to follows the path in parentheses.
+std::string PortSummary(const TPortInfo &info);
+// The verdicts of a garbled address as a list: "wrong check byte, too short".
+std::string VerdictsText(const std::vector<TAttemptVerdict> &verdicts);
+// The warning for an address that brought bytes but never a valid reply: "address 5 brought
+// garbled replies only (...); two devices at one address, ...?".
+std::string GarbledText(const TGarbledAddress &garbled);
+// The warning for a device that fell silent during a read or write (`what`): "the device
+// stopped answering; the read ended after 2 of 30 parameters".
+std::string DeviceSilentText(const char *what, size_t done, size_t total);
