@@ -15,6 +15,7 @@ constexpr std::uint32_t clWhite = 0xFFFFFF;
 constexpr std::uint32_t clGray = 0x808080;
 constexpr std::uint32_t clBlue = 0xFF0000;
 constexpr std::uint32_t clRed = 0x0000FF;
+constexpr std::uint32_t clPurple = 0x800080;
 // System colours: window background (index 5), window text (8) and button face (15).
 constexpr std::uint32_t clWindow = 0xFF000005;
 constexpr std::uint32_t clWindowText = 0xFF000008;

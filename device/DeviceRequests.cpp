@@ -5,6 +5,8 @@
 #include "link/LinkState.h"
 #include "link/SendRequest.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr uint8_t RequestLength = 0x06;
@@ -97,30 +99,39 @@ int32_t DecodeWriteReply(const std::vector<uint8_t> &reply, const std::string &s
     return ReplyByte(reply, 5) + 256 * ReplyByte(reply, 6);
 }
 
-bool ProbeAddress(uint8_t address, TDeviceIdentity &identity)
+bool ProbeAddress(uint8_t address, TDeviceIdentity &identity,
+                  std::vector<TAttemptVerdict> *verdicts)
 {
     std::vector<uint8_t> reply;
     const auto ping = PingRequest(address);
     // Another device answering in this one's place is passed over.
-    if (!SendRequest(ping.data(), ping.size(), reply) || !ReplyFrom(reply, address))
+    if (!SendRequest(ping.data(), ping.size(), reply, verdicts) || !ReplyFrom(reply, address))
         return false;
     const auto identify = IdentifyRequest(address);
-    if (!SendRequest(identify.data(), identify.size(), reply) || !ReplyFrom(reply, address))
+    if (!SendRequest(identify.data(), identify.size(), reply, verdicts) ||
+        !ReplyFrom(reply, address))
         return false;
     identity = DecodeIdentifyReply(reply);
     return true;
 }
 
 bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,
-                        std::vector<uint8_t> &reply, const std::atomic<bool> *stop)
+                        std::vector<uint8_t> &reply, const std::atomic<bool> *stop,
+                        std::vector<TAttemptVerdict> *verdicts)
 {
     for (int i = 0; i < RequestsPerParameter; ++i) {
         // A reply from another address answers someone else's request: not ours.
-        if (SendRequest(request.data(), request.size(), reply) && ReplyFrom(reply, address))
+        if (SendRequest(request.data(), request.size(), reply, verdicts) &&
+            ReplyFrom(reply, address))
             return true;
         if ((stop && stop->load()) || PortLost())
             break;
     }
     reply.clear();
     return false;
+}
+
+bool HeardNothing(const std::vector<TAttemptVerdict> &verdicts)
+{
+    return !verdicts.empty() && std::none_of(verdicts.begin(), verdicts.end(), BroughtBytes);
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "link/Traffic.h"
+
 // Transactions per parameter when the device gives no valid reply: the first one and one
 // repeat. Each transaction already makes three attempts inside SendRequest, so a parameter of
 // a silent device costs six attempts (about 3.7 s at the default timings) before the worker
@@ -50,9 +52,15 @@ int32_t DecodeReadReply(const std::vector<uint8_t> &reply);
 int32_t DecodeWriteReply(const std::vector<uint8_t> &reply, const std::string &size);
 
 // Ping and identify one address, as the search does; true and `identity` when a device there
-// answered both with its own address.
-bool ProbeAddress(uint8_t address, TDeviceIdentity &identity);
+// answered both with its own address. `verdicts`, when given, gets the verdict of every
+// attempt made.
+bool ProbeAddress(uint8_t address, TDeviceIdentity &identity,
+                  std::vector<TAttemptVerdict> *verdicts = nullptr);
 // Sends `request` until a valid reply from `address` arrives, at most RequestsPerParameter
 // times, giving up early once `stop` is set or the port is lost; true with that reply.
+// `verdicts`, when given, gets the verdict of every attempt made.
 bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,
-                        std::vector<uint8_t> &reply, const std::atomic<bool> *stop = nullptr);
+                        std::vector<uint8_t> &reply, const std::atomic<bool> *stop = nullptr,
+                        std::vector<TAttemptVerdict> *verdicts = nullptr);
+// True when attempts were made and none of them got a byte back: the device said nothing.
+bool HeardNothing(const std::vector<TAttemptVerdict> &verdicts);

@@ -245,12 +245,15 @@ bool Gone(const ISerialPort &port)
     return error != 0;
 }
 
-// Tells the traffic record, if one is set, how the attempt went. It runs after the
-// transmitter is released, so the hold never waits for it; with no record set it costs one
-// load.
+// Tells the traffic record, if one is set, and the caller's `verdicts`, if given, how the
+// attempt went. It runs after the transmitter is released, so the hold never waits for it;
+// with no record set it costs one load.
 void Report(int attempt, const std::vector<uint8_t> &sent, const std::vector<uint8_t> &reply,
-            TAttemptVerdict verdict, bool echo = false)
+            TAttemptVerdict verdict, std::vector<TAttemptVerdict> *verdicts, bool echo = false)
 {
+    if (verdicts != nullptr) {
+        verdicts->push_back(verdict);
+    }
     TTrafficRecord *record = CurrentTrafficRecord();
     if (record == nullptr) {
         return;
@@ -277,7 +280,8 @@ int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits)
     return perSecond > 0 ? 1'000'000 / perSecond : 1'000'000;
 }
 
-bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply)
+bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
+                 std::vector<TAttemptVerdict> *verdicts)
 {
     reply.clear();
     const int64_t charTimeUs = CharacterTimeUs(BaudRate, LinkSettings.StopBits);
@@ -310,26 +314,26 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
         const bool written = Transmit(port, request, count, charTimeUs);
         if (Gone(port)) {
             reply.clear();
-            Report(attempt, sent, reply, TAttemptVerdict::PortLost);
+            Report(attempt, sent, reply, TAttemptVerdict::PortLost, verdicts);
             return false;
         }
         if (!written) {
             reply.clear();
-            Report(attempt, sent, reply, TAttemptVerdict::ShortWrite);
+            Report(attempt, sent, reply, TAttemptVerdict::ShortWrite, verdicts);
             continue;
         }
         bool echo = false;
         Receive(port, chosen, sent, reply, echo);
         const TAttemptVerdict verdict = JudgeReply(reply.data(), reply.size());
         if (verdict == TAttemptVerdict::Accepted) {
-            Report(attempt, sent, reply, verdict, echo);
+            Report(attempt, sent, reply, verdict, verdicts, echo);
             return true;
         }
         if (Gone(port)) {
-            Report(attempt, sent, reply, TAttemptVerdict::PortLost, echo);
+            Report(attempt, sent, reply, TAttemptVerdict::PortLost, verdicts, echo);
             return false;
         }
-        Report(attempt, sent, reply, verdict, echo);
+        Report(attempt, sent, reply, verdict, verdicts, echo);
     }
     return false;
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "link/Traffic.h"
+
 // Attempts per transaction, the first one included.
 constexpr int MaxAttempts = 3;
 
@@ -18,4 +20,8 @@ int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits);
 // port is open, the port is lost or the request is not 1..254 bytes. An attempt that finds
 // the port gone (hung up, unplugged) ends the transaction at once and marks the port lost
 // (PortLost). On failure `reply` holds what the last attempt received (possibly nothing).
-bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply);
+// `verdicts`, when given, gets each attempt's verdict appended, in order, so a caller can tell
+// a silent line from one that brought bytes it could not use (an attempt that got only the
+// converter's echo of our request back is NoReply: the device itself said nothing).
+bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
+                 std::vector<TAttemptVerdict> *verdicts = nullptr);

@@ -75,6 +75,24 @@ TAttemptVerdict JudgeReply(const uint8_t *reply, size_t count)
     return TAttemptVerdict::Accepted;
 }
 
+bool BroughtBytes(TAttemptVerdict verdict)
+{
+    // No default: a verdict added later must say whether it means bytes on the line.
+    switch (verdict) {
+    case TAttemptVerdict::Accepted:
+    case TAttemptVerdict::TooShort:
+    case TAttemptVerdict::LengthOutOfBounds:
+    case TAttemptVerdict::LengthMismatch:
+    case TAttemptVerdict::WrongCheckByte:
+        return true;
+    case TAttemptVerdict::NoReply:
+    case TAttemptVerdict::ShortWrite:
+    case TAttemptVerdict::PortLost:
+        return false;
+    }
+    return false;
+}
+
 namespace {
 
 // Each verdict's name, in the order of TAttemptVerdict.

@@ -65,6 +65,8 @@ TTrafficRecord *CurrentTrafficRecord();
 // The verdict of a reply of `count` bytes as the link judges it; Accepted for a well-formed
 // one. Never ShortWrite or PortLost, which are not the reply's doing.
 TAttemptVerdict JudgeReply(const uint8_t *reply, size_t count);
+// True when the attempt got bytes back, usable or not: a line that is not silent.
+bool BroughtBytes(TAttemptVerdict verdict);
 // Short English name of a verdict ("accepted", "no reply", ...): a stable token for logs and
 // JSON; the window words verdicts itself.
 const char *VerdictName(TAttemptVerdict verdict);

@@ -17,6 +17,7 @@
 #include "link/LineSpeed.h"
 #include "link/Link.h"
 #include "workers/DeviceListEntry.h"
+#include "workers/GarbledAddress.h"
 #include "workers/StartWorker.h"
 #include "workers/TSearchThread.h"
 #include "workers/TSpeedSearchThread.h"
@@ -306,11 +307,14 @@ void TMainFormLinvar::PostMessage(uint32_t message, uint32_t wParam, uint32_t lP
 bool TMainFormLinvar::event(QEvent *event)
 {
     const int type = event->type();
-    if (type >= static_cast<int>(WM_DEVICEFOUND) && type <= static_cast<int>(WM_DEVICEAGAIN)) {
+    if (type >= static_cast<int>(WM_DEVICEFOUND) && type <= static_cast<int>(WM_GARBLED)) {
         if (const auto *message = dynamic_cast<TWindowMessageEvent *>(event)) {
             switch (static_cast<uint32_t>(type)) {
             case WM_DEVICEFOUND:
                 WMDeviceFound(message->WParam, message->LParam);
+                break;
+            case WM_GARBLED:
+                WMGarbled(message->WParam);
                 break;
             case WM_PROGRESS:
                 WMProgress(message->WParam);
@@ -322,10 +326,10 @@ bool TMainFormLinvar::event(QEvent *event)
                 TabSheet2->WMPlaceEditor();
                 break;
             case WM_LOADDONE:
-                WMLoadDone();
+                WMLoadDone(message->WParam);
                 break;
             case WM_SAVEDONE:
-                WMSaveDone();
+                WMSaveDone(message->WParam);
                 break;
             case WM_SEARCHSPEED:
                 WMSearchSpeed(message->WParam);
@@ -417,6 +421,7 @@ void TMainFormLinvar::ButtonQueryClick()
     SetListPageEnabled(false);
     ButtonQuery->setEnabled(true);
     ListBox->clear();
+    GarbledAddresses.clear();
     const uint8_t start = CheckBoxPort->isChecked() ? 0 : 1;
     FBusyState = TBusyState::Searching;
     const std::vector<uint32_t> speeds = SpeedMenu->SearchSpeeds();
@@ -575,6 +580,12 @@ void TMainFormLinvar::WMDeviceAgain(uint32_t row, uint32_t baudRate)
                            .arg(baudRate);
 }
 
+void TMainFormLinvar::WMGarbled(uint32_t wParam)
+{
+    // Told at the sweep's end, in one box: the search runs on meanwhile.
+    GarbledAddresses.append(TGarbledAddress::FromMessage(wParam, 0).Address);
+}
+
 void TMainFormLinvar::WMProgress(uint32_t wParam)
 {
     ProgressBar->setValue(static_cast<int>(std::min<uint32_t>(wParam, 100)));
@@ -596,6 +607,22 @@ void TMainFormLinvar::WMSearchDone()
                        QStringLiteral("Приборы ответили на нескольких скоростях; в списке каждый "
                                       "указан один раз, на первой из них:") +
                            NameLines(RepeatedDevices));
+    // An address that garbled at one speed and answered at another is the device listed there.
+    QList<int> garbled;
+    for (const int address : GarbledAddresses) {
+        bool listed = false;
+        for (int row = 0; row < ListBox->count() && !listed; ++row) {
+            uint8_t found = 0, type = 0;
+            uint16_t version = 0;
+            DecodeDeviceTag(ListBox->item(row)->data(Qt::UserRole).toUInt(), found, type, version);
+            listed = found == address;
+        }
+        if (!listed && !garbled.contains(address))
+            garbled.append(address);
+    }
+    // Replies garbled before a loss say more of the loss than of the bus.
+    if (!TellPortLost() && !garbled.isEmpty())
+        ShowWarningBox(this, GarbledAddressesText(garbled));
 }
 
 bool TMainFormLinvar::TellPortLost(const QString &more)
@@ -613,20 +640,22 @@ bool TMainFormLinvar::TellPortLost(const QString &more)
     return true;
 }
 
-void TMainFormLinvar::TellUnreadRows()
+void TMainFormLinvar::TellUnreadRows(bool deviceSilent)
 {
+    const int total = static_cast<int>(DeviceParameters.size());
+    if (deviceSilent) {
+        ShowWarningBox(this, SilentReadText(TabSheet2->UnreadNames(), total));
+        return;
+    }
     const int unread = TabSheet2->UnreadCount();
     if (unread > 0)
-        ShowWarningBox(this, UnreadText(unread, static_cast<int>(DeviceParameters.size())));
+        ShowWarningBox(this, UnreadText(unread, total));
 }
 
-QString TMainFormLinvar::UnconfirmedText() const
+QString TMainFormLinvar::WriteWarningText(bool deviceSilent) const
 {
-    const QStringList names = TabSheet2->UnconfirmedNames();
-    if (names.isEmpty())
-        return QString();
-    return QStringLiteral("Запись не подтверждена для параметров:") + NameLines(names) +
-           QStringLiteral("\nИх значения выделены красным; \"Записать\" повторит запись.");
+    return WriteProblemsText(deviceSilent, TabSheet2->UnconfirmedNames(),
+                             TabSheet2->RefusedNames());
 }
 
 void TMainFormLinvar::UpdateSetCommands()
@@ -707,7 +736,7 @@ void TMainFormLinvar::FormResize()
         TabSheet2->FormResize();
 }
 
-void TMainFormLinvar::WMLoadDone()
+void TMainFormLinvar::WMLoadDone(uint32_t wParam)
 {
     if (FBusyState != TBusyState::Reading)
         return;
@@ -719,10 +748,10 @@ void TMainFormLinvar::WMLoadDone()
         return;
     PageControl->setCurrentIndex(1);
     FormResize();
-    TellUnreadRows();
+    TellUnreadRows(wParam == DONE_DEVICE_SILENT);
 }
 
-void TMainFormLinvar::WMSaveDone()
+void TMainFormLinvar::WMSaveDone(uint32_t wParam)
 {
     if (FBusyState != TBusyState::Writing)
         return;
@@ -732,14 +761,14 @@ void TMainFormLinvar::WMSaveDone()
     // waits, so no handler runs inside this one.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     ReturnToIdle();
-    // The page stays, with the operator's values in the unconfirmed rows; one box says what
-    // went wrong.
-    const QString unconfirmed = UnconfirmedText();
+    // The page stays, with the operator's values in the unconfirmed and refused rows; one box
+    // says what went wrong.
+    const QString warning = WriteWarningText(wParam == DONE_DEVICE_SILENT);
     const TPageLeave leave = TabSheet2->TakeLeaveAfterWrite();
-    if (TellPortLost(unconfirmed))
+    if (TellPortLost(warning))
         return;
-    if (!unconfirmed.isEmpty()) {
-        ShowWarningBox(this, unconfirmed);
+    if (!warning.isEmpty()) {
+        ShowWarningBox(this, warning);
         return;
     }
     // Written in full: where the operator was going before the write, the window goes now.

@@ -9,6 +9,7 @@
 #include "workers/WorkerMessages.h"
 
 #include <QEvent>
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 
@@ -142,11 +143,12 @@ private:
     // answered again at `baudRate`.
     void WMSearchSpeed(uint32_t baudRate);
     void WMDeviceAgain(uint32_t row, uint32_t baudRate);
+    void WMGarbled(uint32_t wParam);
     void WMProgress(uint32_t wParam);
     void WMSearchDone();
     void WMPlaceEditor();
-    void WMLoadDone();
-    void WMSaveDone();
+    void WMLoadDone(uint32_t wParam);
+    void WMSaveDone(uint32_t wParam);
 
     // IParamsPageHost: the parameter page's read and write, and its "Назад".
     bool IsIdle() const override { return FBusyState == TBusyState::Idle; }
@@ -165,10 +167,12 @@ private:
     // After a worker's end: when its port was lost, closes it and shows one error box whose
     // text adds `more` (may be empty); false when the port is fine.
     bool TellPortLost(const QString &more = QString());
-    // After a read: tells how many rows got no valid reply, if any.
-    void TellUnreadRows();
-    // After a write: names the rows whose values the device did not confirm, if any.
-    QString UnconfirmedText() const;
+    // After a read: tells how many rows got no valid reply, if any; after a read that the
+    // device's silence ended (`deviceSilent`), says so and names the rows not read.
+    void TellUnreadRows(bool deviceSilent);
+    // After a write: says whether the device fell silent and ended it, and names the rows
+    // whose values the device did not confirm or refused; empty when all went well.
+    QString WriteWarningText(bool deviceSilent) const;
     void SetStatus(const QString &text);
     // The port field's tooltip: which device stands behind its number and whether the
     // window has that port open.
@@ -184,6 +188,8 @@ private:
     // Folder of the parameter-set file chosen last while the program runs.
     QString LastSetFolder;
     TWorkerHandle SearchWorker;
+    // Addresses of the running or last search that brought bytes but no valid reply.
+    QList<int> GarbledAddresses;
     TBusyState FBusyState = TBusyState::Idle;
     // Number of the port the window opened last, for its messages.
     int OpenedPort = 0;

@@ -2,6 +2,7 @@
 
 #include "ui/UUnsavedQuestion.h"
 #include "ui/UValueText.h"
+#include "ui/UWords.h"
 
 #include "controls/UASGrid.h"
 #include "controls/UDivisorSpinEdit.h"
@@ -17,11 +18,13 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -42,6 +45,8 @@ ParameterDescription *RowEntry(int row)
 
 // Text colour of the rows and the editor that show an unconfirmed value.
 constexpr uint32_t UnconfirmedColor = clRed;
+// Text colour of the rows and the editor that show a value the device refused.
+constexpr uint32_t RefusedColor = clPurple;
 // Text colour of rows loaded from a parameter set whose value differs from the value read.
 constexpr uint32_t LoadedColor = clBlue;
 
@@ -80,6 +85,8 @@ void TParamsPage::CreateGrid()
     });
     ASGrid->SetOnCSelRow([this](QObject *) { ASGridCSelRow(); });
     GridPanel->installEventFilter(this);
+    // A click on the selected row focuses the editor; a marked row explains itself in a hint
+    // under the pointer.
     ASGrid->viewport()->installEventFilter(this);
 
     DivisorSpinEdit = new TDivisorSpinEdit(GridPanel);
@@ -145,6 +152,15 @@ bool TParamsPage::eventFilter(QObject *watched, QEvent *event)
         const int row = ASGrid->RowAt(mouse->position().toPoint().y());
         if (mouse->button() == Qt::LeftButton && row >= 0 && row == ASGrid->SelectedRow())
             FocusEditorOnPlace();
+    }
+    if (watched == ASGrid->viewport() && event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QString hint = RowHint(ASGrid->RowAt(help->pos().y()));
+        if (hint.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), hint, ASGrid->viewport());
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -219,9 +235,24 @@ bool TParamsPage::WriteUnconfirmed(size_t row) const
            entry.Value == ReadValues[row];
 }
 
+bool TParamsPage::WriteRefused(size_t row) const
+{
+    // As for an unconfirmed row: only while the row holds the value the last write sent.
+    if (!AfterWrite || row >= DeviceParameters.size() || row >= ReadValues.size())
+        return false;
+    const ParameterDescription &entry = DeviceParameters[row];
+    return ReplyOf(entry) == TParameterReply::WriteRefused && entry.Value != VALUE_UNDEFINED &&
+           entry.Value == ReadValues[row];
+}
+
 bool TParamsPage::RowUnconfirmed(int ARow) const
 {
     return ARow >= 0 && ARow < ASGrid->RowCount() && WriteUnconfirmed(static_cast<size_t>(ARow));
+}
+
+bool TParamsPage::RowRefused(int ARow) const
+{
+    return ARow >= 0 && ARow < ASGrid->RowCount() && WriteRefused(static_cast<size_t>(ARow));
 }
 
 bool TParamsPage::HasUnsavedEdits() const
@@ -229,7 +260,8 @@ bool TParamsPage::HasUnsavedEdits() const
     if (ReadValues.size() != DeviceParameters.size())
         return false;
     for (size_t row = 0; row < DeviceParameters.size(); ++row) {
-        if (DeviceParameters[row].Value != ReadValues[row] || WriteUnconfirmed(row))
+        if (DeviceParameters[row].Value != ReadValues[row] || WriteUnconfirmed(row) ||
+            WriteRefused(row))
             return true;
     }
     return false;
@@ -283,7 +315,14 @@ uint32_t TParamsPage::RowColor(int ARow) const
 {
     if (RowUnconfirmed(ARow))
         return UnconfirmedColor;
+    if (RowRefused(ARow))
+        return RefusedColor;
     return RowLoadedDiffers(ARow) ? LoadedColor : clBlack;
+}
+
+QString TParamsPage::RowHint(int ARow) const
+{
+    return RowRefused(ARow) ? RefusedRowHint() : QString();
 }
 
 TJson TParamsPage::SetDocument() const
@@ -313,14 +352,35 @@ int TParamsPage::UnreadCount() const
     return count;
 }
 
-QStringList TParamsPage::UnconfirmedNames() const
+QStringList TParamsPage::NamesWhere(bool (TParamsPage::*test)(size_t) const) const
 {
     QStringList names;
     for (size_t row = 0; row < DeviceParameters.size(); ++row) {
-        if (WriteUnconfirmed(row))
+        if ((this->*test)(row))
             names << QString::fromStdString(Cp1251ToUtf8(DeviceParameters[row].Name));
     }
     return names;
+}
+
+QStringList TParamsPage::UnconfirmedNames() const
+{
+    return NamesWhere(&TParamsPage::WriteUnconfirmed);
+}
+
+QStringList TParamsPage::RefusedNames() const
+{
+    return NamesWhere(&TParamsPage::WriteRefused);
+}
+
+QStringList TParamsPage::UnreadNames() const
+{
+    return NamesWhere(&TParamsPage::ReadUnanswered);
+}
+
+bool TParamsPage::ReadUnanswered(size_t row) const
+{
+    return row < DeviceParameters.size() &&
+           ReplyOf(DeviceParameters[row]) == TParameterReply::NoValidReply;
 }
 
 void TParamsPage::ASGridGetData(int ARow, int ACol, uint32_t &Color, uint8_t &Flags, QString &Data)
@@ -400,6 +460,7 @@ void TParamsPage::PaintEditorColor()
     // The editor covers its row's value, so it shows the row's colour too.
     if (EditorRow < 0)
         return;
+    DivisorSpinEdit->setToolTip(RowHint(EditorRow));
     const uint32_t color = RowColor(EditorRow);
     const QColor wanted =
         ColorFromTColor(color == clBlack ? clWindowText : color, ASGrid->palette());

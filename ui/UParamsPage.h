@@ -72,16 +72,22 @@ public:
     // True when row `ARow` holds a value loaded from a parameter set that differs from the
     // value last read from the device; the mark ends at the next read or write.
     bool RowLoadedDiffers(int ARow) const;
-    // Text colour of row `ARow` in the grid and in the editor over it: unconfirmed (red) wins
-    // over loaded-and-different (blue), since it says the device may not hold what is shown.
+    // True when row `ARow` shows the value the last write sent and the device refused it: the
+    // operator's value stays, and the next write sends it again.
+    bool RowRefused(int ARow) const;
+    // Text colour of row `ARow` in the grid and in the editor over it: unconfirmed (red) and
+    // refused (purple) win over loaded-and-different (blue), since they say the device may not
+    // hold what is shown.
     uint32_t RowColor(int ARow) const;
+    // The hint shown over row `ARow` and its editor, explaining its mark; empty for none.
+    QString RowHint(int ARow) const;
     // The page's values as a parameter-set document, with the device and time of the last read.
     TJson SetDocument() const;
     // Checks `set` against the page's device and list and, when it fits, puts its values into
     // the rows (nothing is written); false with the fault and nothing changed otherwise.
     bool LoadSet(const TParameterSet &set, TSetPlan &plan, TSetError &error);
     // True when some row holds a value other than the one last read or written (typed,
-    // stepped, the defaults, a loaded set) or one whose write was not confirmed.
+    // stepped, the defaults, a loaded set) or one whose write was not confirmed or refused.
     bool HasUnsavedEdits() const;
     // Brings the editor's value inside its row's limits, as leaving the editor does, so that
     // the rows hold only values within the catalogue's limits before they go anywhere.
@@ -97,6 +103,10 @@ public:
     int UnreadCount() const;
     // Names of the rows RowUnconfirmed holds for, as shown.
     QStringList UnconfirmedNames() const;
+    // Names of the rows RowRefused holds for, as shown.
+    QStringList RefusedNames() const;
+    // Names of the rows whose last read got no valid reply, as shown.
+    QStringList UnreadNames() const;
     // Asks a running read or write to stop.
     void StopWorker() const { Worker.RequestStop(); }
 
@@ -144,6 +154,12 @@ private:
     bool StartWrite();
     // True when row `row` holds the value the last write sent, unconfirmed by the device.
     bool WriteUnconfirmed(size_t row) const;
+    // True when row `row` holds the value the last write sent, refused by the device.
+    bool WriteRefused(size_t row) const;
+    // True when row `row` got no valid reply to its last exchange.
+    bool ReadUnanswered(size_t row) const;
+    // The names of the rows `test` holds for, as shown.
+    QStringList NamesWhere(bool (TParamsPage::*test)(size_t) const) const;
 
     IParamsPageHost &Host;
     TWorkerHandle Worker;

@@ -177,3 +177,59 @@ QString NameLines(const QStringList &names)
         lines += QStringLiteral("\n  и ещё %1").arg(names.size() - MaxNamesShown);
     return lines;
 }
+
+QString GarbledAddressesText(const QList<int> &addresses)
+{
+    QStringList numbers;
+    for (qsizetype i = 0; i < addresses.size() && i < MaxNamesShown; ++i)
+        numbers << QString::number(addresses[i]);
+    QString list = numbers.join(QStringLiteral(", "));
+    if (addresses.size() > MaxNamesShown)
+        list += QStringLiteral(" и ещё %1").arg(addresses.size() - MaxNamesShown);
+    const QString head =
+        addresses.size() == 1
+            ? QStringLiteral("С адреса %1 приходили искажённые ответы, и прибор на нём не найден.")
+            : QStringLiteral("С адресов %1 приходили искажённые ответы, и приборы на них не "
+                             "найдены.");
+    return head.arg(list) +
+           QStringLiteral("\nПроверьте:\n  нет ли двух приборов с одним адресом;\n  не "
+                          "настроен ли прибор на другую скорость обмена;\n  проводку линии "
+                          "RS-485 и её подключение.");
+}
+
+QString SilentReadText(const QStringList &names, int total)
+{
+    return QStringLiteral("Прибор перестал отвечать, и чтение прервано. Не прочитано "
+                          "параметров: %1 из %2:")
+               .arg(names.size())
+               .arg(total) +
+           NameLines(names) +
+           QStringLiteral("\nЭти строки показаны как \"Неопределено\". Проверьте питание и "
+                          "подключение прибора и прочитайте параметры ещё раз.");
+}
+
+QString WriteProblemsText(bool deviceSilent, const QStringList &unconfirmed,
+                          const QStringList &refused)
+{
+    QStringList parts;
+    if (deviceSilent)
+        parts << QStringLiteral("Прибор перестал отвечать, и запись прервана.");
+    if (!unconfirmed.isEmpty()) {
+        parts << QStringLiteral("Запись не подтверждена для параметров:") + NameLines(unconfirmed) +
+                     QStringLiteral("\nИх значения выделены красным; \"Записать\" повторит "
+                                    "запись.");
+    }
+    if (!refused.isEmpty()) {
+        parts << QStringLiteral("Прибор отказался принять значения параметров:") +
+                     NameLines(refused) +
+                     QStringLiteral("\nОни выделены фиолетовым и сохранены; проверьте их, "
+                                    "\"Записать\" отправит их снова.");
+    }
+    return parts.join(QStringLiteral("\n\n"));
+}
+
+QString RefusedRowHint()
+{
+    return QStringLiteral("Прибор отказался принять это значение и оставил своё прежнее. "
+                          "Проверьте значение; \"Записать\" отправит его снова.");
+}

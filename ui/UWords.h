@@ -1,8 +1,9 @@
 #pragma once
 // The window's words for what the core reports as kinds: a verdict of the traffic record, a
 // port refused for want of rights and what stands behind a port, the catalogue that does not
-// load, a parameter-set file that is refused, a settings file that cannot be read, and a list of
-// names that has to fit a box. linvar-cli words the same kinds in English (tools/cli/CliWords.h).
+// load, a parameter-set file that is refused, a settings file that cannot be read, addresses
+// that answered only garbled, a device that fell silent or refused a write, and a list of names
+// that has to fit a box. linvar-cli words the same kinds in English (tools/cli/CliWords.h).
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/PortList.h"
@@ -10,6 +11,7 @@
 #include "link/Traffic.h"
 #include "sets/ParameterSet.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -31,3 +33,14 @@ QString SystemErrorText(int error);
 // One name a line, each indented; after the first ten, "и ещё N" stands for the rest, so the
 // box's button stays on the screen.
 QString NameLines(const QStringList &names);
+// Where the search heard bytes but no valid reply, and what to check: two devices at one
+// address, another line speed, the wiring.
+QString GarbledAddressesText(const QList<int> &addresses);
+// A read that the device's silence ended, with the rows it did not reach (`names`) of `total`.
+QString SilentReadText(const QStringList &names, int total);
+// The warning after a write: the device fell silent and ended it (`deviceSilent`), the rows
+// it did not confirm and those it refused; empty when all went well.
+QString WriteProblemsText(bool deviceSilent, const QStringList &unconfirmed,
+                          const QStringList &refused);
+// The hint of a row whose value the device refused at the last write.
+QString RefusedRowHint();

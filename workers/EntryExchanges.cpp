@@ -3,25 +3,35 @@
 #include "link/LinkState.h"
 #include "workers/WorkerMessages.h"
 
-size_t ExchangeEntries(const std::atomic<bool> &stop,
-                       const std::function<void(ParameterDescription &entry)> &exchange,
-                       const std::function<void()> &between)
+TExchangeEnd
+ExchangeEntries(const std::atomic<bool> &stop,
+                const std::function<TEntryExchange(ParameterDescription &entry)> &exchange,
+                const std::function<void()> &between)
 {
-    size_t done = 0;
+    TExchangeEnd end;
     const size_t count = DeviceParameters.size();
     if (!PortIsOpen() || PortLost() || stop.load())
-        return 0;
-    while (done < count) {
-        exchange(DeviceParameters[done]);
+        return end;
+    int silentInRow = 0;
+    while (end.Done < count) {
+        const TEntryExchange outcome = exchange(DeviceParameters[end.Done]);
         // Nothing answers on a lost port: the rest of the list would only say so again.
         if (PortLost())
             break;
-        PostToMainWindow(WM_PROGRESS, static_cast<uint32_t>(done * 100 / count), 0);
+        PostToMainWindow(WM_PROGRESS, static_cast<uint32_t>(end.Done * 100 / count), 0);
         if (between)
             between();
-        ++done;
+        ++end.Done;
+        if (outcome == TEntryExchange::Silent)
+            ++silentInRow;
+        else if (outcome == TEntryExchange::Heard)
+            silentInRow = 0;
         if (stop.load())
             break;
+        if (silentInRow >= SilentEntriesToStop) {
+            end.DeviceSilent = end.Done < count;
+            break;
+        }
     }
-    return done;
+    return end;
 }

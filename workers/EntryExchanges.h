@@ -1,6 +1,7 @@
 #pragma once
 // The loop that a parameter read and a parameter write share: one exchange per entry of
-// DeviceParameters, in order, with progress, until the list ends, a stop or a lost port.
+// DeviceParameters, in order, with progress, until the list ends, a stop, a lost port or a
+// device that has fallen silent.
 
 #include "catalogue/DeviceCatalogue.h"
 
@@ -8,10 +9,33 @@
 #include <cstddef>
 #include <functional>
 
-// Runs `exchange` on each entry of DeviceParameters while the port is open and not lost and
-// `stop` is clear, posting WM_PROGRESS and calling `between` (may be empty) after each; returns
-// how many entries it finished. An entry whose exchange met a lost port is not counted; the
-// entries from the returned index on were not reached.
-size_t ExchangeEntries(const std::atomic<bool> &stop,
-                       const std::function<void(ParameterDescription &entry)> &exchange,
-                       const std::function<void()> &between = {});
+// How one entry's exchange went, as far as the loop is concerned.
+enum class TEntryExchange
+{
+    Skipped, // nothing was sent for the entry
+    Heard,   // some attempt got bytes back, valid or not
+    Silent,  // every attempt went without a byte back
+};
+
+// Entries in a row without a byte back after which the device counts as gone. A silent entry
+// costs RequestsPerParameter transactions of three attempts (about 3.7 s at the default
+// timings), so a device that was unplugged or lost its power would keep the operator waiting
+// minutes on a long list; one silent entry alone may be a parameter the device ignores, two
+// in a row are the device.
+constexpr int SilentEntriesToStop = 2;
+
+// How the loop ended.
+struct TExchangeEnd
+{
+    size_t Done = 0;           // entries finished; those from Done on were not reached
+    bool DeviceSilent = false; // ended early, after SilentEntriesToStop silent entries in a row
+};
+
+// Runs `exchange` on each entry of DeviceParameters while the port is open and not lost,
+// `stop` is clear and the device has not fallen silent, posting WM_PROGRESS and calling
+// `between` (may be empty) after each. An entry whose exchange met a lost port is not counted
+// as done. Skipped entries neither make nor break a run of silent ones.
+TExchangeEnd
+ExchangeEntries(const std::atomic<bool> &stop,
+                const std::function<TEntryExchange(ParameterDescription &entry)> &exchange,
+                const std::function<void()> &between = {});

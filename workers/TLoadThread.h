@@ -10,7 +10,9 @@
 // its end. DeviceParameters must stay unchanged (only Value and Reply are written) until
 // WM_LOADDONE. Each entry's Reply tells how its read went (ParameterReply.h); on a port that
 // is lost (PortLost) the read ends after the entry in progress, without its progress, and
-// the entries not read keep their Value and get NoValidReply.
+// the entries not read keep their Value and get NoValidReply. A device that falls silent
+// (SilentEntriesToStop entries in a row without a byte back) ends the read the same way,
+// after the progress of the last silent entry, and WM_LOADDONE carries DONE_DEVICE_SILENT.
 class TLoadThread final : public TThread
 {
 public:

@@ -30,26 +30,31 @@ TSaveThread::TSaveThread(uint8_t address) : Address(address) {}
 void TSaveThread::Execute()
 {
     std::vector<uint8_t> reply;
-    const auto exchange = [this, &reply](ParameterDescription &entry) {
+    std::vector<TAttemptVerdict> verdicts;
+    const auto exchange = [this, &reply, &verdicts](ParameterDescription &entry) {
         const auto request = RequestFor(Address, entry);
         if (request.empty())
-            return;
-        if (!RequestWithRepeats(request, Address, reply, &Stop)) {
+            return TEntryExchange::Skipped;
+        verdicts.clear();
+        if (!RequestWithRepeats(request, Address, reply, &Stop, &verdicts)) {
             // The device may or may not have taken the value; keeping it (rather than no
             // value at all) keeps the operator's edit, and a second write retries it.
             SetReply(entry, TParameterReply::NoValidReply);
-        } else if (ReplyAccepted(reply)) {
+            return HeardNothing(verdicts) ? TEntryExchange::Silent : TEntryExchange::Heard;
+        }
+        if (ReplyAccepted(reply)) {
             entry.Value = DecodeWriteReply(reply, entry.Size);
             SetReply(entry, TParameterReply::Valid);
         } else {
-            // A rejected write leaves the device's value unknown to us.
-            entry.Value = VALUE_UNDEFINED;
-            SetReply(entry, TParameterReply::Rejected);
+            // The device kept its own value, which the refusal does not tell; the operator's
+            // value stays, to be corrected or sent again.
+            SetReply(entry, TParameterReply::WriteRefused);
         }
+        return TEntryExchange::Heard;
     };
-    const size_t done = ExchangeEntries(Stop, exchange, [this] { Pause(EntryPauseMs); });
+    const TExchangeEnd end = ExchangeEntries(Stop, exchange, [this] { Pause(EntryPauseMs); });
     // What was to be sent and was not stays as the operator gave it, unconfirmed.
-    for (size_t i = done; i < DeviceParameters.size(); ++i) {
+    for (size_t i = end.Done; i < DeviceParameters.size(); ++i) {
         if (!RequestFor(Address, DeviceParameters[i]).empty())
             SetReply(DeviceParameters[i], TParameterReply::NoValidReply);
     }
@@ -57,5 +62,5 @@ void TSaveThread::Execute()
     // The full bar is worth a look only after a write that went through to its end.
     if (!PortLost())
         Pause(FinalPauseMs);
-    PostToMainWindow(WM_SAVEDONE, 0, 0);
+    PostToMainWindow(WM_SAVEDONE, end.DeviceSilent ? DONE_DEVICE_SILENT : 0, 0);
 }

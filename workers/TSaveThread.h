@@ -10,10 +10,12 @@
 // Write worker; start it with StartWorker<TSaveThread>(handle, address); it frees itself at
 // its end. DeviceParameters must stay unchanged (only Value and Reply are written) until
 // WM_SAVEDONE. Each entry sent gets its Reply (ParameterReply.h): Valid with the echoed
-// value, Rejected with VALUE_UNDEFINED, or NoValidReply with the value it was to send, so
-// that the operator's edit survives and a second write retries it. On a port that is lost
-// (PortLost) the write ends after the entry in progress: the entries not sent keep their
-// value and get NoValidReply, and WM_SAVEDONE follows WM_PROGRESS 100 without the pause.
+// value, WriteRefused or NoValidReply with the value it was to send, so that the operator's
+// edit survives and a second write sends it again. On a port that is lost (PortLost) the
+// write ends after the entry in progress: the entries not sent keep their value and get
+// NoValidReply, and WM_SAVEDONE follows WM_PROGRESS 100 without the pause. A device that
+// falls silent (SilentEntriesToStop entries in a row without a byte back) ends the write
+// the same way, with the pause, and WM_SAVEDONE carries DONE_DEVICE_SILENT.
 class TSaveThread final : public TThread
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "device/DeviceRequests.h"
 #include "link/LinkState.h"
+#include "workers/GarbledAddress.h"
 #include "workers/WorkerMessages.h"
 
 namespace {
@@ -27,13 +28,22 @@ bool TSearchThread::Sweep(unsigned part, unsigned parts)
     uint8_t address = FirstAddress;
     bool first = true;
     bool complete = false;
+    std::vector<TAttemptVerdict> verdicts;
     while (!complete && !Stop.load()) {
         TDeviceIdentity identity;
-        if (ProbeAddress(address, identity))
+        verdicts.clear();
+        const bool found = ProbeAddress(address, identity, &verdicts);
+        if (found)
             Found(address, identity);
         // Nothing answers on a lost port: the rest of the sweep would only say so again.
         if (PortLost())
             return false;
+        // Bytes without a valid reply mean something is there that the list cannot show.
+        if (!found) {
+            const TGarbledAddress garbled = TGarbledAddress::FromProbe(address, verdicts);
+            if (!garbled.Verdicts.empty())
+                PostToMainWindow(WM_GARBLED, address, garbled.PackedVerdicts());
+        }
 
         if (first)
             address = StartAddress;

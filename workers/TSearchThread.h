@@ -1,7 +1,8 @@
 #pragma once
 // The bus search: sweeps the addresses 127, then StartAddress up to 126, and reports every
-// device that answers ping and identify with WM_DEVICEFOUND, the progress after each
-// address with WM_PROGRESS and its end with WM_SEARCHDONE.
+// device that answers ping and identify with WM_DEVICEFOUND, every address that brought
+// bytes but no valid reply with WM_GARBLED, the progress after each address with WM_PROGRESS
+// and its end with WM_SEARCHDONE.
 
 #include "workers/TThread.h"
 

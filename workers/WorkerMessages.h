@@ -17,6 +17,14 @@ constexpr uint32_t WM_SEARCHSPEED = WM_USER + 208;
 // The search across speeds: the device of the wParam-th WM_DEVICEFOUND (from 0) answered
 // again at line speed lParam; it is not reported twice.
 constexpr uint32_t WM_DEVICEAGAIN = WM_USER + 209;
+// An address where the search got bytes but no valid reply: wParam address, lParam the
+// verdicts of those attempts (GarbledAddress.h). Posted before that address's WM_PROGRESS.
+// A search across speeds may find a device at that address at another speed.
+constexpr uint32_t WM_GARBLED = WM_USER + 210;
+
+// wParam of WM_LOADDONE and WM_SAVEDONE: the device fell silent, so the worker ended early
+// and the rest of the list was not asked (0: the worker ended as usual).
+constexpr uint32_t DONE_DEVICE_SILENT = 1;
 
 // Whatever receives worker messages: posting never blocks and keeps the posting order.
 class IMessageTarget

@@ -49,8 +49,15 @@ TEST(CliTraceTest, EveryAttemptOnStderrAndInTheJson)
     TCliRun run = RunCli(scan);
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_NE(run.Out.find("Прибор типа 18"), std::string::npos) << run.Out;
-    const std::vector<std::string> lines = Lines(run.Err);
-    ASSERT_EQ(lines.size(), 8u) << run.Err;
+    std::vector<std::string> lines = Lines(run.Err);
+    // After the trace, one warning names the address that answered only garbled.
+    ASSERT_EQ(lines.size(), 9u) << run.Err;
+    EXPECT_EQ(lines.back().rfind("linvar-cli: warning: address 1 brought garbled replies only "
+                                 "(wrong check byte, wrong check byte, wrong check byte)",
+                                 0),
+              0u)
+        << lines.back();
+    lines.pop_back();
     const std::regex line("trace +([0-9]+\\.[0-9]{3}) ms  " + sim.DevicePath() +
                           "  #([123])  > ([0-9A-F]{2}( [0-9A-F]{2})*)  < (.*)  (.*)");
     double last = 0;
@@ -77,10 +84,14 @@ TEST(CliTraceTest, EveryAttemptOnStderrAndInTheJson)
     json.insert(json.begin(), "--json");
     run = RunCli(json);
     ASSERT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(Lines(run.Err).size(), 8u) << run.Err;
+    EXPECT_EQ(Lines(run.Err).size(), 9u) << run.Err;
     const nlohmann::json value = ParseJson(run.Out);
     ASSERT_FALSE(value.is_discarded()) << run.Out;
     EXPECT_EQ(value["devices"].size(), 1u);
+    const nlohmann::json garbled = {
+        {{"address", 1},
+         {"verdicts", {"wrong check byte", "wrong check byte", "wrong check byte"}}}};
+    EXPECT_EQ(value["garbled"], garbled);
     const nlohmann::json &attempts = value["attempts"];
     ASSERT_EQ(attempts.size(), 8u) << run.Out;
     EXPECT_EQ(attempts[0]["reply"], "");

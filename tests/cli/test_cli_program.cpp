@@ -70,6 +70,7 @@ TEST_F(CliBusTest, ScanReadWriteRoundTrip)
     EXPECT_EQ(devices[1]["catalogued"], true);
     EXPECT_EQ(devices[3]["catalogued"], false);
     EXPECT_EQ(devices[3]["name"], "Неизвестный");
+    EXPECT_EQ(scan["garbled"], nlohmann::json::array()); // a healthy bus
 
     // Identified first, then read: index 6 is not offered for firmware 2.05.
     nlohmann::json read = Json({"read", "--address", "3"});

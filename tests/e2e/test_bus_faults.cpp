@@ -1,12 +1,19 @@
 // Failures the window must tell: a converter pulled out during a search, a read or a write
-// (one box, the port closed, a new "Опрос" finds the bus again), and a read some of whose
-// parameters got no answer.
+// (one box, the port closed, a new "Опрос" finds the bus again), a read some of whose
+// parameters got no answer, addresses that answer only garbled, a device that falls silent,
+// and a write the device refuses.
 
 #include "tests/e2e/E2eSupport.h"
+#include "tests/support/TempDir.h"
 #include "ui/UTrafficForm.h"
+
+#include "controls/UASGrid.h"
+#include "controls/UColors.h"
+#include "controls/UDivisorSpinEdit.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/Link.h"
+#include "link/Traffic.h"
 
 #include <QListWidget>
 #include <QProgressBar>
@@ -74,9 +81,30 @@ void ExpectOneLostPortBox(const WindowOnBus &bus)
 }
 
 // Opens the parameters of the device at `address` after a poll.
-bool OpenDevice(WindowOnBus &bus, uint8_t address)
+bool OpenDevice(WindowOnBus &bus, uint8_t address, bool zeroAddress = false)
 {
-    return bus.Poll() && bus.SelectAddress(address) && bus.ReadParams();
+    return bus.Poll(zeroAddress) && bus.SelectAddress(address) && bus.ReadParams();
+}
+
+// The attempts on the wire while it lives, as the link reports them.
+struct TWire : TTrafficRecord
+{
+    TWire() { SetTrafficRecord(this); }
+    ~TWire() { SetTrafficRecord(nullptr); }
+    // Attempts since the last call; with `command`, only those of that command and `index`.
+    size_t Count(int command = -1, uint8_t index = 0)
+    {
+        size_t count = 0;
+        for (const TTrafficAttempt &attempt : Take())
+            count += command < 0 || (attempt.Request[3] == command && attempt.Request[4] == index);
+        return count;
+    }
+};
+
+// Name of row `row` as shown.
+QString RowName(int row)
+{
+    return QString::fromStdString(Cp1251ToUtf8(DeviceParameters[static_cast<size_t>(row)].Name));
 }
 
 } // namespace
@@ -109,7 +137,7 @@ TEST(BusFaults, LinkPulledDuringAReadLeavesTheListPageIdle)
     WindowOnBus bus(1, QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR), LINVAR_E2E_FAULTS);
     ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
-    // The device at 24 answers no read, so its read runs for seconds.
+    // The device at 24 answers no read, so its read runs over a second before it gives up.
     ASSERT_TRUE(bus.Poll());
     ASSERT_TRUE(bus.SelectAddress(24));
     TWireWatch wire;
@@ -136,7 +164,7 @@ TEST(BusFaults, LinkPulledDuringAWriteKeepsThePageWithTheUnconfirmedValues)
     WindowOnBus bus(1, QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR), LINVAR_E2E_FAULTS);
     ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
     TMainFormLinvar &w = bus.Window();
-    // The device at 33 never answers a write, so its write runs for seconds.
+    // The device at 33 never answers a write, so its write runs over a second.
     ASSERT_TRUE(OpenDevice(bus, 33));
     TWireWatch wire;
     QTest::mouseClick(w.TabSheet2->SaveButton, Qt::LeftButton);
@@ -189,6 +217,91 @@ TEST(BusFaults, ReadWithUnansweredParametersSaysHowManyAndStillOpensThePage)
     ASSERT_TRUE(bus.ReadParams());
     EXPECT_EQ(bus.Values(), QStringList({"12", "9,6", "4", "2,5"}));
     EXPECT_EQ(bus.Boxes.Texts.size(), 1);
+}
+
+TEST(BusFaults, GarbledAddressesAreToldOnceAndASilentDeviceEndsTheReadEarly)
+{
+    TTempDir dir("linvar-e2e-wire-");
+    const std::string conf = dir.Write("bus.conf", R"(latency 1
+char-us 150
+# Two devices at one address: their replies collide on the pair.
+device 7 type 9 version 2.05 identify 6
+device 7 type 24 version 3.40 identify 6 shared
+# Falls silent after its first two reads.
+device 24 type 24 version 3.40 identify 6
+fault no-reply on read after 2
+param 1 byte 24
+param 2 word 96
+param 8 word 1180
+param 9 byte 30
+param 10 byte 1
+)");
+    WindowOnBus bus(1, QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR), conf);
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    ASSERT_TRUE(bus.Poll());
+    EXPECT_EQ(w.ListBox->count(), 1);
+    ASSERT_EQ(bus.Boxes.Texts.size(), 1);
+    EXPECT_EQ(bus.Boxes.Kinds[0], TBoxKind::Warning);
+    EXPECT_TRUE(bus.Boxes.Texts[0].startsWith("С адреса 7 приходили искажённые ответы"))
+        << bus.Boxes.Texts[0].toStdString();
+    EXPECT_TRUE(bus.Boxes.Texts[0].contains("двух приборов с одним адресом"));
+
+    // Two parameters read, two that cost all their attempts, and not a frame more.
+    TWire wire;
+    ASSERT_TRUE(bus.SelectAddress(24));
+    ASSERT_TRUE(bus.ReadParams());
+    EXPECT_EQ(wire.Count(), 2u + 2 * 2 * 3);
+    EXPECT_EQ(bus.Values(),
+              QStringList({"24", "9,6", "Неопределено", "Неопределено", "Неопределено"}));
+    ASSERT_EQ(bus.Boxes.Texts.size(), 2);
+    const QString &text = bus.Boxes.Texts[1];
+    EXPECT_TRUE(text.startsWith("Прибор перестал отвечать, и чтение прервано. Не прочитано "
+                                "параметров: 3 из 5:"))
+        << text.toStdString();
+    for (int row = 0; row < 5; ++row)
+        EXPECT_EQ(text.contains(RowName(row)), row >= 2) << row;
+    EXPECT_TRUE(Idle(w));
+    EXPECT_TRUE(w.CloseEnabled());
+}
+
+TEST(BusFaults, RefusedWriteKeepsTheValueInItsOwnColourAndGoesOutAgain)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    TParamsPage &page = *w.TabSheet2;
+    // The device at 0 holds no parameter 9 (row 3): it rejects its read and refuses its write.
+    ASSERT_TRUE(OpenDevice(bus, 0, true));
+    QTest::mouseClick(page.DefButton, Qt::LeftButton);
+    ASSERT_EQ(bus.Values(), QStringList({"1", "9,6", "12", "2,5", "0"}));
+
+    TWire wire;
+    for (int write = 1; write <= 2; ++write) {
+        SCOPED_TRACE(write);
+        ASSERT_TRUE(bus.ClickAndWaitIdle(page.SaveButton));
+        // Sent once each time: a refusal is an answer, and the kept value goes out again.
+        EXPECT_EQ(wire.Count(CMD_WRITE_PARAM, 9), 1u);
+        EXPECT_EQ(bus.Values(), QStringList({"1", "9,6", "12", "2,5", "0"}));
+        for (int row = 0; row < 5; ++row) {
+            EXPECT_EQ(page.RowRefused(row), row == 3) << row;
+            EXPECT_FALSE(page.RowUnconfirmed(row)) << row;
+            EXPECT_EQ(bus.RowColor(row), row == 3 ? clPurple : clBlack) << row;
+        }
+        // A value the device did not take is not saved: leaving the page asks first.
+        EXPECT_TRUE(page.HasUnsavedEdits());
+        ASSERT_EQ(bus.Boxes.Texts.size(), write);
+        const QString &text = bus.Boxes.Texts.back();
+        EXPECT_TRUE(text.startsWith("Прибор отказался принять значения параметров:\n  " +
+                                    RowName(3) + "\n"))
+            << text.toStdString();
+    }
+    // The row's hint says why, over the row and over its editor.
+    page.ASGrid->SetSelectedRow(3);
+    QApplication::processEvents();
+    EXPECT_TRUE(page.RowHint(3).startsWith("Прибор отказался принять это значение"));
+    EXPECT_EQ(page.DivisorSpinEdit->toolTip(), page.RowHint(3));
+    EXPECT_TRUE(page.RowHint(2).isEmpty());
 }
 
 TEST(BusFaults, TrafficWindowShowsEachAttemptAndHoldsStillWhilePaused)

@@ -326,6 +326,7 @@ private:
             const TParameterReply reply = ReplyOf(entry);
             const int32_t shown = entry.Value;
             const bool wrong = reply == TParameterReply::Rejected ||
+                               reply == TParameterReply::WriteRefused ||
                                (reply == TParameterReply::Valid && shown != held.at(index));
             if (!wrong)
                 continue;

@@ -162,7 +162,7 @@ TEST_F(ReadWriteTest, WriteFramesEchoesAndProgress)
     EXPECT_GE(Fake.NowUs(), 1'000'000);
 }
 
-TEST_F(ReadWriteTest, UnconfirmedWritesKeepTheValueGivenAndSaySo)
+TEST_F(ReadWriteTest, UnconfirmedAndRefusedWritesKeepTheValueGivenAndGoOutAgain)
 {
     Device([](TScriptedDevice &d) {
         d.Rejects.insert(1);
@@ -171,7 +171,7 @@ TEST_F(ReadWriteTest, UnconfirmedWritesKeepTheValueGivenAndSaySo)
         d.Data[5] = {0, 0};
         d.ShortEcho.insert(5);
     });
-    AddParameter(1, SizeByte, 5);      // rejected: an answer, so not repeated
+    AddParameter(1, SizeByte, 5);      // refused: an answer, so not repeated
     AddParameter(3, SizeWord, 17);     // never answered: repeated, then given up
     AddParameter(2, SizeWord, 10000);  // confirmed
     AddParameter(5, SizeWord, 0x0203); // echoed as one byte: that byte is the value
@@ -181,10 +181,9 @@ TEST_F(ReadWriteTest, UnconfirmedWritesKeepTheValueGivenAndSaySo)
     CollectUntil(WM_SAVEDONE);
 
     const std::vector<std::pair<int32_t, TParameterReply>> expected = {
-        {VALUE_UNDEFINED, TParameterReply::Rejected},
+        {5, TParameterReply::WriteRefused},  // the operator's value survives, refused
         {17, TParameterReply::NoValidReply}, // the operator's value survives, unconfirmed
-        {10000, TParameterReply::Valid},
-        {3, TParameterReply::Valid},
+        {10000, TParameterReply::Valid},          {3, TParameterReply::Valid},
         {VALUE_UNDEFINED, TParameterReply::None},
     };
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -199,13 +198,19 @@ TEST_F(ReadWriteTest, UnconfirmedWritesKeepTheValueGivenAndSaySo)
     EXPECT_EQ(sent[2], 1u);
     EXPECT_EQ(sent.count(6), 0u);
 
-    // Written again once the device answers: the kept value goes out and is confirmed.
-    Device([](TScriptedDevice &d) { d.Data[3] = {0, 0}; });
+    // Written again once the device answers and takes them: the kept values go out and are
+    // confirmed.
+    Device([](TScriptedDevice &d) {
+        d.Data[1] = {0};
+        d.Data[3] = {0, 0};
+    });
     Fake.ClearCalls();
     ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
     CollectUntil(WM_SAVEDONE);
-    EXPECT_EQ(DeviceParameters[1].Value, 17);
-    EXPECT_EQ(ReplyOf(DeviceParameters[1]), TParameterReply::Valid);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(DeviceParameters[i].Value, expected[i].first) << i;
+        EXPECT_EQ(ReplyOf(DeviceParameters[i]), TParameterReply::Valid) << i;
+    }
 }
 
 TEST_F(ReadWriteTest, ALostPortEndsEachWorkerAfterTheEntryInProgress)

@@ -4,6 +4,7 @@
 #include "tools/cli/CliExitStatus.h"
 #include "tools/cli/CliOutput.h"
 #include "tools/cli/CliTarget.h"
+#include "tools/cli/CliWords.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "device/ParameterReply.h"
@@ -23,6 +24,8 @@ const char *ReplyName(TParameterReply reply)
         return "rejected";
     case TParameterReply::NoValidReply:
         return "none";
+    case TParameterReply::WriteRefused:
+        return "refused";
     case TParameterReply::None:
         break;
     }
@@ -36,7 +39,8 @@ int RunRead(const TCliOptions &options)
     TTarget target;
     if (const int status = ResolveFirstDevice(options, target); status != ExitOk)
         return status;
-    const size_t done = ReadTarget(options, target);
+    bool silent = false;
+    const size_t done = ReadTarget(options, target, &silent);
 
     size_t defined = 0;
     size_t unanswered = 0;
@@ -73,6 +77,8 @@ int RunRead(const TCliOptions &options)
         return ExitDeviceFailure;
     }
     // Rejections are the device's answer; silence is worth a word.
+    if (silent)
+        ReportError("warning: " + DeviceSilentText("read", done, DeviceParameters.size()));
     if (unanswered != 0) {
         ReportError("warning: " + std::to_string(unanswered) + " of " +
                     std::to_string(DeviceParameters.size()) +

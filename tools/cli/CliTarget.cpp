@@ -3,6 +3,7 @@
 #include "tools/cli/CliBus.h"
 #include "tools/cli/CliExitStatus.h"
 #include "tools/cli/CliOutput.h"
+#include "tools/cli/CliWords.h"
 
 #include "catalogue/DeviceCatalogue.h"
 #include "catalogue/ParameterSize.h"
@@ -54,9 +55,10 @@ int ResolveFirstDevice(const TCliOptions &options, TTarget &target)
     return status;
 }
 
-size_t ReadTarget(const TCliOptions &options, const TTarget &target)
+size_t ReadTarget(const TCliOptions &options, const TTarget &target, bool *silent)
 {
     size_t done = 0; // one progress message per entry done
+    bool stopped = false;
     RunWorker(
         [&](TWorkerHandle &handle) { return StartWorker<TLoadThread>(handle, target.Address); },
         WM_LOADDONE,
@@ -65,8 +67,12 @@ size_t ReadTarget(const TCliOptions &options, const TTarget &target)
                 ++done;
                 ReportProgress(options, "read", message.WParam);
             }
+            stopped =
+                stopped || (message.Message == WM_LOADDONE && message.WParam == DONE_DEVICE_SILENT);
         });
     EndProgress();
+    if (silent != nullptr)
+        *silent = stopped;
     return done;
 }
 
@@ -109,6 +115,7 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
         requested.push_back(IsWritable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
 
     size_t done = 0; // one progress message below 100 per entry done
+    bool silent = false;
     RunWorker(
         [&](TWorkerHandle &handle) { return StartWorker<TSaveThread>(handle, target.Address); },
         WM_SAVEDONE,
@@ -117,8 +124,14 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
                 done += message.WParam < 100;
                 ReportProgress(options, "write", message.WParam);
             }
+            silent =
+                silent || (message.Message == WM_SAVEDONE && message.WParam == DONE_DEVICE_SILENT);
         });
     EndProgress();
+    if (silent) {
+        ReportError(prefix +
+                    "warning: " + DeviceSilentText("write", done, DeviceParameters.size()));
+    }
 
     const std::string lost = PortLost() ? PortLostText(ProgressOf("write", done)) : std::string();
     // The worker goes through the entries in order and stops at Ctrl+C or a lost port: those
@@ -135,14 +148,17 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
         const auto &entry = DeviceParameters[i];
         if (requested[i] == VALUE_UNDEFINED)
             continue;
-        const int32_t stored = entry.Value;
         const TParameterReply reply = ReplyOf(entry);
+        // A refused write keeps the value asked for, but the device holds its own.
+        const int32_t stored =
+            reply == TParameterReply::WriteRefused ? VALUE_UNDEFINED : int32_t(entry.Value);
         const char *result = "written";
         std::string problem;
-        if (i >= sent && reply != TParameterReply::Valid && reply != TParameterReply::Rejected) {
+        if (i >= sent && reply != TParameterReply::Valid &&
+            reply != TParameterReply::WriteRefused) {
             result = "unsent";
             problem = "not sent: the write stopped first";
-        } else if (reply == TParameterReply::Rejected) {
+        } else if (reply == TParameterReply::WriteRefused) {
             result = "rejected";
             problem = "the device rejected the write";
         } else if (reply != TParameterReply::Valid) {

@@ -24,11 +24,13 @@ int ResolveDevice(const TCliOptions &options, uint8_t address, TTarget &target, 
 // ResolveDevice for the first --address, with the reason reported on stderr.
 int ResolveFirstDevice(const TCliOptions &options, TTarget &target);
 // Reads every parameter of DeviceParameters from the target, showing progress; returns how
-// many entries were done.
-size_t ReadTarget(const TCliOptions &options, const TTarget &target);
+// many entries were done. `silent`, when given, tells whether the read ended early because
+// the device stopped answering.
+size_t ReadTarget(const TCliOptions &options, const TTarget &target, bool *silent = nullptr);
 // Writes the entries of DeviceParameters that have values to the target and reports each
 // (text on stdout unless --json; problems on stderr, after `prefix`); `report` gets the JSON
-// result. Returns ExitOk, ExitDeviceFailure or ExitPortLost.
+// result. A device that stops answering ends the write early, with a warning. Returns ExitOk,
+// ExitDeviceFailure or ExitPortLost.
 int WriteTarget(const TCliOptions &options, const TTarget &target, const std::string &prefix,
                 TJson &report);
 // "<what> after N of M parameters" for a message about the port's loss.

@@ -130,3 +130,24 @@ std::string PortSummary(const TPortInfo &info)
         text += ", serial " + info.UsbSerial;
     return text;
 }
+
+std::string VerdictsText(const std::vector<TAttemptVerdict> &verdicts)
+{
+    std::string text;
+    for (const TAttemptVerdict verdict : verdicts)
+        text += (text.empty() ? "" : ", ") + std::string(VerdictName(verdict));
+    return text;
+}
+
+std::string GarbledText(const TGarbledAddress &garbled)
+{
+    return "address " + std::to_string(garbled.Address) + " brought garbled replies only (" +
+           VerdictsText(garbled.Verdicts) +
+           "); two devices at one address, a device at another line speed, or the wiring?";
+}
+
+std::string DeviceSilentText(const char *what, size_t done, size_t total)
+{
+    return "the device stopped answering; the " + std::string(what) + " ended after " +
+           std::to_string(done) + " of " + std::to_string(total) + " parameters";
+}

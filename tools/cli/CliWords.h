@@ -1,13 +1,15 @@
 #pragma once
 // linvar-cli's words for what the core reports as kinds: a port that does not open, the
 // catalogue that does not load, a parameter-set file that is refused, a settings file that cannot
-// be read, and what stands behind a port. The window words the same kinds in Russian (ui/UWords.h).
+// be read, what stands behind a port, an address that answered only garbled, and a device that
+// fell silent. The window words the same kinds in Russian (ui/UWords.h).
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/PortList.h"
 #include "link/PortProbe.h"
 #include "link/SettingsFile.h"
 #include "sets/ParameterSet.h"
+#include "workers/GarbledAddress.h"
 
 #include <string>
 
@@ -31,3 +33,11 @@ std::string SettingsFaultText(const TSettingsReadFault &fault);
 // What stands behind a port in one line: "/dev/ttyUSB0, USB 0403:6001, serial A12345"; the
 // device a link resolves to follows the path in parentheses.
 std::string PortSummary(const TPortInfo &info);
+// The verdicts of a garbled address as a list: "wrong check byte, too short".
+std::string VerdictsText(const std::vector<TAttemptVerdict> &verdicts);
+// The warning for an address that brought bytes but never a valid reply: "address 5 brought
+// garbled replies only (...); two devices at one address, ...?".
+std::string GarbledText(const TGarbledAddress &garbled);
+// The warning for a device that fell silent during a read or write (`what`): "the device
+// stopped answering; the read ended after 2 of 30 parameters".
+std::string DeviceSilentText(const char *what, size_t done, size_t total);
