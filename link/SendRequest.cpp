@@ -168,8 +168,13 @@ bool EchoSoFar(const std::vector<uint8_t> &bytes, const std::vector<uint8_t> &se
 // one more read of a millisecond still takes what already came (a USB chip hands over the
 // echo and the reply in one batch). The echo and the reply may arrive split anyhow; reads
 // never ask for more than the frame being read, so neither swallows the other's bytes.
+//
+// Behind a USB chip's latency timer the echo of the previous transaction's last attempt may
+// come only after this one's purge, and that request has the shape of a reply too (a ping's
+// echo read as an identify reply names a device of type 1): a whole frame that is byte for
+// byte `previous` is dropped as an echo as well.
 size_t Receive(ISerialPort &port, const TSerialTimeouts &chosen, const std::vector<uint8_t> &sent,
-               std::vector<uint8_t> &reply, bool &echo)
+               const std::vector<uint8_t> &previous, std::vector<uint8_t> &reply, bool &echo)
 {
     ISerialPlatform &platform = SerialPlatform();
     const int64_t startTicks = PerfFrequency != 0 ? platform.Counter() : 0;
@@ -221,6 +226,13 @@ size_t Receive(ISerialPort &port, const TSerialTimeouts &chosen, const std::vect
         if (reply.size() >= sent.size() && std::equal(sent.begin(), sent.end(), reply.begin())) {
             echo = true;
             reply.erase(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(sent.size()));
+            continue;
+        }
+        if (!previous.empty() && reply.size() >= previous.size() &&
+            std::equal(previous.begin(), previous.end(), reply.begin())) {
+            echo = true;
+            reply.erase(reply.begin(),
+                        reply.begin() + static_cast<std::ptrdiff_t>(previous.size()));
             continue;
         }
         // A read that ends short has waited out its time-out; only an echo cut by an
@@ -300,9 +312,19 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
     }
     ISerialPort &port = *PortHandle;
     ISerialPlatform &platform = SerialPlatform();
-    // The request as it goes on the wire, as an echo would bring it back.
+    // The request as it goes on the wire, as an echo would bring it back; the one before it
+    // on this port, whose echo a latency timer may still hand over (kept under PortLock).
+    static std::vector<uint8_t> previous;
     std::vector<uint8_t> sent(request, request + count);
     sent.push_back(Crc8(request, count));
+    if (previous == sent)
+        previous.clear();
+    struct TKeep
+    {
+        std::vector<uint8_t> &Previous;
+        const std::vector<uint8_t> &Sent;
+        ~TKeep() { Previous = Sent; }
+    } keep{previous, sent};
     for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
         platform.SleepMs(LinkSettings.StartTimeOut);
         KeyTransmitter(port);
@@ -323,7 +345,7 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
             continue;
         }
         bool echo = false;
-        Receive(port, chosen, sent, reply, echo);
+        Receive(port, chosen, sent, previous, reply, echo);
         const TAttemptVerdict verdict = JudgeReply(reply.data(), reply.size());
         if (verdict == TAttemptVerdict::Accepted) {
             Report(attempt, sent, reply, verdict, verdicts, echo);
