@@ -17,8 +17,10 @@ constexpr size_t FirstRead = 6;
 constexpr size_t MaxRequest = MaxFrameSize - 1;
 
 // The reply time-out set for a request: pings wait briefly, since a whole bus sweep waits
-// on every silent address; everything else gets the generous command set.
-TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
+// on every silent address; everything else gets the generous command set. A port behind a
+// network adds its round trip to the total and to the gap between bytes (a reply may arrive
+// in several packets); the gap only ends a read that is short anyway, so it costs nothing.
+TSerialTimeouts ReplyTimeouts(const ISerialPort &port, const uint8_t *request, size_t count)
 {
     TSerialTimeouts wanted;
     if (count >= 4 && request[3] == CMD_PING) {
@@ -30,6 +32,11 @@ TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
         wanted.ReadMultiplier = LinkSettings.CmdTimeoutMultiplier;
         wanted.ReadConstant = LinkSettings.CmdTimeoutConstant;
     }
+    const uint32_t extra = port.ExtraReplyMs();
+    wanted.ReadConstant += extra;
+    if (wanted.ReadInterval != 0) {
+        wanted.ReadInterval += extra;
+    }
     return wanted;
 }
 
@@ -37,7 +44,7 @@ TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
 // that costs time on every transaction otherwise. Returns the time-outs in effect.
 TSerialTimeouts ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count)
 {
-    const TSerialTimeouts wanted = ReplyTimeouts(request, count);
+    const TSerialTimeouts wanted = ReplyTimeouts(port, request, count);
     TSerialTimeouts current;
     port.GetTimeouts(current);
     if (current.ReadInterval == wanted.ReadInterval &&
@@ -54,10 +61,17 @@ TSerialTimeouts ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t
     return current;
 }
 
+// True when the converter turns the bus around by itself: a SmartPI converter, or the one of
+// a network serial server, whose line we never hold.
+bool SelfSwitching(const ISerialPort &port)
+{
+    return LinkSettings.SmartPI || port.SwitchesDirection();
+}
+
 // Switches the converter's transmitter on, unless it switches by itself.
 void KeyTransmitter(ISerialPort &port)
 {
-    if (!LinkSettings.SmartPI) {
+    if (!SelfSwitching(port)) {
         port.SetDtr(false);
         port.SetRts(true);
     }
@@ -66,7 +80,7 @@ void KeyTransmitter(ISerialPort &port)
 // Switches the converter back to receiving, unless it switches by itself.
 void ReleaseTransmitter(ISerialPort &port)
 {
-    if (!LinkSettings.SmartPI) {
+    if (!SelfSwitching(port)) {
         port.SetDtr(true);
         port.SetRts(false);
     }
@@ -78,7 +92,7 @@ bool Transmit(ISerialPort &port, const uint8_t *request, size_t count, int64_t c
 {
     ISerialPlatform &platform = SerialPlatform();
     const uint8_t check = Crc8(request, count);
-    if (!LinkSettings.USARTMode && PerfFrequency != 0) {
+    if (!LinkSettings.USARTMode && PerfFrequency != 0 && !port.SwitchesDirection()) {
         // The converter's transmitter must stay on until the last stop bit has left the
         // UART, and not a moment longer, or the device's first reply bytes are lost; the
         // driver gives no notice of that moment, so the wire time is counted out. A busy
