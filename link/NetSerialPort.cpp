@@ -16,23 +16,32 @@ constexpr int64_t MaxExtraUs = 5'000'000;
 class TRoundTrip
 {
 public:
-    // A figure taken while the connection opens. The least of them stands: a busy machine
-    // only ever lengthens one (a thread not scheduled at once), never shortens it.
-    void Opening(int64_t sampleUs)
+    // A figure taken while the connection opens; `endToEnd` for one that went to the
+    // server's program and back (a Telnet answer). That kind supersedes the TCP handshake's,
+    // which a proxy on the way answers by itself. Of one kind the least stands: a busy
+    // machine only ever lengthens a figure (a thread not scheduled at once), never shortens it.
+    void Opening(int64_t sampleUs, bool endToEnd)
     {
         sampleUs = std::clamp<int64_t>(sampleUs, 0, MaxExtraUs);
-        if (!FromReplies && (!Measured || sampleUs < Smoothed)) {
+        if (FromReplies || (EndToEnd && !endToEnd)) {
+            return;
+        }
+        if (!Measured || endToEnd != EndToEnd || sampleUs < Smoothed) {
             Smoothed = sampleUs;
             Deviation = sampleUs / 2;
             Measured = true;
+            EndToEnd = endToEnd;
         }
     }
     // A figure taken from a reply.
     void Add(int64_t sampleUs)
     {
         sampleUs = std::clamp<int64_t>(sampleUs, 0, MaxExtraUs);
+        // The first reply's figure replaces the opening's, as the one that measured the
+        // whole way to a device.
+        const bool first = !FromReplies;
         FromReplies = true;
-        if (!Measured) {
+        if (!Measured || first) {
             Smoothed = sampleUs;
             Deviation = sampleUs / 2;
             Measured = true;
@@ -51,6 +60,7 @@ public:
 
 private:
     bool Measured = false;
+    bool EndToEnd = false;
     bool FromReplies = false;
     int64_t Smoothed = 0;
     int64_t Deviation = 0;
@@ -62,7 +72,7 @@ public:
     TNetSerialPort(std::unique_ptr<ISocket> socket, TNetTransport transport, int64_t connectUs)
         : Socket(std::move(socket)), Telnet(transport == TNetTransport::Rfc2217)
     {
-        Trip.Opening(connectUs);
+        Trip.Opening(connectUs, false);
     }
 
     // Telnet: offers the options and waits for the server's word on the COM-PORT-OPTION.
@@ -87,7 +97,7 @@ public:
             error = EPROTO;
             return false;
         }
-        Trip.Opening((MonotonicNs() - start) / 1000);
+        Trip.Opening((MonotonicNs() - start) / 1000, true);
         return true;
     }
 
@@ -138,9 +148,20 @@ public:
         // What came after its reader gave up: a late reply, which tells how late replies are.
         while (Lost == 0 && Pump(0)) {
         }
+        // Where an attempt was answered only after a retry had gone out, the retry's own reply
+        // is still on its way: it is waited for here (until a round trip after the retry), or
+        // it would be taken for the reply to the next request, and that one's for the next.
+        if (RetryReplyDue) {
+            RetryReplyDue = false;
+            const int64_t until = LastRetryAt + static_cast<int64_t>(Trip.ExtraMs()) * 1'000'000;
+            while (Lost == 0 && MonotonicNs() < until) {
+                Pump(until);
+            }
+        }
         Pending.clear();
         PendingAt = 0;
-        AwaitingReply = false; // a new request follows
+        Codec.Answers.clear(); // the server's notifications, of no use to us
+        EndAttempt();
         return Lost == 0;
     }
 
@@ -207,8 +228,11 @@ public:
         if (!sent) {
             return 0;
         }
-        // Two writes of one request (the check byte apart) count from the last.
-        WrittenBytes = AwaitingReply ? WrittenBytes + count : count;
+        // Two writes of one request (the check byte apart) are one attempt.
+        if (Attempt.empty()) {
+            AttemptAt = MonotonicNs();
+        }
+        Attempt.insert(Attempt.end(), buffer, buffer + count);
         WrittenAt = MonotonicNs();
         AwaitingReply = true;
         return count;
@@ -266,8 +290,30 @@ private:
         return true;
     }
 
+    // Ends the attempt written since the last purge: an unanswered one joins the run of
+    // unanswered attempts of the same request (retries), or starts one.
+    void EndAttempt()
+    {
+        if (Attempt.empty()) {
+            return;
+        }
+        if (!AwaitingReply) {
+            Unanswered = 0;
+        } else if (Unanswered > 0 && Attempt == Retried) {
+            ++Unanswered;
+        } else {
+            Retried = Attempt;
+            RetriedAt = AttemptAt;
+            Unanswered = 1;
+        }
+        Attempt.clear();
+        AwaitingReply = false;
+    }
+
     // Takes the round trip from the first bytes after a request: the time since the request
-    // left, less the line time of the request and of these bytes.
+    // left, less the line time of the request and of these bytes. After unanswered attempts
+    // of the same request the bytes may answer the first of them, so the time counts from
+    // that one: a figure too long only slows the link, one too short breaks it.
     void NoteReply(size_t arrived)
     {
         if (!AwaitingReply) {
@@ -275,8 +321,18 @@ private:
         }
         AwaitingReply = false;
         const int64_t lineUs = CharacterTimeUs(Line.BaudRate, Line.StopBits) *
-                               static_cast<int64_t>(WrittenBytes + arrived);
-        Trip.Add((LastArrival - WrittenAt) / 1000 - lineUs);
+                               static_cast<int64_t>(Attempt.size() + arrived);
+        const bool retried = Unanswered > 0 && Attempt == Retried;
+        if (retried) {
+            RetryReplyDue = true;
+            LastRetryAt = WrittenAt;
+        }
+        // Nothing is learnt from bytes sooner than the line time: a late reply to an earlier
+        // request, or a line faster than the link settings say.
+        const int64_t sampleUs = (LastArrival - (retried ? RetriedAt : AttemptAt)) / 1000 - lineUs;
+        if (sampleUs > 0) {
+            Trip.Add(sampleUs);
+        }
     }
 
     // Sets the remote line's format and checks each answer; false when one is missing or
@@ -303,19 +359,28 @@ private:
                 return false;
             }
         }
+        // The answer to each command, the first that came; notifications of the line's and the
+        // modem lines' state may come between them and are not answers.
+        const auto answerTo = [&](const TComPortAnswer &command) {
+            return std::find_if(Codec.Answers.begin(), Codec.Answers.end(),
+                                [&](const TComPortAnswer &a) {
+                                    return a.Command == command.Command + CPO_SERVER_OFFSET;
+                                });
+        };
+        const auto allAnswered = [&] {
+            return std::all_of(wanted.begin(), wanted.end(), [&](const TComPortAnswer &command) {
+                return answerTo(command) != Codec.Answers.end();
+            });
+        };
         const int64_t deadline = start + MsToNs(NetNegotiationTimeoutMs);
-        while (Codec.Answers.size() < wanted.size() && Pump(deadline)) {
+        while (!allAnswered() && Pump(deadline)) {
         }
-        if (Codec.Answers.size() < wanted.size()) {
+        if (!allAnswered()) {
             return false;
         }
-        Trip.Opening((MonotonicNs() - start) / 1000);
+        Trip.Opening((MonotonicNs() - start) / 1000, true);
         for (const TComPortAnswer &command : wanted) {
-            const auto answer = std::find_if(
-                Codec.Answers.begin(), Codec.Answers.end(), [&](const TComPortAnswer &a) {
-                    return a.Command == command.Command + CPO_SERVER_OFFSET;
-                });
-            if (answer == Codec.Answers.end() || answer->Value != command.Value) {
+            if (answerTo(command)->Value != command.Value) {
                 return false;
             }
         }
@@ -333,9 +398,15 @@ private:
     size_t PendingAt = 0;
     int64_t LastArrival = 0;
     TRoundTrip Trip;
-    bool AwaitingReply = false; // a request went out and nothing has come since
-    int64_t WrittenAt = 0;
-    size_t WrittenBytes = 0;
+    bool AwaitingReply = false;   // a request went out and nothing has come since
+    std::vector<uint8_t> Attempt; // the bytes written since the last purge
+    int64_t AttemptAt = 0;        // when its first byte was written
+    int64_t WrittenAt = 0;        // when its last byte was written
+    std::vector<uint8_t> Retried; // the request of the unanswered attempts before this one
+    int64_t RetriedAt = 0;        // when the first of them was written
+    int Unanswered = 0;           // how many there were
+    bool RetryReplyDue = false;   // an answered retry's own reply may still come
+    int64_t LastRetryAt = 0;      // when that retry was written
     int Lost = 0;
 };
 

@@ -6,11 +6,13 @@
 //
 // Reply time-outs get the network's round trip on top (ExtraReplyMs): a smoothed round trip
 // and four times its mean deviation, as TCP sizes its own retransmission time-out, rounded
-// up to whole milliseconds. Until a reply comes, the figure is the least of those taken while
-// the port opens: the TCP handshake (as the kernel timed it, where it tells) and, for RFC
-// 2217, each negotiation's answer. From then on every reply adds the time from the request's
-// last byte to the reply's first, less the line time of both; a reply that came only after
-// its time-out (found by the next purge) adds how long it had kept us waiting.
+// up to whole milliseconds. Until a reply comes, the figure is one taken while the port
+// opens: for raw TCP the TCP handshake (as the kernel timed it, where it tells), which is the
+// round trip to the server unless a proxy on the way answers the handshake itself; for RFC
+// 2217 the least of the times the server took to answer the option offer and each line
+// negotiation, which cross the whole path. From then on every reply adds the time from the
+// request's last byte to the reply's first, less the line time of both; a reply that came
+// only after its time-out (found by the next purge) adds how long it had kept us waiting.
 
 #include <memory>
 #include <string>
