@@ -6,6 +6,7 @@
 #include <map>
 #include <unistd.h>
 
+#include "link/NetAddress.h"
 #include "link/NumberText.h"
 #include "link/SettingsFile.h"
 
@@ -77,6 +78,15 @@ bool Describe(uint8_t number, const std::string &path, const TPortRoots &roots, 
     info = TPortInfo();
     info.Number = number;
     info.Path = path;
+    // A remote port is listed by its address without connecting: a connection would hold
+    // the server's port, turning away whoever uses it now. A malformed address cannot open.
+    if (IsNetPath(path)) {
+        TNetAddress address;
+        info.Remote = true;
+        info.Accessible = ParseNetAddress(path, address);
+        info.AccessError = info.Accessible ? 0 : EINVAL;
+        return true;
+    }
     std::error_code error;
     if (path.empty() || !fs::exists(path, error)) {
         return false;

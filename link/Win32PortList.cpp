@@ -2,8 +2,10 @@
 
 #include "link/WindowsApi.h"
 
+#include <cerrno>
 #include <map>
 
+#include "link/NetAddress.h"
 #include "link/SettingsFile.h"
 
 namespace {
@@ -19,6 +21,16 @@ bool Describe(uint8_t number, const std::string &path, TPortInfo &info)
     if (path.empty()) {
         return false;
     }
+    // A remote port is listed by its address without connecting: a connection would hold
+    // the server's port, turning away whoever uses it now. A malformed address cannot open.
+    if (IsNetPath(path)) {
+        TNetAddress address;
+        info.Remote = true;
+        info.Accessible = ParseNetAddress(path, address);
+        info.AccessError = info.Accessible ? 0 : EINVAL;
+        return true;
+    }
+
     if (path.rfind(DevicePrefix, 0) == 0) {
         // The object manager knows which driver's device the name leads to
         // ("\Device\Serial0", "\Device\VCP0"); a name it does not know has no device.

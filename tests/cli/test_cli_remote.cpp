@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 
 #include "tests/cli/CliTestSupport.h"
 #include "tests/support/DelayRelay.h"
@@ -86,6 +87,25 @@ TEST_F(CliRemoteTest, RawAndRfc2217GiveTheLocalFramesAndResults)
         for (size_t i = 0; i < commands.size(); ++i)
             EXPECT_EQ(Result(remote, commands[i]), local[i]) << remote << " " << commands[i][0];
     }
+
+    // A port number reaches a remote bus through the settings file, and the port list names
+    // it by its address without connecting.
+    std::ofstream(Sim->SettingsPath(), std::ios::app)
+        << "COM9=" << Server->Rfc2217Url() << "\nCOM8=tcp://nowhere\n";
+    const TCliRun ports = RunCli({"ports"});
+    EXPECT_NE(
+        ports.Out.find("port 9: " + Server->Rfc2217Url() + ", network serial server, may open"),
+        std::string::npos)
+        << ports.Out;
+    EXPECT_NE(
+        ports.Out.find("port 8: tcp://nowhere, network serial server, refused: Invalid argument"),
+        std::string::npos)
+        << ports.Out;
+    EXPECT_TRUE(Server->WaitDeviceReleased());
+    const TCliRun scan =
+        RunCli({"--port", "9", "--catalogue", Catalogue, "--quiet", "scan", "--last", "3"});
+    EXPECT_EQ(scan.Status, 0) << scan.Err;
+    EXPECT_NE(scan.Out.find("Прибор типа 9"), std::string::npos) << scan.Out;
 }
 
 TEST_F(CliRemoteTest, ASlowNetworkStillFindsEveryDevice)

@@ -101,6 +101,8 @@ std::string SetFaultText(const TSetError &error)
 std::string PortSummary(const TPortInfo &info)
 {
     std::string text = info.Path;
+    if (info.Remote)
+        text += ", network serial server";
     if (!info.Device.empty() && info.Device != info.Path)
         text += " (" + info.Device + ")";
     if (!info.UsbVendor.empty())
