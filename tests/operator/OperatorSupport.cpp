@@ -487,7 +487,7 @@ std::vector<std::pair<int, int>> WrittenValues(const std::vector<TFrame> &frames
 
 // ---- TLinvarRun
 
-TLinvarRun::TLinvarRun() : X(TXSession::Get())
+TLinvarRun::TLinvarRun(bool remote) : X(TXSession::Get())
 {
     if (!X.Ready()) {
         Failure = X.Error();
@@ -509,10 +509,21 @@ TLinvarRun::TLinvarRun() : X(TXSession::Get())
     // Short ping time-outs and untimed sending, so that a sweep of the bus takes seconds.
     options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=15", "CmdTimeoutConstant=150",
                              "USARTMode=1", "SmartPI=1"};
+    if (remote)
+        options.Port = 200;
     Simulator = std::make_unique<SimulatorProcess>(LINVAR_OPERATOR_BUS, options);
     if (!Simulator->Ready()) {
         Failure = "simulator: " + Simulator->Error();
         return;
+    }
+    if (remote) {
+        Server = std::make_unique<TSer2netProcess>(Simulator->DevicePath());
+        if (!Server->Ready()) {
+            Failure = "ser2net: " + Server->Error();
+            return;
+        }
+        std::ofstream(Simulator->SettingsPath(), std::ios::app)
+            << "COM7=" << Server->Rfc2217Url() << "\n";
     }
 
     // The scripts run other tests offscreen; this program must reach the X server.
@@ -549,6 +560,7 @@ TLinvarRun::TLinvarRun() : X(TXSession::Get())
 TLinvarRun::~TLinvarRun()
 {
     Program.Stop();
+    Server.reset();
     Simulator.reset();
 }
 

@@ -5,6 +5,7 @@
 // bus simulator logged. The tests see the program only as a person and the bus see it.
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Ser2netProcess.h"
 #include "tests/support/SimulatorProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitUntil.h"
@@ -193,7 +194,10 @@ std::vector<std::pair<int, int>> WrittenValues(const std::vector<TFrame> &frames
 class TLinvarRun
 {
 public:
-    TLinvarRun();
+    // `remote`: the program reaches the bus through a network serial server (ser2net on the
+    // simulator's pseudo-terminal), as port 7 mapped to its RFC 2217 address; the simulator's
+    // own port number is then outside the numbers the window tries at its start.
+    explicit TLinvarRun(bool remote = false);
     ~TLinvarRun();
     TLinvarRun(const TLinvarRun &) = delete;
     TLinvarRun &operator=(const TLinvarRun &) = delete;
@@ -233,6 +237,7 @@ public:
 private:
     TTempDir Folder{"linvar-operator-"};
     std::unique_ptr<SimulatorProcess> Simulator;
+    std::unique_ptr<TSer2netProcess> Server;
     std::string Failure;
     std::string SimLog;
     std::string ProgramLog;

@@ -21,6 +21,17 @@
 namespace {
 
 using ParamsPage = TOperatorTest;
+
+// The window on a bus behind a network serial server, reached as port 7.
+class RemoteBus : public TOperatorTest
+{
+protected:
+    void SetUp() override
+    {
+        Run = std::make_unique<TLinvarRun>(true);
+        ASSERT_TRUE(Run->Ready()) << Run->Error();
+    }
+};
 using TValues = std::vector<std::pair<int, int>>;
 
 constexpr uint8_t Device12 = 12;
@@ -341,4 +352,12 @@ TEST_F(ParamsPage, SetSavedInARussianDialogHoldsTheTypedValueBroughtToItsMaximum
     const std::string saved = ReadText(path);
     EXPECT_NE(saved.find("\"raw\": 127"), std::string::npos) << saved;
     EXPECT_EQ(saved.find("\"raw\": 300"), std::string::npos) << saved;
+}
+
+TEST_F(RemoteBus, PollReadAndWriteThroughRfc2217OnPort7)
+{
+    TLinvarRun &run = *Run;
+    ASSERT_TRUE(OpenDevice12(run));
+    Retype(run, "5");
+    EXPECT_EQ(Write(run), TValues({{1, 5}, {2, 96}, {3, 4}, {4, 250}}));
 }
