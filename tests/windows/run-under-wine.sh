@@ -209,6 +209,17 @@ if [[ -x $ser2net ]]; then
         expect_output '^2 +18 +1\.11' "scan through ${url%%:*} finds device 2"
         expect_output '^5 +9 +2\.05' "scan through ${url%%:*} finds device 5"
     done
+    # A port number of the registry key that names a remote port.
+    wait_released
+    settings_add /v COM9 /t REG_SZ /d "rfc2217://127.0.0.1:$telnet_port"
+    if (cd "$work" && wine "$bin/tools/cli/linvar-cli.exe" --port 9 --quiet \
+        --catalogue "$catalogue" scan --last 2) >"$work/cli.out" 2>"$work/cli.err"; then
+        pass "scan through port 9, mapped to RFC 2217 in the registry"
+    else
+        fail "scan through port 9 of the registry: $(tr '\n' ' ' <"$work/cli.err")"
+    fi
+    expect_output '^2 +18 +1\.11' "port 9 of the registry finds device 2"
+    wine reg delete "$settings_key" /reg:32 /v COM9 /f >/dev/null 2>&1
     # Nothing listens: refused at once, worded by the Windows build too.
     free=$(free_port)
     if ! (cd "$work" && wine "$bin/tools/cli/linvar-cli.exe" --device "tcp://127.0.0.1:$free" \
