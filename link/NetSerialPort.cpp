@@ -38,10 +38,12 @@ public:
     {
         sampleUs = std::clamp<int64_t>(sampleUs, 0, MaxExtraUs);
         // The first reply's figure replaces the opening's, as the one that measured the
-        // whole way to a device.
+        // whole way to a device; how far the two lie apart feeds the deviation as any later
+        // difference does (a first figure taken as its own deviation would count the device's
+        // own turnaround four times more over in every time-out of a sweep).
         const bool first = !FromReplies;
         FromReplies = true;
-        if (!Measured || first) {
+        if (!Measured) {
             Smoothed = sampleUs;
             Deviation = sampleUs / 2;
             Measured = true;
@@ -49,7 +51,7 @@ public:
         }
         const int64_t error = sampleUs - Smoothed;
         Deviation += ((error < 0 ? -error : error) - Deviation) / 4;
-        Smoothed += error / 8;
+        Smoothed = first ? sampleUs : Smoothed + error / 8;
     }
     // The allowance: the round trip and four deviations, in whole milliseconds rounded up.
     uint32_t ExtraMs() const
