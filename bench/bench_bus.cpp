@@ -1,19 +1,25 @@
 // bench_bus: how close the search and the parameter read come to the time the link's
-// timings allow, over a pseudo-terminal against linvar-sim at 9600 baud pacing.
+// timings allow, over a pseudo-terminal against linvar-sim, which paces replies at the line
+// speed the link set.
 //
-//   sweep_ratio: a whole sweep (127 addresses, 3 devices) / the sum of the transaction
-//                budgets: a silent address three attempts of pause + hold + short time-out,
-//                an answering one one attempt each for ping and identify of pause + hold +
-//                the reply's wire time + the simulator's latency.
+//   sweep_ratio: a whole sweep at 9600 baud (127 addresses, 3 devices) / the sum of the
+//                transaction budgets: a silent address three attempts of pause + hold + short
+//                time-out, an answering one one attempt each for ping and identify of pause +
+//                hold + the reply's wire time + the simulator's latency.
+//   sweep_ratio_19200: the same at 19200 baud, where three other devices answer; the wire
+//                parts of the budget (hold, reply) take the character time at that speed.
 //   read_ratio:  reading 32 parameters / 32 x (pause + hold + reply wire time + latency).
-// Both again, against the same budgets, on a bus whose converter echoes every request
-// (echo_sweep_ratio, echo_read_ratio; the echo should cost next to nothing, 1.05 of the
-// plain bus at most) and on one behind a USB chip that hands over received bytes on a 16 ms
-// latency timer (usb_sweep_ratio, usb_read_ratio). Then the plain bus behind ser2net on the
-// loopback, raw TCP and RFC 2217, each against the local pseudo-terminal of the same run
-// (raw_sweep_ratio, raw_read_ratio, rfc2217_sweep_ratio, rfc2217_read_ratio; the goal is 1.10
-// at most). The last line prints them all as key=value pairs.
+//   all_speeds_ms: a search across all eight standard speeds on the demo bus (demo.conf).
+// The sweep at 9600 and the read again, against the same budgets, on a bus whose converter
+// echoes every request (echo_sweep_ratio, echo_read_ratio; the echo should cost next to
+// nothing, 1.05 of the plain bus at most) and on one behind a USB chip that hands over
+// received bytes on a 16 ms latency timer (usb_sweep_ratio, usb_read_ratio). Then the plain
+// bus behind ser2net on the loopback, raw TCP and RFC 2217, each against the local
+// pseudo-terminal of the same run (raw_sweep_ratio, raw_read_ratio, rfc2217_sweep_ratio,
+// rfc2217_read_ratio; the goal is 1.10 at most). The last line prints them all as key=value
+// pairs.
 
+#include "link/LineSpeed.h"
 #include "link/Link.h"
 #include "tests/support/Ser2netProcess.h"
 #include "tests/support/SimulatorProcess.h"
@@ -24,6 +30,7 @@
 #include "workers/TLoadThread.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TSearchThread.h"
+#include "workers/TSpeedSearchThread.h"
 
 #include <chrono>
 #include <cstdio>
@@ -36,8 +43,9 @@ namespace {
 
 constexpr int LatencyMs = 2;
 constexpr int Parameters = 32;
-constexpr int64_t CharUs = 1041; // one character at 9600 baud, as the simulator paces replies
 constexpr int ReadRuns = 5;
+// The speed of the second sweep, and the devices that answer there.
+constexpr uint32_t FastBaud = 19200;
 
 // The bus: three devices; the one at 40 holds 32 parameters, every third a word. `converter`
 // holds the converter's directives (echo, usb-latency).
@@ -56,19 +64,29 @@ std::string WriteConfig(const std::string &converter)
     config << "device 40 type 24 version 3.40 identify 6\n";
     for (int i = 1; i <= Parameters; ++i)
         config << "param " << i << (i % 3 == 0 ? " word " : " byte ") << i << "\n";
+    // The same three again at 19200: each sweep meets three devices and 124 silent addresses.
+    config << "device 6 type 18 version 1.11 identify 5 baud " << FastBaud << "\n";
+    config << "device 78 type 9 version 2.05 identify 6 baud " << FastBaud << "\n";
+    config << "device 41 type 24 version 3.40 identify 6 baud " << FastBaud << "\n";
     return path;
+}
+
+// One character at the line speed in force, as the link and the simulator count it.
+int64_t CharUs()
+{
+    return CharacterTimeUs(BaudRate, LinkSettings.StopBits);
 }
 
 // Microseconds one attempt that gets a reply of `replyBytes` takes at the least.
 int64_t AnsweredUs(int64_t replyBytes)
 {
-    const int64_t hold = 7 * CharUs + LinkSettings.TailinUS;
-    return LinkSettings.StartTimeOut * 1000 + hold + replyBytes * CharUs + LatencyMs * 1000;
+    const int64_t hold = 7 * CharUs() + LinkSettings.TailinUS;
+    return LinkSettings.StartTimeOut * 1000 + hold + replyBytes * CharUs() + LatencyMs * 1000;
 }
 
 int64_t SilentAddressUs()
 {
-    const int64_t hold = 7 * CharUs + LinkSettings.TailinUS;
+    const int64_t hold = 7 * CharUs() + LinkSettings.TailinUS;
     return 3 * (LinkSettings.StartTimeOut * 1000 + hold + LinkSettings.TimeoutConstant * 1000);
 }
 
@@ -83,12 +101,59 @@ bool WaitFor(TMessageQueue &queue, uint32_t endMessage, int &found)
     return false;
 }
 
-// A sweep and the read timed against their budgets on one bus.
+// One sweep at the speed in force: its time and its budget in µs, the devices found.
+bool Sweep(TMessageQueue &queue, double &us, double &budgetUs, int &found)
+{
+    TWorkerHandle handle;
+    found = 0;
+    const int64_t startNs = MonotonicNs();
+    const bool swept =
+        StartWorker<TSearchThread>(handle, 1) && WaitFor(queue, WM_SEARCHDONE, found);
+    us = static_cast<double>(MonotonicNs() - startNs) / 1000;
+    handle.Wait();
+    // Ping replies have L = 5 (6 bytes); identify replies 6 bytes at the first device, 7 at
+    // the others.
+    budgetUs =
+        124.0 * SilentAddressUs() + 3.0 * AnsweredUs(6) + AnsweredUs(6) + 2.0 * AnsweredUs(7);
+    std::printf("sweep at %u baud: %d devices, %.1f ms, budget %.1f ms\n", BaudRate.load(), found,
+                us / 1000, budgetUs / 1000);
+    return swept;
+}
+
+// A search across all eight standard speeds on the demo bus; its time in ms, or -1.
+double AllSpeedsMs()
+{
+    TSimulatorProcess sim(LINVAR_DEMO_BUS);
+    LoadLinkSettings();
+    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
+        std::fprintf(stderr, "bench_bus: the demo bus did not start\n");
+        return -1;
+    }
+    TMessageQueue queue;
+    SetMainWindowTarget(&queue);
+    TWorkerHandle handle;
+    int found = 0;
+    const int64_t startNs = MonotonicNs();
+    const std::vector<uint32_t> speeds(StandardBaudRates.begin(), StandardBaudRates.end());
+    const bool searched =
+        StartWorker<TSpeedSearchThread>(handle, uint8_t(1), uint8_t(126), speeds) &&
+        WaitFor(queue, WM_SEARCHDONE, found);
+    const double ms = static_cast<double>(MonotonicNs() - startNs) / 1'000'000;
+    handle.Wait();
+    SetMainWindowTarget(nullptr);
+    CloseComPort();
+    std::printf("search across %zu speeds: %d devices, %.1f ms\n", speeds.size(), found, ms);
+    return searched && found == 4 ? ms : -1;
+}
+
+// A sweep (and with `fast` one at 19200 too) and the read timed against their budgets on one
+// bus.
 struct TRatios
 {
     bool Done = false;
     double Sweep = 0;
     double Read = 0;
+    double Sweep19200 = 0;
 };
 
 // How the bus is reached.
@@ -99,7 +164,10 @@ enum class TPath
     Rfc2217, // ser2net in front of it, RFC 2217
 };
 
-TRatios Measure(const char *name, const std::string &converter, TPath path = TPath::Local)
+// The ratios on the bus with `converter`'s directives, reached by `path`; with `fast` the
+// sweep at 19200 too.
+TRatios Measure(const char *name, const std::string &converter, bool fast,
+                TPath path = TPath::Local)
 {
     TRatios ratios;
     const std::string config = WriteConfig(converter);
@@ -133,19 +201,19 @@ TRatios Measure(const char *name, const std::string &converter, TPath path = TPa
     TMessageQueue queue;
     SetMainWindowTarget(&queue);
 
-    // The sweep.
+    // The sweeps, at 9600 and at 19200.
     TWorkerHandle handle;
     int found = 0;
-    int64_t startNs = MonotonicNs();
-    const bool swept =
-        StartWorker<TSearchThread>(handle, 1) && WaitFor(queue, WM_SEARCHDONE, found);
-    const double sweepUs = static_cast<double>(MonotonicNs() - startNs) / 1000;
-    handle.Wait();
-    // Ping replies have L = 5 (6 bytes); identify replies 6 bytes at 5, 7 at the others.
-    const double sweepBudgetUs =
-        124.0 * SilentAddressUs() + 3.0 * AnsweredUs(6) + AnsweredUs(6) + 2.0 * AnsweredUs(7);
-    std::printf("%s sweep: %d devices, %.1f ms, budget %.1f ms\n", name, found, sweepUs / 1000,
-                sweepBudgetUs / 1000);
+    double sweepUs = 0, sweepBudgetUs = 0;
+    bool swept = Sweep(queue, sweepUs, sweepBudgetUs, found);
+    int fastFound = 3;
+    double fastUs = 0, fastBudgetUs = 0;
+    if (fast) {
+        SetComState(FastBaud);
+        swept = Sweep(queue, fastUs, fastBudgetUs, fastFound) && swept;
+        SetComState(DefaultBaudRate);
+    }
+    int64_t startNs = 0;
 
     // The read, a few times; the best run shows what the code adds, not the machine's noise.
     double bestReadUs = 0;
@@ -177,7 +245,7 @@ TRatios Measure(const char *name, const std::string &converter, TPath path = TPa
     CloseComPort();
     DeviceParameters.clear();
     unlink(config.c_str());
-    if (!swept || found < 3 || !read) {
+    if (!swept || found < 3 || fastFound < 3 || !read) {
         std::fprintf(stderr,
                      "bench_bus: the sweep or the read did not complete correctly on the "
                      "%s bus\n",
@@ -187,6 +255,7 @@ TRatios Measure(const char *name, const std::string &converter, TPath path = TPa
     ratios.Done = true;
     ratios.Sweep = sweepUs / sweepBudgetUs;
     ratios.Read = bestReadUs / readBudgetUs;
+    ratios.Sweep19200 = fast ? fastUs / fastBudgetUs : 0;
     return ratios;
 }
 
@@ -194,20 +263,24 @@ TRatios Measure(const char *name, const std::string &converter, TPath path = TPa
 
 int main()
 {
-    const TRatios plain = Measure("plain", "");
-    const TRatios echo = Measure("echo", "echo\n");
-    const TRatios usb = Measure("usb", "usb-latency 16\n");
-    const TRatios raw = Measure("raw", "", TPath::Raw);
-    const TRatios rfc2217 = Measure("rfc2217", "", TPath::Rfc2217);
+    const TRatios plain = Measure("plain", "", true);
+    const TRatios echo = Measure("echo", "echo\n", false);
+    const TRatios usb = Measure("usb", "usb-latency 16\n", false);
+    const TRatios raw = Measure("raw", "", false, TPath::Raw);
+    const TRatios rfc2217 = Measure("rfc2217", "", false, TPath::Rfc2217);
     if (!plain.Done || !echo.Done || !usb.Done || !raw.Done || !rfc2217.Done)
+        return 1;
+    const double allSpeedsMs = AllSpeedsMs();
+    if (allSpeedsMs < 0)
         return 1;
     std::printf("echo/plain: sweep %.3f, read %.3f\n", echo.Sweep / plain.Sweep,
                 echo.Read / plain.Read);
-    std::printf("sweep_ratio=%.3f read_ratio=%.3f echo_sweep_ratio=%.3f echo_read_ratio=%.3f "
-                "usb_sweep_ratio=%.3f usb_read_ratio=%.3f raw_sweep_ratio=%.3f "
-                "raw_read_ratio=%.3f rfc2217_sweep_ratio=%.3f rfc2217_read_ratio=%.3f\n",
-                plain.Sweep, plain.Read, echo.Sweep, echo.Read, usb.Sweep, usb.Read,
-                raw.Sweep / plain.Sweep, raw.Read / plain.Read, rfc2217.Sweep / plain.Sweep,
-                rfc2217.Read / plain.Read);
+    std::printf("sweep_ratio=%.3f sweep_ratio_19200=%.3f read_ratio=%.3f echo_sweep_ratio=%.3f "
+                "echo_read_ratio=%.3f usb_sweep_ratio=%.3f usb_read_ratio=%.3f "
+                "all_speeds_ms=%.0f raw_sweep_ratio=%.3f raw_read_ratio=%.3f "
+                "rfc2217_sweep_ratio=%.3f rfc2217_read_ratio=%.3f\n",
+                plain.Sweep, plain.Sweep19200, plain.Read, echo.Sweep, echo.Read, usb.Sweep,
+                usb.Read, allSpeedsMs, raw.Sweep / plain.Sweep, raw.Read / plain.Read,
+                rfc2217.Sweep / plain.Sweep, rfc2217.Read / plain.Read);
     return 0;
 }

@@ -15,6 +15,7 @@ constexpr const char *NumericNames[] = {
     "StartTimeOut",
     "TailinUS",
     "StopBits",
+    "BaudRate",
 };
 
 // The flags, on when a value of the name exists at all, whatever its type and data.

@@ -17,28 +17,37 @@ TSearchThread::TSearchThread(uint8_t startAddress, uint8_t lastAddress)
 
 void TSearchThread::Execute()
 {
-    if (!PortIsOpen() || PortLost()) {
-        PostToMainWindow(WM_SEARCHDONE, 0, 0);
-        return;
-    }
+    if (PortIsOpen() && !PortLost())
+        Sweep(0, 1);
+    PostToMainWindow(WM_SEARCHDONE, 0, 0);
+}
+
+bool TSearchThread::Sweep(unsigned part, unsigned parts)
+{
     uint8_t address = FirstAddress;
     bool first = true;
-    while (!Stop.load()) {
+    bool complete = false;
+    while (!complete && !Stop.load()) {
         TDeviceIdentity identity;
         if (ProbeAddress(address, identity))
-            PostToMainWindow(WM_DEVICEFOUND, address * 256u + identity.Type, identity.Version);
+            Found(address, identity);
         // Nothing answers on a lost port: the rest of the sweep would only say so again.
         if (PortLost())
-            break;
+            return false;
 
         if (first)
             address = StartAddress;
         else if (address >= LastAddress)
-            Stop.store(true); // the sweep is complete; the address stays the last one
+            complete = true; // the address stays the last one
         else
             ++address;
         first = false;
-        PostToMainWindow(WM_PROGRESS, address * 100u / 127u, 0);
+        PostToMainWindow(WM_PROGRESS, (part * 100u + address * 100u / 127u) / parts, 0);
     }
-    PostToMainWindow(WM_SEARCHDONE, 0, 0);
+    return complete;
+}
+
+void TSearchThread::Found(uint8_t address, const TDeviceIdentity &identity)
+{
+    PostToMainWindow(WM_DEVICEFOUND, address * 256u + identity.Type, identity.Version);
 }

@@ -36,6 +36,7 @@ struct TCliOptions
     bool Json = false;                  // --json
     bool Quiet = false;                 // --quiet: no progress on stderr
     bool Trace = false;                 // --trace: every attempt on the bus on stderr
+    std::vector<uint32_t> BaudRates;    // --baud B, B,B... or all; none: the settings' speed
     bool ZeroAddress = false;           // scan --zero
     std::optional<uint8_t> LastAddress; // scan --last A
     std::vector<uint8_t> Addresses;     // --address A, or A,B,C for write --from
