@@ -21,7 +21,10 @@ class CliRemoteTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Sim = std::make_unique<SimulatorProcess>(LINVAR_CLI_TEST_DIR "/bus-cli.conf", QuickBus());
+        // Room for a busy machine: a retry on either path would change the frames compared.
+        SimulatorProcess::TOptions options = QuickBus();
+        options.SettingsLines.push_back("TimeoutConstant=60");
+        Sim = std::make_unique<SimulatorProcess>(LINVAR_CLI_TEST_DIR "/bus-cli.conf", options);
         ASSERT_TRUE(Sim->Ready()) << Sim->Error();
         Server = std::make_unique<TSer2netProcess>(Sim->DevicePath());
         ASSERT_TRUE(Server->Ready()) << Server->Error();
@@ -157,4 +160,25 @@ TEST_F(CliRemoteTest, AServerThatGoesOrIsNotThereIsTold)
     run = Run(Server->RawUrl(), {"--quiet", "scan", "--last", "4"});
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_NE(run.Out.find("Прибор типа 9"), std::string::npos) << run.Out;
+}
+
+TEST(CliRemoteSpeed, Rfc2217SetsTheServersLineSpeedAndRawTcpLeavesIt)
+{
+    SimulatorProcess sim(LINVAR_CLI_TEST_DIR "/bus-speeds.conf", QuickBus());
+    ASSERT_TRUE(sim.Ready()) << sim.Error();
+    TSer2netProcess server(sim.DevicePath());
+    ASSERT_TRUE(server.Ready()) << server.Error();
+    // Device 3 listens at 19200 only, device 2 at 9600, where ser2net sets its line.
+    const struct
+    {
+        std::string Url;
+        const char *Found;
+    } cases[] = {{server.Rfc2217Url(), "Прибор типа 9"}, {server.RawUrl(), "Прибор типа 18"}};
+    for (const auto &c : cases) {
+        ASSERT_TRUE(server.WaitDeviceReleased());
+        const TCliRun run = RunCli({"--device", c.Url, "--baud", "19200", "--catalogue", Catalogue,
+                                    "--quiet", "scan", "--last", "4"});
+        EXPECT_EQ(run.Status, 0) << c.Url << ": " << run.Err;
+        EXPECT_NE(run.Out.find(c.Found), std::string::npos) << c.Url << ": " << run.Out;
+    }
 }
