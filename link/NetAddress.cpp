@@ -1,6 +1,7 @@
 #include "link/NetAddress.h"
 
 #include <cctype>
+#include <cerrno>
 
 namespace {
 
@@ -86,4 +87,16 @@ bool ParseNetAddress(const std::string &path, TNetAddress &address)
         return true;
     }
     return false;
+}
+
+bool DescribeNetPort(const std::string &path, TPortInfo &info)
+{
+    if (!IsNetPath(path)) {
+        return false;
+    }
+    TNetAddress address;
+    info.Remote = true;
+    info.Accessible = ParseNetAddress(path, address);
+    info.AccessError = info.Accessible ? 0 : EINVAL;
+    return true;
 }

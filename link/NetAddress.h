@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/PortList.h"
+
 // How the bytes of the line travel.
 enum class TNetTransport
 {
@@ -26,3 +28,7 @@ bool IsNetPath(const std::string &path);
 // Parses a remote port name; false when it is no such name or is malformed (no host, a port
 // outside 1..65535, anything after the port).
 bool ParseNetAddress(const std::string &path, TNetAddress &address);
+// Fills the port list's entry of a remote port without connecting (a connection would hold
+// the server's port and turn away whoever uses it); false when `path` names no remote port.
+// A malformed address is listed as one that cannot open (EINVAL).
+bool DescribeNetPort(const std::string &path, TPortInfo &info);

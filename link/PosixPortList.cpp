@@ -78,13 +78,7 @@ bool Describe(uint8_t number, const std::string &path, const TPortRoots &roots, 
     info = TPortInfo();
     info.Number = number;
     info.Path = path;
-    // A remote port is listed by its address without connecting: a connection would hold
-    // the server's port, turning away whoever uses it now. A malformed address cannot open.
-    if (IsNetPath(path)) {
-        TNetAddress address;
-        info.Remote = true;
-        info.Accessible = ParseNetAddress(path, address);
-        info.AccessError = info.Accessible ? 0 : EINVAL;
+    if (DescribeNetPort(path, info)) {
         return true;
     }
     std::error_code error;

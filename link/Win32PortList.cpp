@@ -2,7 +2,6 @@
 
 #include "link/WindowsApi.h"
 
-#include <cerrno>
 #include <map>
 
 #include "link/NetAddress.h"
@@ -21,13 +20,7 @@ bool Describe(uint8_t number, const std::string &path, TPortInfo &info)
     if (path.empty()) {
         return false;
     }
-    // A remote port is listed by its address without connecting: a connection would hold
-    // the server's port, turning away whoever uses it now. A malformed address cannot open.
-    if (IsNetPath(path)) {
-        TNetAddress address;
-        info.Remote = true;
-        info.Accessible = ParseNetAddress(path, address);
-        info.AccessError = info.Accessible ? 0 : EINVAL;
+    if (DescribeNetPort(path, info)) {
         return true;
     }
 
