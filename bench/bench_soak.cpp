@@ -1,7 +1,8 @@
 // The long fault soak: simulated devices whose replies suffer random faults of all seven
 // kinds (no reply, wrong check byte, cut short, wrong address, stray bytes first, late, too
-// long), rounds of "write random values inside the catalogue limits, then read them back"
-// through the real workers over a pseudo-terminal at the line's pace (tests/soak/FaultSoak.h).
+// long), echoed requests and two devices answering at one address, rounds of "write random values
+// inside the catalogue limits, then read them back" through the real workers over a pseudo-terminal
+// at the line's pace (tests/soak/FaultSoak.h).
 //
 //   transactions       reads and writes of one parameter by a worker
 //   false_accepts      replies taken whose content is not what the device sent (goal 0)

@@ -8,7 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include <fcntl.h>
@@ -54,18 +54,88 @@ std::string Lower(std::string text)
     return text;
 }
 
-// Reads the whole settings file; empty when it is missing or unreadable.
-std::string ReadSettingsFile(const std::string &path, bool &exists)
+#ifdef _WIN32
+constexpr int ReadFlags = O_RDONLY | O_BINARY;
+#else
+constexpr int ReadFlags = O_RDONLY | O_CLOEXEC;
+#endif
+
+// Reads the settings file, at most MaxSettingsBytes of it; empty when it is missing (`exists`
+// false) or unreadable (`fault` says why).
+std::string ReadSettingsFile(const std::string &path, bool &exists, TSettingsReadFault &fault)
 {
-    std::ifstream in(path, std::ios::binary);
-    exists = static_cast<bool>(in);
-    if (!in) {
+    fault = {};
+    fault.Path = path;
+    const int fd = open(path.c_str(), ReadFlags);
+    exists = fd >= 0 || errno != ENOENT;
+    if (fd < 0) {
+        if (exists)
+            fault = {TSettingsFault::NotReadable, errno, path};
         return {};
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    // One byte more than allowed tells a file that is too large without reading all of it.
+    std::string text(MaxSettingsBytes + 1, '\0');
+    size_t length = 0;
+    while (length < text.size()) {
+        const auto got =
+            read(fd, text.data() + length, static_cast<unsigned>(text.size() - length));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            fault = {TSettingsFault::NotReadable, errno, path}; // a folder: EISDIR
+        if (got <= 0)
+            break;
+        length += static_cast<size_t>(got);
+    }
+    close(fd);
+    if (length > MaxSettingsBytes)
+        fault = {TSettingsFault::TooLarge, 0, path};
+    if (fault.Fault != TSettingsFault::None)
+        return {};
+    text.resize(length);
+    return text;
 }
+
+// What tells one file at a path from another: a test or a person that puts a new file in its
+// place gets it read, while a run that maps many ports reads an unchanged file once.
+struct TFileIdentity
+{
+    int64_t Device = 0;
+    int64_t Inode = 0;
+    int64_t Size = 0;
+    int64_t ModifiedNs = 0;
+    bool operator==(const TFileIdentity &) const = default;
+};
+
+// The identity of the file at `path`; all zero when there is none to see.
+TFileIdentity IdentityOf(const std::string &path)
+{
+    struct stat status = {};
+    if (stat(path.c_str(), &status) != 0) {
+        return {};
+    }
+#ifdef _WIN32
+    const int64_t modifiedNs = static_cast<int64_t>(status.st_mtime) * 1'000'000'000;
+#else
+    const int64_t modifiedNs =
+        static_cast<int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
+#endif
+    return {static_cast<int64_t>(status.st_dev), static_cast<int64_t>(status.st_ino),
+            static_cast<int64_t>(status.st_size), modifiedNs};
+}
+
+// The settings file as last read: the program reads it once, however many ports it maps.
+struct TSettingsCache
+{
+    bool Read = false;
+    std::string Path;
+    TFileIdentity Identity;
+    std::map<std::string, std::string> Values;
+    TSettingsReadFault Fault;
+};
+
+std::mutex CacheLock; // ports are mapped from the window's thread and the workers alike
+TSettingsCache Cache;
 
 // Creates the missing settings file empty, as the registry key is created empty. Without
 // the rights to do so nothing happens; an existing file is never touched.
@@ -250,6 +320,23 @@ std::string LinkSettingsPath()
 
 TLinkSettings LinkSettings;
 
+namespace {
+
+// Reads the settings file into the cache; the caller holds CacheLock.
+void ReadIntoCache(bool createMissing)
+{
+    const std::string path = LinkSettingsPath();
+    bool exists = false;
+    TSettingsReadFault fault;
+    const std::string text = ReadSettingsFile(path, exists, fault);
+    if (!exists && createMissing) {
+        CreateEmptySettingsFile(path);
+    }
+    Cache = {true, path, IdentityOf(path), ParseSettingsText(text), fault};
+}
+
+} // namespace
+
 void LoadLinkSettings(std::vector<std::string> *warnings)
 {
 #ifdef _WIN32
@@ -259,13 +346,11 @@ void LoadLinkSettings(std::vector<std::string> *warnings)
         return;
     }
 #endif
-    const std::string path = LinkSettingsPath();
-    bool exists = false;
-    const std::string text = ReadSettingsFile(path, exists);
-    if (!exists) {
-        CreateEmptySettingsFile(path);
+    {
+        std::lock_guard<std::mutex> lock(CacheLock);
+        ReadIntoCache(true);
+        LinkSettings = LinkSettingsFromValues(Cache.Values, warnings);
     }
-    LinkSettings = LinkSettingsFromValues(ParseSettingsText(text), warnings);
     SetComState(LinkSettings.BaudRate);
 }
 
@@ -276,8 +361,18 @@ std::map<std::string, std::string> ReadSettingsValues()
         return {};
     }
 #endif
-    bool exists = false;
-    return ParseSettingsText(ReadSettingsFile(LinkSettingsPath(), exists));
+    std::lock_guard<std::mutex> lock(CacheLock);
+    const std::string path = LinkSettingsPath();
+    if (!Cache.Read || Cache.Path != path || !(Cache.Identity == IdentityOf(path))) {
+        ReadIntoCache(false);
+    }
+    return Cache.Values;
+}
+
+TSettingsReadFault SettingsReadFault()
+{
+    std::lock_guard<std::mutex> lock(CacheLock);
+    return Cache.Fault;
 }
 
 std::string ComPortPath(uint8_t number)

@@ -4,6 +4,7 @@
 // On Windows the settings live in the key itself (RegistrySettings.h); a file is read there
 // only when LINVAR_SETTINGS names one (tests, demonstrations).
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -38,12 +39,35 @@ constexpr uint32_t MaxTimeoutMultiplierMs = 200; // per byte: a whole frame stay
 constexpr uint32_t MaxTailinUS = 1'000'000;      // one second
 constexpr uint32_t MaxStopBits = 2;
 
+// Largest settings file that is read at all: a settings file is a few hundred bytes, and a
+// device or a runaway file named by mistake (LINVAR_SETTINGS=/dev/zero) must not fill memory.
+constexpr size_t MaxSettingsBytes = 1024 * 1024;
+
+// Why the settings file in use could not be read.
+enum class TSettingsFault
+{
+    None,        // it was read, or it is missing (the defaults apply without a word)
+    NotReadable, // it exists but does not open or read (no rights, a folder, a loop of links):
+                 // Errno is the system's reason
+    TooLarge,    // more than MaxSettingsBytes
+};
+
+// The fault of the latest reading of the settings file; the defaults apply in its place.
+struct TSettingsReadFault
+{
+    TSettingsFault Fault = TSettingsFault::None;
+    int Errno = 0;    // of NotReadable
+    std::string Path; // the file
+};
+
 // The link settings in force.
 extern TLinkSettings LinkSettings;
-// Reads LinkSettings from the settings file and makes its BaudRate the line speed in force
-// (SetComState); missing values keep their defaults, and a missing file is created empty
-// where the rights allow. `warnings`, when given, receives one line per setting ignored and
-// per name the file holds that names no setting.
+// Reads LinkSettings from the settings file (anew, and keeps its values for ComPortPath and
+// ReadSettingsValues) and makes its BaudRate the line speed in force (SetComState); missing
+// values keep their defaults, and a missing file is created empty where the rights allow. A
+// file that cannot be read counts as empty; SettingsReadFault says why. `warnings`, when
+// given, receives one line per setting ignored and per name the file holds that names no
+// setting.
 void LoadLinkSettings(std::vector<std::string> *warnings = nullptr);
 // Where the settings come from: $LINVAR_SETTINGS when set, else /etc/linvar/rs485.conf
 // (Windows: the registry key's full name).
@@ -54,8 +78,11 @@ std::string LinkSettingsPath();
 std::string ComPortPath(uint8_t number);
 
 // The values of the settings file in use, parsed as ParseSettingsText does; none when it is
-// missing.
+// missing or unreadable. The file is read once and kept; LoadLinkSettings or another
+// LINVAR_SETTINGS reads it anew.
 std::map<std::string, std::string> ReadSettingsValues();
+// Why the latest reading of the settings file failed; Fault None when it did not.
+TSettingsReadFault SettingsReadFault();
 // Value names (lower-cased, as names match without regard to case) to their texts, from
 // the key's section of a settings text; a later line of the same name wins.
 std::map<std::string, std::string> ParseSettingsText(const std::string &text);

@@ -10,29 +10,70 @@
 #include <ctime>
 #include <set>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+#ifdef _WIN32
+// A file opened without O_BINARY would have its line ends translated.
+constexpr int SetFileFlags = O_RDONLY | O_BINARY;
+#else
+// A pipe with no writer would hold open() until one came; without waiting, fstat refuses it.
+constexpr int SetFileFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+#endif
 
 using TDom = nlohmann::json;
 
-// Collects nothing; keeps where the first syntax error is. Used only for a text that did not
-// parse, to say where it went wrong.
-class TSyntaxPlace : public nlohmann::json_sax<TDom>
+// Checks a text without building anything: where the first syntax error is, and the first key
+// that appears twice in its object. The DOM parser would keep the last of two equal keys, so
+// a hand-edited file could say one value and apply another.
+class TSyntaxCheck : public nlohmann::json_sax<TDom>
 {
 public:
-    size_t Offset = 0; // of the character the parser stopped at
+    size_t Offset = 0;        // of the character the parser stopped at
+    std::string DuplicateKey; // the first key seen twice, as "parameters[0].raw"
 
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t, const string_t &) override { return true; }
-    bool string(string_t &) override { return true; }
-    bool binary(binary_t &) override { return true; }
-    bool start_object(std::size_t) override { return true; }
-    bool key(string_t &) override { return true; }
-    bool end_object() override { return true; }
-    bool start_array(std::size_t) override { return true; }
-    bool end_array() override { return true; }
+    bool null() override { return Value(); }
+    bool boolean(bool) override { return Value(); }
+    bool number_integer(number_integer_t) override { return Value(); }
+    bool number_unsigned(number_unsigned_t) override { return Value(); }
+    bool number_float(number_float_t, const string_t &) override { return Value(); }
+    bool string(string_t &) override { return Value(); }
+    bool binary(binary_t &) override { return Value(); }
+    bool start_object(std::size_t) override
+    {
+        Value();
+        Frames.push_back({false, Keys.size()});
+        Keys.emplace_back();
+        return true;
+    }
+    bool key(string_t &key) override
+    {
+        Frames.back().Key = key;
+        if (Keys.back().insert(key).second)
+            return true;
+        DuplicateKey = Path();
+        return false; // the first fault is enough
+    }
+    bool end_object() override
+    {
+        Frames.pop_back();
+        Keys.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t) override
+    {
+        Value();
+        Frames.push_back({true, 0});
+        return true;
+    }
+    bool end_array() override
+    {
+        Frames.pop_back();
+        return true;
+    }
     bool parse_error(std::size_t position, const std::string &,
                      const nlohmann::detail::exception &) override
     {
@@ -40,6 +81,39 @@ public:
         Offset = position > 0 ? position - 1 : 0;
         return false;
     }
+
+private:
+    // An open array (Count: values begun in it) or object (Key: the member being read).
+    struct TFrame
+    {
+        bool Array;
+        size_t Count;
+        std::string Key = {};
+    };
+
+    // Counts a value begun inside an array, for the path of a key below it.
+    bool Value()
+    {
+        if (!Frames.empty() && Frames.back().Array)
+            ++Frames.back().Count;
+        return true;
+    }
+
+    std::string Path() const
+    {
+        std::string path;
+        for (const TFrame &frame : Frames) {
+            if (frame.Array)
+                path += "[" + std::to_string(frame.Count - 1) + "]";
+            else
+                path += (path.empty() ? "" : ".") + frame.Key;
+        }
+        return path;
+    }
+
+    std::vector<TFrame> Frames;
+    // The keys of each open object; arrays keep none, so deep nesting of arrays stays cheap.
+    std::vector<std::set<std::string>> Keys;
 };
 
 // Reads the members of one object, recording the first fault.
@@ -256,10 +330,21 @@ bool ParseParameterSet(const std::string &text, TParameterSet &set, TSetError &e
         error = {TSetFault::TooLarge, {}, {}, static_cast<int64_t>(text.size())};
         return false;
     }
-    const TDom document = TDom::parse(text, nullptr, false);
+    // The parser would stop at a NUL as at the end and drop whatever follows it unread.
+    if (const size_t nul = text.find('\0'); nul != std::string::npos) {
+        error = {TSetFault::NulByte, {}};
+        error.Place = TextPlaceAt(text, nul);
+        return false;
+    }
+    TSyntaxCheck syntax;
+    const bool wellFormed = TDom::sax_parse(text, &syntax);
+    if (!syntax.DuplicateKey.empty()) {
+        error = {TSetFault::DuplicateKey, syntax.DuplicateKey};
+        return false;
+    }
+    const TDom document =
+        wellFormed ? TDom::parse(text, nullptr, false) : TDom(TDom::value_t::discarded);
     if (document.is_discarded()) {
-        TSyntaxPlace syntax;
-        TDom::sax_parse(text, &syntax);
         error = {TSetFault::NotJson, {}};
         error.Place = TextPlaceAt(text, syntax.Offset);
         return false;
@@ -320,17 +405,34 @@ bool ParseParameterSet(const std::string &text, TParameterSet &set, TSetError &e
 bool ReadParameterSetFile(const std::string &path, TParameterSet &set, TSetError &error)
 {
     error = {};
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file) {
+    const int fd = open(path.c_str(), SetFileFlags);
+    if (fd < 0) {
         error = {TSetFault::NotReadable, {}};
         error.Errno = errno;
         return false;
     }
+    struct stat status = {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(fd);
+        error = {TSetFault::NotRegularFile, {}};
+        return false;
+    }
     // One byte more than allowed tells a file that is too large without reading all of it.
     std::string text(MaxParameterSetBytes + 1, '\0');
-    const size_t length = std::fread(text.data(), 1, text.size(), file);
-    const int readError = std::ferror(file) ? errno : 0;
-    std::fclose(file);
+    size_t length = 0;
+    int readError = 0;
+    while (length < text.size()) {
+        const auto got =
+            read(fd, text.data() + length, static_cast<unsigned>(text.size() - length));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            readError = errno;
+        if (got <= 0)
+            break;
+        length += static_cast<size_t>(got);
+    }
+    close(fd);
     if (readError != 0) {
         error = {TSetFault::NotReadable, {}};
         error.Errno = readError;

@@ -55,8 +55,11 @@ enum class TSetFault
 {
     None,
     NotReadable,     // the file does not open or read: Errno is the system's reason
+    NotRegularFile,  // a folder, a device or a pipe, which are never sets
     TooLarge,        // more than MaxParameterSetBytes
+    NulByte,         // a NUL byte at Place: no text file, and what follows it would be lost
     NotJson,         // no well-formed JSON in UTF-8: Place is where it stops being so
+    DuplicateKey,    // Field ("parameters[0].raw") appears twice in its object
     NotParameterSet, // no "format" naming a parameter set
     NewerFormat,     // a format version this program does not know: Value
     MissingField,    // Field is absent
@@ -89,7 +92,7 @@ struct TSetError
     int64_t Maximum = 0;
     int64_t Limit = 0;
     int Errno = 0;         // of NotReadable
-    TTextPlace Place = {}; // of NotJson: line and column (in bytes) of the first fault
+    TTextPlace Place = {}; // of NotJson and NulByte: line and column (in bytes) of the fault
 };
 
 // What a set does to the current list: the values it puts in, and what it leaves out.
@@ -120,7 +123,8 @@ std::string CurrentTimeText();
 
 // Reads a set from `text`, checking every field; false with the first fault in `error`.
 bool ParseParameterSet(const std::string &text, TParameterSet &set, TSetError &error);
-// Reads the set file at `path` (at most MaxParameterSetBytes); false with the first fault.
+// Reads the set file at `path` (a regular file of at most MaxParameterSetBytes); false with
+// the first fault. A pipe or a device is refused without waiting for a writer.
 bool ReadParameterSetFile(const std::string &path, TParameterSet &set, TSetError &error);
 
 // Checks `set` against `list`, the parameters of a device of `type`, and tells what it would

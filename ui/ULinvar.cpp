@@ -123,6 +123,10 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
     // resolution needs no raising on Linux, where sleeps are already fine-grained.
     LoadLinkSettings();
     SpeedMenu->SetSpeed(BaudRate);
+    // An unreadable file would otherwise pass for a missing one, and a port it maps would
+    // open the default device without a word.
+    if (const TSettingsReadFault fault = SettingsReadFault(); fault.Fault != TSettingsFault::None)
+        ShowErrorBox(this, SettingsFaultText(fault));
     InitPerfFrequency();
     OpenFirstPort();
 

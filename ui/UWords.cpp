@@ -97,6 +97,13 @@ QString SetFaultText(const TSetError &error)
         break;
     case TSetFault::NotReadable:
         return QStringLiteral("файл не читается (%1)").arg(SystemErrorText(error.Errno));
+    case TSetFault::NotRegularFile:
+        return QStringLiteral("это не обычный файл (папка, устройство или канал)");
+    case TSetFault::NulByte:
+        return QStringLiteral("в файле нулевой байт (%1), это не текст")
+            .arg(PlaceText(error.Place));
+    case TSetFault::DuplicateKey:
+        return QStringLiteral("поле %1 повторяется").arg(field);
     case TSetFault::TooLarge:
         return QStringLiteral("файл больше %1 байт, это не набор параметров")
             .arg(MaxParameterSetBytes);
@@ -134,6 +141,25 @@ QString SetFaultText(const TSetError &error)
             .arg(error.Value)
             .arg(field)
             .arg(error.Limit);
+    }
+    return QString();
+}
+
+QString SettingsFaultText(const TSettingsReadFault &fault)
+{
+    const QString path = QString::fromLocal8Bit(fault.Path.c_str());
+    switch (fault.Fault) {
+    case TSettingsFault::None:
+        break;
+    case TSettingsFault::NotReadable:
+        return QStringLiteral("Не удалось прочитать файл настроек %1: %2\n"
+                              "Действуют настройки по умолчанию.")
+            .arg(path, SystemErrorText(fault.Errno));
+    case TSettingsFault::TooLarge:
+        return QStringLiteral("Файл настроек %1 больше %2 байт и не прочитан.\n"
+                              "Действуют настройки по умолчанию.")
+            .arg(path)
+            .arg(MaxSettingsBytes);
     }
     return QString();
 }

@@ -1,5 +1,7 @@
 #include "tests/cli/CliTestSupport.h"
 
+#include <csignal>
+
 TCliProcess::TCliProcess(const std::vector<std::string> &arguments)
 {
     std::vector<std::string> argv = {LINVAR_CLI_PATH};
@@ -19,6 +21,11 @@ TCliProcess::~TCliProcess()
 bool TCliProcess::WaitForErr(const std::string &text, std::chrono::milliseconds timeout)
 {
     return Child.WaitForOutput(text, static_cast<int>(timeout.count()), true);
+}
+
+void TCliProcess::Interrupt()
+{
+    kill(Child.Pid(), SIGTERM);
 }
 
 double TCliProcess::CpuSeconds() const

@@ -33,6 +33,8 @@ public:
     // Collects its output until stderr holds `text`; false when it ended or `timeout` passed
     // first.
     bool WaitForErr(const std::string &text, std::chrono::milliseconds timeout);
+    // Sends it SIGTERM, as Ctrl+C or a service manager would ask it to stop.
+    void Interrupt();
     // User and system time the process has used so far, in seconds (10 ms steps).
     double CpuSeconds() const;
     // Collects the rest of its output and waits for its end.

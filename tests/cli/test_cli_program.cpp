@@ -204,6 +204,17 @@ TEST(CliProgramTest, BadArgumentsAndMissingPortsFailClearly)
     run = RunCli({"catalogue", "--catalogue", broken});
     EXPECT_EQ(run.Status, 4);
     EXPECT_EQ(run.Err, "linvar-cli: malformed catalogue file " + broken + ": line 3, column 13\n");
+
+    // A settings file that exists but cannot be read is no missing one: the tool says so, and
+    // the port it would have mapped opens by default.
+    dir.SetEnv("LINVAR_SETTINGS", dir.File(""));
+    run = RunCli({"--port", "240", "--catalogue", Catalogue, "scan"});
+    EXPECT_EQ(run.Status, 3);
+    EXPECT_NE(run.Err.find("linvar-cli: warning: cannot read the settings file " + dir.File("") +
+                           ": Is a directory; the defaults apply\n"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_NE(run.Err.find("/dev/ttyACM40"), std::string::npos) << run.Err;
 }
 
 namespace {
@@ -365,6 +376,25 @@ TEST_F(CliFailureTest, ALostConverterEndsEachCommandWithItsOwnStatus)
         EXPECT_EQ(again.Status, 0) << again.Err;
         EXPECT_NE(again.Out.find("Прибор типа 9"), std::string::npos) << again.Out;
     }
+}
+
+// Ctrl+C (or SIGTERM) stops a write between two parameters: those after it were never sent,
+// which is not the same as a write the device did not confirm.
+TEST_F(CliFailureTest, AnInterruptedWriteNamesWhatWasNeverSent)
+{
+    TCliProcess cli(Arguments(
+        {"--json", "write", "--address", "3", "--type", "9", "--firmware", "2.05", "--defaults"}));
+    ASSERT_TRUE(cli.WaitForErr("write: 25%", std::chrono::seconds(30)));
+    cli.Interrupt();
+    const TCliRun run = cli.Finish();
+    EXPECT_EQ(run.Status, 130) << run.Err;
+    EXPECT_NE(run.Err.find("not sent: the write stopped first"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Err.find("did not confirm"), std::string::npos) << run.Err;
+    const nlohmann::json value = ParseJson(run.Out);
+    ASSERT_FALSE(value.is_discarded()) << run.Out;
+    ASSERT_EQ(value["parameters"].size(), 4u);
+    EXPECT_EQ(value["parameters"][0]["result"], "written");
+    EXPECT_EQ(value["parameters"][3]["result"], "unsent");
 }
 
 TEST_F(CliFailureTest, UnconfirmedWritesFailEachByNameAndSettingsTyposAreReported)

@@ -81,11 +81,15 @@ TEST(CliSetTest, ASetGoesToSeveralDevicesAndDiffTellsWhatDiffers)
               std::string::npos)
         << run.Err;
 
-    // Files refused before any device is touched.
+    // Files refused before any device is touched: a set that writes nothing is no success.
     const std::string truncated = dir.Write("cut.json", set.dump().substr(0, 100));
+    const std::string twice = dir.Write("twice.json", set.dump() + std::string(1, '\0') + "{}");
+    nlohmann::json foreign = set;
+    foreign["parameters"] = {{{"index", 99}, {"raw", 1}}};
+    const std::string none = dir.Write("none.json", foreign.dump());
     set["parameters"][1]["raw"] = 5000; // above the maximum, 1152
     const std::string beyond = dir.Write("beyond.json", set.dump());
-    for (const std::string &bad : {truncated, beyond, dir.File("missing.json")}) {
+    for (const std::string &bad : {truncated, twice, none, beyond, dir.File("missing.json")}) {
         run = cli({"write", "--address", "10", "--from", bad});
         EXPECT_EQ(run.Status, 2) << bad;
         EXPECT_NE(run.Err.find("linvar-cli: " + bad + ": "), std::string::npos) << run.Err;
@@ -97,4 +101,21 @@ TEST(CliSetTest, ASetGoesToSeveralDevicesAndDiffTellsWhatDiffers)
     for (const char *line :
          {"3 3 4\n", "10 1 10\n", "10 3 9\n", "10 4 400\n", "11 1 11\n", "11 3 9\n", "11 6 3\n"})
         EXPECT_NE(held.find(line), std::string::npos) << line << " in\n" << held;
+
+    // The converter pulled out between two devices: a lost port, not a silent device.
+    ASSERT_TRUE(sim.Restart()) << sim.Error();
+    TCliProcess lost({"--port", std::to_string(sim.PortNumber()), "--catalogue", Catalogue,
+                      "--json", "write", "--address", "10,11", "--from", file});
+    ASSERT_TRUE(lost.WaitForErr("write: 100%", std::chrono::seconds(30)));
+    sim.Stop(); // within the second the worker shows its full bar
+    run = lost.Finish();
+    EXPECT_EQ(run.Status, 5) << run.Err;
+    EXPECT_NE(run.Err.find("address 11: port lost during the probe of address 11"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_EQ(run.Err.find("no device answers"), std::string::npos) << run.Err;
+    const nlohmann::json devices = ParseJson(run.Out);
+    ASSERT_FALSE(devices.is_discarded()) << run.Out;
+    EXPECT_EQ(devices["devices"][0]["result"], "written");
+    EXPECT_EQ(devices["devices"][1]["complete"], false);
 }

@@ -113,6 +113,22 @@ TEST(Startup, NoFreePortShowsMessageOnceAndEndsProgram)
     close(master);
 }
 
+TEST(Startup, UnreadableSettingsFileIsToldAndTheDefaultsApply)
+{
+    TTempDir settings("linvar-e2e-");
+    // A folder in place of the file: it exists, so it is no missing file to pass over.
+    settings.SetEnv("LINVAR_SETTINGS", settings.File(""));
+    ErrorBoxRecorder boxes;
+    TMainFormLinvar w(QStringLiteral(LINVAR_SAMPLE_CATALOGUE_DIR));
+
+    ASSERT_GE(boxes.Texts.size(), 1);
+    const QString text = boxes.Texts[0];
+    EXPECT_TRUE(text.startsWith("Не удалось прочитать файл настроек " +
+                                QString::fromStdString(settings.File("")) + ": "))
+        << text.toStdString();
+    EXPECT_TRUE(text.endsWith("\nДействуют настройки по умолчанию.")) << text.toStdString();
+}
+
 TEST(Startup, PortsWithoutPermissionExplainTheFix)
 {
     const char *denied = PathRefusingAccess();

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "link/LineSpeed.h"
 #include "link/LinkState.h"
@@ -279,4 +283,58 @@ TEST(Settings, DefaultLocation)
 {
     unsetenv("LINVAR_SETTINGS");
     EXPECT_EQ(LinkSettingsPath(), "/etc/linvar/rs485.conf");
+}
+
+// The file is read once while it stays the same file (its size and time unchanged), and anew
+// when another takes its place. A file that exists but cannot be read is told apart from a
+// missing one, and its ports map by default.
+TEST(Settings, ReadOnceAndUnreadableFilesAreToldApart)
+{
+    TTempDir dir;
+    const std::string path = dir.UseSettings("COM7=/dev/ttyAMA0\n");
+    LoadLinkSettings();
+    EXPECT_EQ(SettingsReadFault().Fault, TSettingsFault::None);
+    const auto written = std::filesystem::last_write_time(path);
+    dir.Write("rs485.conf", "COM7=/dev/ttyAMA1\n");
+    std::filesystem::last_write_time(path, written);
+    EXPECT_EQ(ComPortPath(7), "/dev/ttyAMA0");
+    dir.Write("rs485.conf", "COM7=/dev/ttyAMA22\n");
+    EXPECT_EQ(ComPortPath(7), "/dev/ttyAMA22");
+
+    const std::string large =
+        dir.Write("large.conf", "COM7=/dev/ttyAMA0\n" + std::string(MaxSettingsBytes, '#'));
+    struct TCase
+    {
+        std::string Path;
+        TSettingsFault Fault;
+        int Errno;
+    };
+    std::vector<TCase> cases = {{large, TSettingsFault::TooLarge, 0},
+                                {dir.File(""), TSettingsFault::NotReadable, 0}};
+#ifndef _WIN32
+    cases.push_back({"/dev/zero", TSettingsFault::TooLarge, 0});
+    ASSERT_EQ(symlink("loop-b", dir.File("loop-a").c_str()), 0);
+    ASSERT_EQ(symlink("loop-a", dir.File("loop-b").c_str()), 0);
+    cases.push_back({dir.File("loop-a"), TSettingsFault::NotReadable, ELOOP});
+    // The superuser reads any file: there the case would prove nothing.
+    if (geteuid() != 0) {
+        const std::string locked = dir.Write("locked.conf", "COM7=/dev/ttyAMA0\n");
+        chmod(locked.c_str(), 0);
+        cases.push_back({locked, TSettingsFault::NotReadable, EACCES});
+    }
+#endif
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Path);
+        dir.SetEnv("LINVAR_SETTINGS", c.Path);
+        LinkSettings.TimeoutConstant = 1;
+        LoadLinkSettings();
+        const TSettingsReadFault fault = SettingsReadFault();
+        EXPECT_EQ(fault.Fault, c.Fault);
+        EXPECT_EQ(fault.Path, c.Path);
+        if (c.Errno != 0) {
+            EXPECT_EQ(fault.Errno, c.Errno);
+        }
+        EXPECT_EQ(LinkSettings.TimeoutConstant, 30u);
+        EXPECT_EQ(ComPortPath(7), "/dev/ttyUSB6");
+    }
 }

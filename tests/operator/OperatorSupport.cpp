@@ -487,7 +487,7 @@ std::vector<std::pair<int, int>> WrittenValues(const std::vector<TFrame> &frames
 
 // ---- TLinvarRun
 
-TLinvarRun::TLinvarRun(bool remote) : X(TXSession::Get())
+TLinvarRun::TLinvarRun(const std::string &busLines, bool remote) : X(TXSession::Get())
 {
     if (!X.Ready()) {
         Failure = X.Error();
@@ -511,7 +511,14 @@ TLinvarRun::TLinvarRun(bool remote) : X(TXSession::Get())
                              "USARTMode=1", "SmartPI=1"};
     if (remote)
         options.Port = 200;
-    Simulator = std::make_unique<SimulatorProcess>(LINVAR_OPERATOR_BUS, options);
+    std::string bus = LINVAR_OPERATOR_BUS;
+    if (!busLines.empty()) {
+        std::ifstream in(bus);
+        std::ostringstream text;
+        text << busLines << '\n' << in.rdbuf();
+        bus = Folder.Write("bus.conf", text.str());
+    }
+    Simulator = std::make_unique<SimulatorProcess>(bus, options);
     if (!Simulator->Ready()) {
         Failure = "simulator: " + Simulator->Error();
         return;
@@ -592,7 +599,7 @@ std::vector<TXWindow> TLinvarRun::Dialogs()
 
 void TOperatorTest::SetUp()
 {
-    Run = std::make_unique<TLinvarRun>();
+    Run = std::make_unique<TLinvarRun>(BusLines, Remote);
     ASSERT_TRUE(Run->Ready()) << Run->Error();
 }
 

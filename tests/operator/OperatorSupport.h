@@ -194,10 +194,11 @@ std::vector<std::pair<int, int>> WrittenValues(const std::vector<TFrame> &frames
 class TLinvarRun
 {
 public:
-    // `remote`: the program reaches the bus through a network serial server (ser2net on the
-    // simulator's pseudo-terminal), as port 7 mapped to its RFC 2217 address; the simulator's
-    // own port number is then outside the numbers the window tries at its start.
-    explicit TLinvarRun(bool remote = false);
+    // `busLines`: directives put before the bus's own (`echo`: a converter that hands back
+    // what it sends). `remote`: the program reaches the bus through a network serial server
+    // (ser2net on the simulator's pseudo-terminal), as port 7 mapped to its RFC 2217 address;
+    // the simulator's own port number is then outside the numbers the window tries at start.
+    explicit TLinvarRun(const std::string &busLines = {}, bool remote = false);
     ~TLinvarRun();
     TLinvarRun(const TLinvarRun &) = delete;
     TLinvarRun &operator=(const TLinvarRun &) = delete;
@@ -254,6 +255,10 @@ protected:
     void TearDown() override;
 
     std::unique_ptr<TLinvarRun> Run;
+    // Directives a fixture adds to the bus's configuration before the program starts.
+    std::string BusLines;
+    // Set by a fixture whose program reaches the bus through ser2net (TLinvarRun's `remote`).
+    bool Remote = false;
     // Set by a test that closes the program itself.
     bool ProgramMayEnd = false;
 };

@@ -25,12 +25,8 @@ using ParamsPage = TOperatorTest;
 // The window on a bus behind a network serial server, reached as port 7.
 class RemoteBus : public TOperatorTest
 {
-protected:
-    void SetUp() override
-    {
-        Run = std::make_unique<TLinvarRun>(true);
-        ASSERT_TRUE(Run->Ready()) << Run->Error();
-    }
+public:
+    RemoteBus() { Remote = true; }
 };
 using TValues = std::vector<std::pair<int, int>>;
 
@@ -352,6 +348,49 @@ TEST_F(ParamsPage, SetSavedInARussianDialogHoldsTheTypedValueBroughtToItsMaximum
     const std::string saved = ReadText(path);
     EXPECT_NE(saved.find("\"raw\": 127"), std::string::npos) << saved;
     EXPECT_EQ(saved.find("\"raw\": 300"), std::string::npos) << saved;
+}
+
+namespace {
+
+// A two-wire converter whose receiver stays on while it sends hands every request back
+// before the reply.
+class EchoBus : public TOperatorTest
+{
+public:
+    EchoBus() { BusLines = "echo"; }
+};
+
+// The frames a request of `command` to `address` went out in after the first `from`.
+size_t Sent(TLinvarRun &run, size_t from, uint8_t command, uint8_t address)
+{
+    return Select(run.Requests(), from, command, address).size();
+}
+
+} // namespace
+
+// The link drops the echo: a person's poll, opening and write put on the wire what they put
+// there on a quiet converter, each request once, none repeated for an echo taken as a reply.
+TEST_F(EchoBus, APollAnOpeningAndAWriteSendTheFramesOfAQuietBus)
+{
+    TLinvarRun &run = *Run;
+    ASSERT_TRUE(run.Poll());
+    EXPECT_TRUE(WaitUntil([&] { return InkBands(run.Grab(Layout::List)) == 4; }))
+        << InkBands(run.Grab(Layout::List)) << " entries shown";
+    for (const uint8_t address : {5, 12, 33, 90}) {
+        EXPECT_EQ(Sent(run, 0, CMD_PING, address), 1u) << int(address);
+        EXPECT_EQ(Sent(run, 0, CMD_IDENTIFY, address), 1u) << int(address);
+    }
+
+    const size_t opened = run.Requests().size();
+    run.X.DoubleClick(run.Main, ListRow(Device12Row));
+    ASSERT_TRUE(WaitForPage(run, opened, Device12));
+    ASSERT_TRUE(WaitUntil([&] { return ReadIndices(run, opened, Device12).size() == 4; }));
+
+    const size_t written = run.Requests().size();
+    EXPECT_EQ(Write(run), (TValues{{1, 12}, {2, 96}, {3, 4}, {4, 250}}));
+    const std::vector<TFrame> frames = run.Requests();
+    EXPECT_EQ(frames.size() - written, Device12Params);
+    EXPECT_EQ(Sent(run, opened, CMD_READ_PARAM, Device12), Device12Params);
 }
 
 TEST_F(RemoteBus, PollReadAndWriteThroughRfc2217OnPort7)

@@ -96,22 +96,30 @@ std::string CatalogueText(const std::vector<TSoakDevice> &devices)
     return Utf8ToCp1251(text + "</Каталог>\n");
 }
 
-// The simulator's configuration: the devices, and every fault kind on every reply.
+// The simulator's configuration: the devices, and every fault kind on every reply, on a
+// converter that echoes what it sends. The first device has a twin at its address (two units
+// left at the same address): both store every write, so their replies overlap cleanly until a
+// fault strikes one of them, and then arrive garbled.
 std::string SimConfigText(const std::vector<TSoakDevice> &devices, double percent)
 {
     const std::string chance = std::to_string(percent);
-    std::string text = "latency 2\n";
+    std::string text = "latency 2\necho\n";
     for (const char *kind : {"no-reply", "bad-crc", "truncate", "wrong-address", "noise", "long"})
         text += std::string("random-fault ") + kind + " " + chance + "\n";
     text += "random-fault late " + chance + " ms " + std::to_string(LateMs) + "\n";
-    for (const TSoakDevice &device : devices) {
+    auto deviceText = [&text](const TSoakDevice &device, const char *shared) {
         text += "device " + std::to_string(device.Address) + " type " +
-                std::to_string(device.Type) + " version " + std::to_string(device.Version) + "\n";
+                std::to_string(device.Type) + " version " + std::to_string(device.Version) +
+                shared + "\n";
         for (const TSoakParameter &p : device.Parameters) {
             text += "param " + std::to_string(p.Index) + (p.Word ? " word " : " byte ") +
                     std::to_string(p.Initial) + "\n";
         }
-    }
+    };
+    for (const TSoakDevice &device : devices)
+        deviceText(device, "");
+    if (!devices.empty())
+        deviceText(devices.front(), " shared");
     return text;
 }
 

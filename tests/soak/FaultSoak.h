@@ -1,6 +1,7 @@
 #pragma once
 // The fault soak shared by the soak test and bench_soak: simulated devices whose replies
-// suffer random faults of all seven kinds, many rounds of "write random values inside the
+// suffer random faults of all seven kinds, on a converter that echoes every request and with
+// two devices colliding at one address, many rounds of "write random values inside the
 // catalogue limits, then read them back" through the real workers, over a pseudo-terminal at
 // the line's pace, and the tally of what got through that should not have.
 

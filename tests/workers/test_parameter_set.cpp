@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <clocale>
 
+#include <sys/stat.h>
+
 namespace {
 
 // A fault for a failure message.
@@ -149,6 +151,11 @@ TEST(ParameterSetTest, BadFilesAreRefusedWithTheirFirstFault)
          "parameters"},
         {SetText("\"parameters\":[", "\"parameters\":[7,"), TSetFault::WrongType, "parameters[0]"},
         {SetText() + std::string(MaxParameterSetBytes, ' '), TSetFault::TooLarge, ""},
+        // Text after a NUL would go unread; a later key of the same name would win unseen.
+        {SetText() + std::string(1, '\0') + "{\"raw\":5}", TSetFault::NulByte, ""},
+        {SetText("\"raw\":12", "\"raw\":5,\"raw\":12"), TSetFault::DuplicateKey,
+         "parameters[0].raw"},
+        {SetText("\"type\":9", "\"type\":9,\"type\":10"), TSetFault::DuplicateKey, "type"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Text.substr(0, 120));
@@ -176,9 +183,18 @@ TEST(ParameterSetTest, BadFilesAreRefusedWithTheirFirstFault)
     EXPECT_FALSE(ReadParameterSetFile(dir.File("missing.json"), set, error));
     EXPECT_EQ(error.Fault, TSetFault::NotReadable);
     EXPECT_EQ(error.Errno, ENOENT);
-    // A folder: the reason is the system's own (Windows says "Permission denied").
+    // A folder (Windows refuses to open one: "Permission denied"), and a pipe nobody writes,
+    // which must not hold the window's thread.
     EXPECT_FALSE(ReadParameterSetFile(dir.File(""), set, error));
-    EXPECT_EQ(error.Fault, TSetFault::NotReadable);
+    EXPECT_TRUE(error.Fault == TSetFault::NotRegularFile || error.Fault == TSetFault::NotReadable)
+        << Said(error);
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo(dir.File("pipe.json").c_str(), 0600), 0);
+    EXPECT_FALSE(ReadParameterSetFile(dir.File("pipe.json"), set, error));
+    EXPECT_EQ(error.Fault, TSetFault::NotRegularFile);
+#endif
+    EXPECT_FALSE(ParseParameterSet(SetText() + std::string(1, '\0'), set, error));
+    EXPECT_EQ(error.Place.Column, SetText().size() + 1);
 }
 
 TEST(ParameterSetTest, ASetIsCheckedAgainstTheListBeforeAnythingChanges)

@@ -52,6 +52,14 @@ bool LoadCatalogue(const TCliOptions &options, std::string &error)
     return error.empty();
 }
 
+// Warns when the settings file could not be read: its ports would silently map to defaults.
+void ReportSettingsFault()
+{
+    const TSettingsReadFault fault = SettingsReadFault();
+    if (fault.Fault != TSettingsFault::None)
+        ReportError("warning: " + SettingsFaultText(fault));
+}
+
 // The command on the open port.
 int RunOnBus(const TCliOptions &options)
 {
@@ -78,9 +86,13 @@ int RunCli(const TCliOptions &options)
     // Sleeps and read time-outs keep to the millisecond while the bus is in use.
     const TTimerResolution timerResolution;
 #endif
-    // Ports are listed, not opened: neither the catalogue nor the link settings matter.
-    if (options.Command == TCliCommand::Ports)
+    // Ports are listed, not opened: neither the catalogue nor the link settings matter, but
+    // the ports the settings file maps do.
+    if (options.Command == TCliCommand::Ports) {
+        ReadSettingsValues();
+        ReportSettingsFault();
         return RunPorts(options);
+    }
     if (options.Trace)
         StartTrace(options.Json);
 
@@ -100,6 +112,7 @@ int RunCli(const TCliOptions &options)
     // The window keeps quiet about the settings; here a typo is worth a word.
     std::vector<std::string> warnings;
     LoadLinkSettings(&warnings);
+    ReportSettingsFault();
     for (const std::string &warning : warnings)
         ReportError("warning: " + LinkSettingsPath() + ": " + warning);
     InitPerfFrequency();

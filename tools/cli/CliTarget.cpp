@@ -24,6 +24,12 @@ int ResolveDevice(const TCliOptions &options, uint8_t address, TTarget &target, 
         target.Identity.Type = *options.Type;
         target.Identity.Version = *options.Firmware;
     } else if (!ProbeAddress(target.Address, target.Identity)) {
+        // A converter pulled out between two devices silences every address after it; that
+        // is the cable's fault, not the device's.
+        if (PortLost()) {
+            error = PortLostText("the probe of address " + std::to_string(target.Address));
+            return ExitPortLost;
+        }
         error = "no device answers at address " + std::to_string(target.Address);
         return ExitDeviceFailure;
     }
@@ -115,6 +121,9 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
     EndProgress();
 
     const std::string lost = PortLost() ? PortLostText(ProgressOf("write", done)) : std::string();
+    // The worker goes through the entries in order and stops at Ctrl+C or a lost port: those
+    // past the one it was at were never sent. On a lost port that one may have gone out.
+    const size_t sent = lost.empty() ? done : done + 1;
 
     int status = ExitOk;
     report = Completion(lost);
@@ -130,7 +139,10 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
         const TParameterReply reply = ReplyOf(entry);
         const char *result = "written";
         std::string problem;
-        if (reply == TParameterReply::Rejected) {
+        if (i >= sent && reply != TParameterReply::Valid && reply != TParameterReply::Rejected) {
+            result = "unsent";
+            problem = "not sent: the write stopped first";
+        } else if (reply == TParameterReply::Rejected) {
             result = "rejected";
             problem = "the device rejected the write";
         } else if (reply != TParameterReply::Valid) {

@@ -89,6 +89,12 @@ std::string SetFaultText(const TSetError &error)
         break;
     case TSetFault::NotReadable:
         return std::string("cannot read the file: ") + std::strerror(error.Errno);
+    case TSetFault::NotRegularFile:
+        return "not a regular file (a folder, a device or a pipe)";
+    case TSetFault::NulByte:
+        return "a NUL byte at " + PlaceText(error.Place) + ": no text file";
+    case TSetFault::DuplicateKey:
+        return field + "appears twice in its object";
     case TSetFault::TooLarge:
         return "the file is larger than " + std::to_string(MaxParameterSetBytes) +
                " bytes, too large for a parameter set";
@@ -117,6 +123,21 @@ std::string SetFaultText(const TSetError &error)
     case TSetFault::AboveMaximum:
         return "parameter '" + error.Field + "': raw value " + std::to_string(error.Value) +
                " is above the maximum, " + std::to_string(error.Limit);
+    }
+    return {};
+}
+
+std::string SettingsFaultText(const TSettingsReadFault &fault)
+{
+    switch (fault.Fault) {
+    case TSettingsFault::None:
+        break;
+    case TSettingsFault::NotReadable:
+        return "cannot read the settings file " + fault.Path + ": " + std::strerror(fault.Errno) +
+               "; the defaults apply";
+    case TSettingsFault::TooLarge:
+        return "the settings file " + fault.Path + " is larger than " +
+               std::to_string(MaxSettingsBytes) + " bytes and was not read; the defaults apply";
     }
     return {};
 }

@@ -1,11 +1,12 @@
 #pragma once
 // linvar-cli's words for what the core reports as kinds: a port that does not open, the
-// catalogue that does not load, a parameter-set file that is refused, and what stands behind
-// a port. The window words the same kinds in Russian (ui/UWords.h).
+// catalogue that does not load, a parameter-set file that is refused, a settings file that cannot
+// be read, and what stands behind a port. The window words the same kinds in Russian (ui/UWords.h).
 
 #include "catalogue/DeviceCatalogue.h"
 #include "link/PortList.h"
 #include "link/PortProbe.h"
+#include "link/SettingsFile.h"
 #include "sets/ParameterSet.h"
 
 #include <string>
@@ -27,6 +28,9 @@ std::string CatalogueFaultText(const TCatalogueLoad &load, const std::string &pa
 // What is wrong with a set file: "parameters[2].raw: a number from 0 to 65535 is needed, not
 // 70000".
 std::string SetFaultText(const TSetError &error);
+// Why the settings file was not read, as a warning that the defaults apply: "cannot read the
+// settings file <path>: Permission denied; the defaults apply".
+std::string SettingsFaultText(const TSettingsReadFault &fault);
 // What stands behind a port in one line: "/dev/ttyUSB0, USB 0403:6001, serial A12345"; the
 // device a link resolves to follows the path in parentheses.
 std::string PortSummary(const TPortInfo &info);

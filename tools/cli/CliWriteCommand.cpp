@@ -102,6 +102,11 @@ int WriteSetFile(const TCliOptions &options)
         } else if (!PlanFor(options, set, target, prefix, plan)) {
             error = "the set does not fit the device";
             result = ExitUsage;
+        } else if (plan.Values.empty()) {
+            // Writing nothing is no success: the set was meant for something else.
+            error = "nothing of the set can be written to the device";
+            ReportError(prefix + options.SetFile + ": " + error);
+            result = ExitUsage;
         }
         TJson report;
         if (result == ExitOk) {
@@ -110,13 +115,16 @@ int WriteSetFile(const TCliOptions &options)
             report["result"] = result == ExitOk ? "written" : "failed";
         } else {
             report = FailedBeforeWriting(address, error);
+            report["complete"] = result != ExitPortLost;
             report["result"] = "failed";
         }
         devices.push_back(std::move(report));
         summary.push_back("address " + std::to_string(address) + ": " +
                           (result == ExitOk ? "written" : "failed"));
-        if (result == ExitPortLost)
-            return ExitPortLost; // every further device would fail the same way
+        if (result == ExitPortLost) {
+            status = ExitPortLost; // every further device would fail the same way
+            break;
+        }
         if (result != ExitOk)
             status = several ? ExitDeviceFailure : result;
     }
