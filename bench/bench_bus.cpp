@@ -13,11 +13,15 @@
 // The sweep at 9600 and the read again, against the same budgets, on a bus whose converter
 // echoes every request (echo_sweep_ratio, echo_read_ratio; the echo should cost next to
 // nothing, 1.05 of the plain bus at most) and on one behind a USB chip that hands over
-// received bytes on a 16 ms latency timer (usb_sweep_ratio, usb_read_ratio). The last line
-// prints them all as key=value pairs.
+// received bytes on a 16 ms latency timer (usb_sweep_ratio, usb_read_ratio). Then the plain
+// bus behind ser2net on the loopback, raw TCP and RFC 2217, each against the local
+// pseudo-terminal of the same run (raw_sweep_ratio, raw_read_ratio, rfc2217_sweep_ratio,
+// rfc2217_read_ratio; the goal is 1.10 at most). The last line prints them all as key=value
+// pairs.
 
 #include "link/LineSpeed.h"
 #include "link/Link.h"
+#include "tests/support/Ser2netProcess.h"
 #include "tests/support/SimulatorProcess.h"
 
 #include "catalogue/DeviceCatalogue.h"
@@ -31,6 +35,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -151,8 +156,18 @@ struct TRatios
     double Sweep19200 = 0;
 };
 
-// The ratios on the bus with `converter`'s directives; with `fast` the sweep at 19200 too.
-TRatios Measure(const char *name, const std::string &converter, bool fast)
+// How the bus is reached.
+enum class TPath
+{
+    Local,   // the simulator's pseudo-terminal
+    Raw,     // ser2net in front of it, raw TCP
+    Rfc2217, // ser2net in front of it, RFC 2217
+};
+
+// The ratios on the bus with `converter`'s directives, reached by `path`; with `fast` the
+// sweep at 19200 too.
+TRatios Measure(const char *name, const std::string &converter, bool fast,
+                TPath path = TPath::Local)
 {
     TRatios ratios;
     const std::string config = WriteConfig(converter);
@@ -165,7 +180,20 @@ TRatios Measure(const char *name, const std::string &converter, bool fast)
     LinkSettings = TLinkSettings();
     LoadLinkSettings(); // the simulator's settings file: default timings
     InitPerfFrequency();
-    if (!OpenComPort(sim.PortNumber())) {
+    std::unique_ptr<TSer2netProcess> server;
+    if (path != TPath::Local) {
+        server = std::make_unique<TSer2netProcess>(sim.DevicePath());
+        if (!server->Ready()) {
+            std::fprintf(stderr, "bench_bus: %s\n", server->Error().c_str());
+            unlink(config.c_str());
+            return ratios;
+        }
+    }
+    const bool opened =
+        path == TPath::Local
+            ? OpenComPort(sim.PortNumber())
+            : OpenComPortDevice(path == TPath::Raw ? server->RawUrl() : server->Rfc2217Url());
+    if (!opened) {
         std::fprintf(stderr, "bench_bus: cannot open the simulated port\n");
         unlink(config.c_str());
         return ratios;
@@ -238,7 +266,9 @@ int main()
     const TRatios plain = Measure("plain", "", true);
     const TRatios echo = Measure("echo", "echo\n", false);
     const TRatios usb = Measure("usb", "usb-latency 16\n", false);
-    if (!plain.Done || !echo.Done || !usb.Done)
+    const TRatios raw = Measure("raw", "", false, TPath::Raw);
+    const TRatios rfc2217 = Measure("rfc2217", "", false, TPath::Rfc2217);
+    if (!plain.Done || !echo.Done || !usb.Done || !raw.Done || !rfc2217.Done)
         return 1;
     const double allSpeedsMs = AllSpeedsMs();
     if (allSpeedsMs < 0)
@@ -247,8 +277,10 @@ int main()
                 echo.Read / plain.Read);
     std::printf("sweep_ratio=%.3f sweep_ratio_19200=%.3f read_ratio=%.3f echo_sweep_ratio=%.3f "
                 "echo_read_ratio=%.3f usb_sweep_ratio=%.3f usb_read_ratio=%.3f "
-                "all_speeds_ms=%.0f\n",
+                "all_speeds_ms=%.0f raw_sweep_ratio=%.3f raw_read_ratio=%.3f "
+                "rfc2217_sweep_ratio=%.3f rfc2217_read_ratio=%.3f\n",
                 plain.Sweep, plain.Sweep19200, plain.Read, echo.Sweep, echo.Read, usb.Sweep,
-                usb.Read, allSpeedsMs);
+                usb.Read, allSpeedsMs, raw.Sweep / plain.Sweep, raw.Read / plain.Read,
+                rfc2217.Sweep / plain.Sweep, rfc2217.Read / plain.Read);
     return 0;
 }

@@ -51,6 +51,13 @@ bool OpenAndConfigure(const std::string &path)
     timeouts.WriteMultiplier = 0;
     timeouts.WriteConstant = 0;
     PortHandle->SetTimeouts(timeouts);
+    // A port that fails while it is set up (a network server refusing the line format) did
+    // not open: it could carry nothing.
+    if (PortHandle->LostError() != 0) {
+        OpenError = PortHandle->LostError();
+        CloseComPort();
+        return false;
+    }
     return true;
 }
 

@@ -18,6 +18,7 @@ struct TPortInfo
     std::string UsbProduct;  // four hex digits
     std::string UsbSerial;   // the converter's serial number, when it reports one
     int LatencyTimerMs = -1; // the USB chip's latency timer; -1 where its driver publishes none
+    bool Remote = false;     // a network serial server's port: Path is its address
     bool Accessible = false; // this user may open it for reading and writing
     int AccessError = 0;     // errno of the refusal (EACCES for a group the user is not in)
 };

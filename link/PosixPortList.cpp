@@ -6,6 +6,7 @@
 #include <map>
 #include <unistd.h>
 
+#include "link/NetAddress.h"
 #include "link/NumberText.h"
 #include "link/SettingsFile.h"
 
@@ -77,6 +78,9 @@ bool Describe(uint8_t number, const std::string &path, const TPortRoots &roots, 
     info = TPortInfo();
     info.Number = number;
     info.Path = path;
+    if (DescribeNetPort(path, info)) {
+        return true;
+    }
     std::error_code error;
     if (path.empty() || !fs::exists(path, error)) {
         return false;

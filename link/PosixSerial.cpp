@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "link/Clock.h"
+#include "link/NetSerialPort.h"
 
 namespace {
 
@@ -460,6 +461,9 @@ private:
 
 std::unique_ptr<ISerialPort> TSystemSerialPlatform::Open(const std::string &path, int &error)
 {
+    if (IsNetPath(path)) {
+        return OpenNetPort(path, error);
+    }
     error = 0;
     // O_NONBLOCK: opening must not wait for a carrier, and reads are driven by poll().
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

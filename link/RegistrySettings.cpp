@@ -88,3 +88,23 @@ std::string WindowsComPortName(uint8_t number)
 {
     return "\\\\.\\COM" + std::to_string(number);
 }
+
+std::string RegistryComPortPath(uint8_t number)
+{
+    const std::string name = "COM" + std::to_string(number);
+    char data[512] = {};
+    DWORD size = sizeof data - 1; // room for the terminator the data may lack
+    DWORD type = 0;
+    HKEY key = nullptr;
+    // The 32-bit view, where the link settings live.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SettingsKeyPath, 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+                      &key) == ERROR_SUCCESS) {
+        const LONG result = RegQueryValueExA(key, name.c_str(), nullptr, &type,
+                                             reinterpret_cast<BYTE *>(data), &size);
+        RegCloseKey(key);
+        if (result == ERROR_SUCCESS && type == REG_SZ && data[0] != '\0') {
+            return data;
+        }
+    }
+    return WindowsComPortName(number);
+}

@@ -20,3 +20,6 @@ void LoadRegistrySettings(std::vector<std::string> *warnings = nullptr);
 // The device name of port `number`: "\\.\COM" and the number, which reaches every port,
 // 1..9 included.
 std::string WindowsComPortName(uint8_t number);
+// The device behind port `number`: the key's string value "COM<n>" where it has one (a remote
+// port's address, say "rfc2217://10.0.0.7:4001"), else WindowsComPortName.
+std::string RegistryComPortPath(uint8_t number);

@@ -46,8 +46,10 @@ uint32_t ExtraByteMs()
 // The reply time-out set for a request: pings wait briefly, since a whole bus sweep waits
 // on every silent address; everything else gets the generous command set. Below 9600 baud
 // each reply byte gets its extra wire time, in the per-byte part and in a gap limit that is
-// set; at 9600 and faster the settings apply as they stand.
-TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
+// set; at 9600 and faster the settings apply as they stand. A port behind a network adds its
+// round trip to the total and to a gap limit that is set (a reply may arrive in several
+// packets); the gap only ends a read that is short anyway, so it costs nothing.
+TSerialTimeouts ReplyTimeouts(const ISerialPort &port, const uint8_t *request, size_t count)
 {
     TSerialTimeouts wanted = ReplyTimeoutsAt9600(request, count);
     const uint32_t extraMs = ExtraByteMs();
@@ -55,9 +57,15 @@ TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
     if (wanted.ReadInterval != 0) {
         wanted.ReadInterval += extraMs;
     }
-    // Untimed, the read begins while the request (and its check byte) is still on the wire.
-    if (LinkSettings.USARTMode || PerfFrequency == 0) {
+    // Untimed (a network port holds no line either), the read begins while the request (and
+    // its check byte) is still on the wire.
+    if (LinkSettings.USARTMode || PerfFrequency == 0 || port.SwitchesDirection()) {
         wanted.ReadConstant += extraMs * static_cast<uint32_t>(count + 1);
+    }
+    const uint32_t roundTripMs = port.ExtraReplyMs();
+    wanted.ReadConstant += roundTripMs;
+    if (wanted.ReadInterval != 0) {
+        wanted.ReadInterval += roundTripMs;
     }
     return wanted;
 }
@@ -66,7 +74,7 @@ TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
 // that costs time on every transaction otherwise. Returns the time-outs in effect.
 TSerialTimeouts ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count)
 {
-    const TSerialTimeouts wanted = ReplyTimeouts(request, count);
+    const TSerialTimeouts wanted = ReplyTimeouts(port, request, count);
     TSerialTimeouts current;
     port.GetTimeouts(current);
     if (current.ReadInterval == wanted.ReadInterval &&
@@ -83,10 +91,17 @@ TSerialTimeouts ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t
     return current;
 }
 
+// True when the converter turns the bus around by itself: a SmartPI converter, or the one of
+// a network serial server, whose line we never hold.
+bool SelfSwitching(const ISerialPort &port)
+{
+    return LinkSettings.SmartPI || port.SwitchesDirection();
+}
+
 // Switches the converter's transmitter on, unless it switches by itself.
 void KeyTransmitter(ISerialPort &port)
 {
-    if (!LinkSettings.SmartPI) {
+    if (!SelfSwitching(port)) {
         port.SetDtr(false);
         port.SetRts(true);
     }
@@ -95,7 +110,7 @@ void KeyTransmitter(ISerialPort &port)
 // Switches the converter back to receiving, unless it switches by itself.
 void ReleaseTransmitter(ISerialPort &port)
 {
-    if (!LinkSettings.SmartPI) {
+    if (!SelfSwitching(port)) {
         port.SetDtr(true);
         port.SetRts(false);
     }
@@ -107,7 +122,7 @@ bool Transmit(ISerialPort &port, const uint8_t *request, size_t count, int64_t c
 {
     ISerialPlatform &platform = SerialPlatform();
     const uint8_t check = Crc8(request, count);
-    if (!LinkSettings.USARTMode && PerfFrequency != 0) {
+    if (!LinkSettings.USARTMode && PerfFrequency != 0 && !port.SwitchesDirection()) {
         // The converter's transmitter must stay on until the last stop bit has left the
         // UART, and not a moment longer, or the device's first reply bytes are lost; the
         // driver gives no notice of that moment, so the wire time is counted out. A busy

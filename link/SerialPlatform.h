@@ -76,6 +76,12 @@ public:
     // the errno that tells why (EIO, ENXIO, ENODEV), for good: a lost device never comes
     // back on the same handle.
     virtual int LostError() const = 0;
+    // True where the far end turns the bus around by itself (a network serial server's
+    // converter): no transmitter hold to count and no RTS/DTR keying, as with SmartPI.
+    virtual bool SwitchesDirection() const { return false; }
+    // Milliseconds a reply needs beyond the line's own time (a network's round trip), added
+    // to every reply time-out; 0 for a local port.
+    virtual uint32_t ExtraReplyMs() const { return 0; }
 };
 
 // The platform: opening ports, sleeping and the monotonic high-resolution counter.

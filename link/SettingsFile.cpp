@@ -379,7 +379,7 @@ std::string ComPortPath(uint8_t number)
 {
 #ifdef _WIN32
     if (!SettingsFileNamed()) {
-        return WindowsComPortName(number);
+        return RegistryComPortPath(number);
     }
 #endif
     return ComPortPathFromValues(ReadSettingsValues(), number);

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "link/NetAddress.h"
 #include "link/SettingsFile.h"
 
 namespace {
@@ -19,6 +20,10 @@ bool Describe(uint8_t number, const std::string &path, TPortInfo &info)
     if (path.empty()) {
         return false;
     }
+    if (DescribeNetPort(path, info)) {
+        return true;
+    }
+
     if (path.rfind(DevicePrefix, 0) == 0) {
         // The object manager knows which driver's device the name leads to
         // ("\Device\Serial0", "\Device\VCP0"); a name it does not know has no device.

@@ -3,6 +3,8 @@
 
 #include <cerrno>
 
+#include "link/NetSerialPort.h"
+
 namespace {
 
 // The priority a thread had before RaisePriority.
@@ -267,6 +269,9 @@ int LostErrnoOf(DWORD error)
 
 std::unique_ptr<ISerialPort> TSystemSerialPlatform::Open(const std::string &path, int &error)
 {
+    if (IsNetPath(path)) {
+        return OpenNetPort(path, error);
+    }
     error = 0;
     // Exclusive (no sharing), only an existing device, synchronous reads and writes.
     const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

@@ -19,6 +19,8 @@ test | all)
     # The operator suite: its own X server and window manager, XTest input, and the
     # Russian locale the program is run in (a comma as the decimal mark).
     packages+=(xvfb openbox libx11-dev libxtst-dev locales)
+    # A network serial server for the remote-port tests, started by the tests themselves.
+    packages+=(ser2net)
     # The Windows build (mingw-w64 with POSIX threads, GoogleTest from source) and Wine to run it.
     packages+=(g++-mingw-w64-x86-64-posix googletest wine64 wine)
     ;;

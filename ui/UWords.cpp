@@ -1,5 +1,6 @@
 #include "ui/UWords.h"
 
+#include <cerrno>
 #include <cstring>
 #include <iterator>
 
@@ -165,7 +166,25 @@ QString SettingsFaultText(const TSettingsReadFault &fault)
 
 QString SystemErrorText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    // The network's failures in words of our own: the Windows C library knows them only as
+    // "Unknown error".
+    switch (error) {
+    case ECONNREFUSED:
+        return QStringLiteral("сервер отказал в соединении");
+    case ETIMEDOUT:
+        return QStringLiteral("сервер не ответил вовремя");
+    case EHOSTUNREACH:
+        return QStringLiteral("нет пути к серверу");
+    case ENETUNREACH:
+        return QStringLiteral("сеть недоступна");
+    case ECONNRESET:
+    case ECONNABORTED:
+        return QStringLiteral("соединение с сервером разорвано");
+    case EPROTO:
+        return QStringLiteral("сервер не принял настройки линии");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
 }
 
 QString NameLines(const QStringList &names)

@@ -297,6 +297,23 @@ TEST_F(Exchange, SmartConverterLinesAreNeverTouched)
     EXPECT_EQ(Fake.Count("write"), 4u);
 }
 
+TEST_F(Exchange, RemotePortSkipsTheHoldAndWaitsItsRoundTripLonger)
+{
+    // A network server's converter turns the bus around itself: no keying, no counted hold;
+    // its round trip lengthens both the total and the gap time-outs of every reply.
+    Fake.SetRemote(true, 25);
+    LinkSettings.IntervalTimeout = 3;
+    std::vector<uint8_t> reply;
+    EXPECT_FALSE(Send(Ping1, reply));
+    Fake.QueueReply(ReplyL5);
+    EXPECT_TRUE(Send(Identify5, reply));
+    EXPECT_EQ(Fake.Count("rts"), 0u);
+    EXPECT_EQ(Fake.Count("dtr"), 0u);
+    EXPECT_EQ(Fake.Count("priority up"), 0u);
+    EXPECT_EQ(Only("set-timeouts"),
+              (std::vector<std::string>{"set-timeouts 28 0 55 0 0", "set-timeouts 0 0 625 0 0"}));
+}
+
 TEST_F(Exchange, TimedModeHoldsTheTransmitterForTheWireTime)
 {
     struct TCase

@@ -487,7 +487,7 @@ std::vector<std::pair<int, int>> WrittenValues(const std::vector<TFrame> &frames
 
 // ---- TLinvarRun
 
-TLinvarRun::TLinvarRun(const std::string &busLines) : X(TXSession::Get())
+TLinvarRun::TLinvarRun(const std::string &busLines, bool remote) : X(TXSession::Get())
 {
     if (!X.Ready()) {
         Failure = X.Error();
@@ -509,6 +509,8 @@ TLinvarRun::TLinvarRun(const std::string &busLines) : X(TXSession::Get())
     // Short ping time-outs and untimed sending, so that a sweep of the bus takes seconds.
     options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=15", "CmdTimeoutConstant=150",
                              "USARTMode=1", "SmartPI=1"};
+    if (remote)
+        options.Port = 200;
     std::string bus = LINVAR_OPERATOR_BUS;
     if (!busLines.empty()) {
         std::ifstream in(bus);
@@ -520,6 +522,15 @@ TLinvarRun::TLinvarRun(const std::string &busLines) : X(TXSession::Get())
     if (!Simulator->Ready()) {
         Failure = "simulator: " + Simulator->Error();
         return;
+    }
+    if (remote) {
+        Server = std::make_unique<TSer2netProcess>(Simulator->DevicePath());
+        if (!Server->Ready()) {
+            Failure = "ser2net: " + Server->Error();
+            return;
+        }
+        std::ofstream(Simulator->SettingsPath(), std::ios::app)
+            << "COM7=" << Server->Rfc2217Url() << "\n";
     }
 
     // The scripts run other tests offscreen; this program must reach the X server.
@@ -556,6 +567,7 @@ TLinvarRun::TLinvarRun(const std::string &busLines) : X(TXSession::Get())
 TLinvarRun::~TLinvarRun()
 {
     Program.Stop();
+    Server.reset();
     Simulator.reset();
 }
 
@@ -587,7 +599,7 @@ std::vector<TXWindow> TLinvarRun::Dialogs()
 
 void TOperatorTest::SetUp()
 {
-    Run = std::make_unique<TLinvarRun>(BusLines);
+    Run = std::make_unique<TLinvarRun>(BusLines, Remote);
     ASSERT_TRUE(Run->Ready()) << Run->Error();
 }
 

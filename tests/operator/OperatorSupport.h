@@ -5,6 +5,7 @@
 // bus simulator logged. The tests see the program only as a person and the bus see it.
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Ser2netProcess.h"
 #include "tests/support/SimulatorProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitUntil.h"
@@ -194,8 +195,10 @@ class TLinvarRun
 {
 public:
     // `busLines`: directives put before the bus's own (`echo`: a converter that hands back
-    // what it sends).
-    explicit TLinvarRun(const std::string &busLines = {});
+    // what it sends). `remote`: the program reaches the bus through a network serial server
+    // (ser2net on the simulator's pseudo-terminal), as port 7 mapped to its RFC 2217 address;
+    // the simulator's own port number is then outside the numbers the window tries at start.
+    explicit TLinvarRun(const std::string &busLines = {}, bool remote = false);
     ~TLinvarRun();
     TLinvarRun(const TLinvarRun &) = delete;
     TLinvarRun &operator=(const TLinvarRun &) = delete;
@@ -235,6 +238,7 @@ public:
 private:
     TTempDir Folder{"linvar-operator-"};
     std::unique_ptr<SimulatorProcess> Simulator;
+    std::unique_ptr<TSer2netProcess> Server;
     std::string Failure;
     std::string SimLog;
     std::string ProgramLog;
@@ -253,6 +257,8 @@ protected:
     std::unique_ptr<TLinvarRun> Run;
     // Directives a fixture adds to the bus's configuration before the program starts.
     std::string BusLines;
+    // Set by a fixture whose program reaches the bus through ser2net (TLinvarRun's `remote`).
+    bool Remote = false;
     // Set by a test that closes the program itself.
     bool ProgramMayEnd = false;
 };

@@ -21,6 +21,13 @@
 namespace {
 
 using ParamsPage = TOperatorTest;
+
+// The window on a bus behind a network serial server, reached as port 7.
+class RemoteBus : public TOperatorTest
+{
+public:
+    RemoteBus() { Remote = true; }
+};
 using TValues = std::vector<std::pair<int, int>>;
 
 constexpr uint8_t Device12 = 12;
@@ -384,4 +391,12 @@ TEST_F(EchoBus, APollAnOpeningAndAWriteSendTheFramesOfAQuietBus)
     const std::vector<TFrame> frames = run.Requests();
     EXPECT_EQ(frames.size() - written, Device12Params);
     EXPECT_EQ(Sent(run, opened, CMD_READ_PARAM, Device12), Device12Params);
+}
+
+TEST_F(RemoteBus, PollReadAndWriteThroughRfc2217OnPort7)
+{
+    TLinvarRun &run = *Run;
+    ASSERT_TRUE(OpenDevice12(run));
+    Retype(run, "5");
+    EXPECT_EQ(Write(run), TValues({{1, 5}, {2, 96}, {3, 4}, {4, 250}}));
 }

@@ -40,6 +40,17 @@ public:
         Platform.Log.push_back("close");
     }
 
+    bool SwitchesDirection() const override
+    {
+        std::lock_guard<std::mutex> lock(Platform.Mutex);
+        return Platform.RemoteSwitches;
+    }
+    uint32_t ExtraReplyMs() const override
+    {
+        std::lock_guard<std::mutex> lock(Platform.Mutex);
+        return Platform.RemoteExtraMs;
+    }
+
     bool SetupQueues(uint32_t inputSize, uint32_t outputSize) override
     {
         Platform.Record("queues " + std::to_string(inputSize) + " " + std::to_string(outputSize));
@@ -262,6 +273,13 @@ void TFakeSerialPlatform::LosePort(int error)
 {
     std::lock_guard<std::mutex> lock(Mutex);
     LostErrno = error;
+}
+
+void TFakeSerialPlatform::SetRemote(bool switchesDirection, uint32_t extraReplyMs)
+{
+    std::lock_guard<std::mutex> lock(Mutex);
+    RemoteSwitches = switchesDirection;
+    RemoteExtraMs = extraReplyMs;
 }
 
 bool TFakeSerialPlatform::RaisePriority()

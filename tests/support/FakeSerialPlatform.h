@@ -52,6 +52,9 @@ public:
     // The open port is gone from now on, as an unplugged converter: reads and writes move
     // nothing at once and it reports `error` as lost. A port opened later works again.
     void LosePort(int error);
+    // Ports opened from now on stand behind a network server: they switch the bus direction
+    // themselves and ask `extraReplyMs` more for every reply.
+    void SetRemote(bool switchesDirection, uint32_t extraReplyMs);
 
     // Every recorded call so far.
     std::vector<std::string> Calls() const;
@@ -99,4 +102,6 @@ private:
     int64_t RtsClearedAt = 0;
     int Ports = 0;
     int LostErrno = 0;
+    bool RemoteSwitches = false;
+    uint32_t RemoteExtraMs = 0;
 };

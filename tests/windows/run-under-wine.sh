@@ -30,7 +30,12 @@ export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 source "$(dirname "$0")/../../scripts/simulator.bash"
+ser2net_pid=""
 cleanup() {
+    if [[ -n $ser2net_pid ]]; then
+        kill "$ser2net_pid" 2>/dev/null
+        wait "$ser2net_pid" 2>/dev/null
+    fi
     stop_simulator
     # -k stops the wineserver of this prefix only.
     wineserver -k >/dev/null 2>&1
@@ -181,6 +186,75 @@ if [[ "$(wine reg query "$settings_key" /reg:32 2>/dev/null | grep -c REG_)" -eq
     pass "the settings key holds only what the test wrote"
 else
     fail "the program wrote into the settings key"
+fi
+
+# --- linvar-cli.exe through a network serial server --------------------------------------
+# ser2net on the simulator's pseudo-terminal, on loopback ports nothing listens on, stopped by
+# its pid; linvar-cli.exe reaches it over Winsock by raw TCP and by RFC 2217.
+listening() { grep -q "0100007F:$(printf '%04X' "$1") 00000000:0000 0A" /proc/net/tcp; }
+free_port() {
+    local port
+    while port=$((20000 + RANDOM % 20000)) && listening "$port"; do :; done
+    echo "$port"
+}
+# ser2net lets go of the device a moment after its client has gone, and turns a new client
+# away until then.
+wait_released() {
+    local device _
+    device=$(readlink -f "$work/link")
+    for _ in $(seq 200); do
+        find "/proc/$ser2net_pid/fd" -lname "$device" 2>/dev/null | grep -q . || return 0
+        sleep 0.05
+    done
+}
+ser2net=$(command -v ser2net || echo /usr/sbin/ser2net)
+if [[ -x $ser2net ]]; then
+    raw_port=$(free_port) telnet_port=$(free_port)
+    connector="  connector: serialdev,$work/link,9600n81,local"
+    printf 'connection: &raw\n  accepter: tcp,127.0.0.1,%s\n%s\nconnection: &rfc2217\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%s\n%s\n' \
+        "$raw_port" "$connector" "$telnet_port" "$connector" >"$work/ser2net.yaml"
+    "$ser2net" -n -u -c "$work/ser2net.yaml" >"$work/ser2net.log" 2>&1 &
+    ser2net_pid=$!
+    for _ in $(seq 200); do
+        listening "$raw_port" && listening "$telnet_port" && break
+        sleep 0.05
+    done
+    for url in "tcp://127.0.0.1:$raw_port" "rfc2217://127.0.0.1:$telnet_port"; do
+        wait_released
+        if (cd "$work" && wine "$bin/tools/cli/linvar-cli.exe" --device "$url" --quiet \
+            --catalogue "$catalogue" scan --last 6) >"$work/cli.out" 2>"$work/cli.err"; then
+            pass "scan through $url"
+        else
+            fail "scan through $url: $(tr '\n' ' ' <"$work/cli.err")"
+        fi
+        expect_output '^2 +18 +1\.11' "scan through ${url%%:*} finds device 2"
+        expect_output '^5 +9 +2\.05' "scan through ${url%%:*} finds device 5"
+    done
+    # A port number of the registry key that names a remote port.
+    wait_released
+    settings_add /v COM9 /t REG_SZ /d "rfc2217://127.0.0.1:$telnet_port"
+    if (cd "$work" && wine "$bin/tools/cli/linvar-cli.exe" --port 9 --quiet \
+        --catalogue "$catalogue" scan --last 2) >"$work/cli.out" 2>"$work/cli.err"; then
+        pass "scan through port 9, mapped to RFC 2217 in the registry"
+    else
+        fail "scan through port 9 of the registry: $(tr '\n' ' ' <"$work/cli.err")"
+    fi
+    expect_output '^2 +18 +1\.11' "port 9 of the registry finds device 2"
+    wine reg delete "$settings_key" /reg:32 /v COM9 /f >/dev/null 2>&1
+    # Nothing listens: refused at once, worded by the Windows build too.
+    free=$(free_port)
+    if ! (cd "$work" && wine "$bin/tools/cli/linvar-cli.exe" --device "tcp://127.0.0.1:$free" \
+        --quiet scan --last 2) >"$work/cli.out" 2>"$work/cli.err" &&
+        grep -q "cannot open tcp://127.0.0.1:$free" "$work/cli.err"; then
+        pass "an unused port does not open: $(tr '\n' ' ' <"$work/cli.err")"
+    else
+        fail "an unused port: $(tr '\n' ' ' <"$work/cli.err")"
+    fi
+    kill "$ser2net_pid" 2>/dev/null
+    wait "$ser2net_pid" 2>/dev/null
+    ser2net_pid=""
+else
+    fail "ser2net is not installed (scripts/deps.sh test installs it)"
 fi
 
 # bench_link.exe runs; its figures say little under Wine and are only printed.

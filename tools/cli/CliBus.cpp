@@ -89,8 +89,8 @@ bool OpenCliPort(const TCliOptions &options, std::string &error, bool &refused)
 
 std::string PortLostText(const std::string &during)
 {
-    return "port lost during " + during + " (" + OpenedPort + ": " +
-           std::strerror(PortLostError()) + "); check the converter and its cable";
+    return "port lost during " + during + " (" + OpenedPort + ": " + ErrnoText(PortLostError()) +
+           "); check the converter and its cable";
 }
 
 bool RunWorker(const std::function<bool(TWorkerHandle &)> &start, uint32_t endMessage,

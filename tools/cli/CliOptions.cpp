@@ -291,7 +291,9 @@ TCliTable::TCliTable(TCliOptions &options) : Options(options)
     AddValue(App, "--port", "N",
              "serial port number 0..255 (default: the first of 1..15\nthat opens)",
              Number("--port", 0, 255, Options.Port));
-    AddValue(App, "--device", "PATH", "serial device path instead of a port number",
+    AddValue(App, "--device", "PATH",
+             "serial device path, or tcp://HOST:PORT or rfc2217://HOST:PORT, instead of a port "
+             "number",
              Text("--device", "a path", Options.Device));
     AddValue(App, "--catalogue,--catalog", "FILE",
              "catalogue file (default: params.cfg beside linvar-cli)",

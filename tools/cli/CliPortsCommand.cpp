@@ -39,6 +39,7 @@ TJson PortJson(const TPortInfo &info)
     json["usb_vendor"] = info.UsbVendor;
     json["usb_product"] = info.UsbProduct;
     json["usb_serial"] = info.UsbSerial;
+    json["remote"] = info.Remote;
     if (info.LatencyTimerMs >= 0)
         json["latency_timer_ms"] = info.LatencyTimerMs;
     json["accessible"] = info.Accessible;

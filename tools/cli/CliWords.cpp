@@ -1,5 +1,6 @@
 #include "tools/cli/CliWords.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -33,10 +34,32 @@ const char *const PortAccessHint =
     "no permission to open the port: add the user to the group \"dialout\" "
     "(sudo usermod -aG dialout $USER) and log in again";
 
+std::string ErrnoText(int error)
+{
+    switch (error) {
+    case ECONNREFUSED:
+        return "Connection refused";
+    case ETIMEDOUT:
+        return "Connection timed out";
+    case EHOSTUNREACH:
+        return "No route to host";
+    case ENETUNREACH:
+        return "Network is unreachable";
+    case ECONNRESET:
+        return "Connection reset by peer";
+    case ECONNABORTED:
+        return "Software caused connection abort";
+    case EPROTO:
+        return "Protocol error";
+    default:
+        return std::strerror(error);
+    }
+}
+
 std::string PortRefusalText(const std::string &what, const TPortRefusal &refusal)
 {
     const std::string text = "cannot open " + what;
-    return refusal.Errno ? text + ": " + std::strerror(refusal.Errno) : text;
+    return refusal.Errno ? text + ": " + ErrnoText(refusal.Errno) : text;
 }
 
 std::string NoFreePortText()
@@ -122,6 +145,8 @@ std::string SettingsFaultText(const TSettingsReadFault &fault)
 std::string PortSummary(const TPortInfo &info)
 {
     std::string text = info.Path;
+    if (info.Remote)
+        text += ", network serial server";
     if (!info.Device.empty() && info.Device != info.Path)
         text += " (" + info.Device + ")";
     if (!info.UsbVendor.empty())

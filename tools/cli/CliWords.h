@@ -19,6 +19,9 @@ extern const char *const PortAccessHint;
 // Why the port `what` ("port 3 (/dev/ttyS2)", a device path) did not open: "cannot open
 // <what>: <the system's reason>".
 std::string PortRefusalText(const std::string &what, const TPortRefusal &refusal);
+// An errno in words; the network's failures worded alike on every system (the Windows C
+// library knows them only as "Unknown error").
+std::string ErrnoText(int error);
 // Why the start-up probe found no port.
 std::string NoFreePortText();
 // Why the catalogue at `path` did not load: "no catalogue file: <path>", or "malformed
