@@ -111,6 +111,24 @@ bool ProbeAddress(uint8_t address, TDeviceIdentity &identity)
     return true;
 }
 
+bool ProbeAddressFast(uint8_t address, TDeviceIdentity &identity)
+{
+    std::vector<uint8_t> reply;
+    const auto ping = PingRequest(address);
+    const uint32_t timeoutMs =
+        FastSweepTimeoutMs(BaudRate, LinkSettings.StopBits, LinkSettings.FastSweepAllowance);
+    if (SendRequestOnce(ping.data(), ping.size(), reply, timeoutMs) && ReplyFrom(reply, address)) {
+        const auto identify = IdentifyRequest(address);
+        if (!SendRequest(identify.data(), identify.size(), reply) || !ReplyFrom(reply, address))
+            return false;
+        identity = DecodeIdentifyReply(reply);
+        return true;
+    }
+    // Silence is the common case and costs one short wait; anything else (garbled, late,
+    // another address) may hide a device, which the standard probe then looks for.
+    return !reply.empty() && !PortLost() && ProbeAddress(address, identity);
+}
+
 bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,
                         std::vector<uint8_t> &reply, const std::atomic<bool> *stop)
 {

@@ -52,6 +52,9 @@ int32_t DecodeWriteReply(const std::vector<uint8_t> &reply, const std::string &s
 // Ping and identify one address, as the search does; true and `identity` when a device there
 // answered both with its own address.
 bool ProbeAddress(uint8_t address, TDeviceIdentity &identity);
+// The fast sweep's probe: one short ping (FastSweepTimeoutMs at the line speed in use); where
+// any byte came back, ProbeAddress's full treatment. True and `identity` as ProbeAddress.
+bool ProbeAddressFast(uint8_t address, TDeviceIdentity &identity);
 // Sends `request` until a valid reply from `address` arrives, at most RequestsPerParameter
 // times, giving up early once `stop` is set or the port is lost; true with that reply.
 bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,

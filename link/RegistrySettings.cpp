@@ -6,15 +6,9 @@ namespace {
 
 // The numeric values, in the order they are read.
 constexpr const char *NumericNames[] = {
-    "IntervalTimeout",
-    "TimeoutMultiplier",
-    "TimeoutConstant",
-    "CmdIntervalTimeout",
-    "CmdTimeoutMultiplier",
-    "CmdTimeoutConstant",
-    "StartTimeOut",
-    "TailinUS",
-    "StopBits",
+    "IntervalTimeout",      "TimeoutMultiplier",  "TimeoutConstant", "CmdIntervalTimeout",
+    "CmdTimeoutMultiplier", "CmdTimeoutConstant", "StartTimeOut",    "TailinUS",
+    "FastSweepAllowance",   "StopBits",
 };
 
 // The flags, on when a value of the name exists at all, whatever its type and data.

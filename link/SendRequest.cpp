@@ -35,9 +35,10 @@ TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
 
 // Applies the reply time-outs only when the port's differ: the update is a driver call
 // that costs time on every transaction otherwise. Returns the time-outs in effect.
-TSerialTimeouts ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count)
+TSerialTimeouts ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count,
+                               const TSerialTimeouts *single)
 {
-    const TSerialTimeouts wanted = ReplyTimeouts(request, count);
+    const TSerialTimeouts wanted = single != nullptr ? *single : ReplyTimeouts(request, count);
     TSerialTimeouts current;
     port.GetTimeouts(current);
     if (current.ReadInterval == wanted.ReadInterval &&
@@ -216,13 +217,20 @@ bool Gone(const ISerialPort &port)
     return error != 0;
 }
 
+// When the request left and the reply ended, for the traffic record's reply times.
+struct TAttemptTimes
+{
+    int64_t RequestEndNs = 0;
+    int64_t ReplyEndNs = 0;
+};
+
 // Tells the traffic record, if one is set, how the attempt went. It runs after the
 // transmitter is released, so the hold never waits for it; with no record set it costs one
-// load.
-void Report(int attempt, const std::vector<uint8_t> &sent, const std::vector<uint8_t> &reply,
-            TAttemptVerdict verdict, bool echo = false)
+// load (the attempt's clock readings are taken only while one is set).
+void Report(TTrafficRecord *record, int attempt, const std::vector<uint8_t> &sent,
+            const std::vector<uint8_t> &reply, TAttemptVerdict verdict, bool echo = false,
+            TAttemptTimes times = {})
 {
-    TTrafficRecord *record = CurrentTrafficRecord();
     if (record == nullptr) {
         return;
     }
@@ -234,6 +242,8 @@ void Report(int attempt, const std::vector<uint8_t> &sent, const std::vector<uin
     entry.Reply = reply;
     entry.Verdict = verdict;
     entry.Echo = echo;
+    entry.RequestEndNs = times.RequestEndNs;
+    entry.ReplyEndNs = reply.empty() ? 0 : times.ReplyEndNs;
     record->Add(std::move(entry));
 }
 
@@ -248,7 +258,12 @@ int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits)
     return perSecond > 0 ? 1'000'000 / perSecond : 1'000'000;
 }
 
-bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply)
+namespace {
+
+// The transaction of SendRequest with `attempts` tries; `single`, when given, replaces the
+// reply time-outs the request would get.
+bool SendAttempts(const uint8_t *request, size_t count, std::vector<uint8_t> &reply, int attempts,
+                  const TSerialTimeouts *single)
 {
     reply.clear();
     const int64_t charTimeUs = CharacterTimeUs(BaudRate, LinkSettings.StopBits);
@@ -270,37 +285,66 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
     // The request as it goes on the wire, as an echo would bring it back.
     std::vector<uint8_t> sent(request, request + count);
     sent.push_back(Crc8(request, count));
-    for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        TTrafficRecord *record = CurrentTrafficRecord();
+        TAttemptTimes times;
         platform.SleepMs(LinkSettings.StartTimeOut);
         KeyTransmitter(port);
         port.Purge(TPurge::TxClear);
         port.Purge(TPurge::TxAbort);
         port.Purge(TPurge::RxClear);
         port.Purge(TPurge::RxAbort);
-        const TSerialTimeouts chosen = ChooseTimeouts(port, request, count);
+        const TSerialTimeouts chosen = ChooseTimeouts(port, request, count, single);
         const bool written = Transmit(port, request, count, charTimeUs);
+        times.RequestEndNs = record != nullptr ? MonotonicNs() : 0;
         if (Gone(port)) {
             reply.clear();
-            Report(attempt, sent, reply, TAttemptVerdict::PortLost);
+            Report(record, attempt, sent, reply, TAttemptVerdict::PortLost);
             return false;
         }
         if (!written) {
             reply.clear();
-            Report(attempt, sent, reply, TAttemptVerdict::ShortWrite);
+            Report(record, attempt, sent, reply, TAttemptVerdict::ShortWrite);
             continue;
         }
         bool echo = false;
         Receive(port, chosen, sent, reply, echo);
+        times.ReplyEndNs = record != nullptr ? MonotonicNs() : 0;
         const TAttemptVerdict verdict = JudgeReply(reply.data(), reply.size());
         if (verdict == TAttemptVerdict::Accepted) {
-            Report(attempt, sent, reply, verdict, echo);
+            Report(record, attempt, sent, reply, verdict, echo, times);
             return true;
         }
         if (Gone(port)) {
-            Report(attempt, sent, reply, TAttemptVerdict::PortLost, echo);
+            Report(record, attempt, sent, reply, TAttemptVerdict::PortLost, echo, times);
             return false;
         }
-        Report(attempt, sent, reply, verdict, echo);
+        Report(record, attempt, sent, reply, verdict, echo, times);
     }
     return false;
+}
+
+} // namespace
+
+bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply)
+{
+    return SendAttempts(request, count, reply, MaxAttempts, nullptr);
+}
+
+bool SendRequestOnce(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
+                     uint32_t timeoutMs)
+{
+    // No interval time-out: the reply's bytes may come in batches, and the whole wait is
+    // one fixed deadline from the request's end.
+    TSerialTimeouts single;
+    single.ReadInterval = 0;
+    single.ReadMultiplier = 0;
+    single.ReadConstant = timeoutMs;
+    return SendAttempts(request, count, reply, 1, &single);
+}
+
+uint32_t FastSweepTimeoutMs(uint32_t baudRate, uint32_t stopBits, uint32_t allowanceMs)
+{
+    const int64_t wireUs = CharacterTimeUs(baudRate, stopBits) * static_cast<int64_t>(FirstRead);
+    return static_cast<uint32_t>((wireUs + 999) / 1000) + allowanceMs;
 }

@@ -19,3 +19,13 @@ int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits);
 // the port gone (hung up, unplugged) ends the transaction at once and marks the port lost
 // (PortLost). On failure `reply` holds what the last attempt received (possibly nothing).
 bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply);
+
+// One attempt only, the reply waited for at most `timeoutMs` after the request left: for the
+// fast sweep, which gives every silent address a single short try. Otherwise as SendRequest:
+// true on a well-formed reply, `reply` holding whatever came (an echo left out).
+bool SendRequestOnce(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
+                     uint32_t timeoutMs);
+
+// The fast sweep's reply time-out in ms at `baudRate`: the wire time of the shortest reply
+// plus `allowanceMs` for the device's turnaround and the converter's latency, rounded up.
+uint32_t FastSweepTimeoutMs(uint32_t baudRate, uint32_t stopBits, uint32_t allowanceMs);

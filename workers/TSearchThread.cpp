@@ -9,9 +9,9 @@ constexpr uint8_t FirstAddress = 127; // polled before the ascending sweep
 constexpr uint8_t HighestAddress = 126;
 } // namespace
 
-TSearchThread::TSearchThread(uint8_t startAddress, uint8_t lastAddress)
+TSearchThread::TSearchThread(uint8_t startAddress, uint8_t lastAddress, bool fast)
     : StartAddress(startAddress),
-      LastAddress(lastAddress < HighestAddress ? lastAddress : HighestAddress)
+      LastAddress(lastAddress < HighestAddress ? lastAddress : HighestAddress), Fast(fast)
 {
 }
 
@@ -25,7 +25,7 @@ void TSearchThread::Execute()
     bool first = true;
     while (!Stop.load()) {
         TDeviceIdentity identity;
-        if (ProbeAddress(address, identity))
+        if (Fast ? ProbeAddressFast(address, identity) : ProbeAddress(address, identity))
             PostToMainWindow(WM_DEVICEFOUND, address * 256u + identity.Type, identity.Version);
         // Nothing answers on a lost port: the rest of the sweep would only say so again.
         if (PortLost())

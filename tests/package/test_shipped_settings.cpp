@@ -53,9 +53,10 @@ TEST(ShippedSettings, SetsNothing)
 TEST(ShippedSettings, ShowsEverySettingAtItsDefault)
 {
     const auto values = ParseSettingsText(Uncommented(ShippedText()));
-    for (const char *name : {"intervaltimeout", "timeoutmultiplier", "timeoutconstant",
-                             "cmdintervaltimeout", "cmdtimeoutmultiplier", "cmdtimeoutconstant",
-                             "starttimeout", "tailinus", "stopbits", "smartpi", "usartmode"})
+    for (const char *name :
+         {"intervaltimeout", "timeoutmultiplier", "timeoutconstant", "cmdintervaltimeout",
+          "cmdtimeoutmultiplier", "cmdtimeoutconstant", "starttimeout", "tailinus",
+          "fastsweepallowance", "stopbits", "smartpi", "usartmode"})
         EXPECT_EQ(values.count(name), 1u) << name;
 
     std::vector<std::string> warnings;
@@ -71,4 +72,5 @@ TEST(ShippedSettings, ShowsEverySettingAtItsDefault)
     EXPECT_EQ(shown.StartTimeOut, defaults.StartTimeOut);
     EXPECT_EQ(shown.TailinUS, defaults.TailinUS);
     EXPECT_EQ(shown.StopBits, defaults.StopBits);
+    EXPECT_EQ(shown.FastSweepAllowance, defaults.FastSweepAllowance);
 }

@@ -21,7 +21,7 @@ int RunScan(const TCliOptions &options)
     RunWorker(
         [&](TWorkerHandle &handle) {
             return StartWorker<TSearchThread>(handle, options.ZeroAddress ? 0 : 1,
-                                              options.LastAddress.value_or(126));
+                                              options.LastAddress.value_or(126), options.Fast);
         },
         WM_SEARCHDONE,
         [&](const TPostedMessage &message) {
