@@ -46,6 +46,7 @@ void TBusHealth::Add(const TTrafficAttempt &attempt)
     counts.TimeOuts += attempt.Verdict == TAttemptVerdict::NoReply ? 1 : 0;
     counts.WrongCheck += attempt.Verdict == TAttemptVerdict::WrongCheckByte ? 1 : 0;
     counts.Echoes += attempt.Echo ? 1 : 0;
+    counts.Answered += attempt.Reply.empty() ? 0 : 1;
     if (attempt.Verdict != TAttemptVerdict::Accepted)
         return;
     ++counts.Valid;

@@ -19,6 +19,7 @@ struct TDeviceHealth
     uint64_t Valid = 0;        // attempts answered by a well-formed reply
     uint64_t Retries = 0;      // attempts after the first of their transaction
     uint64_t TimeOuts = 0;     // attempts that got nothing back
+    uint64_t Answered = 0;     // attempts where any byte came back: some device is there
     uint64_t WrongCheck = 0;   // replies whose check byte was wrong
     uint64_t Echoes = 0;       // attempts whose request the converter handed back
     uint64_t Refusals = 0;     // well-formed read or write replies that refused

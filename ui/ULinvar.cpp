@@ -91,6 +91,14 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
     connect(LoadSetAction, &QAction::triggered, this, &TMainFormLinvar::LoadSetClick);
     TrafficItem = menuBar()->addAction(QStringLiteral("Обмен по линии..."));
     connect(TrafficItem, &QAction::triggered, this, &TMainFormLinvar::TrafficItemClick);
+    // The fast sweep is a choice of the menu, so the list page keeps its layout.
+    SearchMenu = menuBar()->addMenu(QStringLiteral("Поиск"));
+    FastSearchItem =
+        SearchMenu->addAction(QStringLiteral("Быстрый поиск (одна короткая попытка на адрес)"));
+    FastSearchItem->setCheckable(true);
+    // Made now, the traffic window records from the start: opened after a failure, it
+    // shows that failure.
+    TrafficForm = new TTrafficForm(this);
 
     // The page control with hidden tabs is a stacked widget inside a sunken panel.
     Panel = new QFrame(this);
@@ -399,7 +407,8 @@ void TMainFormLinvar::ButtonQueryClick()
     ListBox->clear();
     const uint8_t start = CheckBoxPort->isChecked() ? 0 : 1;
     FBusyState = TBusyState::Searching;
-    if (!StartWorker<TSearchThread>(SearchWorker, start)) {
+    if (!StartWorker<TSearchThread>(SearchWorker, start, uint8_t{126},
+                                    FastSearchItem->isChecked())) {
         WMSearchDone();
         return;
     }
@@ -442,10 +451,10 @@ void TMainFormLinvar::N1Click()
 
 void TMainFormLinvar::TrafficItemClick()
 {
-    // Opening the window only starts the link's reports; a running worker goes on as it was.
-    if (!TrafficForm) {
-        TrafficForm = new TTrafficForm(this);
+    // The window has recorded since the start; a running worker goes on as it was.
+    if (!TrafficFormPlaced) {
         PlaceTrafficForm();
+        TrafficFormPlaced = true;
     }
     TrafficForm->show();
     TrafficForm->raise();

@@ -53,6 +53,7 @@ TEST(BusHealthTest, CountsEachKindOfAttemptAndTheReplyTimes)
     EXPECT_EQ(d.WrongCheck, 1u);
     EXPECT_EQ(d.Echoes, 2u);
     EXPECT_EQ(d.Refusals, 1u);
+    EXPECT_EQ(d.Answered, 102u);
     // 101 valid replies: 1..100 ms and 200 ms; nearest rank.
     EXPECT_DOUBLE_EQ(d.MedianMs, 51);
     EXPECT_DOUBLE_EQ(d.P99Ms, 100);
