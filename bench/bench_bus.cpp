@@ -9,8 +9,13 @@
 // Both again, against the same budgets, on a bus whose converter echoes every request
 // (echo_sweep_ratio, echo_read_ratio; the echo should cost next to nothing, 1.05 of the
 // plain bus at most) and on one behind a USB chip that hands over received bytes on a 16 ms
-// latency timer (usb_sweep_ratio, usb_read_ratio). The last line prints them all as
-// key=value pairs.
+// latency timer (usb_sweep_ratio, usb_read_ratio).
+//
+//   fast_sweep_ratio:  the fast sweep (one short ping per address, the standard probe where
+//                      bytes came back) / the standard sweep, same bus, same run; goal 0.35
+//   fast_sweep_misses: devices the fast sweep failed to find in 20 sweeps with stray bytes
+//                      before 2 % of the replies and 20 behind 16 ms USB batches; goal 0
+// The last line prints them all as key=value pairs.
 
 #include "link/Link.h"
 #include "tests/support/SimulatorProcess.h"
@@ -85,7 +90,22 @@ struct TRatios
     bool Done = false;
     double Sweep = 0;
     double Read = 0;
+    double FastSweep = 0; // the fast sweep's time / the standard sweep's
 };
+
+// One sweep of 127 and 1..126, the fast way with `fast`; the devices found into `found` and
+// its time in µs into `us`. False when it did not run to its end.
+bool TimedSweep(TMessageQueue &queue, bool fast, int &found, double &us)
+{
+    TWorkerHandle handle;
+    found = 0;
+    const int64_t startNs = MonotonicNs();
+    const bool swept = StartWorker<TSearchThread>(handle, uint8_t{1}, uint8_t{126}, fast) &&
+                       WaitFor(queue, WM_SEARCHDONE, found);
+    us = static_cast<double>(MonotonicNs() - startNs) / 1000;
+    handle.Wait();
+    return swept;
+}
 
 TRatios Measure(const char *name, const std::string &converter)
 {
@@ -111,16 +131,21 @@ TRatios Measure(const char *name, const std::string &converter)
     // The sweep.
     TWorkerHandle handle;
     int found = 0;
-    int64_t startNs = MonotonicNs();
-    const bool swept =
-        StartWorker<TSearchThread>(handle, 1) && WaitFor(queue, WM_SEARCHDONE, found);
-    const double sweepUs = static_cast<double>(MonotonicNs() - startNs) / 1000;
-    handle.Wait();
+    double sweepUs = 0;
+    const bool swept = TimedSweep(queue, false, found, sweepUs);
+    int64_t startNs = 0;
     // Ping replies have L = 5 (6 bytes); identify replies 6 bytes at 5, 7 at the others.
     const double sweepBudgetUs =
         124.0 * SilentAddressUs() + 3.0 * AnsweredUs(6) + AnsweredUs(6) + 2.0 * AnsweredUs(7);
     std::printf("%s sweep: %d devices, %.1f ms, budget %.1f ms\n", name, found, sweepUs / 1000,
                 sweepBudgetUs / 1000);
+
+    // The fast sweep, on the plain bus only: its ratio is to the standard sweep just made.
+    int fastFound = 3;
+    double fastUs = 0;
+    const bool fastSwept = converter.empty() ? TimedSweep(queue, true, fastFound, fastUs) : true;
+    if (converter.empty())
+        std::printf("%s fast sweep: %d devices, %.1f ms\n", name, fastFound, fastUs / 1000);
 
     // The read, a few times; the best run shows what the code adds, not the machine's noise.
     double bestReadUs = 0;
@@ -152,7 +177,7 @@ TRatios Measure(const char *name, const std::string &converter)
     CloseComPort();
     DeviceParameters.clear();
     unlink(config.c_str());
-    if (!swept || found < 3 || !read) {
+    if (!swept || found < 3 || !read || !fastSwept || fastFound != found) {
         std::fprintf(stderr,
                      "bench_bus: the sweep or the read did not complete correctly on the "
                      "%s bus\n",
@@ -162,7 +187,40 @@ TRatios Measure(const char *name, const std::string &converter)
     ratios.Done = true;
     ratios.Sweep = sweepUs / sweepBudgetUs;
     ratios.Read = bestReadUs / readBudgetUs;
+    ratios.FastSweep = fastUs / sweepUs;
     return ratios;
+}
+
+// Devices missing from `sweeps` fast sweeps of the bus behind `converter`; -1 when the bus
+// could not be set up or a sweep did not end.
+int FastSweepMisses(const char *name, const std::string &converter, int sweeps)
+{
+    const std::string config = WriteConfig(converter);
+    TSimulatorProcess sim(config);
+    LinkSettings = TLinkSettings();
+    LoadLinkSettings();
+    InitPerfFrequency();
+    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
+        std::fprintf(stderr, "bench_bus: the %s bus did not start\n", name);
+        unlink(config.c_str());
+        return -1;
+    }
+    TMessageQueue queue;
+    SetMainWindowTarget(&queue);
+    int misses = 0;
+    for (int i = 0; i < sweeps && misses >= 0; ++i) {
+        int found = 0;
+        double us = 0;
+        if (!TimedSweep(queue, true, found, us))
+            misses = -1;
+        else
+            misses += 3 - found;
+    }
+    std::printf("%s: %d fast sweeps, %d devices missed\n", name, sweeps, misses);
+    SetMainWindowTarget(nullptr);
+    CloseComPort();
+    unlink(config.c_str());
+    return misses;
 }
 
 } // namespace
@@ -174,10 +232,16 @@ int main()
     const TRatios usb = Measure("usb", "usb-latency 16\n");
     if (!plain.Done || !echo.Done || !usb.Done)
         return 1;
+    const int noisyMisses = FastSweepMisses("2 % noise", "random-fault noise 2\n", 20);
+    const int usbMisses = FastSweepMisses("16 ms USB batches", "usb-latency 16\n", 20);
+    if (noisyMisses < 0 || usbMisses < 0)
+        return 1;
     std::printf("echo/plain: sweep %.3f, read %.3f\n", echo.Sweep / plain.Sweep,
                 echo.Read / plain.Read);
     std::printf("sweep_ratio=%.3f read_ratio=%.3f echo_sweep_ratio=%.3f echo_read_ratio=%.3f "
-                "usb_sweep_ratio=%.3f usb_read_ratio=%.3f\n",
-                plain.Sweep, plain.Read, echo.Sweep, echo.Read, usb.Sweep, usb.Read);
+                "usb_sweep_ratio=%.3f usb_read_ratio=%.3f fast_sweep_ratio=%.3f "
+                "fast_sweep_misses=%d\n",
+                plain.Sweep, plain.Read, echo.Sweep, echo.Read, usb.Sweep, usb.Read,
+                plain.FastSweep, noisyMisses + usbMisses);
     return 0;
 }

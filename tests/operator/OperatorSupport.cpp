@@ -487,7 +487,7 @@ std::vector<std::pair<int, int>> WrittenValues(const std::vector<TFrame> &frames
 
 // ---- TLinvarRun
 
-TLinvarRun::TLinvarRun() : X(TXSession::Get())
+TLinvarRun::TLinvarRun(const std::string &busConfig) : X(TXSession::Get())
 {
     if (!X.Ready()) {
         Failure = X.Error();
@@ -509,7 +509,7 @@ TLinvarRun::TLinvarRun() : X(TXSession::Get())
     // Short ping time-outs and untimed sending, so that a sweep of the bus takes seconds.
     options.SettingsLines = {"StartTimeOut=0", "TimeoutConstant=15", "CmdTimeoutConstant=150",
                              "USARTMode=1", "SmartPI=1"};
-    Simulator = std::make_unique<SimulatorProcess>(LINVAR_OPERATOR_BUS, options);
+    Simulator = std::make_unique<SimulatorProcess>(busConfig, options);
     if (!Simulator->Ready()) {
         Failure = "simulator: " + Simulator->Error();
         return;

@@ -68,6 +68,13 @@ constexpr TPoint DefButton{177, 346};
 constexpr TPoint SaveButton{281, 346};
 constexpr TPoint BackButton{389, 346};
 constexpr TPoint AboutCloseButton{229, 140};
+constexpr TPoint TrafficMenu{255, 10};
+// In the traffic window's client area: the attempts' rows, the health tab, the health grid's
+// rows below its title.
+constexpr TRect TrafficRows{20, 62, 360, 270};
+constexpr TPoint HealthTab{140, 18};
+constexpr TRect HealthRows{12, 56, 700, 100};
+constexpr int HealthRowPitch = 18;
 } // namespace Layout
 
 // A point of list entry `row`.
@@ -193,7 +200,8 @@ std::vector<std::pair<int, int>> WrittenValues(const std::vector<TFrame> &frames
 class TLinvarRun
 {
 public:
-    TLinvarRun();
+    // The program on the bus of `busConfig` (a simulator configuration file).
+    explicit TLinvarRun(const std::string &busConfig = LINVAR_OPERATOR_BUS);
     ~TLinvarRun();
     TLinvarRun(const TLinvarRun &) = delete;
     TLinvarRun &operator=(const TLinvarRun &) = delete;
