@@ -111,13 +111,19 @@ bool ProbeAddress(uint8_t address, TDeviceIdentity &identity)
     return true;
 }
 
-bool ProbeAddressFast(uint8_t address, TDeviceIdentity &identity)
+bool ProbeAddressFast(uint8_t address, uint8_t previous, TDeviceIdentity &identity,
+                      bool &previousLate)
 {
     std::vector<uint8_t> reply;
+    std::vector<uint8_t> late;
     const auto ping = PingRequest(address);
     const uint32_t timeoutMs =
         FastSweepTimeoutMs(BaudRate, LinkSettings.StopBits, LinkSettings.FastSweepAllowance);
-    if (SendRequestOnce(ping.data(), ping.size(), reply, timeoutMs) && ReplyFrom(reply, address)) {
+    const bool answered = SendRequestOnce(ping.data(), ping.size(), reply, timeoutMs, late);
+    // Bytes left from before this ping, or a reply that names the address before, are that
+    // address's answer arriving late (a slow device, a converter's batch just missed).
+    previousLate = !late.empty() || (!reply.empty() && reply[0] == previous);
+    if (answered && ReplyFrom(reply, address)) {
         const auto identify = IdentifyRequest(address);
         if (!SendRequest(identify.data(), identify.size(), reply) || !ReplyFrom(reply, address))
             return false;

@@ -260,10 +260,20 @@ int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits)
 
 namespace {
 
+// Reads what has come in and waits for nothing, into `bytes`.
+void TakeArrived(ISerialPort &port, std::vector<uint8_t> &bytes)
+{
+    TSerialTimeouts none;
+    port.SetTimeouts(none);
+    bytes.resize(MaxFrameSize);
+    bytes.resize(port.Read(bytes.data(), bytes.size()));
+}
+
 // The transaction of SendRequest with `attempts` tries; `single`, when given, replaces the
-// reply time-outs the request would get.
+// reply time-outs the request would get, and `late`, when given, receives what came in
+// before the first attempt's purge.
 bool SendAttempts(const uint8_t *request, size_t count, std::vector<uint8_t> &reply, int attempts,
-                  const TSerialTimeouts *single)
+                  const TSerialTimeouts *single, std::vector<uint8_t> *late = nullptr)
 {
     reply.clear();
     const int64_t charTimeUs = CharacterTimeUs(BaudRate, LinkSettings.StopBits);
@@ -289,6 +299,8 @@ bool SendAttempts(const uint8_t *request, size_t count, std::vector<uint8_t> &re
         TTrafficRecord *record = CurrentTrafficRecord();
         TAttemptTimes times;
         platform.SleepMs(LinkSettings.StartTimeOut);
+        if (late != nullptr && attempt == 1)
+            TakeArrived(port, *late);
         KeyTransmitter(port);
         port.Purge(TPurge::TxClear);
         port.Purge(TPurge::TxAbort);
@@ -332,15 +344,16 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
 }
 
 bool SendRequestOnce(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
-                     uint32_t timeoutMs)
+                     uint32_t timeoutMs, std::vector<uint8_t> &late)
 {
+    late.clear();
     // No interval time-out: the reply's bytes may come in batches, and the whole wait is
     // one fixed deadline from the request's end.
     TSerialTimeouts single;
     single.ReadInterval = 0;
     single.ReadMultiplier = 0;
     single.ReadConstant = timeoutMs;
-    return SendAttempts(request, count, reply, 1, &single);
+    return SendAttempts(request, count, reply, 1, &single, &late);
 }
 
 uint32_t FastSweepTimeoutMs(uint32_t baudRate, uint32_t stopBits, uint32_t allowanceMs)
