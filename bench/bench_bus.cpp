@@ -1,22 +1,29 @@
 // bench_bus: how close the search and the parameter read come to the time the link's
-// timings allow, over a pseudo-terminal against linvar-sim at 9600 baud pacing.
+// timings allow, over a pseudo-terminal against linvar-sim, which paces replies at the line
+// speed the link set.
 //
-//   sweep_ratio: a whole sweep (127 addresses, 3 devices) / the sum of the transaction
-//                budgets: a silent address three attempts of pause + hold + short time-out,
-//                an answering one one attempt each for ping and identify of pause + hold +
-//                the reply's wire time + the simulator's latency.
+//   sweep_ratio: a whole sweep at 9600 baud (127 addresses, 3 devices) / the sum of the
+//                transaction budgets: a silent address three attempts of pause + hold + short
+//                time-out, an answering one one attempt each for ping and identify of pause +
+//                hold + the reply's wire time + the simulator's latency.
+//   sweep_ratio_19200: the same at 19200 baud, where three other devices answer; the wire
+//                parts of the budget (hold, reply) take the character time at that speed.
 //   read_ratio:  reading 32 parameters / 32 x (pause + hold + reply wire time + latency).
-// Both again, against the same budgets, on a bus whose converter echoes every request
-// (echo_sweep_ratio, echo_read_ratio; the echo should cost next to nothing, 1.05 of the
-// plain bus at most) and on one behind a USB chip that hands over received bytes on a 16 ms
-// latency timer (usb_sweep_ratio, usb_read_ratio).
+//   all_speeds_ms: a search across all eight standard speeds on the demo bus (demo.conf).
+// The sweep at 9600 and the read again, against the same budgets, on a bus whose converter
+// echoes every request (echo_sweep_ratio, echo_read_ratio; the echo should cost next to
+// nothing, 1.05 of the plain bus at most) and on one behind a USB chip that hands over
+// received bytes on a 16 ms latency timer (usb_sweep_ratio, usb_read_ratio).
 //
 //   fast_sweep_ratio:  the fast sweep (one short ping per address, the standard probe where
-//                      bytes came back) / the standard sweep, same bus, same run; goal 0.35
+//                      bytes came back) / the standard sweep on the demo bus, same run; goal
+//                      0.35 at most
 //   fast_sweep_misses: devices the fast sweep failed to find in 20 sweeps with stray bytes
-//                      before 2 % of the replies and 20 behind 16 ms USB batches; goal 0
+//                      before 2 % of the replies and 20 behind 16 ms USB batches, each up to
+//                      address 80, past the bus's last device at 9600; goal 0
 // The last line prints them all as key=value pairs.
 
+#include "link/LineSpeed.h"
 #include "link/Link.h"
 #include "tests/support/SimulatorProcess.h"
 
@@ -26,6 +33,7 @@
 #include "workers/TLoadThread.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TSearchThread.h"
+#include "workers/TSpeedSearchThread.h"
 
 #include <chrono>
 #include <cstdio>
@@ -37,8 +45,9 @@ namespace {
 
 constexpr int LatencyMs = 2;
 constexpr int Parameters = 32;
-constexpr int64_t CharUs = 1041; // one character at 9600 baud, as the simulator paces replies
 constexpr int ReadRuns = 5;
+// The speed of the second sweep, and the devices that answer there.
+constexpr uint32_t FastBaud = 19200;
 
 // The bus: three devices; the one at 40 holds 32 parameters, every third a word. `converter`
 // holds the converter's directives (echo, usb-latency).
@@ -57,19 +66,29 @@ std::string WriteConfig(const std::string &converter)
     config << "device 40 type 24 version 3.40 identify 6\n";
     for (int i = 1; i <= Parameters; ++i)
         config << "param " << i << (i % 3 == 0 ? " word " : " byte ") << i << "\n";
+    // The same three again at 19200: each sweep meets three devices and 124 silent addresses.
+    config << "device 6 type 18 version 1.11 identify 5 baud " << FastBaud << "\n";
+    config << "device 78 type 9 version 2.05 identify 6 baud " << FastBaud << "\n";
+    config << "device 41 type 24 version 3.40 identify 6 baud " << FastBaud << "\n";
     return path;
+}
+
+// One character at the line speed in force, as the link and the simulator count it.
+int64_t CharUs()
+{
+    return CharacterTimeUs(BaudRate, LinkSettings.StopBits);
 }
 
 // Microseconds one attempt that gets a reply of `replyBytes` takes at the least.
 int64_t AnsweredUs(int64_t replyBytes)
 {
-    const int64_t hold = 7 * CharUs + LinkSettings.TailinUS;
-    return LinkSettings.StartTimeOut * 1000 + hold + replyBytes * CharUs + LatencyMs * 1000;
+    const int64_t hold = 7 * CharUs() + LinkSettings.TailinUS;
+    return LinkSettings.StartTimeOut * 1000 + hold + replyBytes * CharUs() + LatencyMs * 1000;
 }
 
 int64_t SilentAddressUs()
 {
-    const int64_t hold = 7 * CharUs + LinkSettings.TailinUS;
+    const int64_t hold = 7 * CharUs() + LinkSettings.TailinUS;
     return 3 * (LinkSettings.StartTimeOut * 1000 + hold + LinkSettings.TimeoutConstant * 1000);
 }
 
@@ -84,30 +103,116 @@ bool WaitFor(TMessageQueue &queue, uint32_t endMessage, int &found)
     return false;
 }
 
-// A sweep and the read timed against their budgets on one bus.
+// One sweep at the speed in force, the fast way with `fastSweep`, up to address `last`: its
+// time and the standard sweep's budget in µs, the devices found.
+bool Sweep(TMessageQueue &queue, double &us, double &budgetUs, int &found, bool fastSweep = false,
+           uint8_t last = 126)
+{
+    TWorkerHandle handle;
+    found = 0;
+    const int64_t startNs = MonotonicNs();
+    const bool swept = StartWorker<TSearchThread>(handle, uint8_t{1}, last, fastSweep) &&
+                       WaitFor(queue, WM_SEARCHDONE, found);
+    us = static_cast<double>(MonotonicNs() - startNs) / 1000;
+    handle.Wait();
+    // Ping replies have L = 5 (6 bytes); identify replies 6 bytes at the first device, 7 at
+    // the others.
+    budgetUs =
+        124.0 * SilentAddressUs() + 3.0 * AnsweredUs(6) + AnsweredUs(6) + 2.0 * AnsweredUs(7);
+    std::printf("%s at %u baud: %d devices, %.1f ms, budget %.1f ms\n",
+                fastSweep ? "fast sweep" : "sweep", BaudRate.load(), found, us / 1000,
+                budgetUs / 1000);
+    return swept;
+}
+
+// The fast sweep's time over the standard one's on the demo bus, both in this run; -1 when
+// either did not find the bus's four devices.
+double FastSweepRatio()
+{
+    TSimulatorProcess sim(LINVAR_DEMO_BUS);
+    LinkSettings = TLinkSettings();
+    LoadLinkSettings();
+    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
+        std::fprintf(stderr, "bench_bus: the demo bus did not start\n");
+        return -1;
+    }
+    TMessageQueue queue;
+    SetMainWindowTarget(&queue);
+    double standardUs = 0, fastUs = 0, budgetUs = 0;
+    int standardFound = 0, fastFound = 0;
+    const bool swept = Sweep(queue, standardUs, budgetUs, standardFound) &&
+                       Sweep(queue, fastUs, budgetUs, fastFound, true);
+    SetMainWindowTarget(nullptr);
+    CloseComPort();
+    return swept && standardFound == 4 && fastFound == 4 ? fastUs / standardUs : -1;
+}
+
+// Devices missing from `sweeps` fast sweeps up to address 80 of the bench's bus behind
+// `converter`; -1 when the bus could not be set up or a sweep did not end.
+int FastSweepMisses(const char *name, const std::string &converter, int sweeps)
+{
+    const std::string config = WriteConfig(converter);
+    TSimulatorProcess sim(config);
+    LinkSettings = TLinkSettings();
+    LoadLinkSettings();
+    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
+        std::fprintf(stderr, "bench_bus: the %s bus did not start\n", name);
+        unlink(config.c_str());
+        return -1;
+    }
+    TMessageQueue queue;
+    SetMainWindowTarget(&queue);
+    int misses = 0;
+    for (int i = 0; i < sweeps && misses >= 0; ++i) {
+        int found = 0;
+        double us = 0, budgetUs = 0;
+        misses = Sweep(queue, us, budgetUs, found, true, 80) ? misses + 3 - found : -1;
+    }
+    std::printf("%s: %d fast sweeps, %d devices missed\n", name, sweeps, misses);
+    SetMainWindowTarget(nullptr);
+    CloseComPort();
+    unlink(config.c_str());
+    return misses;
+}
+
+// A search across all eight standard speeds on the demo bus; its time in ms, or -1.
+double AllSpeedsMs()
+{
+    TSimulatorProcess sim(LINVAR_DEMO_BUS);
+    LoadLinkSettings();
+    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
+        std::fprintf(stderr, "bench_bus: the demo bus did not start\n");
+        return -1;
+    }
+    TMessageQueue queue;
+    SetMainWindowTarget(&queue);
+    TWorkerHandle handle;
+    int found = 0;
+    const int64_t startNs = MonotonicNs();
+    const std::vector<uint32_t> speeds(StandardBaudRates.begin(), StandardBaudRates.end());
+    const bool searched =
+        StartWorker<TSpeedSearchThread>(handle, uint8_t(1), uint8_t(126), speeds) &&
+        WaitFor(queue, WM_SEARCHDONE, found);
+    const double ms = static_cast<double>(MonotonicNs() - startNs) / 1'000'000;
+    handle.Wait();
+    SetMainWindowTarget(nullptr);
+    CloseComPort();
+    std::printf("search across %zu speeds: %d devices, %.1f ms\n", speeds.size(), found, ms);
+    return searched && found == 4 ? ms : -1;
+}
+
+// A sweep (and with `fast` one at 19200 too) and the read timed against their budgets on one
+// bus.
 struct TRatios
 {
     bool Done = false;
     double Sweep = 0;
     double Read = 0;
-    double FastSweep = 0; // the fast sweep's time / the standard sweep's
+    double Sweep19200 = 0;
 };
 
-// One sweep of 127 and 1..126, the fast way with `fast`; the devices found into `found` and
-// its time in µs into `us`. False when it did not run to its end.
-bool TimedSweep(TMessageQueue &queue, bool fast, int &found, double &us)
-{
-    TWorkerHandle handle;
-    found = 0;
-    const int64_t startNs = MonotonicNs();
-    const bool swept = StartWorker<TSearchThread>(handle, uint8_t{1}, uint8_t{126}, fast) &&
-                       WaitFor(queue, WM_SEARCHDONE, found);
-    us = static_cast<double>(MonotonicNs() - startNs) / 1000;
-    handle.Wait();
-    return swept;
-}
-
-TRatios Measure(const char *name, const std::string &converter)
+// The ratios on the bus with `converter`'s directives; with `fast` the sweep at 19200 too.
+TRatios Measure(const char *name, const std::string &converter, bool fast)
 {
     TRatios ratios;
     const std::string config = WriteConfig(converter);
@@ -128,24 +233,19 @@ TRatios Measure(const char *name, const std::string &converter)
     TMessageQueue queue;
     SetMainWindowTarget(&queue);
 
-    // The sweep.
+    // The sweeps, at 9600 and at 19200.
     TWorkerHandle handle;
     int found = 0;
-    double sweepUs = 0;
-    const bool swept = TimedSweep(queue, false, found, sweepUs);
-    int64_t startNs = 0;
-    // Ping replies have L = 5 (6 bytes); identify replies 6 bytes at 5, 7 at the others.
-    const double sweepBudgetUs =
-        124.0 * SilentAddressUs() + 3.0 * AnsweredUs(6) + AnsweredUs(6) + 2.0 * AnsweredUs(7);
-    std::printf("%s sweep: %d devices, %.1f ms, budget %.1f ms\n", name, found, sweepUs / 1000,
-                sweepBudgetUs / 1000);
-
-    // The fast sweep, on the plain bus only: its ratio is to the standard sweep just made.
+    double sweepUs = 0, sweepBudgetUs = 0;
+    bool swept = Sweep(queue, sweepUs, sweepBudgetUs, found);
     int fastFound = 3;
-    double fastUs = 0;
-    const bool fastSwept = converter.empty() ? TimedSweep(queue, true, fastFound, fastUs) : true;
-    if (converter.empty())
-        std::printf("%s fast sweep: %d devices, %.1f ms\n", name, fastFound, fastUs / 1000);
+    double fastUs = 0, fastBudgetUs = 0;
+    if (fast) {
+        SetComState(FastBaud);
+        swept = Sweep(queue, fastUs, fastBudgetUs, fastFound) && swept;
+        SetComState(DefaultBaudRate);
+    }
+    int64_t startNs = 0;
 
     // The read, a few times; the best run shows what the code adds, not the machine's noise.
     double bestReadUs = 0;
@@ -177,7 +277,7 @@ TRatios Measure(const char *name, const std::string &converter)
     CloseComPort();
     DeviceParameters.clear();
     unlink(config.c_str());
-    if (!swept || found < 3 || !read || !fastSwept || fastFound != found) {
+    if (!swept || found < 3 || fastFound < 3 || !read) {
         std::fprintf(stderr,
                      "bench_bus: the sweep or the read did not complete correctly on the "
                      "%s bus\n",
@@ -187,61 +287,33 @@ TRatios Measure(const char *name, const std::string &converter)
     ratios.Done = true;
     ratios.Sweep = sweepUs / sweepBudgetUs;
     ratios.Read = bestReadUs / readBudgetUs;
-    ratios.FastSweep = fastUs / sweepUs;
+    ratios.Sweep19200 = fast ? fastUs / fastBudgetUs : 0;
     return ratios;
-}
-
-// Devices missing from `sweeps` fast sweeps of the bus behind `converter`; -1 when the bus
-// could not be set up or a sweep did not end.
-int FastSweepMisses(const char *name, const std::string &converter, int sweeps)
-{
-    const std::string config = WriteConfig(converter);
-    TSimulatorProcess sim(config);
-    LinkSettings = TLinkSettings();
-    LoadLinkSettings();
-    InitPerfFrequency();
-    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
-        std::fprintf(stderr, "bench_bus: the %s bus did not start\n", name);
-        unlink(config.c_str());
-        return -1;
-    }
-    TMessageQueue queue;
-    SetMainWindowTarget(&queue);
-    int misses = 0;
-    for (int i = 0; i < sweeps && misses >= 0; ++i) {
-        int found = 0;
-        double us = 0;
-        if (!TimedSweep(queue, true, found, us))
-            misses = -1;
-        else
-            misses += 3 - found;
-    }
-    std::printf("%s: %d fast sweeps, %d devices missed\n", name, sweeps, misses);
-    SetMainWindowTarget(nullptr);
-    CloseComPort();
-    unlink(config.c_str());
-    return misses;
 }
 
 } // namespace
 
 int main()
 {
-    const TRatios plain = Measure("plain", "");
-    const TRatios echo = Measure("echo", "echo\n");
-    const TRatios usb = Measure("usb", "usb-latency 16\n");
+    const TRatios plain = Measure("plain", "", true);
+    const TRatios echo = Measure("echo", "echo\n", false);
+    const TRatios usb = Measure("usb", "usb-latency 16\n", false);
     if (!plain.Done || !echo.Done || !usb.Done)
         return 1;
+    const double allSpeedsMs = AllSpeedsMs();
+    if (allSpeedsMs < 0)
+        return 1;
+    const double fastSweepRatio = FastSweepRatio();
     const int noisyMisses = FastSweepMisses("2 % noise", "random-fault noise 2\n", 20);
     const int usbMisses = FastSweepMisses("16 ms USB batches", "usb-latency 16\n", 20);
-    if (noisyMisses < 0 || usbMisses < 0)
+    if (fastSweepRatio < 0 || noisyMisses < 0 || usbMisses < 0)
         return 1;
     std::printf("echo/plain: sweep %.3f, read %.3f\n", echo.Sweep / plain.Sweep,
                 echo.Read / plain.Read);
-    std::printf("sweep_ratio=%.3f read_ratio=%.3f echo_sweep_ratio=%.3f echo_read_ratio=%.3f "
-                "usb_sweep_ratio=%.3f usb_read_ratio=%.3f fast_sweep_ratio=%.3f "
-                "fast_sweep_misses=%d\n",
-                plain.Sweep, plain.Read, echo.Sweep, echo.Read, usb.Sweep, usb.Read,
-                plain.FastSweep, noisyMisses + usbMisses);
+    std::printf("sweep_ratio=%.3f sweep_ratio_19200=%.3f read_ratio=%.3f echo_sweep_ratio=%.3f "
+                "echo_read_ratio=%.3f usb_sweep_ratio=%.3f usb_read_ratio=%.3f "
+                "all_speeds_ms=%.0f fast_sweep_ratio=%.3f fast_sweep_misses=%d\n",
+                plain.Sweep, plain.Sweep19200, plain.Read, echo.Sweep, echo.Read, usb.Sweep,
+                usb.Read, allSpeedsMs, fastSweepRatio, noisyMisses + usbMisses);
     return 0;
 }

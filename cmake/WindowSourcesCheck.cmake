@@ -22,7 +22,7 @@ endif()
 set(check_dir ${CMAKE_BINARY_DIR}/window-syntax)
 set(qt ${LINVAR_HOST_QT_HEADERS})
 set(include_flags -I${PROJECT_SOURCE_DIR} -isystem ${qt} -isystem ${qt}/QtCore
-    -isystem ${qt}/QtGui -isystem ${qt}/QtWidgets -isystem ${LINVAR_HOST_JSON_INCLUDE})
+    -isystem ${qt}/QtGui -isystem ${qt}/QtWidgets -isystem ${LINVAR_HOST_HEADERS_INCLUDE})
 # As a Windows build of Qt compiles its users: wide-character Windows API.
 set(define_flags -DUNICODE -D_UNICODE -DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB)
 # What the window's libraries get from their CMakeLists.

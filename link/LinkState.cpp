@@ -2,10 +2,12 @@
 
 #include <cerrno>
 
+#include "link/LineSpeed.h"
+
 int64_t PerfFrequency = 0;
 std::recursive_mutex PortLock;
 std::unique_ptr<ISerialPort> PortHandle;
-std::atomic<uint32_t> BaudRate{9600};
+std::atomic<uint32_t> BaudRate{DefaultBaudRate};
 
 namespace {
 
@@ -72,7 +74,13 @@ bool OpenComPortDevice(const std::string &path)
 
 bool SetComState(uint32_t baudRate)
 {
+    // A speed off the list would be set on no port at all (POSIX has no code for it) or
+    // talk past every device; the speed in force stays.
+    if (!IsStandardBaudRate(baudRate)) {
+        return false;
+    }
     std::lock_guard<std::recursive_mutex> lock(PortLock);
+    BaudRate = baudRate;
     if (!PortHandle) {
         return true;
     }
@@ -86,7 +94,6 @@ bool SetComState(uint32_t baudRate)
     line.RtsToggle = true;
     line.AbortOnError = false;
     PortHandle->SetLineSettings(line);
-    BaudRate = baudRate;
     return true;
 }
 

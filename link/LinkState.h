@@ -17,14 +17,17 @@ extern int64_t PerfFrequency;
 extern std::recursive_mutex PortLock;
 // The one open port; empty while no port is open. Guarded by PortLock.
 extern std::unique_ptr<ISerialPort> PortHandle;
-// The line speed recorded by SetComState; nothing changes it from 9600.
+// The line speed in force: the open port's, and the one the next opening sets. Only
+// SetComState changes it (LoadLinkSettings through it: the settings' BaudRate, 9600 unless set).
 extern std::atomic<uint32_t> BaudRate;
 
 // Closes any open port, then opens and configures port `number`; true when it is open.
 bool OpenComPort(uint8_t number);
 // Like OpenComPort, for a device given by its path (command-line use).
 bool OpenComPortDevice(const std::string &path);
-// Applies the line format to the open port and records the baud rate; always true.
+// Makes `baudRate` the line speed in force: applies the line format with it to the open port,
+// if any, and records it for the next opening. False, and nothing changed, for a speed that
+// is not one of StandardBaudRates (LineSpeed.h).
 bool SetComState(uint32_t baudRate);
 // Closes the open port, if any.
 void CloseComPort();

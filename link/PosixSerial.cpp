@@ -244,11 +244,15 @@ public:
         // Reads are driven by poll() with our own time-outs.
         t.c_cc[VMIN] = 0;
         t.c_cc[VTIME] = 0;
+        // A speed without a termios code is refused rather than left at the old speed,
+        // which would talk past the devices while the link counts out the new one.
         const speed_t speed = SpeedOf(settings.BaudRate);
-        if (speed != B0) {
-            cfsetispeed(&t, speed);
-            cfsetospeed(&t, speed);
+        if (speed == B0) {
+            return false;
         }
+        // A pseudo-terminal keeps the speed too: the bus simulator reads it on its side.
+        cfsetispeed(&t, speed);
+        cfsetospeed(&t, speed);
         const bool applied = tcsetattr(Fd, TCSANOW, &t) == 0;
         ApplyRtsToggle(settings.RtsToggle);
         return applied;

@@ -8,7 +8,7 @@ namespace {
 constexpr const char *NumericNames[] = {
     "IntervalTimeout",      "TimeoutMultiplier",  "TimeoutConstant", "CmdIntervalTimeout",
     "CmdTimeoutMultiplier", "CmdTimeoutConstant", "StartTimeOut",    "TailinUS",
-    "FastSweepAllowance",   "StopBits",
+    "FastSweepAllowance",   "StopBits",           "BaudRate",
 };
 
 // The flags, on when a value of the name exists at all, whatever its type and data.

@@ -5,6 +5,7 @@
 #include "link/Clock.h"
 #include "link/Crc8.h"
 #include "link/Frame.h"
+#include "link/LineSpeed.h"
 #include "link/LinkState.h"
 #include "link/Traffic.h"
 
@@ -16,9 +17,8 @@ constexpr size_t FirstRead = 6;
 // Largest request without its check byte.
 constexpr size_t MaxRequest = MaxFrameSize - 1;
 
-// The reply time-out set for a request: pings wait briefly, since a whole bus sweep waits
-// on every silent address; everything else gets the generous command set.
-TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
+// The reply time-out set for a request as the settings give it, for a line at 9600 baud.
+TSerialTimeouts ReplyTimeoutsAt9600(const uint8_t *request, size_t count)
 {
     TSerialTimeouts wanted;
     if (count >= 4 && request[3] == CMD_PING) {
@@ -29,6 +29,35 @@ TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
         wanted.ReadInterval = LinkSettings.CmdIntervalTimeout;
         wanted.ReadMultiplier = LinkSettings.CmdTimeoutMultiplier;
         wanted.ReadConstant = LinkSettings.CmdTimeoutConstant;
+    }
+    return wanted;
+}
+
+// Milliseconds a reply byte takes on the line in force beyond its time at 9600 baud, rounded
+// up; 0 at 9600 and faster. The time-out settings are written for 9600, and a slower line
+// would otherwise run out of time in the middle of a reply that is arriving as it should.
+uint32_t ExtraByteMs()
+{
+    const int64_t extraUs = CharacterTimeUs(BaudRate, LinkSettings.StopBits) -
+                            CharacterTimeUs(DefaultBaudRate, LinkSettings.StopBits);
+    return extraUs > 0 ? static_cast<uint32_t>((extraUs + 999) / 1000) : 0;
+}
+
+// The reply time-out set for a request: pings wait briefly, since a whole bus sweep waits
+// on every silent address; everything else gets the generous command set. Below 9600 baud
+// each reply byte gets its extra wire time, in the per-byte part and in a gap limit that is
+// set; at 9600 and faster the settings apply as they stand.
+TSerialTimeouts ReplyTimeouts(const uint8_t *request, size_t count)
+{
+    TSerialTimeouts wanted = ReplyTimeoutsAt9600(request, count);
+    const uint32_t extraMs = ExtraByteMs();
+    wanted.ReadMultiplier += extraMs;
+    if (wanted.ReadInterval != 0) {
+        wanted.ReadInterval += extraMs;
+    }
+    // Untimed, the read begins while the request (and its check byte) is still on the wire.
+    if (LinkSettings.USARTMode || PerfFrequency == 0) {
+        wanted.ReadConstant += extraMs * static_cast<uint32_t>(count + 1);
     }
     return wanted;
 }

@@ -1,5 +1,7 @@
 #include "link/SettingsFile.h"
 
+#include "link/LineSpeed.h"
+#include "link/LinkState.h"
 #include "link/NumberText.h"
 
 #include <algorithm>
@@ -173,11 +175,26 @@ TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &v
             settings.*numeric.Field = static_cast<uint32_t>(value);
         }
     }
+    // Only a standard speed: a converter set to anything else would talk past every device.
+    if (const auto it = values.find("baudrate"); it != values.end()) {
+        int64_t value = 0;
+        if (ParseNumber(it->second, 0, 0xFFFFFFFF, value) &&
+            IsStandardBaudRate(static_cast<uint32_t>(value))) {
+            settings.BaudRate = static_cast<uint32_t>(value);
+        } else {
+            std::string list;
+            for (const uint32_t speed : StandardBaudRates) {
+                list += (list.empty() ? "" : ", ") + std::to_string(speed);
+            }
+            warn("BaudRate=" + it->second + " ignored: not one of " + list + "; " +
+                 std::to_string(defaults.BaudRate) + " applies");
+        }
+    }
     settings.SmartPI = values.count("smartpi") != 0;
     settings.USARTMode = values.count("usartmode") != 0;
 
     for (const auto &[name, text] : values) {
-        bool known = name == "smartpi" || name == "usartmode";
+        bool known = name == "smartpi" || name == "usartmode" || name == "baudrate";
         for (const TNumeric &numeric : numerics) {
             known = known || name == Lower(numeric.Name);
         }
@@ -239,6 +256,7 @@ void LoadLinkSettings(std::vector<std::string> *warnings)
 #ifdef _WIN32
     if (!SettingsFileNamed()) {
         LoadRegistrySettings(warnings);
+        SetComState(LinkSettings.BaudRate);
         return;
     }
 #endif
@@ -249,6 +267,7 @@ void LoadLinkSettings(std::vector<std::string> *warnings)
         CreateEmptySettingsFile(path);
     }
     LinkSettings = LinkSettingsFromValues(ParseSettingsText(text), warnings);
+    SetComState(LinkSettings.BaudRate);
 }
 
 std::map<std::string, std::string> ReadSettingsValues()

@@ -22,6 +22,7 @@ struct TLinkSettings
     uint32_t TailinUS = 400;           // µs the transmitter stays on after the frame
     uint32_t StopBits = 0;             // 0 one, 1 one and a half, 2 two
     uint32_t FastSweepAllowance = 20;  // ms beyond a ping reply's wire time, fast sweep only
+    uint32_t BaudRate = 9600;          // line speed at start: one of StandardBaudRates
     bool SmartPI = false;              // converter switches direction by itself
     bool USARTMode = false;            // send untimed: request and check byte as two writes
 };
@@ -40,9 +41,10 @@ constexpr uint32_t MaxStopBits = 2;
 
 // The link settings in force.
 extern TLinkSettings LinkSettings;
-// Reads LinkSettings from the settings file; missing values keep their defaults, and a
-// missing file is created empty where the rights allow. `warnings`, when given, receives one
-// line per setting ignored and per name the file holds that names no setting.
+// Reads LinkSettings from the settings file and makes its BaudRate the line speed in force
+// (SetComState); missing values keep their defaults, and a missing file is created empty
+// where the rights allow. `warnings`, when given, receives one line per setting ignored and
+// per name the file holds that names no setting.
 void LoadLinkSettings(std::vector<std::string> *warnings = nullptr);
 // Where the settings come from: $LINVAR_SETTINGS when set, else /etc/linvar/rs485.conf
 // (Windows: the registry key's full name).

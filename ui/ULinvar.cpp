@@ -5,6 +5,7 @@
 #include "ui/UErrorBox.h"
 #include "ui/ULinvarApplication.h"
 #include "ui/USetFiles.h"
+#include "ui/USpeedMenu.h"
 #include "ui/UTrafficForm.h"
 #include "ui/UWords.h"
 
@@ -13,10 +14,12 @@
 #include "controls/UComPortSpinEdit.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "link/LineSpeed.h"
 #include "link/Link.h"
 #include "workers/DeviceListEntry.h"
 #include "workers/StartWorker.h"
 #include "workers/TSearchThread.h"
+#include "workers/TSpeedSearchThread.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -91,6 +94,9 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
     connect(LoadSetAction, &QAction::triggered, this, &TMainFormLinvar::LoadSetClick);
     TrafficItem = menuBar()->addAction(QStringLiteral("Обмен по линии..."));
     connect(TrafficItem, &QAction::triggered, this, &TMainFormLinvar::TrafficItemClick);
+    // Last, so the items before keep their places; the list page's layout stays as it was.
+    SpeedMenu = new TSpeedMenu(this);
+    menuBar()->addMenu(SpeedMenu);
     // The fast sweep is a choice of the menu, so the list page keeps its layout.
     SearchMenu = menuBar()->addMenu(QStringLiteral("Поиск"));
     FastSearchItem =
@@ -124,6 +130,7 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
     // The port lock is a process-wide object that exists before the window; the system timer
     // resolution needs no raising on Linux, where sleeps are already fine-grained.
     LoadLinkSettings();
+    SpeedMenu->SetSpeed(BaudRate);
     InitPerfFrequency();
     OpenFirstPort();
 
@@ -303,7 +310,7 @@ void TMainFormLinvar::PostMessage(uint32_t message, uint32_t wParam, uint32_t lP
 bool TMainFormLinvar::event(QEvent *event)
 {
     const int type = event->type();
-    if (type >= static_cast<int>(WM_DEVICEFOUND) && type <= static_cast<int>(WM_SAVEDONE)) {
+    if (type >= static_cast<int>(WM_DEVICEFOUND) && type <= static_cast<int>(WM_DEVICEAGAIN)) {
         if (const auto *message = dynamic_cast<TWindowMessageEvent *>(event)) {
             switch (static_cast<uint32_t>(type)) {
             case WM_DEVICEFOUND:
@@ -323,6 +330,12 @@ bool TMainFormLinvar::event(QEvent *event)
                 break;
             case WM_SAVEDONE:
                 WMSaveDone();
+                break;
+            case WM_SEARCHSPEED:
+                WMSearchSpeed(message->WParam);
+                break;
+            case WM_DEVICEAGAIN:
+                WMDeviceAgain(message->WParam, message->LParam);
                 break;
             default:
                 break;
@@ -389,6 +402,9 @@ void TMainFormLinvar::ButtonQueryClick()
         ShowApplicationError(this, ERangeError().Message());
         return;
     }
+    // The menu's speed is the session's: the port opens at it, whatever a device opened last
+    // set.
+    SetComState(SpeedMenu->Speed());
     const bool opened = OpenComPort(static_cast<uint8_t>(port));
     if (opened)
         OpenedPort = port;
@@ -407,8 +423,16 @@ void TMainFormLinvar::ButtonQueryClick()
     ListBox->clear();
     const uint8_t start = CheckBoxPort->isChecked() ? 0 : 1;
     FBusyState = TBusyState::Searching;
-    if (!StartWorker<TSearchThread>(SearchWorker, start, uint8_t{126},
-                                    FastSearchItem->isChecked())) {
+    const std::vector<uint32_t> speeds = SpeedMenu->SearchSpeeds();
+    SearchBaudRate = BaudRate;
+    SearchAcrossSpeeds = speeds.size() > 1;
+    RepeatedDevices.clear();
+    const bool started =
+        SearchAcrossSpeeds
+            ? StartWorker<TSpeedSearchThread>(SearchWorker, start, uint8_t(126), speeds)
+            : StartWorker<TSearchThread>(SearchWorker, start, uint8_t(126),
+                                         FastSearchItem->isChecked());
+    if (!started) {
         WMSearchDone();
         return;
     }
@@ -527,9 +551,34 @@ void TMainFormLinvar::StatusBarResize()
 void TMainFormLinvar::WMDeviceFound(uint32_t wParam, uint32_t lParam)
 {
     const DeviceListEntry entry = DeviceListEntry::FromDeviceFound(wParam, lParam);
-    auto *item = new QListWidgetItem(QString::fromStdString(entry.TextUtf8()));
+    QString text = QString::fromStdString(entry.TextUtf8());
+    // The speed is named where it is not the one every device leaves the factory with.
+    if (SearchAcrossSpeeds || SearchBaudRate != DefaultBaudRate)
+        text += QStringLiteral(", скорость: %1").arg(SearchBaudRate);
+    auto *item = new QListWidgetItem(text);
     item->setData(Qt::UserRole, entry.Tag);
+    // The speed beside the tag: opening the device sets it.
+    item->setData(Qt::UserRole + 1, SearchBaudRate);
     ListBox->addItem(item);
+}
+
+void TMainFormLinvar::WMSearchSpeed(uint32_t baudRate)
+{
+    SearchBaudRate = baudRate;
+}
+
+void TMainFormLinvar::WMDeviceAgain(uint32_t row, uint32_t baudRate)
+{
+    const QListWidgetItem *item = ListBox->item(static_cast<int>(row));
+    if (!item)
+        return;
+    uint8_t address = 0, type = 0;
+    uint16_t version = 0;
+    DecodeDeviceTag(item->data(Qt::UserRole).toUInt(), address, type, version);
+    RepeatedDevices << QStringLiteral("адрес %1: %2 и %3 бод")
+                           .arg(address)
+                           .arg(item->data(Qt::UserRole + 1).toUInt())
+                           .arg(baudRate);
 }
 
 void TMainFormLinvar::WMProgress(uint32_t wParam)
@@ -548,7 +597,11 @@ void TMainFormLinvar::WMSearchDone()
         ListBox->setCurrentRow(0);
     UpdateParamsButton();
     // The devices found before the loss stay listed; a read will say the port is closed.
-    TellPortLost();
+    if (!TellPortLost() && !RepeatedDevices.isEmpty())
+        ShowWarningBox(this,
+                       QStringLiteral("Приборы ответили на нескольких скоростях; в списке каждый "
+                                      "указан один раз, на первой из них:") +
+                           NameLines(RepeatedDevices));
 }
 
 bool TMainFormLinvar::TellPortLost(const QString &more)
@@ -603,8 +656,13 @@ void TMainFormLinvar::ParamsButtonClick()
 {
     uint8_t address = 0, type = 0;
     uint16_t version = 0;
-    if (FBusyState == TBusyState::Idle && SelectedDevice(address, type, version) && PortReady())
-        TabSheet2->StartRead(type, address, version);
+    if (FBusyState != TBusyState::Idle || !SelectedDevice(address, type, version) || !PortReady())
+        return;
+    // A device found at another speed is opened at that speed.
+    const uint32_t speed = ListBox->currentItem()->data(Qt::UserRole + 1).toUInt();
+    if (speed != 0)
+        SetComState(speed);
+    TabSheet2->StartRead(type, address, version);
 }
 
 bool TMainFormLinvar::PortReady()

@@ -26,6 +26,7 @@ class QStackedWidget;
 class QStatusBar;
 class TAboutForm;
 class TComPortSpinEdit;
+class TSpeedMenu;
 class TTrafficForm;
 
 // A worker message on its way to the window: the event type is the message number.
@@ -108,6 +109,8 @@ public:
     QMenu *SetMenu = nullptr;
     QAction *SaveSetAction = nullptr;
     QAction *LoadSetAction = nullptr;
+    // "Скорость обмена": the search's line speed, or all of them (USpeedMenu.h).
+    TSpeedMenu *SpeedMenu = nullptr;
     QFrame *Panel = nullptr;
     QStackedWidget *PageControl = nullptr;
     QWidget *TabSheet1 = nullptr;
@@ -140,6 +143,10 @@ private:
     void LoadCatalogue(const QString &catalogueDir);
 
     void WMDeviceFound(uint32_t wParam, uint32_t lParam);
+    // The search across speeds: the sweep at `baudRate` begins; a listed device (row `row`)
+    // answered again at `baudRate`.
+    void WMSearchSpeed(uint32_t baudRate);
+    void WMDeviceAgain(uint32_t row, uint32_t baudRate);
     void WMProgress(uint32_t wParam);
     void WMSearchDone();
     void WMPlaceEditor();
@@ -185,6 +192,12 @@ private:
     TBusyState FBusyState = TBusyState::Idle;
     // Number of the port the window opened last, for its messages.
     int OpenedPort = 0;
+    // The line speed of the sweep in progress: the devices it finds answered at it.
+    uint32_t SearchBaudRate = 0;
+    // Whether the search in progress runs across speeds (each entry then names its speed).
+    bool SearchAcrossSpeeds = false;
+    // Devices of that search that answered at a second speed, one line each, told at its end.
+    QStringList RepeatedDevices;
     bool FCloseEnabled = true;
     bool FTerminateRequested = false;
 };

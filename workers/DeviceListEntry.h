@@ -10,6 +10,8 @@ struct DeviceListEntry
 {
     std::string Text; // "Адрес: 5 Тип: <name>, версия: 1.11", Windows-1251 like the catalogue
     uint32_t Tag = 0; // version << 16 | address << 8 | type
+    // The line speed the device answered at, kept beside the tag; 0: the speed in force.
+    uint32_t BaudRate = 0;
 
     // Entry for the parameters of a WM_DEVICEFOUND (wParam address*256+type, lParam version).
     static DeviceListEntry FromDeviceFound(uint32_t wParam, uint32_t lParam);

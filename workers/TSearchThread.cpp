@@ -17,15 +17,19 @@ TSearchThread::TSearchThread(uint8_t startAddress, uint8_t lastAddress, bool fas
 
 void TSearchThread::Execute()
 {
-    if (!PortIsOpen() || PortLost()) {
-        PostToMainWindow(WM_SEARCHDONE, 0, 0);
-        return;
-    }
+    if (PortIsOpen() && !PortLost())
+        Sweep(0, 1);
+    PostToMainWindow(WM_SEARCHDONE, 0, 0);
+}
+
+bool TSearchThread::Sweep(unsigned part, unsigned parts)
+{
     uint8_t address = FirstAddress;
     bool first = true;
+    bool complete = false;
     // The fast sweep's last address found nothing: a late answer to it shows in the next probe.
     int silentBefore = -1;
-    while (!Stop.load()) {
+    while (!complete && !Stop.load()) {
         TDeviceIdentity identity;
         bool found = false;
         if (!Fast) {
@@ -39,27 +43,31 @@ void TSearchThread::Execute()
             found = ProbeAddressFast(address, static_cast<uint8_t>(silentBefore), identity,
                                      previousLate);
             TDeviceIdentity lateIdentity;
-            // Posted first: the list keeps the sweep's order.
+            // Found first: the list keeps the sweep's order.
             if (previousLate && silentBefore >= 0 &&
                 ProbeAddress(static_cast<uint8_t>(silentBefore), lateIdentity))
-                PostToMainWindow(WM_DEVICEFOUND, silentBefore * 256u + lateIdentity.Type,
-                                 lateIdentity.Version);
+                Found(static_cast<uint8_t>(silentBefore), lateIdentity);
             silentBefore = found ? -1 : address;
         }
         if (found)
-            PostToMainWindow(WM_DEVICEFOUND, address * 256u + identity.Type, identity.Version);
+            Found(address, identity);
         // Nothing answers on a lost port: the rest of the sweep would only say so again.
         if (PortLost())
-            break;
+            return false;
 
         if (first)
             address = StartAddress;
         else if (address >= LastAddress)
-            Stop.store(true); // the sweep is complete; the address stays the last one
+            complete = true; // the address stays the last one
         else
             ++address;
         first = false;
-        PostToMainWindow(WM_PROGRESS, address * 100u / 127u, 0);
+        PostToMainWindow(WM_PROGRESS, (part * 100u + address * 100u / 127u) / parts, 0);
     }
-    PostToMainWindow(WM_SEARCHDONE, 0, 0);
+    return complete;
+}
+
+void TSearchThread::Found(uint8_t address, const TDeviceIdentity &identity)
+{
+    PostToMainWindow(WM_DEVICEFOUND, address * 256u + identity.Type, identity.Version);
 }

@@ -7,10 +7,12 @@
 
 #include <cstdint>
 
+struct TDeviceIdentity;
+
 // Search worker; start it with StartWorker<TSearchThread>(handle, start[, last]); it frees
 // itself at its end. A sweep on a port that is lost (PortLost) ends at once, after the
 // address in progress, without that address's progress; WM_SEARCHDONE follows as always.
-class TSearchThread final : public TThread
+class TSearchThread : public TThread
 {
 public:
     // A sweep from `startAddress` (0 with the zero-address option, else 1). `lastAddress`
@@ -27,4 +29,10 @@ public:
 
 protected:
     void Execute() override;
+    // One sweep at the line speed in force, as sweep `part` of `parts` (the progress is the
+    // share of all of them); true when it ran to its last address, false when it was
+    // stopped or the port was lost.
+    bool Sweep(unsigned part, unsigned parts);
+    // A device answered the sweep: posts WM_DEVICEFOUND.
+    virtual void Found(uint8_t address, const TDeviceIdentity &identity);
 };

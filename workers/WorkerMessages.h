@@ -11,6 +11,12 @@ constexpr uint32_t WM_SEARCHDONE = WM_USER + 204;
 constexpr uint32_t WM_PLACEEDITOR = WM_USER + 205;
 constexpr uint32_t WM_LOADDONE = WM_USER + 206;
 constexpr uint32_t WM_SAVEDONE = WM_USER + 207;
+// The search across speeds (TSpeedSearchThread): a sweep at line speed wParam begins, the
+// lParam-th (from 0); the devices found until the next one answered at that speed.
+constexpr uint32_t WM_SEARCHSPEED = WM_USER + 208;
+// The search across speeds: the device of the wParam-th WM_DEVICEFOUND (from 0) answered
+// again at line speed lParam; it is not reported twice.
+constexpr uint32_t WM_DEVICEAGAIN = WM_USER + 209;
 
 // Whatever receives worker messages: posting never blocks and keeps the posting order.
 class IMessageTarget

@@ -66,6 +66,17 @@ TEST(CliOptionsTest, RejectsUnusableCommandLinesWithAReason)
         {{"diff", "--address", "5,6", "f"}, "several addresses"},
         {{"catalogue", "--trace"}, "--trace belongs to the commands on the bus"},
         {{"ports", "--port", "3"}, "takes no --port or --device"},
+        // Line speeds: the standard ones only, each once; several only for the search.
+        {{"--baud", "14400", "scan"},
+         "'14400' is not one of 1200, 2400, 4800, 9600, 19200, "
+         "38400, 57600, 115200, or all"},
+        {{"--baud", "9600,", "scan"}, "'' is not one of"},
+        {{"--baud=", "scan"}, "'' is not one of"},
+        {{"scan", "--baud", "0x4B00"}, "'0x4B00' is not one of"},
+        {{"--baud", "9600,19200,9600", "scan"}, "speed 9600 is given twice"},
+        {{"--baud", "all", "read", "--address", "5"}, "several (a list or all) only with scan"},
+        {{"write", "--baud", "9600,19200", "--address", "5", "1=2"}, "only with scan"},
+        {{"--baud", "9600", "catalogue"}, "--baud belongs to the commands on the bus"},
     };
     for (const auto &[words, reason] : cases) {
         TCliOptions options;
@@ -121,6 +132,14 @@ TEST(CliOptionsTest, AcceptsOptionsAnywhereAndBothValueForms)
     ASSERT_TRUE(Parse({"--port", "3", "scan", "--port", "5", "--json"}, options, error)) << error;
     EXPECT_EQ(options.Port, 5);
     EXPECT_TRUE(options.Json);
+    EXPECT_TRUE(options.BaudRates.empty());
+    ASSERT_TRUE(Parse({"scan", "--baud", "all"}, options, error)) << error;
+    EXPECT_EQ(options.BaudRates,
+              (std::vector<uint32_t>{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}));
+    ASSERT_TRUE(Parse({"--baud", "19200,1200", "scan"}, options, error)) << error;
+    EXPECT_EQ(options.BaudRates, (std::vector<uint32_t>{19200, 1200}));
+    ASSERT_TRUE(Parse({"read", "--address", "3", "--baud=19200"}, options, error)) << error;
+    EXPECT_EQ(options.BaudRates, std::vector<uint32_t>{19200});
     // A command's help, asked for either way, tells its own options and rules.
     for (const std::vector<std::string> &words :
          {std::vector<std::string>{"scan", "--help"}, std::vector<std::string>{"help", "scan"}}) {

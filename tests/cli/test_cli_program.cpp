@@ -134,6 +134,48 @@ TEST_F(CliBusTest, TextOutputAndDeviceFailures)
     EXPECT_NE(run.Err.find("no parameter 'Нет такого'"), std::string::npos) << run.Err;
 }
 
+TEST(CliSpeedTest, SearchAtOneSpeedAndAcrossSpeedsReadAndWriteAt19200)
+{
+    SimulatorProcess sim(LINVAR_CLI_TEST_DIR "/bus-speeds.conf", QuickBus());
+    ASSERT_TRUE(sim.Ready()) << sim.Error();
+    auto run = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--port", std::to_string(sim.PortNumber()),
+                                             "--catalogue", Catalogue, "--quiet"});
+        return RunCli(arguments);
+    };
+    // (address, baud) of each device a JSON scan lists.
+    auto found = [&](const std::vector<std::string> &arguments) {
+        const TCliRun scan = run(arguments);
+        EXPECT_EQ(scan.Status, 0) << scan.Err;
+        std::vector<std::pair<int, int>> devices;
+        for (const auto &device : ParseJson(scan.Out).value("devices", nlohmann::json::array()))
+            devices.emplace_back(device.value("address", -1), device.value("baud", -1));
+        return devices;
+    };
+    using TFound = std::vector<std::pair<int, int>>;
+    // At the settings' speed, 9600, and at one speed given, only the devices at that speed.
+    EXPECT_EQ(found({"--json", "scan", "--last", "4"}), (TFound{{2, 9600}}));
+    EXPECT_EQ(found({"--json", "--baud", "19200", "scan", "--last", "4"}), (TFound{{3, 19200}}));
+    // Across speeds, in the order given, each device at the speed it answered at.
+    EXPECT_EQ(found({"--json", "scan", "--last", "4", "--baud", "115200,9600,19200"}),
+              (TFound{{4, 115200}, {2, 9600}, {3, 19200}}));
+    TCliRun text = run({"--baud", "19200,115200", "scan", "--last", "4"});
+    EXPECT_EQ(text.Status, 0) << text.Err;
+    EXPECT_NE(text.Out.find("Baud    Address  Type"), std::string::npos) << text.Out;
+    EXPECT_NE(text.Out.find("\n115200  4        24"), std::string::npos) << text.Out;
+
+    // Read and write at 19200: the device answers there, and only there.
+    TCliRun write = run({"--json", "--baud", "19200", "write", "--address", "3", "4=3.5"});
+    EXPECT_EQ(write.Status, 0) << write.Err;
+    const nlohmann::json read =
+        ParseJson(run({"--json", "--baud", "19200", "read", "--address", "3"}).Out);
+    EXPECT_EQ(Raw(read), (std::map<int, int>{{1, 3}, {2, 96}, {3, 4}, {4, 350}}));
+    const TCliRun elsewhere = run({"read", "--address", "3"});
+    EXPECT_EQ(elsewhere.Status, 1);
+    EXPECT_NE(elsewhere.Err.find("no device answers at address 3"), std::string::npos)
+        << elsewhere.Err;
+}
+
 TEST(CliProgramTest, BadArgumentsAndMissingPortsFailClearly)
 {
     TCliRun run = RunCli({"frobnicate"});

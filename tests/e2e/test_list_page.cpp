@@ -7,6 +7,7 @@
 #include "controls/UComPortSpinEdit.h"
 
 #include "link/Link.h"
+#include "ui/USpeedMenu.h"
 #include "workers/TThread.h"
 
 #include <QApplication>
@@ -248,4 +249,28 @@ TEST(ListPage, ChoosingADeviceFollowsTheCatalogue)
     EXPECT_EQ(w.BusyState(), TMainFormLinvar::TBusyState::Reading);
     ASSERT_TRUE(WaitFor([&w] { return w.PageControl->currentIndex() == 1; }));
     EXPECT_EQ(w.TabSheet2->ASGrid->RowCount(), 5);
+}
+
+TEST(ListPage, TheMenusSpeedFindsItsDevicesAndOpeningOneSetsTheSpeedItWasFoundAt)
+{
+    WindowOnBus bus;
+    ASSERT_TRUE(bus.Sim().Ready()) << bus.Sim().Error();
+    TMainFormLinvar &w = bus.Window();
+    // The session starts at the settings' speed; a search at 19200 finds only the device there.
+    EXPECT_EQ(w.SpeedMenu->Speed(), 9600u);
+    EXPECT_EQ(w.SpeedMenu->SearchSpeeds(), std::vector<uint32_t>{9600});
+    w.SpeedMenu->SpeedItems.at(4)->trigger();
+    ASSERT_TRUE(bus.Poll());
+    EXPECT_EQ(bus.ListTexts(),
+              QStringList{"Адрес: 44 Тип: Прибор типа 9, версия: 2.05, скорость: 19200"});
+    // Whatever speed the port was left at, the device opens at the one it answered at.
+    ASSERT_TRUE(SetComState(9600));
+    ASSERT_TRUE(bus.ReadParams());
+    EXPECT_EQ(BaudRate, 19200u);
+    EXPECT_TRUE(bus.Values().contains("44")) << bus.Values().join('|').toStdString();
+    EXPECT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
+    // Across all speeds the one chosen comes first.
+    w.SpeedMenu->AllSpeedsItem->trigger();
+    EXPECT_EQ(w.SpeedMenu->SearchSpeeds(),
+              (std::vector<uint32_t>{19200, 1200, 2400, 4800, 9600, 38400, 57600, 115200}));
 }

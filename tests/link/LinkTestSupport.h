@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "link/LineSpeed.h"
 #include "link/Link.h"
 #include "tests/support/FakeSerialPlatform.h"
 #include "tests/support/TempDir.h"
@@ -23,6 +24,7 @@ protected:
     {
         CloseComPort();
         LinkSettings = TLinkSettings();
+        SetComState(DefaultBaudRate);
         PerfFrequency = 0;
     }
     // Opens port 1 on the fake and forgets the calls the opening made.

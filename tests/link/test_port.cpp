@@ -35,6 +35,26 @@ TEST_F(Port, OpeningConfiguresLineQueuesAndCommandTimeouts)
     EXPECT_EQ(Fake.Calls(), (std::vector<std::string>{"low-latency 0", "close"}));
 }
 
+TEST_F(Port, LineSpeedInForceIsSetOnTheOpenPortAndOnTheNextOpening)
+{
+    // Chosen with no port open, the speed waits for the next opening.
+    EXPECT_TRUE(SetComState(19200));
+    ASSERT_TRUE(OpenComPort(1));
+    EXPECT_EQ(Fake.Count("set-line baud=19200 "), 1u);
+    Fake.ClearCalls();
+    // A speed off the standard list changes nothing, on the port or in force.
+    for (const uint32_t speed : {0u, 300u, 14400u, 230400u, 0xFFFFFFFFu}) {
+        EXPECT_FALSE(SetComState(speed)) << speed;
+    }
+    EXPECT_EQ(BaudRate, 19200u);
+    EXPECT_TRUE(Fake.Calls().empty());
+    for (const uint32_t speed : StandardBaudRates) {
+        EXPECT_TRUE(SetComState(speed));
+        EXPECT_EQ(Fake.Count("set-line baud=" + std::to_string(speed) + " "), 1u) << speed;
+    }
+    EXPECT_EQ(BaudRate, 115200u);
+}
+
 TEST_F(Port, OpeningClosesThePreviousPortFirst)
 {
     Dir.Write("rs485.conf", "COM3=/dev/three\nCOM5=/dev/five\n");

@@ -250,6 +250,41 @@ TEST_F(Exchange, TimeoutSetsComeFromTheSettings)
     EXPECT_EQ(Fake.Count("read 6 -> 0"), 6u);
 }
 
+TEST_F(Exchange, SlowerLinesAddTheirExtraWireTimePerReplyByte)
+{
+    // The settings are written for 9600 baud: faster lines keep them as they are, slower ones
+    // add what each reply byte takes beyond its 9600 time (rounded up to whole ms) to the
+    // per-byte part and to a gap limit that is set.
+    LinkSettings.IntervalTimeout = 3;
+    struct TCase
+    {
+        uint32_t Baud;
+        const char *Ping;
+        const char *Identify;
+    };
+    const TCase cases[] = {
+        {115200, "set-timeouts 3 0 30 0 0", "set-timeouts 0 0 600 0 0"},
+        {19200, "set-timeouts 3 0 30 0 0", "set-timeouts 0 0 600 0 0"},
+        {4800, "set-timeouts 5 2 30 0 0", "set-timeouts 0 2 600 0 0"},
+        {1200, "set-timeouts 11 8 30 0 0", "set-timeouts 0 8 600 0 0"},
+    };
+    for (const TCase &c : cases) {
+        ASSERT_TRUE(SetComState(c.Baud));
+        Fake.ClearCalls();
+        std::vector<uint8_t> reply;
+        Send(Ping1, reply);
+        Fake.QueueReply(ReplyL5);
+        Send(Identify5, reply);
+        EXPECT_EQ(Only("set-timeouts"), (std::vector<std::string>{c.Ping, c.Identify})) << c.Baud;
+    }
+    // Untimed, the read begins as the request goes out: its seven bytes' extra time too.
+    LinkSettings.USARTMode = true;
+    Fake.ClearCalls();
+    std::vector<uint8_t> reply;
+    Send(Ping1, reply);
+    EXPECT_EQ(Only("set-timeouts"), (std::vector<std::string>{"set-timeouts 11 8 86 0 0"}));
+}
+
 TEST_F(Exchange, SmartConverterLinesAreNeverTouched)
 {
     LinkSettings.SmartPI = true;
@@ -270,13 +305,19 @@ TEST_F(Exchange, TimedModeHoldsTheTransmitterForTheWireTime)
         uint32_t Tail;
         int64_t Frequency;
         int64_t HoldUs;
+        uint32_t Baud = 9600;
     };
     const TCase cases[] = {
         {0, 400, 1'000'000'000, 7 * 1041 + 400},
         {2, 0, 1'000'000'000, 7 * 1146},
         {1, 1000, 10'000'000, 7 * 1094 + 1000},
+        // The character time follows the line speed.
+        {0, 400, 1'000'000'000, 7 * 520 + 400, 19200},
+        {2, 0, 1'000'000'000, 7 * 9174, 1200},
+        {0, 0, 1'000'000'000, 7 * 86, 115200},
     };
     for (const TCase &c : cases) {
+        ASSERT_TRUE(SetComState(c.Baud));
         LinkSettings.StopBits = c.StopBits;
         LinkSettings.TailinUS = c.Tail;
         Fake.SetCounterFrequency(c.Frequency);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "link/LineSpeed.h"
+#include "link/LinkState.h"
 #include "link/NumberText.h"
 #include "link/SettingsFile.h"
 #include "tests/support/TempDir.h"
@@ -121,15 +123,18 @@ TEST(Settings, MissingFileGivesDefaultsAndIsCreatedEmpty)
 TEST(Settings, ExistingFileIsNeverWritten)
 {
     TTempDir dir;
-    const std::string text = "# mine\nTimeoutConstant=50\n[Other]\nx=1\n";
+    const std::string text = "# mine\nTimeoutConstant=50\nBaudRate=19200\n[Other]\nx=1\n";
     const std::string path = dir.Write("rs485.conf", text);
     const auto before = std::filesystem::last_write_time(path);
     dir.SetEnv("LINVAR_SETTINGS", path);
     LoadLinkSettings();
     EXPECT_EQ(LinkSettings.TimeoutConstant, 50u);
+    // The settings' speed is the one the next opening sets.
+    EXPECT_EQ(BaudRate, 19200u);
     EXPECT_EQ(std::filesystem::file_size(path), text.size());
     EXPECT_EQ(std::filesystem::last_write_time(path), before);
     LinkSettings = TLinkSettings();
+    SetComState(DefaultBaudRate);
 }
 
 TEST(Settings, ValuesOfTheKeySectionOnly)
@@ -184,6 +189,17 @@ TEST(Settings, ValuesFarOutsideSenseCountAsMissingAndAreReported)
         {"StopBits=3", &TLinkSettings::StopBits, 0, "StopBits=3 ignored: above 2; 0 applies"},
         {"CmdTimeoutConstant=fast", &TLinkSettings::CmdTimeoutConstant, 600,
          "CmdTimeoutConstant=fast ignored: not a number from 0 to 60000; 600 applies"},
+        // Only the standard speeds: anything else is refused like any bad value.
+        {"BaudRate=0x4B00", &TLinkSettings::BaudRate, 19200, nullptr},
+        {"BaudRate=1200", &TLinkSettings::BaudRate, 1200, nullptr},
+        {"BaudRate=115200", &TLinkSettings::BaudRate, 115200, nullptr},
+        {"BaudRate=14400", &TLinkSettings::BaudRate, 9600,
+         "BaudRate=14400 ignored: not one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, "
+         "115200; 9600 applies"},
+        {"BaudRate=230400", &TLinkSettings::BaudRate, 9600, "not one of"},
+        {"BaudRate=0", &TLinkSettings::BaudRate, 9600, "not one of"},
+        {"BaudRate=fast", &TLinkSettings::BaudRate, 9600, "not one of"},
+        {"BaudRate=", &TLinkSettings::BaudRate, 9600, "not one of"},
     };
     for (const TCase &c : cases) {
         std::vector<std::string> warnings;

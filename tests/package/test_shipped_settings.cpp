@@ -56,7 +56,7 @@ TEST(ShippedSettings, ShowsEverySettingAtItsDefault)
     for (const char *name :
          {"intervaltimeout", "timeoutmultiplier", "timeoutconstant", "cmdintervaltimeout",
           "cmdtimeoutmultiplier", "cmdtimeoutconstant", "starttimeout", "tailinus",
-          "fastsweepallowance", "stopbits", "smartpi", "usartmode"})
+          "fastsweepallowance", "stopbits", "baudrate", "smartpi", "usartmode"})
         EXPECT_EQ(values.count(name), 1u) << name;
 
     std::vector<std::string> warnings;
@@ -73,4 +73,5 @@ TEST(ShippedSettings, ShowsEverySettingAtItsDefault)
     EXPECT_EQ(shown.TailinUS, defaults.TailinUS);
     EXPECT_EQ(shown.StopBits, defaults.StopBits);
     EXPECT_EQ(shown.FastSweepAllowance, defaults.FastSweepAllowance);
+    EXPECT_EQ(shown.BaudRate, defaults.BaudRate);
 }

@@ -57,6 +57,33 @@ TEST(SimBus, AnswersAsDevices)
     EXPECT_EQ(Ask(bus, {12, 7, 0, CMD_WRITE_PARAM, 9, 0, 0}).at(0).LatencyUs, 9000u + 8 * 1041);
 }
 
+TEST(SimBus, DevicesHearOnlyTheirOwnLineSpeed)
+{
+    TSimBus bus(Config("latency 0\n"
+                       "device 5 type 18 version 1.11\n"
+                       "device 6 type 18 version 1.11 baud 19200\n"));
+    // At the default 9600: the device at 9600 answers, the one at 19200 hears nothing.
+    EXPECT_FALSE(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}).empty());
+    EXPECT_TRUE(Reply(bus, {6, 6, 0, CMD_PING, 0, 0}).empty());
+    bus.SetLineSpeed(19200);
+    EXPECT_TRUE(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}).empty());
+    const auto replies = Ask(bus, {6, 6, 0, CMD_PING, 0, 0});
+    ASSERT_EQ(replies.size(), 1u);
+    // The pace follows the line: the request's wire time at 19200.
+    EXPECT_EQ(bus.CharUs(), 520u);
+    EXPECT_EQ(replies[0].LatencyUs, 7u * 520);
+    // A speed change drops what was half received at the old one.
+    const std::vector<uint8_t> ping = WithCheckByte({6, 6, 0, CMD_PING, 0, 0});
+    bus.Feed(ping.data(), 3);
+    bus.SetLineSpeed(9600);
+    bus.SetLineSpeed(19200);
+    EXPECT_TRUE(bus.Feed(ping.data() + 3, ping.size() - 3).empty());
+    // A char-us of the configuration paces replies at every speed.
+    TSimBus fixed(Config("char-us 100\ndevice 6 type 1 baud 115200\n"));
+    fixed.SetLineSpeed(115200);
+    EXPECT_EQ(fixed.CharUs(), 100u);
+}
+
 TEST(SimBus, WritesStoreAndEchoInTheParametersSize)
 {
     TSimBus bus(Config(Devices));

@@ -62,7 +62,7 @@ TEST(SimConfig, DirectivesAndFaults)
                                "device 0 type 0xFF version 65535 identify 127 latency 0\n"
                                "fault late 50 ms 300 on read count 2\n"
                                "fault no-reply on identify\n"
-                               "device 1 type 1 version 1.08\n"
+                               "device 1 type 1 version 1.08 baud 0x4B00\n"
                                "param 3 byte 4 refuse\n"
                                "param 4 word 5 refuse 0x22\n"
                                "device 2 type 1 version 0x6F\n"
@@ -99,6 +99,8 @@ TEST(SimConfig, DirectivesAndFaults)
     EXPECT_DOUBLE_EQ(d.Faults[1].Percent, 100);
     EXPECT_EQ(d.Faults[1].Command, CMD_IDENTIFY);
     EXPECT_EQ(config.Devices.at(1).Version, 108); // 08 is no broken octal number
+    EXPECT_EQ(d.BaudRate, 9600u);
+    EXPECT_EQ(config.Devices.at(1).BaudRate, 19200u);
     EXPECT_EQ(config.Devices.at(2).Version, 111);
 }
 
@@ -112,6 +114,8 @@ TEST(SimConfig, MistakesNameTheirLine)
         "device 5 type 1 version 1.5",
         "device 5 type 1 identify 4",
         "device 5 type 1 colour red",
+        "device 5 type 1 baud 14400", // the standard speeds only, as the link sets them
+        "device 5 type 1 baud 0",
         "device 5 type 1\ndevice 5 type 2",
         "param 1 byte 5",
         "device 5 type 1\nparam 1 byte 256",

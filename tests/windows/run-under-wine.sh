@@ -135,6 +135,27 @@ if (cd "$work" && wine "$bin/tools/cli/linvar-cli.exe" ports) >"$work/ports.out"
 else
     fail "ports does not list COM5: $(tr '\n' ' ' <"$work/ports.out")"
 fi
+# Line speeds: Wine's serial layer hands the speed set on COM5 to the pseudo-terminal, where
+# the simulator reads it; device 7 listens at 19200 only.
+expect_exit 0 "scan at 19200 through COM5" --baud 19200 scan --last 7
+expect_output '^7 +9 +2\.05' "a search at 19200 finds device 7"
+if grep -qE '^2 +18' "$work/cli.out"; then
+    fail "the search at 19200 found device 2, which listens at 9600"
+else
+    pass "the search at 19200 does not find device 2"
+fi
+expect_exit 0 "scan across 9600 and 19200 through COM5" --baud 9600,19200 scan --last 7
+expect_output '^9600 +2 +18' "the search across speeds lists device 2 at 9600"
+expect_output '^19200 +7 +9' "the search across speeds lists device 7 at 19200"
+expect_exit 0 "write device 7 at 19200" --baud 19200 write --address 7 --raw 3=13
+expect_exit 0 "read device 7 at 19200" --baud 19200 read --address 7
+expect_output '13' "device 7 holds the value written at 19200"
+expect_exit 1 "device 7 does not answer at 9600" read --address 7 --type 9 --firmware 2.05
+# The registry's BaudRate is the speed of a run without --baud.
+settings_add /v BaudRate /t REG_DWORD /d 19200
+expect_exit 0 "BaudRate=19200 from the registry reaches device 7" \
+    read --address 7 --type 9 --firmware 2.05
+wine reg delete "$settings_key" /reg:32 /v BaudRate /f >/dev/null 2>&1
 expect_exit 0 "read device 2" read --address 2
 expect_output '20' "device 2's pause parameter read"
 expect_exit 0 "write device 2" write --address 2 --raw 7=35

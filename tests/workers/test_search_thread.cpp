@@ -1,6 +1,7 @@
 #include "tests/workers/WorkerTestSupport.h"
 
 #include "workers/TSearchThread.h"
+#include "workers/TSpeedSearchThread.h"
 #include "workers/WorkerMessages.h"
 
 namespace {
@@ -189,4 +190,46 @@ TEST_F(SearchTest, FastSweepPingsOnceAndCatchesALateAnswer)
     const auto messages = CollectUntil(WM_SEARCHDONE);
     Handle.Wait();
     EXPECT_EQ(Params(messages, WM_DEVICEFOUND), (std::vector<uint32_t>{3 * 256 + 9, 6 * 256 + 9}));
+}
+
+TEST_F(SearchTest, AcrossSpeedsEachDeviceIsReportedOnceAtItsFirstSpeed)
+{
+    // The scripted bus answers at every speed, as a device that follows the master's would.
+    TScriptedDevice device;
+    device.Type = 3;
+    device.Version = 100;
+    Bus.Add(2, device);
+    Bus.Add(127, device);
+    Fake.ClearCalls();
+    ASSERT_TRUE(StartWorker<TSpeedSearchThread>(Handle, uint8_t(1), uint8_t(3),
+                                                std::vector<uint32_t>{19200, 9600, 14400, 4800}));
+    const auto messages = CollectUntil(WM_SEARCHDONE);
+    Handle.Wait();
+
+    std::vector<std::pair<uint32_t, uint32_t>> events;
+    for (const auto &m : messages) {
+        if (m.Message == WM_SEARCHSPEED || m.Message == WM_DEVICEFOUND ||
+            m.Message == WM_DEVICEAGAIN)
+            events.emplace_back(m.Message, m.Message == WM_SEARCHSPEED ? m.WParam : m.LParam);
+    }
+    // A speed off the list is passed over; its place in the list still counts.
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+        {WM_SEARCHSPEED, 19200}, {WM_DEVICEFOUND, 100},  {WM_DEVICEFOUND, 100},
+        {WM_SEARCHSPEED, 9600},  {WM_DEVICEAGAIN, 9600}, {WM_DEVICEAGAIN, 9600},
+        {WM_SEARCHSPEED, 4800},  {WM_DEVICEAGAIN, 4800}, {WM_DEVICEAGAIN, 4800}};
+    EXPECT_EQ(events, expected);
+    EXPECT_EQ(Params(messages, WM_DEVICEAGAIN), (std::vector<uint32_t>{0, 1, 0, 1}));
+    // Each sweep at its speed, then the speed in force before the search again.
+    std::vector<std::string> lines;
+    for (const std::string &call : Fake.Calls()) {
+        if (call.rfind("set-line", 0) == 0)
+            lines.push_back(call.substr(0, call.find(' ', 9)));
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"set-line baud=19200", "set-line baud=9600",
+                                               "set-line baud=4800", "set-line baud=9600"}));
+    EXPECT_EQ(Polled(Fake.Frames(), CMD_PING).size(), 3 * 4u);
+    // One progress from 0 to the end over all the sweeps, never going back.
+    const auto progress = Params(messages, WM_PROGRESS);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.back(), (300 + 3 * 100 / 127) / 4u);
 }

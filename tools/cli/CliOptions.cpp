@@ -5,6 +5,7 @@
 #include "tools/cli/CliOptions.h"
 
 #include "catalogue/DeviceCatalogue.h"
+#include "link/LineSpeed.h"
 #include "link/NumberText.h"
 
 #include <CLI/CLI.hpp>
@@ -48,24 +49,67 @@ TValueCheck Text(const char *name, const char *what, std::string &out)
     };
 }
 
-// "5" or "5,12,33": bus addresses 0..127, each once.
-std::string ParseAddresses(const std::string &text, std::vector<uint8_t> &addresses)
+// Reads a comma list whose parts `item` turns into numbers: each part once, in the order
+// given. The refusal, or the empty text; `option` and `what` name them in the refusals.
+template <typename T>
+std::string ParseCommaList(const std::string &text, const char *option, const char *what,
+                           const std::function<std::string(const std::string &, T &)> &item,
+                           std::vector<T> &out)
 {
-    addresses.clear();
+    out.clear();
     size_t start = 0;
     for (;;) {
         const size_t comma = std::min(text.find(',', start), text.size());
         const std::string part = text.substr(start, comma - start);
-        int64_t n = 0;
-        if (!ParseNumber(part, 0, 127, n, TNumberForm::SignedDecimal))
-            return "option --address: '" + part + "' is not a number from 0 to 127";
-        if (std::find(addresses.begin(), addresses.end(), n) != addresses.end())
-            return "option --address: address " + part + " is given twice";
-        addresses.push_back(static_cast<uint8_t>(n));
+        T value{};
+        if (std::string refusal = item(part, value); !refusal.empty())
+            return std::string("option ") + option + ": " + refusal;
+        if (std::find(out.begin(), out.end(), value) != out.end())
+            return std::string("option ") + option + ": " + what + " " + part + " is given twice";
+        out.push_back(value);
         if (comma == text.size())
             return {};
         start = comma + 1;
     }
+}
+
+// "5" or "5,12,33": bus addresses 0..127, each once.
+std::string ParseAddresses(const std::string &text, std::vector<uint8_t> &addresses)
+{
+    return ParseCommaList<uint8_t>(
+        text, "--address", "address",
+        [](const std::string &part, uint8_t &address) {
+            int64_t n = 0;
+            if (!ParseNumber(part, 0, 127, n, TNumberForm::SignedDecimal))
+                return "'" + part + "' is not a number from 0 to 127";
+            address = static_cast<uint8_t>(n);
+            return std::string();
+        },
+        addresses);
+}
+
+// "19200", "9600,19200" or "all" (the standard speeds, slowest first): line speeds, each once.
+std::string ParseBaudRates(const std::string &text, std::vector<uint32_t> &speeds)
+{
+    if (text == "all") {
+        speeds.assign(StandardBaudRates.begin(), StandardBaudRates.end());
+        return {};
+    }
+    return ParseCommaList<uint32_t>(
+        text, "--baud", "speed",
+        [](const std::string &part, uint32_t &speed) {
+            int64_t n = 0;
+            if (ParseNumber(part, 0, 0xFFFFFFFF, n, TNumberForm::SignedDecimal) &&
+                IsStandardBaudRate(static_cast<uint32_t>(n))) {
+                speed = static_cast<uint32_t>(n);
+                return std::string();
+            }
+            std::string list;
+            for (const uint32_t standard : StandardBaudRates)
+                list += std::to_string(standard) + ", ";
+            return "'" + part + "' is not one of " + list + "or all";
+        },
+        speeds);
 }
 
 // A --firmware text as a version number; the empty text is version 0, which a device
@@ -136,6 +180,17 @@ const TRule Rules[] = {
     {{Catalogue, Ports},
      "--stats belongs to the commands on the bus",
      [](const TCliOptions &o) { return o.Stats && !OnBus(o); }},
+    {{Catalogue, Ports},
+     "--baud belongs to the commands on the bus",
+     [](const TCliOptions &o) { return !o.BaudRates.empty() && !OnBus(o); }},
+    // One device answers at one speed; only the search looks at several in turn.
+    {{Read, Write, Diff, Watch},
+     "--baud takes one speed here; several (a list or all) only with scan",
+     [](const TCliOptions &o) { return o.BaudRates.size() > 1 && o.Command != Scan; }},
+    // The fast sweep is one sweep at one speed.
+    {{Scan},
+     "scan --fast searches at one speed, not a --baud list",
+     [](const TCliOptions &o) { return o.Fast && o.BaudRates.size() > 1; }},
     {{Ports},
      "ports lists every port number; it takes no --port or --device",
      [](const TCliOptions &o) { return o.Command == Ports && (o.Port || !o.Device.empty()); }},
@@ -250,6 +305,10 @@ TCliTable::TCliTable(TCliOptions &options) : Options(options)
     AddValue(App, "--catalogue,--catalog", "FILE",
              "catalogue file (default: params.cfg beside linvar-cli)",
              Text("--catalogue", "a file", Options.Catalogue));
+    AddValue(App, "--baud", "B",
+             "line speed: 1200, 2400, 4800, 9600, 19200, 38400,\n57600 or 115200 (default: the "
+             "settings' BaudRate,\n9600); scan takes several as B,B,... or all",
+             [this](const std::string &text) { return ParseBaudRates(text, Options.BaudRates); });
     AddFlag(App, "--json", "JSON output", Options.Json);
     AddFlag(App, "-q,--quiet", "no progress on stderr", Options.Quiet);
     AddFlag(App, "--trace",

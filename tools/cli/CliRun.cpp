@@ -111,6 +111,9 @@ int RunCli(const TCliOptions &options)
     for (const std::string &warning : warnings)
         ReportError("warning: " + LinkSettingsPath() + ": " + warning);
     InitPerfFrequency();
+    // One speed given replaces the settings' for this run; several are the search's to set.
+    if (options.BaudRates.size() == 1)
+        SetComState(options.BaudRates.front());
     bool refused = false;
     if (!OpenCliPort(options, error, refused)) {
         ReportError(error);

@@ -10,6 +10,7 @@
 #include "workers/StartWorker.h"
 #include "workers/TMessageQueue.h"
 #include "workers/TSearchThread.h"
+#include "workers/TSpeedSearchThread.h"
 
 #include <iostream>
 #include <vector>
@@ -18,27 +19,43 @@ int RunScan(const TCliOptions &options)
 {
     std::vector<DeviceListEntry> found;
     size_t polled = 0; // one progress message per address done
+    // Several speeds are searched in turn, each device reported at the one it answered at.
+    const bool acrossSpeeds = options.BaudRates.size() > 1;
+    uint32_t speed = BaudRate;
+    const uint8_t start = options.ZeroAddress ? 0 : 1;
+    const uint8_t last = options.LastAddress.value_or(126);
     RunWorker(
         [&](TWorkerHandle &handle) {
-            return StartWorker<TSearchThread>(handle, options.ZeroAddress ? 0 : 1,
-                                              options.LastAddress.value_or(126), options.Fast);
+            if (acrossSpeeds)
+                return StartWorker<TSpeedSearchThread>(handle, start, last, options.BaudRates);
+            return StartWorker<TSearchThread>(handle, start, last, options.Fast);
         },
         WM_SEARCHDONE,
         [&](const TPostedMessage &message) {
             if (message.Message == WM_DEVICEFOUND) {
                 found.push_back(DeviceListEntry::FromDeviceFound(message.WParam, message.LParam));
+                found.back().BaudRate = speed;
             } else if (message.Message == WM_PROGRESS) {
                 ++polled;
                 ReportProgress(options, "scan", message.WParam);
+            } else if (message.Message == WM_SEARCHSPEED) {
+                speed = message.WParam;
+                polled = 0;
+            } else if (message.Message == WM_DEVICEAGAIN && message.WParam < found.size()) {
+                const DeviceListEntry &entry = found[message.WParam];
+                ReportError("warning: the device at address " + std::to_string(entry.Address()) +
+                            " answered at " + std::to_string(entry.BaudRate) + " and at " +
+                            std::to_string(message.LParam) + " baud; listed once, at " +
+                            std::to_string(entry.BaudRate));
             }
         });
     EndProgress();
     // The sweep polls 127 first, then upwards from the start address.
-    const int start = options.ZeroAddress ? 0 : 1;
+    const std::string during = acrossSpeeds ? "scan at " + std::to_string(speed) + " baud" : "scan";
     const std::string lost =
         !PortLost()   ? std::string()
-        : polled == 0 ? PortLostText("scan at address 127")
-                      : PortLostText("scan after address " +
+        : polled == 0 ? PortLostText(during + " at address 127")
+                      : PortLostText(during + " after address " +
                                      std::to_string(polled == 1 ? 127 : start + int(polled) - 2));
 
     if (options.Json) {
@@ -54,6 +71,7 @@ int RunScan(const TCliOptions &options)
             device["tag"] = entry.Tag;
             device["text"] = entry.TextUtf8();
             device["catalogued"] = GoDeviceParams(entry.Type(), entry.Version());
+            device["baud"] = entry.BaudRate;
             devices.push_back(std::move(device));
         }
         json["devices"] = std::move(devices);
@@ -61,8 +79,11 @@ int RunScan(const TCliOptions &options)
     } else if (found.empty()) {
         std::cout << (lost.empty() ? "No devices found.\n" : "No devices found before the loss.\n");
     } else {
-        std::cout << "Address  Type  Firmware  Name\n";
+        // The speed column only when the speeds differ from one device to the next.
+        std::cout << (acrossSpeeds ? "Baud    " : "") << "Address  Type  Firmware  Name\n";
         for (const auto &entry : found) {
+            if (acrossSpeeds)
+                std::cout << PadRight(std::to_string(entry.BaudRate), 8);
             std::cout << PadRight(std::to_string(entry.Address()), 9)
                       << PadRight(std::to_string(entry.Type()), 6)
                       << PadRight(FormatVersion(entry.Version()), 10)

@@ -6,6 +6,7 @@
 #include "link/Crc8.h"
 #include "link/Frame.h"
 #include "link/NumberText.h"
+#include "link/SendRequest.h"
 
 namespace {
 
@@ -43,6 +44,23 @@ std::vector<TSimReply> TSimBus::Feed(const uint8_t *bytes, size_t count)
 void TSimBus::Idle()
 {
     Buffer.clear();
+}
+
+void TSimBus::SetLineSpeed(uint32_t baudRate)
+{
+    // Bytes sent at one speed are noise to a receiver at another.
+    if (baudRate != LineBaudRate) {
+        Buffer.clear();
+    }
+    LineBaudRate = baudRate;
+}
+
+uint32_t TSimBus::CharUs() const
+{
+    if (Config.CharUsFixed) {
+        return Config.CharUs;
+    }
+    return static_cast<uint32_t>(CharacterTimeUs(LineBaudRate, 0));
 }
 
 std::vector<TSimReply> TSimBus::TakeFrames()
@@ -139,7 +157,9 @@ bool TSimBus::Handle(const std::vector<uint8_t> &frame, TSimReply &reply)
     bool answered = false;
     for (TSimDevice &device : Config.Devices) {
         TSimReply one;
-        if (device.Address != frame[0] || !DeviceReply(device, frame, one)) {
+        // A device at another speed than the line's hears only noise, and answers nothing.
+        if (device.Address != frame[0] || device.BaudRate != LineBaudRate ||
+            !DeviceReply(device, frame, one)) {
             continue;
         }
         reply = answered ? Collide(reply, one) : one;
@@ -173,7 +193,7 @@ bool TSimBus::DeviceReply(TSimDevice &device, const std::vector<uint8_t> &frame,
     // never while the master's transmitter may still be on.
     const uint32_t latencyMs =
         device.LatencyMs >= 0 ? uint32_t(device.LatencyMs) : Config.LatencyMs;
-    reply.LatencyUs = latencyMs * 1000 + static_cast<uint32_t>(frame.size()) * Config.CharUs;
+    reply.LatencyUs = latencyMs * 1000 + static_cast<uint32_t>(frame.size()) * CharUs();
     std::vector<uint32_t> gaps(bytes.size(), 0);
     const uint8_t command = frame[3];
 

@@ -34,6 +34,12 @@ public:
     size_t Pending() const { return Buffer.size(); }
     // A device's parameter value, or -1 when it holds no such parameter.
     int ParamValue(uint8_t address, uint8_t index) const;
+    // The line speed the client set on its side, as read before each Feed: only the devices
+    // at that speed hear what follows, and a change drops a partial frame.
+    void SetLineSpeed(uint32_t baudRate);
+    // Pace of reply bytes in µs: the configuration's char-us, else one character at the line
+    // speed.
+    uint32_t CharUs() const;
     // Requests answered or ignored so far.
     uint64_t Requests() const { return RequestCount; }
     // Every device's parameter values, one line "ADDRESS INDEX VALUE" each (decimal), in
@@ -56,6 +62,7 @@ private:
     std::mt19937 Random;
     std::vector<uint8_t> Buffer;
     uint64_t RequestCount = 0;
+    uint32_t LineBaudRate = 9600;
 };
 
 // Status byte of a reply that rejects a request (an unknown parameter or command), and of a

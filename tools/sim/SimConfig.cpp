@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "catalogue/DeviceCatalogue.h"
+#include "link/LineSpeed.h"
 #include "link/Link.h"
 #include "link/NumberText.h"
 #include "tools/sim/SimBus.h"
@@ -174,6 +175,9 @@ bool ParseDevice(const std::vector<std::string> &words, TSimDevice &device, std:
             device.IdentifyLength = static_cast<uint8_t>(value);
         } else if (key == "latency" && ParseNumber(text, 0, MaxPauseMs, value)) {
             device.LatencyMs = static_cast<int>(value);
+        } else if (key == "baud" && ParseNumber(text, 0, 0xFFFFFFFF, value) &&
+                   IsStandardBaudRate(static_cast<uint32_t>(value))) {
+            device.BaudRate = static_cast<uint32_t>(value);
         } else {
             error = "bad device field '" + key + " " + text + "'";
             return false;
@@ -204,6 +208,7 @@ bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::s
          : keyword == "char-us"     ? config.CharUs
          : keyword == "usb-latency" ? config.UsbMs
                                     : config.Seed) = static_cast<uint32_t>(value);
+        config.CharUsFixed = config.CharUsFixed || keyword == "char-us";
         return true;
     }
     if (keyword == "echo") {

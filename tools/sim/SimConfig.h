@@ -47,6 +47,9 @@ struct TSimDevice
     uint8_t IdentifyLength = 6; // L of the identify reply (5: version low byte only)
     int LatencyMs = -1;         // -1: the bus default
     bool Shared = false;        // shares its address with a device before it: replies collide
+    // Line speed the device listens and answers at; at any other it hears nothing. Kept in
+    // the device's record, so what the device does after a reply can move it to another.
+    uint32_t BaudRate = 9600;
     std::map<uint8_t, TSimParam> Params;
     std::vector<TFault> Faults;
 };
@@ -54,11 +57,12 @@ struct TSimDevice
 // The whole configuration.
 struct TSimConfig
 {
-    uint32_t LatencyMs = 2; // pause before the first reply byte
-    uint32_t CharUs = 1041; // pace of reply bytes: one character at 9600 baud
-    uint32_t Seed = 1;      // seed of the random faults and of collisions
-    bool Echo = false;      // the converter hands back every byte the program sends
-    uint32_t UsbMs = 0;     // bytes reach the program in batches on this timer; 0: at once
+    uint32_t LatencyMs = 2;   // pause before the first reply byte
+    uint32_t CharUs = 1041;   // pace of reply bytes: one character at 9600 baud
+    bool CharUsFixed = false; // char-us given: the pace no longer follows the line speed
+    uint32_t Seed = 1;        // seed of the random faults and of collisions
+    bool Echo = false;        // the converter hands back every byte the program sends
+    uint32_t UsbMs = 0;       // bytes reach the program in batches on this timer; 0: at once
     std::vector<TFault> RandomFaults;
     std::vector<TSimDevice> Devices;
 };

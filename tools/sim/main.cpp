@@ -88,6 +88,29 @@ void Deliver(int master, const TSimDeliveryPlan &plan, bool verbose)
     SleepUntil(plan.EndNs);
 }
 
+// The line speed the client set on its side of the pseudo-terminal (the master reads the
+// slave's terminal settings); 0 for a speed off the standard list, which no device hears.
+uint32_t LineSpeed(int master)
+{
+    static const struct
+    {
+        speed_t Code;
+        uint32_t BaudRate;
+    } codes[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},   {B9600, 9600},
+                 {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    termios t{};
+    if (tcgetattr(master, &t) != 0) {
+        return 0;
+    }
+    const speed_t speed = cfgetospeed(&t);
+    for (const auto &code : codes) {
+        if (code.Code == speed) {
+            return code.BaudRate;
+        }
+    }
+    return 0;
+}
+
 void Usage()
 {
     std::fprintf(stderr,
@@ -118,9 +141,14 @@ int OpenPty(std::string &pty, int &keep)
     keep = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     // The line starts raw so nothing we send comes back as an echo before the client has
     // configured the port itself.
+    // It starts at 9600 baud too, the speed of a converter fresh from its box, so a client
+    // that never sets a speed reaches the devices at the default speed (a new pseudo-terminal
+    // says 38400).
     termios t{};
     if (tcgetattr(master, &t) == 0) {
         cfmakeraw(&t);
+        cfsetispeed(&t, B9600);
+        cfsetospeed(&t, B9600);
         tcsetattr(master, TCSANOW, &t);
     }
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
@@ -242,7 +270,7 @@ int main(int argc, char **argv)
     std::fflush(stdout);
 
     TSimBus bus(config);
-    const TSimConverter converter{config.CharUs, config.Echo, config.UsbMs};
+    TSimConverter converter{config.CharUs, config.Echo, config.UsbMs};
     int64_t lastByte = 0;
     while (!StopRequested) {
         pollfd p{master, POLLIN, 0};
@@ -273,6 +301,9 @@ int main(int argc, char **argv)
         if (verbose) {
             std::fprintf(stderr, "linvar-sim: rx %s\n", HexText(buffer, size_t(got)).c_str());
         }
+        // The speed in force when the bytes came: the client sets it before it writes.
+        bus.SetLineSpeed(LineSpeed(master));
+        converter.CharUs = bus.CharUs();
         const std::vector<uint8_t> sent(buffer, buffer + got);
         const std::vector<TSimReply> replies = bus.Feed(buffer, static_cast<size_t>(got));
         Deliver(master, PlanDelivery(now, sent, replies, converter), verbose);

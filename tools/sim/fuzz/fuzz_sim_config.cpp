@@ -1,6 +1,7 @@
 // Fuzz target: any bytes as a simulator configuration. A configuration that reads must hold
 // only what the simulator can act on; one that does not must name its line.
 
+#include "link/LineSpeed.h"
 #include "tools/sim/SimConfig.h"
 
 #include <algorithm>
@@ -65,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
               "an identify reply of no usable length");
         Check(device.LatencyMs >= -1 && device.LatencyMs <= 60'000,
               "a device latency beyond a minute");
+        Check(IsStandardBaudRate(device.BaudRate), "a device at a speed off the standard list");
         for (const auto &[index, param] : device.Params) {
             Check(param.Word || param.Value <= 0xFF, "a byte parameter above 255");
             Check(param.RefuseStatus >= -1 && param.RefuseStatus <= 0xFF &&
