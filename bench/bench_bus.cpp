@@ -119,9 +119,12 @@ bool Sweep(TMessageQueue &queue, double &us, double &budgetUs, int &found, bool 
     // the others.
     budgetUs =
         124.0 * SilentAddressUs() + 3.0 * AnsweredUs(6) + AnsweredUs(6) + 2.0 * AnsweredUs(7);
-    std::printf("%s at %u baud: %d devices, %.1f ms, budget %.1f ms\n",
-                fastSweep ? "fast sweep" : "sweep", BaudRate.load(), found, us / 1000,
-                budgetUs / 1000);
+    if (fastSweep)
+        std::printf("fast sweep at %u baud: %d devices, %.1f ms\n", BaudRate.load(), found,
+                    us / 1000);
+    else
+        std::printf("sweep at %u baud: %d devices, %.1f ms, budget %.1f ms\n", BaudRate.load(),
+                    found, us / 1000, budgetUs / 1000);
     return swept;
 }
 
