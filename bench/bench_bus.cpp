@@ -16,8 +16,15 @@
 // received bytes on a 16 ms latency timer (usb_sweep_ratio, usb_read_ratio). Then the plain
 // bus behind ser2net on the loopback, raw TCP and RFC 2217, each against the local
 // pseudo-terminal of the same run (raw_sweep_ratio, raw_read_ratio, rfc2217_sweep_ratio,
-// rfc2217_read_ratio; the goal is 1.10 at most). The last line prints them all as key=value
-// pairs.
+// rfc2217_read_ratio; the goal is 1.10 at most).
+//
+//   fast_sweep_ratio:  the fast sweep (one short ping per address, the standard probe where
+//                      bytes came back) / the standard sweep on the demo bus, same run; goal
+//                      0.35 at most
+//   fast_sweep_misses: devices the fast sweep failed to find in 20 sweeps with stray bytes
+//                      before 2 % of the replies and 20 behind 16 ms USB batches, each up to
+//                      address 80, past the bus's last device at 9600; goal 0
+// The last line prints them all as key=value pairs.
 
 #include "link/LineSpeed.h"
 #include "link/Link.h"
@@ -101,23 +108,79 @@ bool WaitFor(TMessageQueue &queue, uint32_t endMessage, int &found)
     return false;
 }
 
-// One sweep at the speed in force: its time and its budget in µs, the devices found.
-bool Sweep(TMessageQueue &queue, double &us, double &budgetUs, int &found)
+// One sweep at the speed in force, the fast way with `fastSweep`, up to address `last`: its
+// time and the standard sweep's budget in µs, the devices found.
+bool Sweep(TMessageQueue &queue, double &us, double &budgetUs, int &found, bool fastSweep = false,
+           uint8_t last = 126)
 {
     TWorkerHandle handle;
     found = 0;
     const int64_t startNs = MonotonicNs();
-    const bool swept =
-        StartWorker<TSearchThread>(handle, 1) && WaitFor(queue, WM_SEARCHDONE, found);
+    const bool swept = StartWorker<TSearchThread>(handle, uint8_t{1}, last, fastSweep) &&
+                       WaitFor(queue, WM_SEARCHDONE, found);
     us = static_cast<double>(MonotonicNs() - startNs) / 1000;
     handle.Wait();
     // Ping replies have L = 5 (6 bytes); identify replies 6 bytes at the first device, 7 at
     // the others.
     budgetUs =
         124.0 * SilentAddressUs() + 3.0 * AnsweredUs(6) + AnsweredUs(6) + 2.0 * AnsweredUs(7);
-    std::printf("sweep at %u baud: %d devices, %.1f ms, budget %.1f ms\n", BaudRate.load(), found,
-                us / 1000, budgetUs / 1000);
+    if (fastSweep)
+        std::printf("fast sweep at %u baud: %d devices, %.1f ms\n", BaudRate.load(), found,
+                    us / 1000);
+    else
+        std::printf("sweep at %u baud: %d devices, %.1f ms, budget %.1f ms\n", BaudRate.load(),
+                    found, us / 1000, budgetUs / 1000);
     return swept;
+}
+
+// The fast sweep's time over the standard one's on the demo bus, both in this run; -1 when
+// either did not find the bus's four devices.
+double FastSweepRatio()
+{
+    TSimulatorProcess sim(LINVAR_DEMO_BUS);
+    LinkSettings = TLinkSettings();
+    LoadLinkSettings();
+    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
+        std::fprintf(stderr, "bench_bus: the demo bus did not start\n");
+        return -1;
+    }
+    TMessageQueue queue;
+    SetMainWindowTarget(&queue);
+    double standardUs = 0, fastUs = 0, budgetUs = 0;
+    int standardFound = 0, fastFound = 0;
+    const bool swept = Sweep(queue, standardUs, budgetUs, standardFound) &&
+                       Sweep(queue, fastUs, budgetUs, fastFound, true);
+    SetMainWindowTarget(nullptr);
+    CloseComPort();
+    return swept && standardFound == 4 && fastFound == 4 ? fastUs / standardUs : -1;
+}
+
+// Devices missing from `sweeps` fast sweeps up to address 80 of the bench's bus behind
+// `converter`; -1 when the bus could not be set up or a sweep did not end.
+int FastSweepMisses(const char *name, const std::string &converter, int sweeps)
+{
+    const std::string config = WriteConfig(converter);
+    TSimulatorProcess sim(config);
+    LinkSettings = TLinkSettings();
+    LoadLinkSettings();
+    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
+        std::fprintf(stderr, "bench_bus: the %s bus did not start\n", name);
+        unlink(config.c_str());
+        return -1;
+    }
+    TMessageQueue queue;
+    SetMainWindowTarget(&queue);
+    int misses = 0;
+    for (int i = 0; i < sweeps && misses >= 0; ++i) {
+        int found = 0;
+        double us = 0, budgetUs = 0;
+        misses = Sweep(queue, us, budgetUs, found, true, 80) ? misses + 3 - found : -1;
+    }
+    std::printf("%s: %d fast sweeps, %d devices missed\n", name, sweeps, misses);
+    SetMainWindowTarget(nullptr);
+    CloseComPort();
+    unlink(config.c_str());
+    return misses;
 }
 
 // A search across all eight standard speeds on the demo bus; its time in ms, or -1.
@@ -273,14 +336,21 @@ int main()
     const double allSpeedsMs = AllSpeedsMs();
     if (allSpeedsMs < 0)
         return 1;
+    const double fastSweepRatio = FastSweepRatio();
+    const int noisyMisses = FastSweepMisses("2 % noise", "random-fault noise 2\n", 20);
+    const int usbMisses = FastSweepMisses("16 ms USB batches", "usb-latency 16\n", 20);
+    if (fastSweepRatio < 0 || noisyMisses < 0 || usbMisses < 0)
+        return 1;
     std::printf("echo/plain: sweep %.3f, read %.3f\n", echo.Sweep / plain.Sweep,
                 echo.Read / plain.Read);
     std::printf("sweep_ratio=%.3f sweep_ratio_19200=%.3f read_ratio=%.3f echo_sweep_ratio=%.3f "
                 "echo_read_ratio=%.3f usb_sweep_ratio=%.3f usb_read_ratio=%.3f "
                 "all_speeds_ms=%.0f raw_sweep_ratio=%.3f raw_read_ratio=%.3f "
-                "rfc2217_sweep_ratio=%.3f rfc2217_read_ratio=%.3f\n",
+                "rfc2217_sweep_ratio=%.3f rfc2217_read_ratio=%.3f fast_sweep_ratio=%.3f "
+                "fast_sweep_misses=%d\n",
                 plain.Sweep, plain.Sweep19200, plain.Read, echo.Sweep, echo.Read, usb.Sweep,
                 usb.Read, allSpeedsMs, raw.Sweep / plain.Sweep, raw.Read / plain.Read,
-                rfc2217.Sweep / plain.Sweep, rfc2217.Read / plain.Read);
+                rfc2217.Sweep / plain.Sweep, rfc2217.Read / plain.Read, fastSweepRatio,
+                noisyMisses + usbMisses);
     return 0;
 }

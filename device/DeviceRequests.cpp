@@ -115,6 +115,30 @@ bool ProbeAddress(uint8_t address, TDeviceIdentity &identity,
     return true;
 }
 
+bool ProbeAddressFast(uint8_t address, uint8_t previous, TDeviceIdentity &identity,
+                      bool &previousLate)
+{
+    std::vector<uint8_t> reply;
+    std::vector<uint8_t> late;
+    const auto ping = PingRequest(address);
+    const uint32_t timeoutMs =
+        FastSweepTimeoutMs(BaudRate, LinkSettings.StopBits, LinkSettings.FastSweepAllowance);
+    const bool answered = SendRequestOnce(ping.data(), ping.size(), reply, timeoutMs, late);
+    // Bytes left from before this ping, or a reply that names the address before, are that
+    // address's answer arriving late (a slow device, a converter's batch just missed).
+    previousLate = !late.empty() || (!reply.empty() && reply[0] == previous);
+    if (answered && ReplyFrom(reply, address)) {
+        const auto identify = IdentifyRequest(address);
+        if (!SendRequest(identify.data(), identify.size(), reply) || !ReplyFrom(reply, address))
+            return false;
+        identity = DecodeIdentifyReply(reply);
+        return true;
+    }
+    // Silence is the common case and costs one short wait; anything else (garbled, late,
+    // another address) may hide a device, which the standard probe then looks for.
+    return !reply.empty() && !PortLost() && ProbeAddress(address, identity);
+}
+
 bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,
                         std::vector<uint8_t> &reply, const std::atomic<bool> *stop,
                         std::vector<TAttemptVerdict> *verdicts)

@@ -56,6 +56,13 @@ int32_t DecodeWriteReply(const std::vector<uint8_t> &reply, const std::string &s
 // attempt made.
 bool ProbeAddress(uint8_t address, TDeviceIdentity &identity,
                   std::vector<TAttemptVerdict> *verdicts = nullptr);
+// The fast sweep's probe: one short ping (FastSweepTimeoutMs at the line speed in use); where
+// any byte came back, ProbeAddress's full treatment. True and `identity` as ProbeAddress.
+// `previousLate` tells whether bytes came in after the probe of `previous` (the address
+// probed just before) had given up, before this ping or as a reply naming `previous`: an
+// answer too late for that address's short wait.
+bool ProbeAddressFast(uint8_t address, uint8_t previous, TDeviceIdentity &identity,
+                      bool &previousLate);
 // Sends `request` until a valid reply from `address` arrives, at most RequestsPerParameter
 // times, giving up early once `stop` is set or the port is lost; true with that reply.
 // `verdicts`, when given, gets the verdict of every attempt made.

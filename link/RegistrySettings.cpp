@@ -6,16 +6,9 @@ namespace {
 
 // The numeric values, in the order they are read.
 constexpr const char *NumericNames[] = {
-    "IntervalTimeout",
-    "TimeoutMultiplier",
-    "TimeoutConstant",
-    "CmdIntervalTimeout",
-    "CmdTimeoutMultiplier",
-    "CmdTimeoutConstant",
-    "StartTimeOut",
-    "TailinUS",
-    "StopBits",
-    "BaudRate",
+    "IntervalTimeout",      "TimeoutMultiplier",  "TimeoutConstant", "CmdIntervalTimeout",
+    "CmdTimeoutMultiplier", "CmdTimeoutConstant", "StartTimeOut",    "TailinUS",
+    "FastSweepAllowance",   "StopBits",           "BaudRate",
 };
 
 // The flags, on when a value of the name exists at all, whatever its type and data.

@@ -72,9 +72,11 @@ TSerialTimeouts ReplyTimeouts(const ISerialPort &port, const uint8_t *request, s
 
 // Applies the reply time-outs only when the port's differ: the update is a driver call
 // that costs time on every transaction otherwise. Returns the time-outs in effect.
-TSerialTimeouts ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count)
+TSerialTimeouts ChooseTimeouts(ISerialPort &port, const uint8_t *request, size_t count,
+                               const TSerialTimeouts *single)
 {
-    const TSerialTimeouts wanted = ReplyTimeouts(port, request, count);
+    const TSerialTimeouts wanted =
+        single != nullptr ? *single : ReplyTimeouts(port, request, count);
     TSerialTimeouts current;
     port.GetTimeouts(current);
     if (current.ReadInterval == wanted.ReadInterval &&
@@ -272,16 +274,24 @@ bool Gone(const ISerialPort &port)
     return error != 0;
 }
 
+// When the request left and the reply ended, for the traffic record's reply times.
+struct TAttemptTimes
+{
+    int64_t RequestEndNs = 0;
+    int64_t ReplyEndNs = 0;
+};
+
 // Tells the traffic record, if one is set, and the caller's `verdicts`, if given, how the
 // attempt went. It runs after the transmitter is released, so the hold never waits for it;
-// with no record set it costs one load.
-void Report(int attempt, const std::vector<uint8_t> &sent, const std::vector<uint8_t> &reply,
-            TAttemptVerdict verdict, std::vector<TAttemptVerdict> *verdicts, bool echo = false)
+// with no record set it costs one load (the attempt's clock readings are taken only while one
+// is set).
+void Report(TTrafficRecord *record, int attempt, const std::vector<uint8_t> &sent,
+            const std::vector<uint8_t> &reply, TAttemptVerdict verdict,
+            std::vector<TAttemptVerdict> *verdicts, bool echo = false, TAttemptTimes times = {})
 {
     if (verdicts != nullptr) {
         verdicts->push_back(verdict);
     }
-    TTrafficRecord *record = CurrentTrafficRecord();
     if (record == nullptr) {
         return;
     }
@@ -293,6 +303,8 @@ void Report(int attempt, const std::vector<uint8_t> &sent, const std::vector<uin
     entry.Reply = reply;
     entry.Verdict = verdict;
     entry.Echo = echo;
+    entry.RequestEndNs = times.RequestEndNs;
+    entry.ReplyEndNs = reply.empty() ? 0 : times.ReplyEndNs;
     record->Add(std::move(entry));
 }
 
@@ -307,8 +319,23 @@ int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits)
     return perSecond > 0 ? 1'000'000 / perSecond : 1'000'000;
 }
 
-bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
-                 std::vector<TAttemptVerdict> *verdicts)
+namespace {
+
+// Reads what has come in and waits for nothing, into `bytes`.
+void TakeArrived(ISerialPort &port, std::vector<uint8_t> &bytes)
+{
+    TSerialTimeouts none;
+    port.SetTimeouts(none);
+    bytes.resize(MaxFrameSize);
+    bytes.resize(port.Read(bytes.data(), bytes.size()));
+}
+
+// The transaction of SendRequest with `attempts` tries; `single`, when given, replaces the
+// reply time-outs the request would get, and `late`, when given, receives what came in
+// before the first attempt's purge.
+bool SendAttempts(const uint8_t *request, size_t count, std::vector<uint8_t> &reply, int attempts,
+                  const TSerialTimeouts *single, std::vector<uint8_t> *late,
+                  std::vector<TAttemptVerdict> *verdicts)
 {
     reply.clear();
     const int64_t charTimeUs = CharacterTimeUs(BaudRate, LinkSettings.StopBits);
@@ -340,37 +367,70 @@ bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &rep
         const std::vector<uint8_t> &Sent;
         ~TKeep() { Previous = Sent; }
     } keep{previous, sent};
-    for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        TTrafficRecord *record = CurrentTrafficRecord();
+        TAttemptTimes times;
         platform.SleepMs(LinkSettings.StartTimeOut);
+        if (late != nullptr && attempt == 1)
+            TakeArrived(port, *late);
         KeyTransmitter(port);
         port.Purge(TPurge::TxClear);
         port.Purge(TPurge::TxAbort);
         port.Purge(TPurge::RxClear);
         port.Purge(TPurge::RxAbort);
-        const TSerialTimeouts chosen = ChooseTimeouts(port, request, count);
+        const TSerialTimeouts chosen = ChooseTimeouts(port, request, count, single);
         const bool written = Transmit(port, request, count, charTimeUs);
+        times.RequestEndNs = record != nullptr ? MonotonicNs() : 0;
         if (Gone(port)) {
             reply.clear();
-            Report(attempt, sent, reply, TAttemptVerdict::PortLost, verdicts);
+            Report(record, attempt, sent, reply, TAttemptVerdict::PortLost, verdicts);
             return false;
         }
         if (!written) {
             reply.clear();
-            Report(attempt, sent, reply, TAttemptVerdict::ShortWrite, verdicts);
+            Report(record, attempt, sent, reply, TAttemptVerdict::ShortWrite, verdicts);
             continue;
         }
         bool echo = false;
         Receive(port, chosen, sent, previous, reply, echo);
+        times.ReplyEndNs = record != nullptr ? MonotonicNs() : 0;
         const TAttemptVerdict verdict = JudgeReply(reply.data(), reply.size());
         if (verdict == TAttemptVerdict::Accepted) {
-            Report(attempt, sent, reply, verdict, verdicts, echo);
+            Report(record, attempt, sent, reply, verdict, verdicts, echo, times);
             return true;
         }
         if (Gone(port)) {
-            Report(attempt, sent, reply, TAttemptVerdict::PortLost, verdicts, echo);
+            Report(record, attempt, sent, reply, TAttemptVerdict::PortLost, verdicts, echo, times);
             return false;
         }
-        Report(attempt, sent, reply, verdict, verdicts, echo);
+        Report(record, attempt, sent, reply, verdict, verdicts, echo, times);
     }
     return false;
+}
+
+} // namespace
+
+bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
+                 std::vector<TAttemptVerdict> *verdicts)
+{
+    return SendAttempts(request, count, reply, MaxAttempts, nullptr, nullptr, verdicts);
+}
+
+bool SendRequestOnce(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
+                     uint32_t timeoutMs, std::vector<uint8_t> &late)
+{
+    late.clear();
+    // No interval time-out: the reply's bytes may come in batches, and the whole wait is
+    // one fixed deadline from the request's end.
+    TSerialTimeouts single;
+    single.ReadInterval = 0;
+    single.ReadMultiplier = 0;
+    single.ReadConstant = timeoutMs;
+    return SendAttempts(request, count, reply, 1, &single, &late, nullptr);
+}
+
+uint32_t FastSweepTimeoutMs(uint32_t baudRate, uint32_t stopBits, uint32_t allowanceMs)
+{
+    const int64_t wireUs = CharacterTimeUs(baudRate, stopBits) * static_cast<int64_t>(FirstRead);
+    return static_cast<uint32_t>((wireUs + 999) / 1000) + allowanceMs;
 }

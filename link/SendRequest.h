@@ -25,3 +25,15 @@ int64_t CharacterTimeUs(uint32_t baudRate, uint32_t stopBits);
 // converter's echo of our request back is NoReply: the device itself said nothing).
 bool SendRequest(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
                  std::vector<TAttemptVerdict> *verdicts = nullptr);
+
+// One attempt only, the reply waited for at most `timeoutMs` after the request left: for the
+// fast sweep, which gives every silent address a single short try. Otherwise as SendRequest:
+// true on a well-formed reply, `reply` holding whatever came (an echo left out). `late`
+// receives what had come in since the last transaction, which the attempt then clears
+// away: a late answer to the request before.
+bool SendRequestOnce(const uint8_t *request, size_t count, std::vector<uint8_t> &reply,
+                     uint32_t timeoutMs, std::vector<uint8_t> &late);
+
+// The fast sweep's reply time-out in ms at `baudRate`: the wire time of the shortest reply
+// plus `allowanceMs` for the device's turnaround and the converter's latency, rounded up.
+uint32_t FastSweepTimeoutMs(uint32_t baudRate, uint32_t stopBits, uint32_t allowanceMs);

@@ -214,6 +214,7 @@ TLinkSettings LinkSettingsFromValues(const std::map<std::string, std::string> &v
         {"CmdTimeoutConstant", &TLinkSettings::CmdTimeoutConstant, MaxTimeoutMs, "ms"},
         {"StartTimeOut", &TLinkSettings::StartTimeOut, MaxTimeoutMs, "ms"},
         {"TailinUS", &TLinkSettings::TailinUS, MaxTailinUS, "us"},
+        {"FastSweepAllowance", &TLinkSettings::FastSweepAllowance, MaxTimeoutMs, "ms"},
         // Only 0, 1 and 2 name a stop-bit setting; a larger code would also break the
         // character time (its divisor becomes zero).
         {"StopBits", &TLinkSettings::StopBits, MaxStopBits, ""},

@@ -22,6 +22,7 @@ struct TLinkSettings
     uint32_t StartTimeOut = 4;         // ms of pause before every attempt
     uint32_t TailinUS = 400;           // µs the transmitter stays on after the frame
     uint32_t StopBits = 0;             // 0 one, 1 one and a half, 2 two
+    uint32_t FastSweepAllowance = 20;  // ms beyond a ping reply's wire time, fast sweep only
     uint32_t BaudRate = 9600;          // line speed at start: one of StandardBaudRates
     bool SmartPI = false;              // converter switches direction by itself
     bool USARTMode = false;            // send untimed: request and check byte as two writes

@@ -32,7 +32,9 @@ struct TTrafficAttempt
     std::vector<uint8_t> Request; // the request frame, check byte included
     std::vector<uint8_t> Reply;   // every byte received, possibly none; an echo left out
     TAttemptVerdict Verdict = TAttemptVerdict::NoReply;
-    bool Echo = false; // the converter's echo of the request came back (and was dropped)
+    bool Echo = false;        // the converter's echo of the request came back (and was dropped)
+    int64_t RequestEndNs = 0; // MonotonicNs() once the request had left the wire; 0 unsent
+    int64_t ReplyEndNs = 0;   // MonotonicNs() once the last reply byte came; 0 when none came
 };
 
 // A bounded, thread-safe record of attempts: full, it drops the oldest and counts the drops,

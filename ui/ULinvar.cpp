@@ -98,6 +98,14 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
     // Last, so the items before keep their places; the list page's layout stays as it was.
     SpeedMenu = new TSpeedMenu(this);
     menuBar()->addMenu(SpeedMenu);
+    // The fast sweep is a choice of the menu, so the list page keeps its layout.
+    SearchMenu = menuBar()->addMenu(QStringLiteral("Поиск"));
+    FastSearchItem =
+        SearchMenu->addAction(QStringLiteral("Быстрый поиск (одна короткая попытка на адрес)"));
+    FastSearchItem->setCheckable(true);
+    // Made now, the traffic window records from the start: opened after a failure, it
+    // shows that failure.
+    TrafficForm = new TTrafficForm(this);
 
     // The page control with hidden tabs is a stacked widget inside a sunken panel.
     Panel = new QFrame(this);
@@ -428,9 +436,11 @@ void TMainFormLinvar::ButtonQueryClick()
     SearchBaudRate = BaudRate;
     SearchAcrossSpeeds = speeds.size() > 1;
     RepeatedDevices.clear();
-    const bool started = SearchAcrossSpeeds ? StartWorker<TSpeedSearchThread>(SearchWorker, start,
-                                                                              uint8_t(126), speeds)
-                                            : StartWorker<TSearchThread>(SearchWorker, start);
+    const bool started =
+        SearchAcrossSpeeds
+            ? StartWorker<TSpeedSearchThread>(SearchWorker, start, uint8_t(126), speeds)
+            : StartWorker<TSearchThread>(SearchWorker, start, uint8_t(126),
+                                         FastSearchItem->isChecked());
     if (!started) {
         WMSearchDone();
         return;
@@ -474,10 +484,10 @@ void TMainFormLinvar::N1Click()
 
 void TMainFormLinvar::TrafficItemClick()
 {
-    // Opening the window only starts the link's reports; a running worker goes on as it was.
-    if (!TrafficForm) {
-        TrafficForm = new TTrafficForm(this);
+    // The window has recorded since the start; a running worker goes on as it was.
+    if (!TrafficFormPlaced) {
         PlaceTrafficForm();
+        TrafficFormPlaced = true;
     }
     TrafficForm->show();
     TrafficForm->raise();

@@ -83,7 +83,7 @@ public:
     void ListBoxClick();
     void ListBoxDblClick();
     void N1Click();
-    // Opens the traffic window (created at its first opening), or brings it to the front.
+    // Opens the traffic window (recording since the start), or brings it to the front.
     void TrafficItemClick();
     // "Сохранить в файл...": saves the parameter page's values as a parameter set.
     void SaveSetClick();
@@ -100,8 +100,13 @@ public:
     // Components, named as on the form.
     QAction *N1 = nullptr;
     QAction *TrafficItem = nullptr;
-    // The traffic window; none until first opened.
+    // The traffic window, made hidden at start so that it records from then on.
     TTrafficForm *TrafficForm = nullptr;
+    // True once the traffic window was placed beside this one (at its first opening).
+    bool TrafficFormPlaced = false;
+    // "Поиск" > "Быстрый поиск": the next search is the fast sweep (a check, off at start).
+    QMenu *SearchMenu = nullptr;
+    QAction *FastSearchItem = nullptr;
     QMenu *SetMenu = nullptr;
     QAction *SaveSetAction = nullptr;
     QAction *LoadSetAction = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/UTrafficForm.h"
 
+#include "ui/UBusHealthView.h"
 #include "ui/UErrorBox.h"
 #include "ui/UFileDialog.h"
 #include "ui/UWords.h"
@@ -18,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTextStream>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -65,9 +67,14 @@ TTrafficForm::TTrafficForm(QWidget *owner) : QWidget(owner, Qt::Window)
     resize(760, 420);
     WallAtMonotonicZeroMs = QDateTime::currentMSecsSinceEpoch() - MonotonicNs() / 1'000'000;
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 6, 6, 6);
-    Grid = new TASGrid(this);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(6, 6, 6, 6);
+    Tabs = new QTabWidget(this);
+    outer->addWidget(Tabs);
+    auto *attemptsPage = new QWidget(Tabs);
+    auto *layout = new QVBoxLayout(attemptsPage);
+    layout->setContentsMargins(4, 4, 4, 4);
+    Grid = new TASGrid(attemptsPage);
     Grid->SetBorderStyle(TBorderStyle::bsSingle);
     Grid->SetColCount(ColumnCount);
     for (int col = 0; col < ColumnCount; ++col)
@@ -81,11 +88,11 @@ TTrafficForm::TTrafficForm(QWidget *owner) : QWidget(owner, Qt::Window)
     layout->addWidget(Grid, 1);
 
     auto *buttons = new QHBoxLayout;
-    CountLabel = new QLabel(this);
-    PauseButton = new QPushButton(PauseText, this);
-    ClearButton = new QPushButton(QStringLiteral("Очистить"), this);
-    CopyButton = new QPushButton(QStringLiteral("Копировать"), this);
-    SaveButton = new QPushButton(QStringLiteral("Сохранить..."), this);
+    CountLabel = new QLabel(attemptsPage);
+    PauseButton = new QPushButton(PauseText, attemptsPage);
+    ClearButton = new QPushButton(QStringLiteral("Очистить"), attemptsPage);
+    CopyButton = new QPushButton(QStringLiteral("Копировать"), attemptsPage);
+    SaveButton = new QPushButton(QStringLiteral("Сохранить..."), attemptsPage);
     buttons->addWidget(CountLabel, 1);
     for (QPushButton *button : {PauseButton, ClearButton, CopyButton, SaveButton})
         buttons->addWidget(button);
@@ -94,10 +101,17 @@ TTrafficForm::TTrafficForm(QWidget *owner) : QWidget(owner, Qt::Window)
     connect(ClearButton, &QPushButton::clicked, this, &TTrafficForm::ClearButtonClick);
     connect(CopyButton, &QPushButton::clicked, this, &TTrafficForm::CopyButtonClick);
     connect(SaveButton, &QPushButton::clicked, this, &TTrafficForm::SaveButtonClick);
+    Tabs->addTab(attemptsPage, QStringLiteral("Попытки"));
+    HealthView = new TBusHealthView(Tabs);
+    Tabs->addTab(HealthView, QStringLiteral("Состояние приборов"));
 
+    // The record runs from here on, the window shown or not: with nobody looking the link
+    // pays one copy of the attempt into it, and the timer's take is a few microseconds.
+    SetTrafficRecord(&Record);
     Timer = new QTimer(this);
     Timer->setInterval(TakeIntervalMs);
     connect(Timer, &QTimer::timeout, this, &TTrafficForm::TakeAttempts);
+    Timer->start();
     UpdateCountLabel();
 }
 
@@ -109,22 +123,6 @@ TTrafficForm::~TTrafficForm()
         SetTrafficRecord(nullptr);
 }
 
-void TTrafficForm::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    SetTrafficRecord(&Record);
-    Timer->start();
-}
-
-void TTrafficForm::hideEvent(QHideEvent *event)
-{
-    // The record stays alive while hidden: an attempt in flight may still report to it.
-    SetTrafficRecord(nullptr);
-    Timer->stop();
-    TakeAttempts();
-    QWidget::hideEvent(event);
-}
-
 void TTrafficForm::TakeAttempts()
 {
     std::vector<TTrafficAttempt> attempts = Record.Take();
@@ -133,6 +131,8 @@ void TTrafficForm::TakeAttempts()
         UpdateCountLabel();
         return;
     }
+    // The health adds up every attempt; a pause holds only the rows still.
+    HealthView->AddAttempts(attempts);
     if (IsPaused) {
         for (TTrafficAttempt &attempt : attempts)
             Hidden.push_back(std::move(attempt));

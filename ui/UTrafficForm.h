@@ -1,7 +1,10 @@
 #pragma once
 // The traffic window: every attempt the link makes, live, newest at the bottom, in a grid that
-// asks for each cell; pause, clear, copy and save. It opens from the main window's menu and
-// never touches a running worker: the link hands it attempts through a bounded record.
+// asks for each cell; pause, clear, copy and save; and beside it, on a second tab, each
+// device's health. The main window makes it at start and it records from then on, shown or
+// not, so the failure that made the operator open it is there. It never touches a running
+// worker: the link hands it attempts through a bounded record, which it alone takes from and
+// passes on to both views.
 
 #include "link/Traffic.h"
 
@@ -14,8 +17,10 @@
 
 class QLabel;
 class QPushButton;
+class QTabWidget;
 class QTimer;
 class TASGrid;
+class TBusHealthView;
 
 class TTrafficForm : public QWidget
 {
@@ -25,13 +30,15 @@ public:
     // Most attempts the window keeps; older ones go as new ones come.
     static constexpr size_t MaxRows = 10000;
 
-    // A tool window of `owner`, which closes it when it closes itself.
+    // A tool window of `owner`, which closes it when it closes itself; the link reports to it
+    // from now on.
     explicit TTrafficForm(QWidget *owner);
     // Stops the link's reports before the record goes.
     ~TTrafficForm() override;
 
     // Takes what the link has recorded since the last call into the grid (or, while paused,
-    // into the hidden count); the window's timer calls it, tests may too.
+    // into the hidden count) and into the health view; the window's timer calls it, shown or
+    // hidden, and tests may too.
     void TakeAttempts();
     // Number of attempts shown.
     int RowCount() const { return static_cast<int>(Rows.size()); }
@@ -58,16 +65,14 @@ public:
     void SaveButtonClick();
 
     // Components.
+    QTabWidget *Tabs = nullptr;
+    TBusHealthView *HealthView = nullptr;
     TASGrid *Grid = nullptr;
     QPushButton *PauseButton = nullptr;
     QPushButton *ClearButton = nullptr;
     QPushButton *CopyButton = nullptr;
     QPushButton *SaveButton = nullptr;
     QLabel *CountLabel = nullptr;
-
-protected:
-    void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     void AppendRows(std::vector<TTrafficAttempt> attempts);

@@ -10,9 +10,9 @@ constexpr uint8_t FirstAddress = 127; // polled before the ascending sweep
 constexpr uint8_t HighestAddress = 126;
 } // namespace
 
-TSearchThread::TSearchThread(uint8_t startAddress, uint8_t lastAddress)
+TSearchThread::TSearchThread(uint8_t startAddress, uint8_t lastAddress, bool fast)
     : StartAddress(startAddress),
-      LastAddress(lastAddress < HighestAddress ? lastAddress : HighestAddress)
+      LastAddress(lastAddress < HighestAddress ? lastAddress : HighestAddress), Fast(fast)
 {
 }
 
@@ -28,11 +28,30 @@ bool TSearchThread::Sweep(unsigned part, unsigned parts)
     uint8_t address = FirstAddress;
     bool first = true;
     bool complete = false;
+    // The fast sweep's last address found nothing: a late answer to it shows in the next probe.
+    int silentBefore = -1;
     std::vector<TAttemptVerdict> verdicts;
     while (!complete && !Stop.load()) {
         TDeviceIdentity identity;
+        bool found = false;
         verdicts.clear();
-        const bool found = ProbeAddress(address, identity, &verdicts);
+        if (!Fast) {
+            found = ProbeAddress(address, identity, &verdicts);
+        } else if (!first && address >= LastAddress) {
+            // No probe follows the last address to catch its late answer: it gets the
+            // standard one.
+            found = ProbeAddress(address, identity, &verdicts);
+        } else {
+            bool previousLate = false;
+            found = ProbeAddressFast(address, static_cast<uint8_t>(silentBefore), identity,
+                                     previousLate);
+            TDeviceIdentity lateIdentity;
+            // Found first: the list keeps the sweep's order.
+            if (previousLate && silentBefore >= 0 &&
+                ProbeAddress(static_cast<uint8_t>(silentBefore), lateIdentity))
+                Found(static_cast<uint8_t>(silentBefore), lateIdentity);
+            silentBefore = found ? -1 : address;
+        }
         if (found)
             Found(address, identity);
         // Nothing answers on a lost port: the rest of the sweep would only say so again.

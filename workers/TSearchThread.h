@@ -18,12 +18,15 @@ class TSearchThread : public TThread
 public:
     // A sweep from `startAddress` (0 with the zero-address option, else 1). `lastAddress`
     // below 126 ends the sweep early, after that address (a quicker look at a small bus).
-    explicit TSearchThread(uint8_t startAddress, uint8_t lastAddress = 126);
+    // `fast` probes each address with ProbeAddressFast instead of ProbeAddress.
+    explicit TSearchThread(uint8_t startAddress, uint8_t lastAddress = 126, bool fast = false);
 
     // First address of the ascending part of the sweep.
     const uint8_t StartAddress;
     // Last address of the ascending part of the sweep.
     const uint8_t LastAddress;
+    // True for the fast sweep: one short ping per address, the full probe where bytes came.
+    const bool Fast;
 
 protected:
     void Execute() override;

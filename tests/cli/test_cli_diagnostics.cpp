@@ -146,3 +146,81 @@ TEST(CliPortsTest, ListsWhatStandsBehindEachNumberAndHowToGetAccess)
         EXPECT_NE(run->Err.find("\"dialout\" (sudo usermod -aG dialout $USER)"), std::string::npos)
             << run->Err;
 }
+
+// The health figures of a bus whose faults are known: counts exact, the reply time of a
+// device within what the simulator was told to take; then watch on the same bus.
+TEST(CliStatsTest, HealthOfABusWithKnownFaultsAndWatchRounds)
+{
+    TTempDir dir("linvar-cli-stats-");
+    const std::string conf = dir.Write("bus.conf", "latency 1\nchar-us 100\n"
+                                                   "device 1 type 9 version 2.05\n"
+                                                   "fault bad-crc on ping\n"
+                                                   "device 2 type 18 version 1.11 latency 10\n"
+                                                   "param 1 byte 2\n");
+    SimulatorProcess sim(conf, QuickBus());
+    ASSERT_TRUE(sim.Ready()) << sim.Error();
+
+    TCliRun run = RunCli({"--stats", "--json", "--quiet", "--port", "7", "--catalogue", Catalogue,
+                          "scan", "--last", "2"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    nlohmann::json value = ParseJson(run.Out);
+    ASSERT_FALSE(value.is_discarded()) << run.Out;
+    const nlohmann::json &devices = value["stats"]["devices"];
+    ASSERT_EQ(devices.size(), 3u) << run.Out;
+    // Address, attempts, transactions, valid, retries, time-outs, wrong check, troubled.
+    const struct
+    {
+        int Address, Attempts, Transactions, Valid, Retries, TimeOuts, WrongCheck;
+        bool Troubled;
+    } expected[] = {
+        {1, 3, 1, 0, 2, 0, 3, true}, {2, 2, 2, 2, 0, 0, 0, false}, {127, 3, 1, 0, 2, 3, 0, true}};
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(devices[i].dump());
+        EXPECT_EQ(devices[i]["address"], expected[i].Address);
+        EXPECT_EQ(devices[i]["attempts"], expected[i].Attempts);
+        EXPECT_EQ(devices[i]["transactions"], expected[i].Transactions);
+        EXPECT_EQ(devices[i]["valid"], expected[i].Valid);
+        EXPECT_EQ(devices[i]["retries"], expected[i].Retries);
+        EXPECT_EQ(devices[i]["timeouts"], expected[i].TimeOuts);
+        EXPECT_EQ(devices[i]["wrong_check"], expected[i].WrongCheck);
+        EXPECT_EQ(devices[i]["troubled"], expected[i].Troubled);
+        EXPECT_EQ(devices[i]["refusals"], 0);
+    }
+    // Device 2 starts its reply 10 ms after the request; six bytes take 0.6 ms more.
+    const nlohmann::json &times = devices[1]["reply_ms"];
+    EXPECT_GE(times["median"].get<double>(), 10.0) << times;
+    EXPECT_LT(times["max"].get<double>(), 30.0) << times;
+    EXPECT_EQ(devices[0]["reply_ms"]["max"], 0.0);
+
+    // The text table marks the troubled addresses.
+    run = RunCli(
+        {"--stats", "--quiet", "--port", "7", "--catalogue", Catalogue, "scan", "--last", "2"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_TRUE(std::regex_search(run.Out, std::regex("\n127 +3 +1 +0 +2 +3 +0 .*  !\n")))
+        << run.Out;
+    EXPECT_TRUE(std::regex_search(run.Out, std::regex("\n2 +2 +2 +2 +0 +0 +0 [^!]*\n"))) << run.Out;
+
+    // Three rounds of a read at 2 and at the silent 5, a line of JSON each.
+    run = RunCli({"--json", "--port", "7", "--catalogue", Catalogue, "watch", "--address", "2,5",
+                  "--index", "1", "--interval", "0", "--count", "3"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const std::vector<std::string> rounds = Lines(run.Out);
+    ASSERT_EQ(rounds.size(), 3u) << run.Out;
+    for (size_t i = 0; i < rounds.size(); ++i) {
+        value = ParseJson(rounds[i]);
+        ASSERT_FALSE(value.is_discarded()) << rounds[i];
+        EXPECT_EQ(value["round"], i + 1);
+        const nlohmann::json &polled = value["stats"]["devices"];
+        ASSERT_EQ(polled.size(), 2u) << rounds[i];
+        EXPECT_EQ(polled[0]["valid"], i + 1);
+        EXPECT_EQ(polled[0]["attempts"], i + 1);
+        EXPECT_EQ(polled[1]["timeouts"], 3 * (i + 1));
+        EXPECT_EQ(polled[1]["troubled"], true);
+    }
+    run = RunCli({"--port", "7", "--catalogue", Catalogue, "watch", "--address", "2", "--interval",
+                  "0", "--count", "2"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_TRUE(std::regex_match(run.Out, std::regex("round 1  2: 1/1 valid, 0 time-outs, .* ms\n"
+                                                     "round 2  2: 2/2 valid, .* ms\n")))
+        << run.Out;
+}

@@ -53,7 +53,7 @@ TEST(CliOptionsTest, RejectsUnusableCommandLinesWithAReason)
         {{"scan", "--port", "3", "--port"}, "option --port needs a value"},
         {{"write", "--address", "5", "--raw=no", "1=2"}, "option --raw takes no value"},
         {{"help", "probe"}, "unknown command 'probe'"},
-        {{"scan", "--address", "5"}, "belongs to read, write and diff"},
+        {{"scan", "--address", "5"}, "belongs to read, write, diff and watch"},
         {{"scan", "--json=yes"}, "takes no value"},
         {{"scan", "--json="}, "takes no value"},
         {{"scan", "--device="}, "option --device needs a path"},

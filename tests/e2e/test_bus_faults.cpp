@@ -5,6 +5,7 @@
 
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/TempDir.h"
+#include "ui/UBusHealthView.h"
 #include "ui/UTrafficForm.h"
 
 #include "controls/UASGrid.h"
@@ -357,7 +358,19 @@ TEST(BusFaults, TrafficWindowShowsEachAttemptAndHoldsStillWhilePaused)
     EXPECT_EQ(traffic.RowCount(), shown + static_cast<int>(hidden));
     EXPECT_EQ(traffic.HiddenCount(), 0u);
 
-    // Closed, it takes no more; the workers never noticed it.
+    // The health view adds up the same attempts: 12 failed one attempt of three and is marked;
+    // the silent addresses, which sent nothing back, are no rows of it.
+    const TBusHealthView &health = *traffic.HealthView;
+    const int row12 = health.RowOf(12);
+    ASSERT_GE(row12, 0);
+    EXPECT_TRUE(health.RowTroubled(row12));
+    EXPECT_EQ(health.CellText(row12, 0), "12 !");
+    EXPECT_EQ(health.RowOf(13), -1);
+
+    // Closed, it goes on recording for its next opening; the workers never noticed it.
     traffic.close();
-    EXPECT_EQ(CurrentTrafficRecord(), nullptr);
+    EXPECT_NE(CurrentTrafficRecord(), nullptr);
+    ASSERT_TRUE(bus.Poll());
+    traffic.TakeAttempts();
+    EXPECT_GT(traffic.RowCount(), shown + static_cast<int>(hidden));
 }

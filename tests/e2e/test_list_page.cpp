@@ -77,6 +77,12 @@ TEST(ListPage, PollListsDevicesWithTextsAndTagsWithAndWithoutZeroAddress)
     withZero.prepend("Адрес: 0 Тип: Прибор типа 24, версия: 3.40");
     EXPECT_EQ(bus.ListTexts(), withZero);
     EXPECT_EQ(bus.ListTags().front(), Tag(340, 0, 24));
+
+    // The fast search, a check of the menu, lists the same devices.
+    w.FastSearchItem->trigger();
+    ASSERT_TRUE(w.FastSearchItem->isChecked());
+    ASSERT_TRUE(bus.Poll(true));
+    EXPECT_EQ(bus.ListTexts(), withZero);
     EXPECT_TRUE(bus.Boxes.Texts.isEmpty()) << bus.Boxes.Texts.join('\n').toStdString();
 }
 

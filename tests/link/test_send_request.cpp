@@ -512,3 +512,33 @@ TEST_F(Exchange, TheConvertersEchoIsDroppedAndTheReplyReadOnInTheSameTime)
     EXPECT_EQ(reply, ReplyL6);
     SetTrafficRecord(nullptr);
 }
+
+// The fast sweep's attempt: one try, its own deadline from the request's end, what came in
+// before it handed over as a late answer (and kept out of the reply), the next standard
+// transaction back on the settings' time-outs; the deadline follows the line speed.
+TEST_F(Exchange, ASingleAttemptWaitsItsOwnTimeOutOnce)
+{
+    std::vector<uint8_t> reply;
+    std::vector<uint8_t> late = {9};
+    EXPECT_FALSE(SendRequestOnce(Ping1.data(), Ping1.size(), reply, 27, late));
+    EXPECT_TRUE(late.empty());
+    EXPECT_EQ(Fake.Count("write"), 1u);
+    EXPECT_EQ(Fake.NowUs() / 1000, 4 + 27 + (7 * 1041 + 400) / 1000);
+    const std::vector<uint8_t> tooLate = WithCheckByte({127, 5, 0, CMD_PING, 0});
+    Fake.InjectInput(tooLate);
+    Fake.QueueReply(WithCheckByte({1, 5, 0, CMD_PING, 0}));
+    EXPECT_TRUE(SendRequestOnce(Ping1.data(), Ping1.size(), reply, 27, late));
+    EXPECT_EQ(late, tooLate);
+    EXPECT_EQ(reply[0], 1);
+    Fake.QueueReply(WithCheckByte({1, 5, 0, CMD_PING, 0}));
+    EXPECT_TRUE(Send(Ping1, reply));
+    EXPECT_EQ(Only("set-timeouts"),
+              (std::vector<std::string>{"set-timeouts 0 0 0 0 0", "set-timeouts 0 0 27 0 0",
+                                        "set-timeouts 0 0 0 0 0", "set-timeouts 0 0 27 0 0",
+                                        "set-timeouts 0 0 30 0 0"}));
+    // Six reply characters: 6.2 ms at 9600 baud, 0.6 ms at 115200, 55.0 at 1200 with two stop
+    // bits, rounded up.
+    EXPECT_EQ(FastSweepTimeoutMs(9600, 0, 20), 27u);
+    EXPECT_EQ(FastSweepTimeoutMs(115200, 0, 20), 21u);
+    EXPECT_EQ(FastSweepTimeoutMs(1200, 2, 0), 56u);
+}

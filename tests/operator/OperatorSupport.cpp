@@ -487,7 +487,8 @@ std::vector<std::pair<int, int>> WrittenValues(const std::vector<TFrame> &frames
 
 // ---- TLinvarRun
 
-TLinvarRun::TLinvarRun(const std::string &busLines, bool remote) : X(TXSession::Get())
+TLinvarRun::TLinvarRun(const std::string &busLines, bool remote, const std::string &busConfig)
+    : X(TXSession::Get())
 {
     if (!X.Ready()) {
         Failure = X.Error();
@@ -511,7 +512,7 @@ TLinvarRun::TLinvarRun(const std::string &busLines, bool remote) : X(TXSession::
                              "USARTMode=1", "SmartPI=1"};
     if (remote)
         options.Port = 200;
-    std::string bus = LINVAR_OPERATOR_BUS;
+    std::string bus = busConfig;
     if (!busLines.empty()) {
         std::ifstream in(bus);
         std::ostringstream text;

@@ -69,6 +69,13 @@ constexpr TPoint DefButton{177, 346};
 constexpr TPoint SaveButton{281, 346};
 constexpr TPoint BackButton{389, 346};
 constexpr TPoint AboutCloseButton{229, 140};
+constexpr TPoint TrafficMenu{255, 10};
+// In the traffic window's client area: the attempts' rows, the health tab, the health grid's
+// rows below its title.
+constexpr TRect TrafficRows{20, 62, 360, 270};
+constexpr TPoint HealthTab{140, 18};
+constexpr TRect HealthRows{12, 56, 700, 100};
+constexpr int HealthRowPitch = 18;
 } // namespace Layout
 
 // A point of list entry `row`.
@@ -198,7 +205,9 @@ public:
     // what it sends). `remote`: the program reaches the bus through a network serial server
     // (ser2net on the simulator's pseudo-terminal), as port 7 mapped to its RFC 2217 address;
     // the simulator's own port number is then outside the numbers the window tries at start.
-    explicit TLinvarRun(const std::string &busLines = {}, bool remote = false);
+    // `busConfig`: the simulator configuration file of the bus.
+    explicit TLinvarRun(const std::string &busLines = {}, bool remote = false,
+                        const std::string &busConfig = LINVAR_OPERATOR_BUS);
     ~TLinvarRun();
     TLinvarRun(const TLinvarRun &) = delete;
     TLinvarRun &operator=(const TLinvarRun &) = delete;

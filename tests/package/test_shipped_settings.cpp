@@ -55,8 +55,8 @@ TEST(ShippedSettings, ShowsEverySettingAtItsDefault)
     const auto values = ParseSettingsText(Uncommented(ShippedText()));
     for (const char *name :
          {"intervaltimeout", "timeoutmultiplier", "timeoutconstant", "cmdintervaltimeout",
-          "cmdtimeoutmultiplier", "cmdtimeoutconstant", "starttimeout", "tailinus", "stopbits",
-          "baudrate", "smartpi", "usartmode"})
+          "cmdtimeoutmultiplier", "cmdtimeoutconstant", "starttimeout", "tailinus",
+          "fastsweepallowance", "stopbits", "baudrate", "smartpi", "usartmode"})
         EXPECT_EQ(values.count(name), 1u) << name;
 
     std::vector<std::string> warnings;
@@ -72,5 +72,6 @@ TEST(ShippedSettings, ShowsEverySettingAtItsDefault)
     EXPECT_EQ(shown.StartTimeOut, defaults.StartTimeOut);
     EXPECT_EQ(shown.TailinUS, defaults.TailinUS);
     EXPECT_EQ(shown.StopBits, defaults.StopBits);
+    EXPECT_EQ(shown.FastSweepAllowance, defaults.FastSweepAllowance);
     EXPECT_EQ(shown.BaudRate, defaults.BaudRate);
 }

@@ -157,6 +157,41 @@ TEST_F(SearchTest, ClosedPortPostsOnlyTheEndMessage)
     EXPECT_TRUE(Fake.Frames().empty());
 }
 
+// The fast sweep on a silent bus: one ping per address, the last one's three attempts (no
+// later probe would catch its late answer), in the standard order. A device whose first
+// answer comes too late lands in the next address's ping and is then probed the standard
+// way, listed in the sweep's order.
+TEST_F(SearchTest, FastSweepPingsOnceAndCatchesALateAnswer)
+{
+    ASSERT_TRUE(StartWorker<TSearchThread>(Handle, uint8_t{1}, uint8_t{10}, true));
+    CollectUntil(WM_SEARCHDONE);
+    Handle.Wait();
+    EXPECT_EQ(Polled(Fake.Frames(), CMD_PING),
+              (std::vector<uint8_t>{127, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(Fake.Frames().size(), 10u + 3u);
+
+    TScriptedDevice slow;
+    slow.Type = 9;
+    slow.Version = 205;
+    slow.SilentRequests = 1;
+    Bus.Add(3, slow);
+    TScriptedDevice prompt = slow;
+    prompt.SilentRequests = 0;
+    Bus.Add(6, prompt);
+    bool injected = false;
+    Bus.OnFrame([&](const std::vector<uint8_t> &frame) {
+        if (frame[0] == 4 && !injected) {
+            injected = true;
+            Fake.InjectInput(WithCheckByte({3, 5, 0, CMD_PING, 0}));
+        }
+    });
+    Fake.ClearCalls();
+    ASSERT_TRUE(StartWorker<TSearchThread>(Handle, uint8_t{1}, uint8_t{10}, true));
+    const auto messages = CollectUntil(WM_SEARCHDONE);
+    Handle.Wait();
+    EXPECT_EQ(Params(messages, WM_DEVICEFOUND), (std::vector<uint32_t>{3 * 256 + 9, 6 * 256 + 9}));
+}
+
 TEST_F(SearchTest, AcrossSpeedsEachDeviceIsReportedOnceAtItsFirstSpeed)
 {
     // The scripted bus answers at every speed, as a device that follows the master's would.

@@ -163,7 +163,7 @@ bool OnBus(const TCliOptions &o)
 bool NeedsAddress(const TCliOptions &o)
 {
     return o.Command == TCliCommand::Read || o.Command == TCliCommand::Write ||
-           o.Command == TCliCommand::Diff;
+           o.Command == TCliCommand::Diff || o.Command == TCliCommand::Watch;
 }
 
 bool WritesFromFile(const TCliOptions &o)
@@ -178,19 +178,26 @@ const TRule Rules[] = {
      "--trace belongs to the commands on the bus",
      [](const TCliOptions &o) { return o.Trace && !OnBus(o); }},
     {{Catalogue, Ports},
+     "--stats belongs to the commands on the bus",
+     [](const TCliOptions &o) { return o.Stats && !OnBus(o); }},
+    {{Catalogue, Ports},
      "--baud belongs to the commands on the bus",
      [](const TCliOptions &o) { return !o.BaudRates.empty() && !OnBus(o); }},
     // One device answers at one speed; only the search looks at several in turn.
-    {{Read, Write, Diff},
+    {{Read, Write, Diff, Watch},
      "--baud takes one speed here; several (a list or all) only with scan",
      [](const TCliOptions &o) { return o.BaudRates.size() > 1 && o.Command != Scan; }},
+    // The fast sweep is one sweep at one speed.
+    {{Scan},
+     "scan --fast searches at one speed, not a --baud list",
+     [](const TCliOptions &o) { return o.Fast && o.BaudRates.size() > 1; }},
     {{Ports},
      "ports lists every port number; it takes no --port or --device",
      [](const TCliOptions &o) { return o.Command == Ports && (o.Port || !o.Device.empty()); }},
     {{},
      "give either --port or --device, not both",
      [](const TCliOptions &o) { return o.Port && !o.Device.empty(); }},
-    {{Read, Write, Diff},
+    {{Read, Write, Diff, Watch},
      "the command needs --address",
      [](const TCliOptions &o) { return NeedsAddress(o) && o.Addresses.empty(); }},
     {{Diff},
@@ -198,7 +205,9 @@ const TRule Rules[] = {
      [](const TCliOptions &o) { return o.Command == Diff && o.SetFile.empty(); }},
     {{Read, Write, Diff},
      "several addresses need write --from",
-     [](const TCliOptions &o) { return o.Addresses.size() > 1 && !WritesFromFile(o); }},
+     [](const TCliOptions &o) {
+         return o.Addresses.size() > 1 && !WritesFromFile(o) && o.Command != Watch;
+     }},
     {{Write},
      "write --from takes no NAME=VALUE arguments or --defaults",
      [](const TCliOptions &o) {
@@ -308,6 +317,10 @@ TCliTable::TCliTable(TCliOptions &options) : Options(options)
             "every attempt on the bus on stderr (with --json also in\nthe output, as "
             "\"attempts\")",
             Options.Trace);
+    AddFlag(App, "--stats",
+            "after the command, each bus address's attempts, replies,\nerrors and reply times "
+            "(with --json as \"stats\")",
+            Options.Stats);
 
     CLI::App &scan = AddCommand(Scan, "scan",
                                 "find the devices on the bus: 127, then 1..126\n"
@@ -315,6 +328,10 @@ TCliTable::TCliTable(TCliOptions &options) : Options(options)
     AddFlag(scan, "--zero", "poll address 0 too", Options.ZeroAddress);
     AddValue(scan, "--last", "A", "stop after address A (0..126)",
              Number("--last", 0, 126, Options.LastAddress));
+    AddFlag(scan, "--fast",
+            "one short ping per address; the standard three attempts\nonly where bytes came "
+            "back (FastSweepAllowance)",
+            Options.Fast);
 
     CLI::App &read = AddCommand(Read, "read",
                                 "read a device's parameters; without type and firmware\n"
@@ -347,6 +364,18 @@ TCliTable::TCliTable(TCliOptions &options) : Options(options)
                                      "type and firmware");
     catalogue.alias("catalog");
     AddIdentity(catalogue);
+
+    CLI::App &watch = AddCommand(Watch, "watch",
+                                 "poll devices round after round and print each one's\n"
+                                 "health per round, until Ctrl+C or --count rounds");
+    AddValue(watch, "--address", "A", "bus addresses 0..127 to poll, as A,B,...",
+             [this](const std::string &text) { return ParseAddresses(text, Options.Addresses); });
+    AddValue(watch, "--interval", "MS", "pause between rounds in ms (default 1000)",
+             Number("--interval", 0, 3'600'000, Options.IntervalMs));
+    AddValue(watch, "--count", "N", "stop after N rounds (1..1000000)",
+             Number("--count", 1, 1'000'000, Options.Count));
+    AddValue(watch, "--index", "I", "read parameter I (0..255) instead of an identify",
+             Number("--index", 0, 255, Options.Index));
 
     AddCommand(Ports, "ports",
                "list the port numbers whose device exists: its path,\n"

@@ -16,7 +16,8 @@ enum class TCliCommand
     Write,
     Diff,
     Catalogue,
-    Ports
+    Ports,
+    Watch
 };
 
 // One NAME=VALUE assignment of the write command.
@@ -36,6 +37,8 @@ struct TCliOptions
     bool Json = false;                  // --json
     bool Quiet = false;                 // --quiet: no progress on stderr
     bool Trace = false;                 // --trace: every attempt on the bus on stderr
+    bool Stats = false;                 // --stats: the bus health after the command
+    bool Fast = false;                  // scan --fast: one short ping per address first
     std::vector<uint32_t> BaudRates;    // --baud B, B,B... or all; none: the settings' speed
     bool ZeroAddress = false;           // scan --zero
     std::optional<uint8_t> LastAddress; // scan --last A
@@ -45,6 +48,9 @@ struct TCliOptions
     bool Defaults = false;              // write --defaults
     bool Raw = false;                   // write --raw: values are raw device units
     std::string SetFile;                // write --from FILE, diff FILE: a parameter set
+    std::optional<uint32_t> IntervalMs; // watch --interval MS between rounds
+    std::optional<uint32_t> Count;      // watch --count N rounds
+    std::optional<int32_t> Index;       // watch --index I: a read instead of an identify
     std::vector<TAssignment> Assignments;
     std::string Help; // the help text asked for (Command is Help): the program's or a command's
 };

@@ -1,5 +1,6 @@
 #include "tools/cli/CliOutput.h"
 
+#include "tools/cli/CliHealth.h"
 #include "tools/cli/CliTrace.h"
 
 #include <iostream>
@@ -11,6 +12,8 @@ namespace {
 int LastProgressLine = -1;
 // A progress line on the terminal still waits for its end.
 bool ProgressLineOpen = false;
+// --stats --json: the health joins the output.
+bool StatsInJson = false;
 
 // Progress overwrites its line only where a person watches it.
 bool ProgressOnTerminal()
@@ -72,7 +75,15 @@ void DrainTrace()
 void PrintJson(const TJson &json)
 {
     DrainTrace();
-    std::cout << JsonText(WithTrace(json)) << '\n';
+    TJson out = WithTrace(json);
+    if (StatsInJson && out.is_object())
+        out["stats"] = HealthJson(RecordedHealth().Devices(), RecordDropped());
+    std::cout << JsonText(out) << '\n';
+}
+
+void AddStatsToJson(bool add)
+{
+    StatsInJson = add;
 }
 
 TJson Completion(const std::string &error)

@@ -19,8 +19,11 @@ void ReportProgress(const TCliOptions &options, const char *what, uint32_t perce
 void EndProgress();
 // Prints the trace lines recorded since the last call on stderr (CliTrace).
 void DrainTrace();
-// Prints `json` on stdout, one line; with --trace --json the attempts join it.
+// Prints `json` on stdout, one line; with --trace --json the attempts join it, and with
+// --stats --json the bus health as "stats".
 void PrintJson(const TJson &json);
+// Has PrintJson add the bus health ("stats") to what it prints.
+void AddStatsToJson(bool add);
 // "complete": whether a command ran to its end, and "error", the error that ended it early.
 TJson Completion(const std::string &error);
 // `text` (UTF-8) padded with blanks to `width` characters, for the columns of text output.

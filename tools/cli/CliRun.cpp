@@ -4,11 +4,13 @@
 #include "tools/cli/CliCatalogueCommand.h"
 #include "tools/cli/CliDiffCommand.h"
 #include "tools/cli/CliExitStatus.h"
+#include "tools/cli/CliHealth.h"
 #include "tools/cli/CliOutput.h"
 #include "tools/cli/CliPortsCommand.h"
 #include "tools/cli/CliReadCommand.h"
 #include "tools/cli/CliScanCommand.h"
 #include "tools/cli/CliTrace.h"
+#include "tools/cli/CliWatchCommand.h"
 #include "tools/cli/CliWords.h"
 #include "tools/cli/CliWriteCommand.h"
 
@@ -16,6 +18,7 @@
 #include "link/Clock.h"
 #include "link/Link.h"
 
+#include <iostream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -72,6 +75,8 @@ int RunOnBus(const TCliOptions &options)
         return RunWrite(options);
     case TCliCommand::Diff:
         return RunDiff(options);
+    case TCliCommand::Watch:
+        return RunWatch(options);
     default:
         return ExitUsage;
     }
@@ -93,8 +98,11 @@ int RunCli(const TCliOptions &options)
         ReportSettingsFault();
         return RunPorts(options);
     }
-    if (options.Trace)
-        StartTrace(options.Json);
+    // The record runs for every command on the bus: --stats and watch add it up, and --trace
+    // prints it.
+    if (options.Command != TCliCommand::Catalogue)
+        StartTrace(options.Trace, options.Json);
+    AddStatsToJson(options.Stats && options.Json);
 
     std::string error;
     const bool catalogueLoaded = LoadCatalogue(options, error);
@@ -129,6 +137,9 @@ int RunCli(const TCliOptions &options)
     const int status = RunOnBus(options);
     StopTrace();
     DrainTrace();
+    // The table follows the command's own output (JSON carries it as "stats").
+    if (options.Stats && !options.Json)
+        std::cout << "\n" << HealthTable(RecordedHealth().Devices()) << std::flush;
     CloseComPort();
     if (InterruptRequested()) {
         ReportError("interrupted");

@@ -32,7 +32,7 @@ int RunScan(const TCliOptions &options)
         [&](TWorkerHandle &handle) {
             if (acrossSpeeds)
                 return StartWorker<TSpeedSearchThread>(handle, start, last, options.BaudRates);
-            return StartWorker<TSearchThread>(handle, start, last);
+            return StartWorker<TSearchThread>(handle, start, last, options.Fast);
         },
         WM_SEARCHDONE,
         [&](const TPostedMessage &message) {

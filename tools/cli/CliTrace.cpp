@@ -11,6 +11,8 @@
 namespace {
 
 std::unique_ptr<TTrafficRecord> Record;
+TBusHealth Health;
+bool Lines = false;
 // MonotonicNs() at the start of the trace: time 0 of its lines.
 int64_t OriginNs = 0;
 bool Keep = false;
@@ -55,11 +57,13 @@ TJson AttemptJson(const TTrafficAttempt &attempt)
 
 } // namespace
 
-void StartTrace(bool keep)
+void StartTrace(bool lines, bool keep)
 {
     Record = std::make_unique<TTrafficRecord>();
+    Health.Clear();
     OriginNs = MonotonicNs();
-    Keep = keep;
+    Lines = lines;
+    Keep = lines && keep;
     Kept = TJson::array();
     DropsTold = 0;
     SetTrafficRecord(Record.get());
@@ -77,6 +81,9 @@ std::vector<std::string> TakeTraceLines()
     if (!Record)
         return lines;
     const std::vector<TTrafficAttempt> attempts = Record->Take();
+    Health.Add(attempts);
+    if (!Lines)
+        return lines;
     const uint64_t dropped = Record->Dropped();
     // Drops are the oldest attempts, so they are told before the ones kept.
     if (dropped != DropsTold) {
@@ -101,4 +108,14 @@ TJson WithTrace(const TJson &json)
     if (DropsTold != 0)
         traced["attempts_dropped"] = DropsTold;
     return traced;
+}
+
+const TBusHealth &RecordedHealth()
+{
+    return Health;
+}
+
+uint64_t RecordDropped()
+{
+    return Record ? Record->Dropped() : 0;
 }
