@@ -98,10 +98,11 @@ TMainFormLinvar::TMainFormLinvar(const QString &catalogueDir, QWidget *parent) :
     // Last, so the items before keep their places; the list page's layout stays as it was.
     SpeedMenu = new TSpeedMenu(this);
     menuBar()->addMenu(SpeedMenu);
-    // The fast sweep is a choice of the menu, so the list page keeps its layout.
-    SearchMenu = menuBar()->addMenu(QStringLiteral("Поиск"));
+    // The fast sweep is a choice of the same menu, so the list page keeps its layout and the
+    // menu bar fits the window's width.
+    SpeedMenu->addSeparator();
     FastSearchItem =
-        SearchMenu->addAction(QStringLiteral("Быстрый поиск (одна короткая попытка на адрес)"));
+        SpeedMenu->addAction(QStringLiteral("Быстрый поиск (одна короткая попытка на адрес)"));
     FastSearchItem->setCheckable(true);
     // Made now, the traffic window records from the start: opened after a failure, it
     // shows that failure.

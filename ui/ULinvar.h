@@ -104,8 +104,8 @@ public:
     TTrafficForm *TrafficForm = nullptr;
     // True once the traffic window was placed beside this one (at its first opening).
     bool TrafficFormPlaced = false;
-    // "Поиск" > "Быстрый поиск": the next search is the fast sweep (a check, off at start).
-    QMenu *SearchMenu = nullptr;
+    // "Скорость обмена" > "Быстрый поиск": the next search is the fast sweep (a check, off at
+    // start).
     QAction *FastSearchItem = nullptr;
     QMenu *SetMenu = nullptr;
     QAction *SaveSetAction = nullptr;
