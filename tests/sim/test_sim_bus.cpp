@@ -101,6 +101,31 @@ TEST(SimBus, WritesStoreAndEchoInTheParametersSize)
     EXPECT_EQ(bus.ParamValue(5, 9), -1);
 }
 
+TEST(SimBus, DevicesMoveOnceTheyHaveRepliedToTheirAddressOrSpeed)
+{
+    TSimBus bus(Config("device 5 type 18 version 1.11\n"
+                       "param 1 byte 5 address\nparam 2 word 96 baud 96=9600,192=19200\n"
+                       "device 6 type 18 version 1.11\nparam 1 byte 6 address at-once\n"));
+    // The reply leaves from the old address; from then on the device is at the new one.
+    EXPECT_EQ(Reply(bus, {5, 6, 0, CMD_WRITE_PARAM, 1, 8})[0], 5);
+    EXPECT_TRUE(Reply(bus, {5, 6, 0, CMD_PING, 0, 0}).empty());
+    EXPECT_EQ(Reply(bus, {8, 6, 0, CMD_READ_PARAM, 1, 0}),
+              WithCheckByte({8, 5, REPLY_ACCEPTED, CMD_READ_PARAM, 8}));
+    // One that answers from its new address at once.
+    EXPECT_EQ(Reply(bus, {6, 6, 0, CMD_WRITE_PARAM, 1, 10})[0], 10);
+    EXPECT_FALSE(Reply(bus, {10, 6, 0, CMD_PING, 0, 0}).empty());
+    // A speed the table names: the reply at the old speed, then only the new one hears.
+    EXPECT_FALSE(Reply(bus, {8, 7, 0, CMD_WRITE_PARAM, 2, 192, 0}).empty());
+    EXPECT_TRUE(Reply(bus, {8, 6, 0, CMD_PING, 0, 0}).empty());
+    bus.SetLineSpeed(19200);
+    EXPECT_FALSE(Reply(bus, {8, 6, 0, CMD_PING, 0, 0}).empty());
+    // A value the table lacks is stored and moves nothing; so is an address beyond 127.
+    EXPECT_FALSE(Reply(bus, {8, 7, 0, CMD_WRITE_PARAM, 2, 77, 0}).empty());
+    EXPECT_FALSE(Reply(bus, {8, 6, 0, CMD_WRITE_PARAM, 1, 200}).empty());
+    EXPECT_FALSE(Reply(bus, {8, 6, 0, CMD_PING, 0, 0}).empty());
+    EXPECT_EQ(bus.StateText(), "8 1 200\n8 2 77\n10 1 10\n");
+}
+
 TEST(SimBus, FindsFramesInAnUntidyStream)
 {
     TSimBus bus(Config(Devices));

@@ -145,6 +145,10 @@ TEST(SimConfig, MistakesNameTheirLine)
         "device 5 type 1\nparam 1 byte 5 refuse 256",
         "device 5 type 1\nparam 1 byte 5 keep",
         "device 5 type 1\nparam 1 byte 5 refuse 1 2",
+        "device 5 type 1\nparam 1 byte 5 address later",
+        "device 5 type 1\nparam 2 word 96 baud",
+        "device 5 type 1\nparam 2 word 96 baud 96=14400",
+        "device 5 type 1\nparam 2 word 96 baud 96:9600",
     };
     for (const char *text : bad) {
         TSimConfig config;

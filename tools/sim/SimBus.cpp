@@ -315,6 +315,20 @@ std::vector<uint8_t> TSimBus::Answer(TSimDevice &device, const std::vector<uint8
         if (param.Word) {
             body.push_back(static_cast<uint8_t>(param.Value >> 8));
         }
+        if (command == CMD_WRITE_PARAM && status == REPLY_ACCEPTED) {
+            // The reply is made before the device moves: it goes out from the old address and
+            // at the old speed, unless the device answers from its new address at once.
+            if (param.MovesAddress && param.Value <= 127) {
+                device.Address = static_cast<uint8_t>(param.Value);
+                if (param.RepliesFromNewAddress) {
+                    body[0] = device.Address;
+                }
+            }
+            if (const auto speed = param.BaudTable.find(param.Value);
+                speed != param.BaudTable.end()) {
+                device.BaudRate = speed->second;
+            }
+        }
         return BuildFrame(body);
     }
     default:

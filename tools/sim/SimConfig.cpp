@@ -1,5 +1,6 @@
 #include "tools/sim/SimConfig.h"
 
+#include <cctype>
 #include <fstream>
 #include <sstream>
 
@@ -190,6 +191,63 @@ bool ParseDevice(const std::vector<std::string> &words, TSimDevice &device, std:
     return true;
 }
 
+// "RAW=B,RAW=B,...": the speed each written value moves the device to.
+bool ParseBaudTable(const std::string &text, std::map<uint16_t, uint32_t> &table)
+{
+    std::istringstream pairs(text);
+    std::string pair;
+    while (std::getline(pairs, pair, ',')) {
+        const size_t equals = pair.find('=');
+        int64_t raw = 0, baud = 0;
+        if (equals == std::string::npos || !ParseNumber(pair.substr(0, equals), 0, 0xFFFF, raw) ||
+            !ParseNumber(pair.substr(equals + 1), 0, 0xFFFFFFFF, baud) ||
+            !IsStandardBaudRate(static_cast<uint32_t>(baud))) {
+            return false;
+        }
+        table[static_cast<uint16_t>(raw)] = static_cast<uint32_t>(baud);
+    }
+    return !table.empty();
+}
+
+// The words after a param's VALUE: refuse [STATUS], address [at-once], baud TABLE.
+bool ParseParamOptions(const std::vector<std::string> &words, TSimParam &param, std::string &error)
+{
+    for (size_t i = 4; i < words.size(); ++i) {
+        const std::string &option = words[i];
+        const bool more = i + 1 < words.size();
+        if (option == "refuse") {
+            // A refusal with the accepting status would be no refusal at all.
+            int64_t status = REPLY_REJECTED;
+            if (more && ParseNumber(words[i + 1], 0, 255, status)) {
+                ++i;
+            } else if (more && std::isdigit(static_cast<unsigned char>(words[i + 1][0]))) {
+                status = REPLY_ACCEPTED;
+            }
+            if (status == REPLY_ACCEPTED) {
+                error = "param's refuse takes a status 0..255 other than 0x3E";
+                return false;
+            }
+            param.RefuseStatus = static_cast<int>(status);
+        } else if (option == "address") {
+            param.MovesAddress = true;
+            if (more && words[i + 1] == "at-once") {
+                param.RepliesFromNewAddress = true;
+                ++i;
+            }
+        } else if (option == "baud") {
+            if (!more || !ParseBaudTable(words[i + 1], param.BaudTable)) {
+                error = "param's baud takes RAW=B,... with standard line speeds B";
+                return false;
+            }
+            ++i;
+        } else {
+            error = "bad param option '" + option + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::string &error)
 {
     const std::string &keyword = words[0];
@@ -252,23 +310,16 @@ bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::s
             return true;
         }
         int64_t index = 0;
-        if (words.size() < 4 || words.size() > 6 || !ParseNumber(words[1], 0, 255, index) ||
+        if (words.size() < 4 || !ParseNumber(words[1], 0, 255, index) ||
             (words[2] != "byte" && words[2] != "word") ||
             !ParseNumber(words[3], 0, 0xFFFF, value)) {
-            error = "param needs INDEX byte|word VALUE [refuse [STATUS]]";
+            error = "param needs INDEX byte|word VALUE [refuse [STATUS]] [address [at-once]] "
+                    "[baud RAW=B,...]";
             return false;
         }
         TSimParam param;
-        if (words.size() > 4) {
-            // A refusal with the accepting status would be no refusal at all.
-            int64_t status = REPLY_REJECTED;
-            if (words[4] != "refuse" ||
-                (words.size() == 6 && !ParseNumber(words[5], 0, 255, status)) ||
-                status == REPLY_ACCEPTED) {
-                error = "param's refuse takes a status 0..255 other than 0x3E";
-                return false;
-            }
-            param.RefuseStatus = static_cast<int>(status);
+        if (!ParseParamOptions(words, param, error)) {
+            return false;
         }
         param.Word = words[2] == "word";
         if (!param.Word && value > 0xFF) {

@@ -36,6 +36,14 @@ struct TSimParam
     bool Word = false; // two bytes (L = 6 replies) rather than one
     uint16_t Value = 0;
     int RefuseStatus = -1; // status of the reply that refuses a write; -1: writes are stored
+    // The parameter is the device's bus address: a value 0..127 written to it moves the
+    // device there once it has replied (from the new address at once with
+    // RepliesFromNewAddress).
+    bool MovesAddress = false;
+    bool RepliesFromNewAddress = false;
+    // The parameter picks the device's line speed: a value written that the table holds moves
+    // the device to that speed once it has replied.
+    std::map<uint16_t, uint32_t> BaudTable;
 };
 
 // One simulated device.
