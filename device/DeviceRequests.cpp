@@ -141,12 +141,12 @@ bool ProbeAddressFast(uint8_t address, uint8_t previous, TDeviceIdentity &identi
 
 bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,
                         std::vector<uint8_t> &reply, const std::atomic<bool> *stop,
-                        std::vector<TAttemptVerdict> *verdicts)
+                        std::vector<TAttemptVerdict> *verdicts, int alsoFrom)
 {
     for (int i = 0; i < RequestsPerParameter; ++i) {
         // A reply from another address answers someone else's request: not ours.
         if (SendRequest(request.data(), request.size(), reply, verdicts) &&
-            ReplyFrom(reply, address))
+            (ReplyFrom(reply, address) || (alsoFrom >= 0 && reply[0] == alsoFrom)))
             return true;
         if ((stop && stop->load()) || PortLost())
             break;

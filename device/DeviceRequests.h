@@ -65,9 +65,11 @@ bool ProbeAddressFast(uint8_t address, uint8_t previous, TDeviceIdentity &identi
                       bool &previousLate);
 // Sends `request` until a valid reply from `address` arrives, at most RequestsPerParameter
 // times, giving up early once `stop` is set or the port is lost; true with that reply.
-// `verdicts`, when given, gets the verdict of every attempt made.
+// `verdicts`, when given, gets the verdict of every attempt made. `alsoFrom` (0..127) is a
+// second address whose reply is taken too: a write that gives the device a new address may
+// be answered from it.
 bool RequestWithRepeats(const std::vector<uint8_t> &request, uint8_t address,
                         std::vector<uint8_t> &reply, const std::atomic<bool> *stop = nullptr,
-                        std::vector<TAttemptVerdict> *verdicts = nullptr);
+                        std::vector<TAttemptVerdict> *verdicts = nullptr, int alsoFrom = -1);
 // True when attempts were made and none of them got a byte back: the device said nothing.
 bool HeardNothing(const std::vector<TAttemptVerdict> &verdicts);

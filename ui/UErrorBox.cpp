@@ -12,8 +12,11 @@ void ShowRealBox(QWidget *parent, TBoxKind kind, const QString &text, const QStr
     // window's unplaced geometry, at the screen's corner; without an owner it is centred.
     if (parent && !parent->window()->isVisible())
         parent = nullptr;
-    const QMessageBox::Icon icon =
-        kind == TBoxKind::Warning ? QMessageBox::Warning : QMessageBox::Critical;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    if (kind == TBoxKind::Warning)
+        icon = QMessageBox::Warning;
+    else if (kind == TBoxKind::Information)
+        icon = QMessageBox::Information;
     QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
     // Qt's Russian texts leave the standard button's "OK" in Latin letters.
     box.button(QMessageBox::Ok)->setText(QStringLiteral("ОК"));
@@ -43,6 +46,11 @@ void ShowErrorBox(QWidget *parent, const QString &text, const QString &caption)
 void ShowWarningBox(QWidget *parent, const QString &text, const QString &caption)
 {
     ShowBox(parent, TBoxKind::Warning, text, caption);
+}
+
+void ShowInformationBox(QWidget *parent, const QString &text, const QString &caption)
+{
+    ShowBox(parent, TBoxKind::Information, text, caption);
 }
 
 TErrorBoxFunction SetErrorBoxFunction(TErrorBoxFunction function)

@@ -316,7 +316,7 @@ void TMainFormLinvar::PostMessage(uint32_t message, uint32_t wParam, uint32_t lP
 bool TMainFormLinvar::event(QEvent *event)
 {
     const int type = event->type();
-    if (type >= static_cast<int>(WM_DEVICEFOUND) && type <= static_cast<int>(WM_GARBLED)) {
+    if (type >= static_cast<int>(WM_DEVICEFOUND) && type <= static_cast<int>(WM_DEVICEMOVED)) {
         if (const auto *message = dynamic_cast<TWindowMessageEvent *>(event)) {
             switch (static_cast<uint32_t>(type)) {
             case WM_DEVICEFOUND:
@@ -338,7 +338,10 @@ bool TMainFormLinvar::event(QEvent *event)
                 WMLoadDone(message->WParam);
                 break;
             case WM_SAVEDONE:
-                WMSaveDone(message->WParam);
+                WMSaveDone(message->WParam, message->LParam);
+                break;
+            case WM_DEVICEMOVED:
+                WMDeviceMoved(static_cast<uint8_t>(message->WParam), message->LParam);
                 break;
             case WM_SEARCHSPEED:
                 WMSearchSpeed(message->WParam);
@@ -663,10 +666,41 @@ void TMainFormLinvar::TellUnreadRows(bool deviceSilent)
         ShowWarningBox(this, UnreadText(unread, total));
 }
 
-QString TMainFormLinvar::WriteWarningText(bool deviceSilent) const
+QString TMainFormLinvar::WriteWarningText(uint32_t done, uint32_t heldAddress) const
 {
-    return WriteProblemsText(deviceSilent, TabSheet2->UnconfirmedNames(),
+    return WriteProblemsText(done, heldAddress, TabSheet2->UnconfirmedNames(),
                              TabSheet2->RefusedNames());
+}
+
+bool TMainFormLinvar::ZeroAddress() const
+{
+    return CheckBoxPort->isChecked();
+}
+
+void TMainFormLinvar::WMDeviceMoved(uint8_t address, uint32_t baudRate)
+{
+    uint8_t oldAddress = 0, type = 0;
+    uint16_t version = 0;
+    DecodeDeviceTag(OpenedTag, oldAddress, type, version);
+    const uint32_t tag = MakeDeviceTag(address, type, version);
+    // The entry is found by its tag: the list may have been searched anew since the page
+    // was opened, and then holds no entry of the device, or one at its new place already.
+    for (int row = 0; row < ListBox->count(); ++row) {
+        QListWidgetItem *item = ListBox->item(row);
+        if (item->data(Qt::UserRole).toUInt() != OpenedTag)
+            continue;
+        QString text = QString::fromStdString(
+            DeviceListEntry::FromDeviceFound(address * 256u + type, version).TextUtf8());
+        if (baudRate != DefaultBaudRate)
+            text += QStringLiteral(", скорость: %1").arg(baudRate);
+        item->setText(text);
+        item->setData(Qt::UserRole, tag);
+        item->setData(Qt::UserRole + 1, baudRate);
+        break;
+    }
+    OpenedTag = tag;
+    OpenedBaudRate = baudRate;
+    TabSheet2->DeviceMoved(address);
 }
 
 void TMainFormLinvar::UpdateSetCommands()
@@ -696,6 +730,8 @@ void TMainFormLinvar::ParamsButtonClick()
     const uint32_t speed = ListBox->currentItem()->data(Qt::UserRole + 1).toUInt();
     if (speed != 0)
         SetComState(speed);
+    OpenedTag = ListBox->currentItem()->data(Qt::UserRole).toUInt();
+    OpenedBaudRate = BaudRate;
     TabSheet2->StartRead(type, address, version);
 }
 
@@ -718,6 +754,8 @@ void TMainFormLinvar::WorkBegins(bool reading, const QString &status)
     // while a read runs: its controls wait for WM_LOADDONE.
     if (reading)
         SetListPageEnabled(false);
+    WriteFromAddress = static_cast<uint8_t>((OpenedTag >> 8) & 0xFF);
+    WriteFromBaudRate = OpenedBaudRate;
     SetStatus(status);
 }
 
@@ -762,10 +800,13 @@ void TMainFormLinvar::WMLoadDone(uint32_t wParam)
     TellUnreadRows(wParam == DONE_DEVICE_SILENT);
 }
 
-void TMainFormLinvar::WMSaveDone(uint32_t wParam)
+void TMainFormLinvar::WMSaveDone(uint32_t wParam, uint32_t lParam)
 {
     if (FBusyState != TBusyState::Writing)
         return;
+    // Where the device went is told with the rest, never left to be found by chance.
+    const QString moved = DeviceMovedText(static_cast<uint8_t>((OpenedTag >> 8) & 0xFF),
+                                          OpenedBaudRate, WriteFromAddress, WriteFromBaudRate);
     TabSheet2->WMSaveDone();
     SetCloseEnabled(true);
     // Let the grid show the echoed values before the status returns to idle; operator input
@@ -774,14 +815,18 @@ void TMainFormLinvar::WMSaveDone(uint32_t wParam)
     ReturnToIdle();
     // The page stays, with the operator's values in the unconfirmed and refused rows; one box
     // says what went wrong.
-    const QString warning = WriteWarningText(wParam == DONE_DEVICE_SILENT);
+    QString warning = WriteWarningText(wParam, lParam);
     const TPageLeave leave = TabSheet2->TakeLeaveAfterWrite();
+    if (!moved.isEmpty() && !warning.isEmpty())
+        warning = moved + QStringLiteral("\n\n") + warning;
     if (TellPortLost(warning))
         return;
     if (!warning.isEmpty()) {
         ShowWarningBox(this, warning);
         return;
     }
+    if (!moved.isEmpty())
+        ShowInformationBox(this, moved);
     // Written in full: where the operator was going before the write, the window goes now.
     if (leave == TPageLeave::Back)
         BackRequested();

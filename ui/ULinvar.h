@@ -153,7 +153,10 @@ private:
     void WMSearchDone();
     void WMPlaceEditor();
     void WMLoadDone(uint32_t wParam);
-    void WMSaveDone(uint32_t wParam);
+    void WMSaveDone(uint32_t wParam, uint32_t lParam);
+    // The write followed its device to bus address `address` and line speed `baudRate`: its
+    // list entry and the page follow, and the write's end says so.
+    void WMDeviceMoved(uint8_t address, uint32_t baudRate);
 
     // IParamsPageHost: the parameter page's read and write, and its "Назад".
     bool IsIdle() const override { return FBusyState == TBusyState::Idle; }
@@ -162,6 +165,7 @@ private:
     void WorkEnds() override;
     void BackRequested() override;
     void PostPlaceEditor() override;
+    bool ZeroAddress() const override;
 
     // Places the traffic window, before its first showing, beside the main window.
     void PlaceTrafficForm();
@@ -177,7 +181,7 @@ private:
     void TellUnreadRows(bool deviceSilent);
     // After a write: says whether the device fell silent and ended it, and names the rows
     // whose values the device did not confirm or refused; empty when all went well.
-    QString WriteWarningText(bool deviceSilent) const;
+    QString WriteWarningText(uint32_t done, uint32_t heldAddress) const;
     void SetStatus(const QString &text);
     // The port field's tooltip: which device stands behind its number and whether the
     // window has that port open.
@@ -204,6 +208,12 @@ private:
     bool SearchAcrossSpeeds = false;
     // Devices of that search that answered at a second speed, one line each, told at its end.
     QStringList RepeatedDevices;
+    // Tag and line speed of the list entry whose device the parameter page shows, and where
+    // it was when the running write began.
+    uint32_t OpenedTag = 0;
+    uint32_t OpenedBaudRate = 0;
+    uint8_t WriteFromAddress = 0;
+    uint32_t WriteFromBaudRate = 0;
     bool FCloseEnabled = true;
     bool FTerminateRequested = false;
 };

@@ -209,6 +209,11 @@ void TParamsPage::WMSaveDone()
     FocusEditorOnPlace();
 }
 
+void TParamsPage::DeviceMoved(uint8_t address)
+{
+    Device.Address = address;
+}
+
 QString TParamsPage::CellText(int ARow, int ACol) const
 {
     if (ARow == -1)
@@ -579,7 +584,10 @@ bool TParamsPage::StartWrite()
     Host.WorkBegins(false, WritingText);
     // A write ends the loaded marks: from now on the device's echo is what the rows show.
     LoadedRows.clear();
-    if (!StartWorker<TSaveThread>(Worker, Device.Address)) {
+    // What the device holds, as last read or written: a value the same cannot move it.
+    if (!StartWorker<TSaveThread>(Worker, Device.Address,
+                                  TDeviceIdentity{Device.Type, Device.Version},
+                                  Host.ZeroAddress(), ReadValues)) {
         // No write is running, so nothing will send WM_SAVEDONE: the page comes back here.
         Host.WorkEnds();
         SetControlsEnabled(true);

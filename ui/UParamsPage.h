@@ -34,6 +34,9 @@ public:
     virtual void BackRequested() = 0;
     // Posts WM_PLACEEDITOR to the window, which hands it back through WMPlaceEditor.
     virtual void PostPlaceEditor() = 0;
+    // True when address 0 is a bus address (the list page's check), so a write may move a
+    // device there.
+    virtual bool ZeroAddress() const = 0;
 };
 
 // Where the operator was going when the page asked about unsaved values and was told to
@@ -61,6 +64,9 @@ public:
     void WMLoadDone();
     // The write has ended (WM_SAVEDONE): the page is enabled again with the echoed values.
     void WMSaveDone();
+    // The write followed the device to bus address `address` (WM_DEVICEMOVED): what the page
+    // does next goes there.
+    void DeviceMoved(uint8_t address);
     // Moves the editor over the selected row; gives it the focus only when the selection
     // changed or a read or write ended since the last placing, never on a mere repaint.
     void WMPlaceEditor();

@@ -1,5 +1,7 @@
 #include "ui/UWords.h"
 
+#include "workers/WorkerMessages.h"
+
 #include <cerrno>
 #include <cstring>
 #include <iterator>
@@ -227,12 +229,25 @@ QString SilentReadText(const QStringList &names, int total)
                           "подключение прибора и прочитайте параметры ещё раз.");
 }
 
-QString WriteProblemsText(bool deviceSilent, const QStringList &unconfirmed,
+QString WriteProblemsText(uint32_t done, uint32_t heldAddress, const QStringList &unconfirmed,
                           const QStringList &refused)
 {
     QStringList parts;
-    if (deviceSilent)
+    if (done == DONE_DEVICE_SILENT)
         parts << QStringLiteral("Прибор перестал отвечать, и запись прервана.");
+    if (done == DONE_DEVICE_LOST) {
+        parts << QStringLiteral("Прибор перестал отвечать после записи значения и не найден ни "
+                                "по новому адресу, ни на другой скорости обмена. Запись "
+                                "прервана. Прибор может теперь отвечать по другому адресу или "
+                                "на другой скорости.");
+    }
+    if (done == DONE_ADDRESS_HELD) {
+        parts << QStringLiteral("Прибор принял адрес %1, но по этому адресу до записи уже "
+                                "отвечал другой прибор, и два прибора с одним адресом не "
+                                "различить. Запись прервана; проверьте адреса приборов на "
+                                "шине.")
+                     .arg(heldAddress);
+    }
     if (!unconfirmed.isEmpty()) {
         parts << QStringLiteral("Запись не подтверждена для параметров:") + NameLines(unconfirmed) +
                      QStringLiteral("\nИх значения выделены красным; \"Записать\" повторит "
@@ -245,6 +260,17 @@ QString WriteProblemsText(bool deviceSilent, const QStringList &unconfirmed,
                                     "\"Записать\" отправит их снова.");
     }
     return parts.join(QStringLiteral("\n\n"));
+}
+
+QString DeviceMovedText(uint8_t address, uint32_t baudRate, uint8_t fromAddress,
+                        uint32_t fromBaudRate)
+{
+    QStringList lines;
+    if (address != fromAddress)
+        lines << QStringLiteral("Прибор отвечает по новому адресу %1.").arg(address);
+    if (baudRate != fromBaudRate)
+        lines << QStringLiteral("Прибор отвечает на новой скорости обмена %1 бод.").arg(baudRate);
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString RefusedRowHint()

@@ -38,9 +38,14 @@ QString NameLines(const QStringList &names);
 QString GarbledAddressesText(const QList<int> &addresses);
 // A read that the device's silence ended, with the rows it did not reach (`names`) of `total`.
 QString SilentReadText(const QStringList &names, int total);
-// The warning after a write: the device fell silent and ended it (`deviceSilent`), the rows
-// it did not confirm and those it refused; empty when all went well.
-QString WriteProblemsText(bool deviceSilent, const QStringList &unconfirmed,
+// The warning after a write: how it ended (`done`, WM_SAVEDONE's wParam: the device fell
+// silent, or was lost after taking a value, or took address `heldAddress`, which another
+// device holds), the rows it did not confirm and those it refused; empty when all went well.
+QString WriteProblemsText(uint32_t done, uint32_t heldAddress, const QStringList &unconfirmed,
                           const QStringList &refused);
+// Where a write followed the device: its new address and line speed, each said only when it
+// changed from `fromAddress` and `fromBaudRate`.
+QString DeviceMovedText(uint8_t address, uint32_t baudRate, uint8_t fromAddress,
+                        uint32_t fromBaudRate);
 // The hint of a row whose value the device refused at the last write.
 QString RefusedRowHint();

@@ -26,6 +26,10 @@ ExchangeEntries(const std::atomic<bool> &stop,
             ++silentInRow;
         else if (outcome == TEntryExchange::Heard)
             silentInRow = 0;
+        if (outcome == TEntryExchange::Ended) {
+            end.Ended = true;
+            break;
+        }
         if (stop.load())
             break;
         if (silentInRow >= SilentEntriesToStop) {

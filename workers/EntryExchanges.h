@@ -15,6 +15,7 @@ enum class TEntryExchange
     Skipped, // nothing was sent for the entry
     Heard,   // some attempt got bytes back, valid or not
     Silent,  // every attempt went without a byte back
+    Ended,   // the device is out of reach for good: the loop ends after this entry
 };
 
 // Entries in a row without a byte back after which the device counts as gone. A silent entry
@@ -29,6 +30,7 @@ struct TExchangeEnd
 {
     size_t Done = 0;           // entries finished; those from Done on were not reached
     bool DeviceSilent = false; // ended early, after SilentEntriesToStop silent entries in a row
+    bool Ended = false;        // ended early, by an exchange that said so
 };
 
 // Runs `exchange` on each entry of DeviceParameters while the port is open and not lost,

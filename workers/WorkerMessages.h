@@ -21,10 +21,20 @@ constexpr uint32_t WM_DEVICEAGAIN = WM_USER + 209;
 // verdicts of those attempts (GarbledAddress.h). Posted before that address's WM_PROGRESS.
 // A search across speeds may find a device at that address at another speed.
 constexpr uint32_t WM_GARBLED = WM_USER + 210;
+// A write followed the device it writes to another place (DeviceFollow.h): wParam its bus
+// address now, lParam the line speed it answers at now (the one in force).
+constexpr uint32_t WM_DEVICEMOVED = WM_USER + 211;
 
 // wParam of WM_LOADDONE and WM_SAVEDONE: the device fell silent, so the worker ended early
 // and the rest of the list was not asked (0: the worker ended as usual).
 constexpr uint32_t DONE_DEVICE_SILENT = 1;
+// wParam of WM_SAVEDONE: the device fell silent after accepting a value and was found neither
+// at an address that value named nor at another line speed; the write ended there.
+constexpr uint32_t DONE_DEVICE_LOST = 2;
+// wParam of WM_SAVEDONE: the device took address lParam (it fell silent after accepting it,
+// or answered from it), where another device answered before the write; it was not followed
+// there, as the two could not be told apart, and the write ended.
+constexpr uint32_t DONE_ADDRESS_HELD = 3;
 
 // Whatever receives worker messages: posting never blocks and keeps the posting order.
 class IMessageTarget

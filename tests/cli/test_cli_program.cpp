@@ -177,6 +177,54 @@ TEST(CliSpeedTest, SearchAtOneSpeedAndAcrossSpeedsReadAndWriteAt19200)
         << elsewhere.Err;
 }
 
+// A write that moves its device follows it, lands every value and says where the device is
+// now; one that would follow it onto another device's address stops and says so.
+TEST(CliMoveTest, WritesFollowAMovedDeviceAndSayWhereItIs)
+{
+    TTempDir dir;
+    SimulatorProcess sim(LINVAR_CLI_TEST_DIR "/bus-moves.conf", QuickBus());
+    ASSERT_TRUE(sim.Ready()) << sim.Error();
+    auto run = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--port", std::to_string(sim.PortNumber()),
+                                             "--catalogue", Catalogue, "--quiet"});
+        return RunCli(arguments);
+    };
+
+    // A new address and a new line speed in one write.
+    TCliRun write = run({"--json", "write", "--address", "5", "1=8", "2=19.2", "7=33"});
+    EXPECT_EQ(write.Status, 0) << write.Err;
+    nlohmann::json result = ParseJson(write.Out);
+    EXPECT_EQ(result.value("address", 0), 8);
+    EXPECT_EQ(result.value("baud", 0), 19200);
+    EXPECT_EQ(result["moved_from"], (nlohmann::json{{"address", 5}, {"baud", 9600}}));
+    const nlohmann::json read =
+        ParseJson(run({"--json", "--baud", "19200", "read", "--address", "8"}).Out);
+    EXPECT_EQ(Raw(read), (std::map<int, int>{{1, 8}, {2, 192}, {5, -1}, {7, 33}}));
+
+    // A set whose address is new, to a device that answers that write from it already.
+    nlohmann::json set = ParseJson(run({"--json", "read", "--address", "6"}).Out);
+    ASSERT_EQ(set["parameters"].size(), 4u);
+    set["parameters"][0]["raw"] = 10;
+    set["parameters"][2]["raw"] = 7;
+    write = run({"write", "--address", "6", "--from", dir.Write("set.json", set.dump())});
+    EXPECT_EQ(write.Status, 0) << write.Err;
+    EXPECT_NE(write.Out.find("the device answers at its new address 10 (it was at address 6, "
+                             "9600 baud)"),
+              std::string::npos)
+        << write.Out;
+    EXPECT_EQ(Raw(ParseJson(run({"--json", "read", "--address", "10"}).Out)),
+              (std::map<int, int>{{1, 10}, {2, 96}, {3, 7}, {4, 250}}));
+
+    // Address 9 answered before the write: the device is not followed there.
+    write = run({"write", "--address", "10", "1=9", "3=8"});
+    EXPECT_EQ(write.Status, 1);
+    EXPECT_NE(write.Err.find("the device took address 9, which another device answered at "
+                             "before the write"),
+              std::string::npos)
+        << write.Err;
+    EXPECT_NE(write.Out.find("8           unsent"), std::string::npos) << write.Out;
+}
+
 TEST(CliProgramTest, BadArgumentsAndMissingPortsFailClearly)
 {
     TCliRun run = RunCli({"frobnicate"});

@@ -272,11 +272,13 @@ private:
         return CompareWithState(views);
     }
 
-    bool RunWorker(bool write, uint8_t address)
+    bool RunWorker(bool write, const TSoakDevice &device)
     {
         TWorkerHandle handle;
-        const bool started = write ? StartWorker<TSaveThread>(handle, address)
-                                   : StartWorker<TLoadThread>(handle, address);
+        const bool started =
+            write ? StartWorker<TSaveThread>(handle, device.Address,
+                                             TDeviceIdentity{device.Type, device.Version})
+                  : StartWorker<TLoadThread>(handle, device.Address);
         if (!started)
             return Fail("a worker did not start");
         const uint32_t end = write ? WM_SAVEDONE : WM_LOADDONE;
@@ -349,7 +351,7 @@ private:
                     std::uniform_int_distribution<int>(entry.Minimum, entry.Maximum)(Random);
             }
         }
-        if (!RunWorker(true, device.Address))
+        if (!RunWorker(true, device))
             return false;
         const auto attempts = Platform.TakeAttempts();
         const std::set<uint8_t> asked = Count(attempts);
@@ -380,7 +382,7 @@ private:
 
     bool Read(const TSoakDevice &device, const TView &view)
     {
-        if (!RunWorker(false, device.Address))
+        if (!RunWorker(false, device))
             return false;
         const auto attempts = Platform.TakeAttempts();
         CheckAccepted("read", device, attempts, Count(attempts), view.Held);

@@ -145,12 +145,14 @@ TEST_F(ReadWriteTest, WriteFramesEchoesAndProgress)
     AddParameter(10, "\xF4\xEB\xE0\xE3", 1); // "флаг": shown, never written
     AddParameter(11, SizeByte);              // never read: nothing to send
 
-    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
+    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address, TDeviceIdentity{}));
     const auto messages = CollectUntil(WM_SAVEDONE);
 
+    // After the writes, one ping tells that the device still answers where it was.
     const std::vector<std::vector<uint8_t>> expected = {
         WithCheckByte({Address, 7, 0, CMD_WRITE_PARAM, 8, 0x34, 0x12}),
-        WithCheckByte({Address, 6, 0, CMD_WRITE_PARAM, 44, 44})};
+        WithCheckByte({Address, 6, 0, CMD_WRITE_PARAM, 44, 44}),
+        WithCheckByte({Address, 6, 0, CMD_PING, 0, 0})};
     EXPECT_EQ(Fake.Frames(), expected);
     EXPECT_EQ(DeviceParameters[0].Value, 4660);
     EXPECT_EQ(DeviceParameters[1].Value, 44); // what the device echoed
@@ -177,7 +179,7 @@ TEST_F(ReadWriteTest, UnconfirmedAndRefusedWritesKeepTheValueGivenAndGoOutAgain)
     AddParameter(5, SizeWord, 0x0203); // echoed as one byte: that byte is the value
     AddParameter(6, SizeWord);         // no value: not sent, its mark left alone
 
-    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
+    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address, TDeviceIdentity{}));
     CollectUntil(WM_SAVEDONE);
 
     const std::vector<std::pair<int32_t, TParameterReply>> expected = {
@@ -205,7 +207,7 @@ TEST_F(ReadWriteTest, UnconfirmedAndRefusedWritesKeepTheValueGivenAndGoOutAgain)
         d.Data[3] = {0, 0};
     });
     Fake.ClearCalls();
-    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
+    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address, TDeviceIdentity{}));
     CollectUntil(WM_SAVEDONE);
     for (size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(DeviceParameters[i].Value, expected[i].first) << i;
@@ -234,13 +236,14 @@ TEST_F(ReadWriteTest, ALostPortEndsEachWorkerAfterTheEntryInProgress)
         for (int32_t index = 1; index <= 3; ++index)
             AddParameter(index, SizeByte, write ? 10 * index : VALUE_UNDEFINED);
 
-        ASSERT_TRUE(write ? StartWorker<TSaveThread>(Handle, Address)
+        ASSERT_TRUE(write ? StartWorker<TSaveThread>(Handle, Address, TDeviceIdentity{})
                           : StartWorker<TLoadThread>(Handle, Address));
         const auto messages = CollectUntil(write ? WM_SAVEDONE : WM_LOADDONE);
 
         EXPECT_TRUE(PortLost());
-        // One transaction for the entry that met the loss, none for the rest.
-        EXPECT_EQ(Fake.Frames().size(), 2u);
+        // One transaction for the entry that met the loss, none for the rest (a write first
+        // pings the addresses its values name: 10, 20, 30).
+        EXPECT_EQ(FramesWithCommand(Fake, write ? CMD_WRITE_PARAM : CMD_READ_PARAM).size(), 2u);
         EXPECT_EQ(Params(messages, WM_PROGRESS),
                   (write ? std::vector<uint32_t>{0, 100} : std::vector<uint32_t>{0}));
         EXPECT_EQ(DeviceParameters[0].Value, write ? 10 : 1);
@@ -289,7 +292,7 @@ TEST_F(ReadWriteTest, NothingToDoStillEndsWithTheEndMessages)
         const auto read = CollectUntil(WM_LOADDONE);
         ASSERT_EQ(read.size(), 1u);
 
-        ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
+        ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address, TDeviceIdentity{}));
         const auto write = CollectUntil(WM_SAVEDONE);
         ASSERT_EQ(write.size(), 2u);
         EXPECT_EQ(write[0].Message, WM_PROGRESS);
@@ -309,12 +312,15 @@ TEST_F(ReadWriteTest, StoppedWriteEndsPromptly)
     });
     AddParameter(1, SizeByte, 1);
     AddParameter(2, SizeByte, 2);
-    Bus.OnFrame([this](const std::vector<uint8_t> &) { Handle.RequestStop(); });
+    Bus.OnFrame([this](const std::vector<uint8_t> &frame) {
+        if (frame[3] == CMD_WRITE_PARAM)
+            Handle.RequestStop();
+    });
 
-    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address));
+    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address, TDeviceIdentity{}));
     const auto messages = CollectUntil(WM_SAVEDONE);
 
-    EXPECT_EQ(Fake.Frames().size(), 1u);
+    EXPECT_EQ(FramesWithCommand(Fake, CMD_WRITE_PARAM).size(), 1u);
     EXPECT_EQ(Params(messages, WM_PROGRESS), (std::vector<uint32_t>{0, 100}));
     // The closing pause is cut short by the stop request.
     EXPECT_LT(Fake.NowUs(), 1'000'000);

@@ -49,13 +49,15 @@ protected:
 
     // (Re)starts the simulator on `configPath` with the link settings `settings` (the
     // defaults for the rest) and opens its port; false, with a failure added, otherwise.
-    bool Plug(const std::string &configPath, const std::vector<std::string> &settings)
+    bool Plug(const std::string &configPath, const std::vector<std::string> &settings,
+              const std::vector<std::string> &arguments = {})
     {
         CloseComPort();
         Sim.reset();
         TSimulatorProcess::TOptions options;
         options.Port = 9;
         options.SettingsLines = settings;
+        options.Arguments = arguments;
         Sim = std::make_unique<TSimulatorProcess>(configPath, options);
         EXPECT_TRUE(Sim->Ready()) << Sim->Error();
         LinkSettings = TLinkSettings{};
@@ -150,7 +152,7 @@ TEST_F(SimulatedBusTest, ReadWriteAndReadBack)
     DeviceParameters[3].Value = 5; // the device refuses it
     Handle.Wait();
     Wire.Take();
-    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, 2));
+    ASSERT_TRUE(StartWorker<TSaveThread>(Handle, 2, TDeviceIdentity{9, 205}));
     messages = CollectUntil(WM_SAVEDONE);
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(messages[messages.size() - 2].WParam, 100u);
@@ -164,7 +166,7 @@ TEST_F(SimulatedBusTest, ReadWriteAndReadBack)
         EXPECT_EQ(ReplyOf(DeviceParameters[3]), TParameterReply::WriteRefused);
         if (write == 0) {
             Handle.Wait();
-            ASSERT_TRUE(StartWorker<TSaveThread>(Handle, 2));
+            ASSERT_TRUE(StartWorker<TSaveThread>(Handle, 2, TDeviceIdentity{9, 205}));
             CollectUntil(WM_SAVEDONE);
             EXPECT_EQ(Sent(CMD_WRITE_PARAM, 8), 1u);
         }
@@ -240,7 +242,7 @@ TEST_F(SimulatedBusTest, AnEchoingConverterChangesNothingButTheRecord)
         Handle.Wait();
         DeviceParameters[0].Value = 300;
         DeviceParameters[1].Value = 4660;
-        EXPECT_TRUE(StartWorker<TSaveThread>(Handle, 2));
+        EXPECT_TRUE(StartWorker<TSaveThread>(Handle, 2, TDeviceIdentity{9, 205}));
         CollectUntil(WM_SAVEDONE);
         Handle.Wait();
         EXPECT_TRUE(StartWorker<TLoadThread>(Handle, 2));
@@ -323,5 +325,83 @@ TEST_F(SimulatedBusTest, FastSweepFindsWhatTheStandardOneFinds)
                          {}));
         for (int sweep = 0; sweep < 4; ++sweep)
             EXPECT_EQ(Sweep(1, 7, true), wanted) << "sweep " << sweep;
+    }
+}
+
+// A write that gives a device a new address or line speed follows it there and lands every
+// value at its new place; one that would move it onto another device's address stops there,
+// and nothing is ever written to that other device.
+TEST_F(SimulatedBusTest, AWriteFollowsADeviceItMovesAndNeverWritesToAnother)
+{
+    const std::string bus = "latency 1\nchar-us 100\n"
+                            "device 5 type 18 version 1.11\n"
+                            "param 1 byte 5 address\n"
+                            "param 2 word 96 baud 96=9600,192=19200\n"
+                            "param 7 word 20\n"
+                            "device 6 type 18 version 1.11\n"
+                            "param 1 byte 6 address at-once\n"
+                            "param 7 word 20\n"
+                            "device 9 type 18 version 1.11\n"
+                            "param 1 byte 9 address\n"
+                            "param 7 word 20\n";
+    struct TCase
+    {
+        const char *Name;
+        uint8_t Address;
+        int32_t NewAddress, Speed; // values of parameters 1 and 2 (none: VALUE_UNDEFINED)
+        uint32_t Done;             // WM_SAVEDONE's wParam
+        std::vector<std::pair<uint32_t, uint32_t>> Moves; // WM_DEVICEMOVED (address, baud)
+        uint8_t EndsAt;                                   // where parameter 7 lands, 0: nowhere
+    };
+    const int32_t none = VALUE_UNDEFINED;
+    for (const TCase &c : {
+             TCase{"address, applied after the reply", 5, 8, none, 0, {{8, 9600}}, 8},
+             TCase{"address, the reply from it", 6, 10, none, 0, {{10, 9600}}, 10},
+             TCase{"line speed", 5, 5, 192, 0, {{5, 19200}}, 5},
+             TCase{"address and speed", 5, 8, 192, 0, {{8, 9600}, {8, 19200}}, 8},
+             TCase{"an address another device holds", 5, 9, none, DONE_ADDRESS_HELD, {}, 0},
+         }) {
+        SCOPED_TRACE(c.Name);
+        const std::string statePath = Dir.Path + "/state";
+        ASSERT_TRUE(Plug(Dir.Write("moves.conf", bus), QuickSettings, {"--state", statePath}));
+        DeviceParameters.clear();
+        AddParameter(1, SizeByte, c.NewAddress);
+        AddParameter(2, SizeWord, c.Speed);
+        AddParameter(7, SizeWord, 77);
+        ASSERT_TRUE(StartWorker<TSaveThread>(Handle, c.Address, TDeviceIdentity{18, 111}));
+        std::vector<std::pair<uint32_t, uint32_t>> moves;
+        const auto messages = CollectUntil(WM_SAVEDONE);
+        for (const TPostedMessage &message : messages) {
+            if (message.Message == WM_DEVICEMOVED)
+                moves.emplace_back(message.WParam, message.LParam);
+        }
+        Handle.Wait();
+        EXPECT_EQ(messages.back().WParam, c.Done);
+        EXPECT_EQ(moves, c.Moves);
+        const bool landed = c.EndsAt != 0;
+        EXPECT_EQ(ReplyOf(DeviceParameters[2]),
+                  landed ? TParameterReply::Valid : TParameterReply::NoValidReply);
+        // Not one write went to an address other than the device's own, old or new.
+        for (const TTrafficAttempt &attempt : Wire.Take()) {
+            if (attempt.Request[3] == CMD_WRITE_PARAM) {
+                EXPECT_TRUE(attempt.Request[0] == c.Address || attempt.Request[0] == c.EndsAt)
+                    << int(attempt.Request[0]);
+            }
+        }
+        if (c.Done == DONE_ADDRESS_HELD) {
+            EXPECT_EQ(messages.back().LParam, 9u);
+        }
+        CloseComPort();
+        Sim->Stop();
+        // The devices' values as the simulator left them: "ADDRESS INDEX VALUE" lines.
+        std::map<std::pair<int, int>, int> state;
+        std::ifstream stateFile(statePath);
+        for (int address, index, value; stateFile >> address >> index >> value;)
+            state[{address, index}] = value;
+        if (landed) {
+            EXPECT_EQ(state[std::make_pair(int(c.EndsAt), 7)], 77);
+            EXPECT_EQ(state[std::make_pair(int(c.EndsAt), 1)], c.EndsAt);
+        }
+        EXPECT_EQ(state[std::make_pair(9, 7)], 20); // the device that was at 9 from the start
     }
 }

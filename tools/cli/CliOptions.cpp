@@ -347,6 +347,9 @@ TCliTable::TCliTable(TCliOptions &options) : Options(options)
     AddIdentity(write);
     AddFlag(write, "--defaults", "every parameter gets its default first", Options.Defaults);
     AddFlag(write, "--raw", "values are raw device units, not as shown (divided)", Options.Raw);
+    AddFlag(write, "--zero",
+            "address 0 is a bus address: a write of 0 may move the\ndevice there (as scan --zero)",
+            Options.ZeroAddress);
     AddValue(write, "--from", "FILE", "write the parameter set in FILE (docs/parameter-sets.md)",
              Text("--from", "a file", Options.SetFile));
     write.add_option("NAME=VALUE", AssignmentWords, "a parameter, by name or index, and its value")

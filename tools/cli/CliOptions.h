@@ -40,7 +40,7 @@ struct TCliOptions
     bool Stats = false;                 // --stats: the bus health after the command
     bool Fast = false;                  // scan --fast: one short ping per address first
     std::vector<uint32_t> BaudRates;    // --baud B, B,B... or all; none: the settings' speed
-    bool ZeroAddress = false;           // scan --zero
+    bool ZeroAddress = false;           // scan --zero, write --zero
     std::optional<uint8_t> LastAddress; // scan --last A
     std::vector<uint8_t> Addresses;     // --address A, or A,B,C for write --from
     std::optional<uint8_t> Type;        // --type T

@@ -106,44 +106,64 @@ void PrintDeviceHead(const TTarget &target)
               << '\n';
 }
 
-int WriteTarget(const TCliOptions &options, const TTarget &target, const std::string &prefix,
+int WriteTarget(const TCliOptions &options, TTarget &target, const std::string &prefix,
                 TJson &report)
 {
+    const uint8_t fromAddress = target.Address;
+    const uint32_t fromBaudRate = BaudRate;
     // The write worker sends every entry that has a value; remember what was asked for.
     std::vector<int32_t> requested;
     for (const auto &entry : DeviceParameters)
         requested.push_back(IsWritable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
 
     size_t done = 0; // one progress message below 100 per entry done
-    bool silent = false;
+    uint32_t ending = 0, held = 0;
     RunWorker(
-        [&](TWorkerHandle &handle) { return StartWorker<TSaveThread>(handle, target.Address); },
+        [&](TWorkerHandle &handle) {
+            return StartWorker<TSaveThread>(handle, target.Address, target.Identity,
+                                            options.ZeroAddress);
+        },
         WM_SAVEDONE,
         [&](const TPostedMessage &message) {
             if (message.Message == WM_PROGRESS) {
                 done += message.WParam < 100;
                 ReportProgress(options, "write", message.WParam);
+            } else if (message.Message == WM_DEVICEMOVED) {
+                target.Address = static_cast<uint8_t>(message.WParam);
+            } else if (message.Message == WM_SAVEDONE) {
+                ending = message.WParam;
+                held = message.LParam;
             }
-            silent =
-                silent || (message.Message == WM_SAVEDONE && message.WParam == DONE_DEVICE_SILENT);
         });
     EndProgress();
-    if (silent) {
+    if (ending == DONE_DEVICE_SILENT) {
         ReportError(prefix +
                     "warning: " + DeviceSilentText("write", done, DeviceParameters.size()));
+    } else if (ending != 0) {
+        ReportError(prefix + "warning: " + DeviceLostText(ending == DONE_ADDRESS_HELD, held));
     }
+    const bool moved = target.Address != fromAddress || BaudRate != fromBaudRate;
 
     const std::string lost = PortLost() ? PortLostText(ProgressOf("write", done)) : std::string();
     // The worker goes through the entries in order and stops at Ctrl+C or a lost port: those
     // past the one it was at were never sent. On a lost port that one may have gone out.
     const size_t sent = lost.empty() ? done : done + 1;
 
-    int status = ExitOk;
+    // A device no longer found is a failure even when every value it was sent landed.
+    int status = ending != 0 ? ExitDeviceFailure : ExitOk;
     report = Completion(lost);
     report.update(DeviceHead(target));
+    if (moved) {
+        report["baud"] = BaudRate.load();
+        report["moved_from"] = TJson{{"address", fromAddress}, {"baud", fromBaudRate}};
+    }
     TJson parameters = TJson::array();
-    if (!options.Json)
+    if (!options.Json) {
         PrintDeviceHead(target);
+        if (moved)
+            std::cout << DeviceMovedText(target.Address, BaudRate, fromAddress, fromBaudRate)
+                      << '\n';
+    }
     for (size_t i = 0; i < DeviceParameters.size(); ++i) {
         const auto &entry = DeviceParameters[i];
         if (requested[i] == VALUE_UNDEFINED)

@@ -29,9 +29,11 @@ int ResolveFirstDevice(const TCliOptions &options, TTarget &target);
 size_t ReadTarget(const TCliOptions &options, const TTarget &target, bool *silent = nullptr);
 // Writes the entries of DeviceParameters that have values to the target and reports each
 // (text on stdout unless --json; problems on stderr, after `prefix`); `report` gets the JSON
-// result. A device that stops answering ends the write early, with a warning. Returns ExitOk,
+// result. A device that stops answering ends the write early, with a warning. A device that a
+// value moves to another address or line speed is followed there when it can be told apart
+// from any other; `target` then holds where it is now, and the result says so. Returns ExitOk,
 // ExitDeviceFailure or ExitPortLost.
-int WriteTarget(const TCliOptions &options, const TTarget &target, const std::string &prefix,
+int WriteTarget(const TCliOptions &options, TTarget &target, const std::string &prefix,
                 TJson &report);
 // "<what> after N of M parameters" for a message about the port's loss.
 std::string ProgressOf(const char *what, size_t done);

@@ -176,3 +176,29 @@ std::string DeviceSilentText(const char *what, size_t done, size_t total)
     return "the device stopped answering; the " + std::string(what) + " ended after " +
            std::to_string(done) + " of " + std::to_string(total) + " parameters";
 }
+
+std::string DeviceLostText(bool held, uint32_t address)
+{
+    if (held) {
+        return "the device took address " + std::to_string(address) +
+               ", which another device answered at before the write; the two cannot be told "
+               "apart there, so the write ended (two devices at one address now?)";
+    }
+    return "the device stopped answering after a value was written and was found neither at a "
+           "new address nor at another line speed; the write ended there, and the device may "
+           "now answer at another address or speed";
+}
+
+std::string DeviceMovedText(uint8_t address, uint32_t baudRate, uint8_t fromAddress,
+                            uint32_t fromBaudRate)
+{
+    std::string text = "the device answers";
+    if (address != fromAddress)
+        text += " at its new address " + std::to_string(address);
+    if (address != fromAddress && baudRate != fromBaudRate)
+        text += " and";
+    if (baudRate != fromBaudRate)
+        text += " at its new line speed " + std::to_string(baudRate) + " baud";
+    return text + " (it was at address " + std::to_string(fromAddress) + ", " +
+           std::to_string(fromBaudRate) + " baud)";
+}

@@ -44,3 +44,12 @@ std::string GarbledText(const TGarbledAddress &garbled);
 // The warning for a device that fell silent during a read or write (`what`): "the device
 // stopped answering; the read ended after 2 of 30 parameters".
 std::string DeviceSilentText(const char *what, size_t done, size_t total);
+// The warning for a write that ended because the device was lost after taking a value: "the
+// device stopped answering after a value was written and was found at no new address or
+// line speed; it may now answer at another address or speed", or, `held`, "the device took
+// address 9, which another device answered at before the write; ...".
+std::string DeviceLostText(bool held, uint32_t address);
+// Where a write followed the device: "the device answers at its new address 9" and/or "at
+// its new line speed 19200 baud", each said only when it changed.
+std::string DeviceMovedText(uint8_t address, uint32_t baudRate, uint8_t fromAddress,
+                            uint32_t fromBaudRate);
