@@ -19,6 +19,7 @@
 #include "link/Clock.h"
 #include "link/NetSerialPort.h"
 #include "link/SelfTimedPort.h"
+#include "link/ThreadPriority.h"
 
 namespace {
 
@@ -30,10 +31,9 @@ constexpr int64_t StalledWriteNs = 5'000'000'000;
 // kernel's interrupt threads (50), which must still run to move our bytes.
 constexpr int HoldPriority = 10;
 
-// The scheduling a thread had before RaisePriority, and whether it may be raised at all.
+// The scheduling a thread had before RaiseThreadPriority, and whether it may be raised at all.
 struct TThreadPriority
 {
-    bool Raised = false;
     bool Refused = false; // asked once and refused: not asked again on this thread
     int Policy = SCHED_OTHER;
     sched_param Param{};
@@ -498,10 +498,10 @@ int64_t TSystemSerialPlatform::CounterFrequency()
     return 1'000'000'000;
 }
 
-bool TSystemSerialPlatform::RaisePriority()
+bool RaiseThreadPriority()
 {
     TThreadPriority &saved = ThreadPriority;
-    if (saved.Raised || saved.Refused) {
+    if (saved.Refused) {
         return false;
     }
     if (pthread_getschedparam(pthread_self(), &saved.Policy, &saved.Param) != 0) {
@@ -519,16 +519,11 @@ bool TSystemSerialPlatform::RaisePriority()
         saved.Refused = true;
         return false;
     }
-    saved.Raised = true;
     return true;
 }
 
-void TSystemSerialPlatform::RestorePriority()
+void RestoreThreadPriority()
 {
-    TThreadPriority &saved = ThreadPriority;
-    if (!saved.Raised) {
-        return;
-    }
+    const TThreadPriority &saved = ThreadPriority;
     pthread_setschedparam(pthread_self(), saved.Policy, &saved.Param);
-    saved.Raised = false;
 }
