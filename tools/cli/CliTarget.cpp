@@ -15,8 +15,31 @@
 #include "workers/TMessageQueue.h"
 #include "workers/TSaveThread.h"
 
+#include <functional>
 #include <iostream>
 #include <vector>
+
+namespace {
+
+// Runs the worker that `start` starts on one device until `doneMessage`, showing its progress
+// as `what` and handing each progress value to `onProgress`; true when the device fell silent.
+bool RunDeviceWorker(const TCliOptions &options, const char *what,
+                     const std::function<bool(TWorkerHandle &)> &start, uint32_t doneMessage,
+                     const std::function<void(uint32_t)> &onProgress)
+{
+    bool silent = false;
+    RunWorker(start, doneMessage, [&](const TPostedMessage &message) {
+        if (message.Message == WM_PROGRESS) {
+            onProgress(message.WParam);
+            ReportProgress(options, what, message.WParam);
+        }
+        silent = silent || (message.Message == doneMessage && message.WParam == DONE_DEVICE_SILENT);
+    });
+    EndProgress();
+    return silent;
+}
+
+} // namespace
 
 int ResolveDevice(const TCliOptions &options, uint8_t address, TTarget &target, std::string &error)
 {
@@ -58,19 +81,10 @@ int ResolveFirstDevice(const TCliOptions &options, TTarget &target)
 size_t ReadTarget(const TCliOptions &options, const TTarget &target, bool *silent)
 {
     size_t done = 0; // one progress message per entry done
-    bool stopped = false;
-    RunWorker(
+    const bool stopped = RunDeviceWorker(
+        options, "read",
         [&](TWorkerHandle &handle) { return StartWorker<TLoadThread>(handle, target.Address); },
-        WM_LOADDONE,
-        [&](const TPostedMessage &message) {
-            if (message.Message == WM_PROGRESS) {
-                ++done;
-                ReportProgress(options, "read", message.WParam);
-            }
-            stopped =
-                stopped || (message.Message == WM_LOADDONE && message.WParam == DONE_DEVICE_SILENT);
-        });
-    EndProgress();
+        WM_LOADDONE, [&](uint32_t) { ++done; });
     if (silent != nullptr)
         *silent = stopped;
     return done;
@@ -115,19 +129,10 @@ int WriteTarget(const TCliOptions &options, const TTarget &target, const std::st
         requested.push_back(IsWritable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
 
     size_t done = 0; // one progress message below 100 per entry done
-    bool silent = false;
-    RunWorker(
+    const bool silent = RunDeviceWorker(
+        options, "write",
         [&](TWorkerHandle &handle) { return StartWorker<TSaveThread>(handle, target.Address); },
-        WM_SAVEDONE,
-        [&](const TPostedMessage &message) {
-            if (message.Message == WM_PROGRESS) {
-                done += message.WParam < 100;
-                ReportProgress(options, "write", message.WParam);
-            }
-            silent =
-                silent || (message.Message == WM_SAVEDONE && message.WParam == DONE_DEVICE_SILENT);
-        });
-    EndProgress();
+        WM_SAVEDONE, [&](uint32_t percent) { done += percent < 100; });
     if (silent) {
         ReportError(prefix +
                     "warning: " + DeviceSilentText("write", done, DeviceParameters.size()));
