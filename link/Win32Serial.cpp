@@ -24,9 +24,8 @@ public:
 
     bool GetLineSettings(TLineSettings &settings) override
     {
-        DCB dcb{};
-        dcb.DCBlength = sizeof dcb;
-        if (!GetCommState(Handle, &dcb)) {
+        DCB dcb;
+        if (!ReadDcb(dcb)) {
             return false;
         }
         settings = LineSettingsOfDcb(dcb);
@@ -35,9 +34,8 @@ public:
 
     bool SetLineSettings(const TLineSettings &settings) override
     {
-        DCB found{};
-        found.DCBlength = sizeof found;
-        if (!GetCommState(Handle, &found)) {
+        DCB found;
+        if (!ReadDcb(found)) {
             return false;
         }
         DCB wanted = DcbWithLineSettings(found, settings);
@@ -132,6 +130,14 @@ public:
     int LostError() const override { return Lost; }
 
 private:
+    // The driver's line format; false when it does not tell.
+    bool ReadDcb(DCB &dcb)
+    {
+        dcb = {};
+        dcb.DCBlength = sizeof dcb; // GetCommState wants the size of the struct it fills
+        return GetCommState(Handle, &dcb) != 0;
+    }
+
     void CheckDevice()
     {
         DWORD errors = 0;
