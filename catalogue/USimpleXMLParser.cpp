@@ -58,6 +58,19 @@ public:
         }
     }
 
+    // Moves past the character at the cursor and the blanks after it, then past `second` where
+    // it follows: true for a two-character token ("</", "/>"), blanks allowed between.
+    bool TakePair(char second)
+    {
+        ++Cursor;
+        SkipSpaces();
+        if (Cursor < End && *Cursor == second) {
+            ++Cursor;
+            return true;
+        }
+        return false;
+    }
+
     TToken ReadToken()
     {
         SkipSpaces();
@@ -66,25 +79,13 @@ public:
         }
         switch (*Cursor) {
         case '<':
-            ++Cursor;
-            SkipSpaces();
-            if (Cursor < End && *Cursor == '/') {
-                ++Cursor;
-                return TToken::OpenEnd;
-            }
-            return TToken::Open;
+            return TakePair('/') ? TToken::OpenEnd : TToken::Open;
         case '>':
             ++Cursor;
             SkipSpaces();
             return TToken::Close;
         case '/':
-            ++Cursor;
-            SkipSpaces();
-            if (Cursor < End && *Cursor == '>') {
-                ++Cursor;
-                return TToken::EmptyEnd;
-            }
-            return TToken::Slash;
+            return TakePair('>') ? TToken::EmptyEnd : TToken::Slash;
         case '=':
             ++Cursor;
             return TToken::Equals;

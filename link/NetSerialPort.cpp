@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "link/Clock.h"
+#include "link/SelfTimedPort.h"
 #include "link/SendRequest.h"
 #include "link/TelnetCodec.h"
 
@@ -68,7 +69,7 @@ private:
     int64_t Deviation = 0;
 };
 
-class TNetSerialPort : public ISerialPort
+class TNetSerialPort : public TSelfTimedPort
 {
 public:
     TNetSerialPort(std::unique_ptr<ISocket> socket, TNetTransport transport, int64_t connectUs)
@@ -130,18 +131,6 @@ public:
         return true;
     }
 
-    bool GetTimeouts(TSerialTimeouts &timeouts) override
-    {
-        timeouts = Timeouts;
-        return true;
-    }
-
-    bool SetTimeouts(const TSerialTimeouts &timeouts) override
-    {
-        Timeouts = timeouts;
-        return true;
-    }
-
     bool Purge(TPurge what) override
     {
         if (what == TPurge::TxClear || what == TPurge::TxAbort) {
@@ -177,9 +166,6 @@ public:
             return 0;
         }
         const int64_t start = MonotonicNs();
-        const int64_t totalDeadline = start + MsToNs(static_cast<int64_t>(Timeouts.ReadMultiplier) *
-                                                         static_cast<int64_t>(count) +
-                                                     Timeouts.ReadConstant);
         size_t got = 0;
         int64_t lastByte = 0;
         for (;;) {
@@ -198,10 +184,7 @@ public:
             if (got == count) {
                 return got;
             }
-            int64_t deadline = totalDeadline;
-            if (got > 0 && Timeouts.ReadInterval != 0) {
-                deadline = std::min(deadline, lastByte + MsToNs(Timeouts.ReadInterval));
-            }
+            const int64_t deadline = ReadDeadline(start, count, got, lastByte);
             // Bytes already waiting are taken even when no time is left, as a serial
             // port's read hands over its buffer.
             if (!Pump(deadline) && (Lost != 0 || MonotonicNs() >= deadline)) {
@@ -395,7 +378,6 @@ private:
     TTelnetCodec Codec;
     TLineSettings Line;
     bool Negotiated = false;
-    TSerialTimeouts Timeouts;
     std::vector<uint8_t> Pending; // line bytes received and not yet read
     size_t PendingAt = 0;
     int64_t LastArrival = 0;

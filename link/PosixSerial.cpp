@@ -18,6 +18,8 @@
 
 #include "link/Clock.h"
 #include "link/NetSerialPort.h"
+#include "link/SelfTimedPort.h"
+#include "link/ThreadPriority.h"
 
 namespace {
 
@@ -29,10 +31,9 @@ constexpr int64_t StalledWriteNs = 5'000'000'000;
 // kernel's interrupt threads (50), which must still run to move our bytes.
 constexpr int HoldPriority = 10;
 
-// The scheduling a thread had before RaisePriority, and whether it may be raised at all.
+// The scheduling a thread had before RaiseThreadPriority, and whether it may be raised at all.
 struct TThreadPriority
 {
-    bool Raised = false;
     bool Refused = false; // asked once and refused: not asked again on this thread
     int Policy = SCHED_OTHER;
     sched_param Param{};
@@ -136,7 +137,7 @@ bool DeviceGone(int error)
     return error == EIO || error == ENXIO || error == ENODEV;
 }
 
-class TPosixSerialPort : public ISerialPort
+class TPosixSerialPort : public TSelfTimedPort
 {
 public:
     // `found` is the line as the port was before we touched it (nullptr: unknown);
@@ -259,18 +260,6 @@ public:
         return applied;
     }
 
-    bool GetTimeouts(TSerialTimeouts &timeouts) override
-    {
-        timeouts = Timeouts;
-        return true;
-    }
-
-    bool SetTimeouts(const TSerialTimeouts &timeouts) override
-    {
-        Timeouts = timeouts;
-        return true;
-    }
-
     bool Purge(TPurge what) override
     {
         // Reads and writes are synchronous, so nothing is pending to abort beyond what
@@ -315,9 +304,6 @@ public:
             return 0;
         }
         const int64_t start = MonotonicNs();
-        const uint64_t totalMs =
-            static_cast<uint64_t>(Timeouts.ReadMultiplier) * count + Timeouts.ReadConstant;
-        const int64_t totalDeadline = start + MsToNs(totalMs);
         size_t got = 0;
         int64_t lastByte = 0;
         bool signalled = false; // poll reported data waiting
@@ -348,10 +334,7 @@ public:
                 NoteFailure(EIO);
                 return got;
             }
-            int64_t deadline = totalDeadline;
-            if (got > 0 && Timeouts.ReadInterval != 0) {
-                deadline = std::min(deadline, lastByte + MsToNs(Timeouts.ReadInterval));
-            }
+            const int64_t deadline = ReadDeadline(start, count, got, lastByte);
             short revents = 0;
             if (!WaitFor(Fd, POLLIN, deadline, revents)) {
                 return got;
@@ -447,7 +430,6 @@ private:
     }
 
     int Fd;
-    TSerialTimeouts Timeouts;
     serial_rs485 SavedRs485{};
     bool Rs485Changed = false;
     bool LowLatencySet = false; // we set the driver's low-latency flag
@@ -516,10 +498,10 @@ int64_t TSystemSerialPlatform::CounterFrequency()
     return 1'000'000'000;
 }
 
-bool TSystemSerialPlatform::RaisePriority()
+bool RaiseThreadPriority()
 {
     TThreadPriority &saved = ThreadPriority;
-    if (saved.Raised || saved.Refused) {
+    if (saved.Refused) {
         return false;
     }
     if (pthread_getschedparam(pthread_self(), &saved.Policy, &saved.Param) != 0) {
@@ -537,16 +519,11 @@ bool TSystemSerialPlatform::RaisePriority()
         saved.Refused = true;
         return false;
     }
-    saved.Raised = true;
     return true;
 }
 
-void TSystemSerialPlatform::RestorePriority()
+void RestoreThreadPriority()
 {
-    TThreadPriority &saved = ThreadPriority;
-    if (!saved.Raised) {
-        return;
-    }
+    const TThreadPriority &saved = ThreadPriority;
     pthread_setschedparam(pthread_self(), saved.Policy, &saved.Param);
-    saved.Raised = false;
 }

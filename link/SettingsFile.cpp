@@ -1,5 +1,6 @@
 #include "link/SettingsFile.h"
 
+#include "link/FileRead.h"
 #include "link/LineSpeed.h"
 #include "link/LinkState.h"
 #include "link/NumberText.h"
@@ -54,45 +55,21 @@ std::string Lower(std::string text)
     return text;
 }
 
-#ifdef _WIN32
-constexpr int ReadFlags = O_RDONLY | O_BINARY;
-#else
-constexpr int ReadFlags = O_RDONLY | O_CLOEXEC;
-#endif
-
 // Reads the settings file, at most MaxSettingsBytes of it; empty when it is missing (`exists`
 // false) or unreadable (`fault` says why).
 std::string ReadSettingsFile(const std::string &path, bool &exists, TSettingsReadFault &fault)
 {
     fault = {};
     fault.Path = path;
-    const int fd = open(path.c_str(), ReadFlags);
-    exists = fd >= 0 || errno != ENOENT;
-    if (fd < 0) {
-        if (exists)
-            fault = {TSettingsFault::NotReadable, errno, path};
-        return {};
-    }
-    // One byte more than allowed tells a file that is too large without reading all of it.
-    std::string text(MaxSettingsBytes + 1, '\0');
-    size_t length = 0;
-    while (length < text.size()) {
-        const auto got =
-            read(fd, text.data() + length, static_cast<unsigned>(text.size() - length));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            fault = {TSettingsFault::NotReadable, errno, path}; // a folder: EISDIR
-        if (got <= 0)
-            break;
-        length += static_cast<size_t>(got);
-    }
-    close(fd);
-    if (length > MaxSettingsBytes)
+    std::string text;
+    int error = 0;
+    // Not only a regular file: a device named by mistake (/dev/zero) is told as too large.
+    const TFileReadFault read = ReadFileBounded(path, MaxSettingsBytes, false, text, error);
+    exists = read != TFileReadFault::NotOpened || error != ENOENT;
+    if (read == TFileReadFault::TooLarge)
         fault = {TSettingsFault::TooLarge, 0, path};
-    if (fault.Fault != TSettingsFault::None)
-        return {};
-    text.resize(length);
+    else if (read != TFileReadFault::None && exists)
+        fault = {TSettingsFault::NotReadable, error, path}; // a folder: EISDIR
     return text;
 }
 

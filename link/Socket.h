@@ -1,6 +1,7 @@
 #pragma once
 // A connected TCP stream behind one small interface, so the network port is written once for
-// POSIX sockets (PosixSocket.cpp) and Winsock (Win32Socket.cpp), and tests can script one.
+// POSIX sockets and Winsock (Socket.cpp, over the calls of SocketCalls.h), and tests can
+// script one.
 // Failures are errno values (ECONNREFUSED, EHOSTUNREACH, ETIMEDOUT, ECONNRESET...) on both.
 
 #include <cstddef>

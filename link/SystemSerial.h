@@ -4,7 +4,8 @@
 // settings, poll()-driven reads under the time-out model, hang-up detection, the kernel's
 // RS-485 mode, CLOCK_MONOTONIC as the counter, SCHED_FIFO for the transmitter hold) and
 // Win32Serial.cpp (the comm functions on a "\\.\COMn" handle, the performance counter,
-// Sleep, a time-critical thread priority for the hold).
+// Sleep, a time-critical thread priority for the hold); SystemSerial.cpp keeps, for both,
+// whether a thread's priority is raised.
 
 #include "link/SerialPlatform.h"
 

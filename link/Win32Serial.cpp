@@ -4,17 +4,12 @@
 #include <cerrno>
 
 #include "link/NetSerialPort.h"
+#include "link/ThreadPriority.h"
 
 namespace {
 
-// The priority a thread had before RaisePriority.
-struct TThreadPriority
-{
-    bool Raised = false;
-    int Saved = THREAD_PRIORITY_NORMAL;
-};
-
-thread_local TThreadPriority ThreadPriority;
+// The priority a thread had before RaiseThreadPriority.
+thread_local int SavedPriority = THREAD_PRIORITY_NORMAL;
 
 class TWin32SerialPort : public ISerialPort
 {
@@ -29,9 +24,8 @@ public:
 
     bool GetLineSettings(TLineSettings &settings) override
     {
-        DCB dcb{};
-        dcb.DCBlength = sizeof dcb;
-        if (!GetCommState(Handle, &dcb)) {
+        DCB dcb;
+        if (!ReadDcb(dcb)) {
             return false;
         }
         settings = LineSettingsOfDcb(dcb);
@@ -40,9 +34,8 @@ public:
 
     bool SetLineSettings(const TLineSettings &settings) override
     {
-        DCB found{};
-        found.DCBlength = sizeof found;
-        if (!GetCommState(Handle, &found)) {
+        DCB found;
+        if (!ReadDcb(found)) {
             return false;
         }
         DCB wanted = DcbWithLineSettings(found, settings);
@@ -137,6 +130,14 @@ public:
     int LostError() const override { return Lost; }
 
 private:
+    // The driver's line format; false when it does not tell.
+    bool ReadDcb(DCB &dcb)
+    {
+        dcb = {};
+        dcb.DCBlength = sizeof dcb; // GetCommState wants the size of the struct it fills
+        return GetCommState(Handle, &dcb) != 0;
+    }
+
     void CheckDevice()
     {
         DWORD errors = 0;
@@ -302,12 +303,8 @@ int64_t TSystemSerialPlatform::CounterFrequency()
     return QueryPerformanceFrequency(&frequency) ? frequency.QuadPart : 0;
 }
 
-bool TSystemSerialPlatform::RaisePriority()
+bool RaiseThreadPriority()
 {
-    TThreadPriority &saved = ThreadPriority;
-    if (saved.Raised) {
-        return false;
-    }
     const HANDLE thread = GetCurrentThread();
     const int current = GetThreadPriority(thread);
     if (current == THREAD_PRIORITY_ERROR_RETURN || current >= THREAD_PRIORITY_TIME_CRITICAL) {
@@ -318,17 +315,11 @@ bool TSystemSerialPlatform::RaisePriority()
     if (!SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL)) {
         return false;
     }
-    saved.Saved = current;
-    saved.Raised = true;
+    SavedPriority = current;
     return true;
 }
 
-void TSystemSerialPlatform::RestorePriority()
+void RestoreThreadPriority()
 {
-    TThreadPriority &saved = ThreadPriority;
-    if (!saved.Raised) {
-        return;
-    }
-    SetThreadPriority(GetCurrentThread(), saved.Saved);
-    saved.Raised = false;
+    SetThreadPriority(GetCurrentThread(), SavedPriority);
 }

@@ -8,13 +8,8 @@
 #                                 # package a build that exists instead, as the tests do
 # Prints the package's path as its last line.
 set -euo pipefail
-# A build folder given relative to where the script was called from.
-if [[ -n ${LINVAR_BUILD_DIR:-} ]]; then
-    LINVAR_BUILD_DIR=$(realpath "$LINVAR_BUILD_DIR")
-    export LINVAR_BUILD_DIR
-fi
-cd "$(dirname "$0")/.."
-root=$PWD
+# shellcheck source=scripts/package-build.bash
+source "$(dirname "$0")/package-build.bash"
 
 install=0
 case ${1:-} in
@@ -33,13 +28,10 @@ if [[ -z ${SOURCE_DATE_EPOCH:-} ]] && epoch=$(git log -1 --format=%ct 2>/dev/nul
     export SOURCE_DATE_EPOCH=$epoch
 fi
 
-if [[ -n ${LINVAR_BUILD_DIR:-} ]]; then
-    build=$LINVAR_BUILD_DIR
-else
+if [[ -z ${LINVAR_BUILD_DIR:-} ]]; then
     # Every option that decides what is built is given, so an old cache cannot change it.
     # The compiler and linker flags are Debian's own (optimised, hardened); the build type
     # adds none of its own.
-    build=$root/build/package
     export DEB_BUILD_MAINT_OPTIONS=hardening=+all
     cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
     launcher=()

@@ -1,28 +1,16 @@
 #include "sets/ParameterSet.h"
 
 #include "catalogue/ParameterSize.h"
+#include "link/FileRead.h"
 #include "values/ValueText.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <set>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
-
-#ifdef _WIN32
-// A file opened without O_BINARY would have its line ends translated.
-constexpr int SetFileFlags = O_RDONLY | O_BINARY;
-#else
-// A pipe with no writer would hold open() until one came; without waiting, fstat refuses it.
-constexpr int SetFileFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
-#endif
 
 using TDom = nlohmann::json;
 
@@ -405,45 +393,25 @@ bool ParseParameterSet(const std::string &text, TParameterSet &set, TSetError &e
 bool ReadParameterSetFile(const std::string &path, TParameterSet &set, TSetError &error)
 {
     error = {};
-    const int fd = open(path.c_str(), SetFileFlags);
-    if (fd < 0) {
-        error = {TSetFault::NotReadable, {}};
-        error.Errno = errno;
-        return false;
-    }
-    struct stat status = {};
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        close(fd);
+    std::string text;
+    int readError = 0;
+    switch (ReadFileBounded(path, MaxParameterSetBytes, true, text, readError)) {
+    case TFileReadFault::None:
+        return ParseParameterSet(text, set, error);
+    case TFileReadFault::NotRegular:
         error = {TSetFault::NotRegularFile, {}};
         return false;
-    }
-    // One byte more than allowed tells a file that is too large without reading all of it.
-    std::string text(MaxParameterSetBytes + 1, '\0');
-    size_t length = 0;
-    int readError = 0;
-    while (length < text.size()) {
-        const auto got =
-            read(fd, text.data() + length, static_cast<unsigned>(text.size() - length));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            readError = errno;
-        if (got <= 0)
-            break;
-        length += static_cast<size_t>(got);
-    }
-    close(fd);
-    if (readError != 0) {
-        error = {TSetFault::NotReadable, {}};
-        error.Errno = readError;
+    case TFileReadFault::TooLarge:
+        // The reader stops one byte past the bound.
+        error = {TSetFault::TooLarge, {}, {}, static_cast<int64_t>(MaxParameterSetBytes + 1)};
         return false;
+    case TFileReadFault::NotOpened:
+    case TFileReadFault::NotRead:
+        break;
     }
-    if (length > MaxParameterSetBytes) {
-        error = {TSetFault::TooLarge, {}, {}, static_cast<int64_t>(length)};
-        return false;
-    }
-    text.resize(length);
-    return ParseParameterSet(text, set, error);
+    error = {TSetFault::NotReadable, {}};
+    error.Errno = readError;
+    return false;
 }
 
 bool PlanParameterSet(const TParameterSet &set, uint8_t type,

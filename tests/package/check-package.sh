@@ -12,17 +12,9 @@
 #     the catalogue found through the links;
 #   - man renders every manual page without a warning.
 set -euo pipefail
-# A build folder given relative to where the script was called from.
-if [[ -n ${LINVAR_BUILD_DIR:-} ]]; then
-    LINVAR_BUILD_DIR=$(realpath "$LINVAR_BUILD_DIR")
-    export LINVAR_BUILD_DIR
-fi
-cd "$(dirname "$0")/../.."
-root=$PWD
-build=$root/build/package
-if [[ -n ${LINVAR_BUILD_DIR:-} ]]; then
-    build=$LINVAR_BUILD_DIR
-fi
+# The package is made where scripts/package.sh makes it, which the icon check needs too.
+# shellcheck source=scripts/package-build.bash
+source "$(dirname "$0")/../../scripts/package-build.bash"
 
 passed=0
 failed=0

@@ -15,8 +15,32 @@
 #include "workers/TMessageQueue.h"
 #include "workers/TSaveThread.h"
 
+#include <functional>
 #include <iostream>
 #include <vector>
+
+namespace {
+
+// Runs the worker that `start` starts on one device until `doneMessage`, showing its progress
+// as `what` and handing every message it posts to `onMessage`; returns that last message.
+TPostedMessage RunDeviceWorker(const TCliOptions &options, const char *what,
+                               const std::function<bool(TWorkerHandle &)> &start,
+                               uint32_t doneMessage,
+                               const std::function<void(const TPostedMessage &)> &onMessage)
+{
+    TPostedMessage done;
+    RunWorker(start, doneMessage, [&](const TPostedMessage &message) {
+        if (message.Message == WM_PROGRESS)
+            ReportProgress(options, what, message.WParam);
+        if (message.Message == doneMessage)
+            done = message;
+        onMessage(message);
+    });
+    EndProgress();
+    return done;
+}
+
+} // namespace
 
 int ResolveDevice(const TCliOptions &options, uint8_t address, TTarget &target, std::string &error)
 {
@@ -58,21 +82,13 @@ int ResolveFirstDevice(const TCliOptions &options, TTarget &target)
 size_t ReadTarget(const TCliOptions &options, const TTarget &target, bool *silent)
 {
     size_t done = 0; // one progress message per entry done
-    bool stopped = false;
-    RunWorker(
+    const TPostedMessage end = RunDeviceWorker(
+        options, "read",
         [&](TWorkerHandle &handle) { return StartWorker<TLoadThread>(handle, target.Address); },
         WM_LOADDONE,
-        [&](const TPostedMessage &message) {
-            if (message.Message == WM_PROGRESS) {
-                ++done;
-                ReportProgress(options, "read", message.WParam);
-            }
-            stopped =
-                stopped || (message.Message == WM_LOADDONE && message.WParam == DONE_DEVICE_SILENT);
-        });
-    EndProgress();
+        [&](const TPostedMessage &message) { done += message.Message == WM_PROGRESS; });
     if (silent != nullptr)
-        *silent = stopped;
+        *silent = end.WParam == DONE_DEVICE_SILENT;
     return done;
 }
 
@@ -117,30 +133,25 @@ int WriteTarget(const TCliOptions &options, TTarget &target, const std::string &
         requested.push_back(IsWritable(entry) ? int32_t(entry.Value) : VALUE_UNDEFINED);
 
     size_t done = 0; // one progress message below 100 per entry done
-    uint32_t ending = 0, held = 0;
-    RunWorker(
+    const TPostedMessage end = RunDeviceWorker(
+        options, "write",
         [&](TWorkerHandle &handle) {
             return StartWorker<TSaveThread>(handle, target.Address, target.Identity,
                                             options.ZeroAddress);
         },
         WM_SAVEDONE,
         [&](const TPostedMessage &message) {
-            if (message.Message == WM_PROGRESS) {
+            if (message.Message == WM_PROGRESS)
                 done += message.WParam < 100;
-                ReportProgress(options, "write", message.WParam);
-            } else if (message.Message == WM_DEVICEMOVED) {
+            else if (message.Message == WM_DEVICEMOVED)
                 target.Address = static_cast<uint8_t>(message.WParam);
-            } else if (message.Message == WM_SAVEDONE) {
-                ending = message.WParam;
-                held = message.LParam;
-            }
         });
-    EndProgress();
+    const uint32_t ending = end.WParam;
     if (ending == DONE_DEVICE_SILENT) {
         ReportError(prefix +
                     "warning: " + DeviceSilentText("write", done, DeviceParameters.size()));
     } else if (ending != 0) {
-        ReportError(prefix + "warning: " + DeviceLostText(ending == DONE_ADDRESS_HELD, held));
+        ReportError(prefix + "warning: " + DeviceLostText(ending == DONE_ADDRESS_HELD, end.LParam));
     }
     const bool moved = target.Address != fromAddress || BaudRate != fromBaudRate;
 

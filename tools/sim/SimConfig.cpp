@@ -102,10 +102,11 @@ bool ParseCommand(const std::string &name, int &command)
     return true;
 }
 
-// KIND [PERCENT] [ms N] [on COMMAND] [count N] [after N], from words[first].
-bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPercent,
-                TFault &fault, std::string &error)
+// KIND [PERCENT] [ms N] [on COMMAND] [count N] [after N], from words[first], added to `faults`.
+bool AddFault(const std::vector<std::string> &words, size_t first, bool needPercent,
+              std::vector<TFault> &faults, std::string &error)
 {
+    TFault fault;
     if (first >= words.size() || !ParseFaultKind(words[first], fault.Kind)) {
         error = "unknown fault kind";
         return false;
@@ -144,6 +145,7 @@ bool ParseFault(const std::vector<std::string> &words, size_t first, bool needPe
         error = "random-fault needs a percentage";
         return false;
     }
+    faults.push_back(fault);
     return true;
 }
 
@@ -302,12 +304,7 @@ bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::s
         }
         TSimDevice &device = config.Devices.back();
         if (keyword == "fault") {
-            TFault fault;
-            if (!ParseFault(words, 1, false, fault, error)) {
-                return false;
-            }
-            device.Faults.push_back(fault);
-            return true;
+            return AddFault(words, 1, false, device.Faults, error);
         }
         int64_t index = 0;
         if (words.size() < 4 || !ParseNumber(words[1], 0, 255, index) ||
@@ -331,12 +328,7 @@ bool ParseLine(const std::vector<std::string> &words, TSimConfig &config, std::s
         return true;
     }
     if (keyword == "random-fault") {
-        TFault fault;
-        if (!ParseFault(words, 1, true, fault, error)) {
-            return false;
-        }
-        config.RandomFaults.push_back(fault);
-        return true;
+        return AddFault(words, 1, true, config.RandomFaults, error);
     }
     error = "unknown keyword '" + keyword + "'";
     return false;
