@@ -1,12 +1,15 @@
 #include "ui/UBusHealthView.h"
 
+#include "ui/UListGrid.h"
+
 #include "controls/UASGrid.h"
-#include "controls/UColors.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <iterator>
 
 namespace {
 
@@ -18,6 +21,16 @@ const QString Titles[] = {
 };
 constexpr int Widths[] = {50, 60, 65, 55, 65, 75, 70, 40, 60, 75, 60, 65};
 constexpr int ColumnCount = 12;
+// The figures of the columns after the address, in their order: the counts, then the reply
+// times.
+constexpr uint64_t TDeviceHealth::*Counts[] = {
+    &TDeviceHealth::Attempts, &TDeviceHealth::Transactions, &TDeviceHealth::Valid,
+    &TDeviceHealth::Retries,  &TDeviceHealth::TimeOuts,     &TDeviceHealth::WrongCheck,
+    &TDeviceHealth::Echoes,   &TDeviceHealth::Refusals,
+};
+constexpr double TDeviceHealth::*Times[] = {&TDeviceHealth::MedianMs, &TDeviceHealth::P99Ms,
+                                            &TDeviceHealth::MaxMs};
+static_assert(1 + std::size(Counts) + std::size(Times) == size_t{ColumnCount});
 
 QString Ms(double ms)
 {
@@ -30,17 +43,9 @@ TBusHealthView::TBusHealthView(QWidget *parent) : QWidget(parent)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    Grid = new TASGrid(this);
-    Grid->SetBorderStyle(TBorderStyle::bsSingle);
-    Grid->SetColCount(ColumnCount);
-    for (int col = 0; col < ColumnCount; ++col)
-        Grid->SetColWidths(col, Widths[col]);
-    Grid->SetRowHeight(18);
-    Grid->SetHotHint(true);
-    Grid->SetOnGetData([this](int row, int col, uint32_t &color, uint8_t &, QString &data) {
-        data = CellText(row, col);
-        color = row >= 0 && RowTroubled(row) ? clRed : clBlack;
-    });
+    Grid = NewListGrid(
+        this, Widths, [this](int row, int col) { return CellText(row, col); },
+        [this](int row) { return RowTroubled(row); });
     layout->addWidget(Grid, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -84,34 +89,14 @@ QString TBusHealthView::CellText(int row, int col) const
     if (row < 0 || row >= RowCount())
         return QString();
     const TDeviceHealth &d = Devices[static_cast<size_t>(row)];
-    switch (col) {
-    case 0:
+    if (col == 0)
         return QString::number(d.Address) + (d.Troubled() ? QStringLiteral(" !") : QString());
-    case 1:
-        return QString::number(d.Attempts);
-    case 2:
-        return QString::number(d.Transactions);
-    case 3:
-        return QString::number(d.Valid);
-    case 4:
-        return QString::number(d.Retries);
-    case 5:
-        return QString::number(d.TimeOuts);
-    case 6:
-        return QString::number(d.WrongCheck);
-    case 7:
-        return QString::number(d.Echoes);
-    case 8:
-        return QString::number(d.Refusals);
-    case 9:
-        return Ms(d.MedianMs);
-    case 10:
-        return Ms(d.P99Ms);
-    case 11:
-        return Ms(d.MaxMs);
-    default:
-        return QString();
-    }
+    const int time = col - 1 - static_cast<int>(std::size(Counts));
+    if (col > 0 && time < 0)
+        return QString::number(d.*Counts[col - 1]);
+    if (time >= 0 && time < static_cast<int>(std::size(Times)))
+        return Ms(d.*Times[time]);
+    return QString();
 }
 
 bool TBusHealthView::RowTroubled(int row) const

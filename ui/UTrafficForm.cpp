@@ -3,10 +3,10 @@
 #include "ui/UBusHealthView.h"
 #include "ui/UErrorBox.h"
 #include "ui/UFileDialog.h"
+#include "ui/UListGrid.h"
 #include "ui/UWords.h"
 
 #include "controls/UASGrid.h"
-#include "controls/UColors.h"
 
 #include "link/Clock.h"
 #include "link/Frame.h"
@@ -74,17 +74,9 @@ TTrafficForm::TTrafficForm(QWidget *owner) : QWidget(owner, Qt::Window)
     auto *attemptsPage = new QWidget(Tabs);
     auto *layout = new QVBoxLayout(attemptsPage);
     layout->setContentsMargins(4, 4, 4, 4);
-    Grid = new TASGrid(attemptsPage);
-    Grid->SetBorderStyle(TBorderStyle::bsSingle);
-    Grid->SetColCount(ColumnCount);
-    for (int col = 0; col < ColumnCount; ++col)
-        Grid->SetColWidths(col, Widths[col]);
-    Grid->SetRowHeight(18);
-    Grid->SetHotHint(true);
-    Grid->SetOnGetData([this](int row, int col, uint32_t &color, uint8_t &, QString &data) {
-        data = CellText(row, col);
-        color = row >= 0 && RowFailed(row) ? clRed : clBlack;
-    });
+    Grid = NewListGrid(
+        attemptsPage, Widths, [this](int row, int col) { return CellText(row, col); },
+        [this](int row) { return RowFailed(row); });
     layout->addWidget(Grid, 1);
 
     auto *buttons = new QHBoxLayout;
