@@ -2,6 +2,7 @@
 // The parameter page: the chosen device's parameters in a two-column grid with a fixed-point
 // editor floating over the selected row, the catalogue defaults, the write, and "Назад".
 
+#include "device/ParameterReply.h"
 #include "sets/ParameterSet.h"
 #include "workers/TThread.h"
 
@@ -152,6 +153,9 @@ private:
     void PaintEditorColor();
     // Starts the write; false when it could not start.
     bool StartWrite();
+    // True when row `row` holds the value the last write sent and `reply` is what that write
+    // got for it.
+    bool WriteAnswered(size_t row, TParameterReply reply) const;
     // True when row `row` holds the value the last write sent, unconfirmed by the device.
     bool WriteUnconfirmed(size_t row) const;
     // True when row `row` holds the value the last write sent, refused by the device.
