@@ -4,10 +4,8 @@
 
 #include "controls/UASGrid.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include <iterator>
 
@@ -41,23 +39,16 @@ QString Ms(double ms)
 
 TBusHealthView::TBusHealthView(QWidget *parent) : QWidget(parent)
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     Grid = NewListGrid(
         this, Widths, [this](int row, int col) { return CellText(row, col); },
         [this](int row) { return RowTroubled(row); });
-    layout->addWidget(Grid, 1);
-
-    auto *buttons = new QHBoxLayout;
     NoteLabel = new QLabel(QStringLiteral("Адреса, откуда не пришло ни байта, не показаны. "
                                           "Время ответа: от конца запроса до конца ответа. "
                                           "\"!\": без верного ответа больше попытки из десяти."),
                            this);
     NoteLabel->setWordWrap(true);
     ClearButton = new QPushButton(QStringLiteral("Очистить"), this);
-    buttons->addWidget(NoteLabel, 1);
-    buttons->addWidget(ClearButton);
-    layout->addLayout(buttons);
+    LayOutList(this, 0, Grid, NoteLabel, {ClearButton});
     connect(ClearButton, &QPushButton::clicked, this, &TBusHealthView::ClearButtonClick);
 }
 

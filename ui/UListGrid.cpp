@@ -3,6 +3,11 @@
 #include "controls/UASGrid.h"
 #include "controls/UColors.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 TASGrid *NewListGrid(QWidget *parent, std::span<const int> widths,
                      std::function<QString(int row, int col)> text,
                      std::function<bool(int row)> marked)
@@ -20,4 +25,17 @@ TASGrid *NewListGrid(QWidget *parent, std::span<const int> widths,
         color = row >= 0 && marked(row) ? clRed : clBlack;
     });
     return grid;
+}
+
+void LayOutList(QWidget *page, int margin, TASGrid *grid, QLabel *label,
+                std::initializer_list<QPushButton *> buttons)
+{
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->addWidget(grid, 1);
+    auto *row = new QHBoxLayout;
+    row->addWidget(label, 1);
+    for (QPushButton *button : buttons)
+        row->addWidget(button);
+    layout->addLayout(row);
 }

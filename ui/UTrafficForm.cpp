@@ -16,7 +16,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -72,23 +71,16 @@ TTrafficForm::TTrafficForm(QWidget *owner) : QWidget(owner, Qt::Window)
     Tabs = new QTabWidget(this);
     outer->addWidget(Tabs);
     auto *attemptsPage = new QWidget(Tabs);
-    auto *layout = new QVBoxLayout(attemptsPage);
-    layout->setContentsMargins(4, 4, 4, 4);
     Grid = NewListGrid(
         attemptsPage, Widths, [this](int row, int col) { return CellText(row, col); },
         [this](int row) { return RowFailed(row); });
-    layout->addWidget(Grid, 1);
-
-    auto *buttons = new QHBoxLayout;
     CountLabel = new QLabel(attemptsPage);
     PauseButton = new QPushButton(PauseText, attemptsPage);
     ClearButton = new QPushButton(QStringLiteral("Очистить"), attemptsPage);
     CopyButton = new QPushButton(QStringLiteral("Копировать"), attemptsPage);
     SaveButton = new QPushButton(QStringLiteral("Сохранить..."), attemptsPage);
-    buttons->addWidget(CountLabel, 1);
-    for (QPushButton *button : {PauseButton, ClearButton, CopyButton, SaveButton})
-        buttons->addWidget(button);
-    layout->addLayout(buttons);
+    LayOutList(attemptsPage, 4, Grid, CountLabel,
+               {PauseButton, ClearButton, CopyButton, SaveButton});
     connect(PauseButton, &QPushButton::clicked, this, &TTrafficForm::PauseButtonClick);
     connect(ClearButton, &QPushButton::clicked, this, &TTrafficForm::ClearButtonClick);
     connect(CopyButton, &QPushButton::clicked, this, &TTrafficForm::CopyButtonClick);
