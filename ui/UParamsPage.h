@@ -153,13 +153,13 @@ private:
     void PaintEditorColor();
     // Starts the write; false when it could not start.
     bool StartWrite();
-    // True when row `row` holds the value the last write sent and `reply` is what that write
-    // got for it.
-    bool WriteAnswered(size_t row, TParameterReply reply) const;
     // True when row `row` holds the value the last write sent, unconfirmed by the device.
     bool WriteUnconfirmed(size_t row) const;
     // True when row `row` holds the value the last write sent, refused by the device.
     bool WriteRefused(size_t row) const;
+    // True when row `row` holds the value the last write sent and `reply` is what that write
+    // got for it.
+    bool WriteAnswered(size_t row, TParameterReply reply) const;
     // True when row `row` got no valid reply to its last exchange.
     bool ReadUnanswered(size_t row) const;
     // The names of the rows `test` holds for, as shown.
