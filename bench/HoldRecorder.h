@@ -13,13 +13,11 @@
 class THoldRecorder : public TSystemSerialPlatform
 {
 public:
-    class TPort : public TForwardingSerialPort
+    class TPort : public TOwnedForwardingPort<THoldRecorder>
     {
     public:
-        TPort(THoldRecorder &owner, std::unique_ptr<ISerialPort> inner)
-            : TForwardingSerialPort(std::move(inner)), Owner(owner)
-        {
-        }
+        using TOwnedForwardingPort::TOwnedForwardingPort;
+
         bool SetRts(bool on) override
         {
             // A release with no write before it (the port being opened) ends no hold.
@@ -42,9 +40,6 @@ public:
             Owner.LastArrival = Owner.TSystemSerialPlatform::Counter();
             return got;
         }
-
-    private:
-        THoldRecorder &Owner;
     };
 
     std::unique_ptr<ISerialPort> Open(const std::string &path, int &error) override

@@ -133,25 +133,55 @@ bool Sweep(TMessageQueue &queue, double &us, double &budgetUs, int &found, bool 
     return swept;
 }
 
+// The simulated bus of one measurement: the simulator on `config`, its port open with the
+// simulator's settings, the workers' messages going to Queue; the port closes when it goes.
+class TSimulatedBus
+{
+public:
+    // Starts the bus; `name` names it in the complaint on stderr when it does not start.
+    TSimulatedBus(const std::string &config, const char *name) : Sim(config)
+    {
+        LinkSettings = TLinkSettings();
+        LoadLinkSettings();
+        Opened = Sim.Ready() && OpenComPort(Sim.PortNumber());
+        if (!Opened) {
+            std::fprintf(stderr, "bench_bus: the %s bus did not start\n", name);
+            return;
+        }
+        SetMainWindowTarget(&Queue);
+    }
+    ~TSimulatedBus()
+    {
+        if (!Opened)
+            return;
+        SetMainWindowTarget(nullptr);
+        CloseComPort();
+    }
+    TSimulatedBus(const TSimulatedBus &) = delete;
+    TSimulatedBus &operator=(const TSimulatedBus &) = delete;
+
+    // True when the port is open on the running simulator.
+    bool Open() const { return Opened; }
+
+    // Where the workers' messages arrive.
+    TMessageQueue Queue;
+
+private:
+    TSimulatorProcess Sim;
+    bool Opened = false;
+};
+
 // The fast sweep's time over the standard one's on the demo bus, both in this run; -1 when
 // either did not find the bus's four devices.
 double FastSweepRatio()
 {
-    TSimulatorProcess sim(LINVAR_DEMO_BUS);
-    LinkSettings = TLinkSettings();
-    LoadLinkSettings();
-    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
-        std::fprintf(stderr, "bench_bus: the demo bus did not start\n");
+    TSimulatedBus bus(LINVAR_DEMO_BUS, "demo");
+    if (!bus.Open())
         return -1;
-    }
-    TMessageQueue queue;
-    SetMainWindowTarget(&queue);
     double standardUs = 0, fastUs = 0, budgetUs = 0;
     int standardFound = 0, fastFound = 0;
-    const bool swept = Sweep(queue, standardUs, budgetUs, standardFound) &&
-                       Sweep(queue, fastUs, budgetUs, fastFound, true);
-    SetMainWindowTarget(nullptr);
-    CloseComPort();
+    const bool swept = Sweep(bus.Queue, standardUs, budgetUs, standardFound) &&
+                       Sweep(bus.Queue, fastUs, budgetUs, fastFound, true);
     return swept && standardFound == 4 && fastFound == 4 ? fastUs / standardUs : -1;
 }
 
@@ -160,25 +190,18 @@ double FastSweepRatio()
 int FastSweepMisses(const char *name, const std::string &converter, int sweeps)
 {
     const std::string config = WriteConfig(converter);
-    TSimulatorProcess sim(config);
-    LinkSettings = TLinkSettings();
-    LoadLinkSettings();
-    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
-        std::fprintf(stderr, "bench_bus: the %s bus did not start\n", name);
+    TSimulatedBus bus(config, name);
+    if (!bus.Open()) {
         unlink(config.c_str());
         return -1;
     }
-    TMessageQueue queue;
-    SetMainWindowTarget(&queue);
     int misses = 0;
     for (int i = 0; i < sweeps && misses >= 0; ++i) {
         int found = 0;
         double us = 0, budgetUs = 0;
-        misses = Sweep(queue, us, budgetUs, found, true, 80) ? misses + 3 - found : -1;
+        misses = Sweep(bus.Queue, us, budgetUs, found, true, 80) ? misses + 3 - found : -1;
     }
     std::printf("%s: %d fast sweeps, %d devices missed\n", name, sweeps, misses);
-    SetMainWindowTarget(nullptr);
-    CloseComPort();
     unlink(config.c_str());
     return misses;
 }
@@ -186,25 +209,18 @@ int FastSweepMisses(const char *name, const std::string &converter, int sweeps)
 // A search across all eight standard speeds on the demo bus; its time in ms, or -1.
 double AllSpeedsMs()
 {
-    TSimulatorProcess sim(LINVAR_DEMO_BUS);
-    LoadLinkSettings();
-    if (!sim.Ready() || !OpenComPort(sim.PortNumber())) {
-        std::fprintf(stderr, "bench_bus: the demo bus did not start\n");
+    TSimulatedBus bus(LINVAR_DEMO_BUS, "demo");
+    if (!bus.Open())
         return -1;
-    }
-    TMessageQueue queue;
-    SetMainWindowTarget(&queue);
     TWorkerHandle handle;
     int found = 0;
     const int64_t startNs = MonotonicNs();
     const std::vector<uint32_t> speeds(StandardBaudRates.begin(), StandardBaudRates.end());
     const bool searched =
         StartWorker<TSpeedSearchThread>(handle, uint8_t(1), uint8_t(126), speeds) &&
-        WaitFor(queue, WM_SEARCHDONE, found);
+        WaitFor(bus.Queue, WM_SEARCHDONE, found);
     const double ms = static_cast<double>(MonotonicNs() - startNs) / 1'000'000;
     handle.Wait();
-    SetMainWindowTarget(nullptr);
-    CloseComPort();
     std::printf("search across %zu speeds: %d devices, %.1f ms\n", speeds.size(), found, ms);
     return searched && found == 4 ? ms : -1;
 }

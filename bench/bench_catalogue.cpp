@@ -8,11 +8,12 @@
 #include "catalogue/SyntheticCatalogue.h"
 #include "catalogue/USimpleXMLParser.h"
 
+#include "bench/RunRecorder.h"
+
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -72,15 +73,25 @@ void BM_ParsePugixml(benchmark::State &state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc.size()));
 }
 
+// Entries of the catalogue the lookups search, 64 parameters each.
+constexpr int LookupDevices = 1000;
+
+// Reads the lookups' catalogue into the program's parser; false, and the run skipped, when
+// the reader refuses it.
+bool ReadLookupCatalogue(benchmark::State &state)
+{
+    if (CatalogueParser().Parse(MakeCatalogue(LookupDevices, 64)))
+        return true;
+    state.SkipWithError("the reader rejected the generated catalogue");
+    return false;
+}
+
 void BM_FormDeviceParam(benchmark::State &state)
 {
-    constexpr int devices = 1000;
-    if (!CatalogueParser().Parse(MakeCatalogue(devices, 64))) {
-        state.SkipWithError("the reader rejected the generated catalogue");
+    if (!ReadLookupCatalogue(state))
         return;
-    }
     for (auto _ : state) {
-        FormDeviceParam(devices - 1, 150);
+        FormDeviceParam(LookupDevices - 1, 150);
         benchmark::DoNotOptimize(DeviceParameters.data());
     }
     state.counters["rows"] = static_cast<double>(DeviceParameters.size());
@@ -88,13 +99,10 @@ void BM_FormDeviceParam(benchmark::State &state)
 
 void BM_GoDeviceParamsMiss(benchmark::State &state)
 {
-    constexpr int devices = 1000;
-    if (!CatalogueParser().Parse(MakeCatalogue(devices, 64))) {
-        state.SkipWithError("the reader rejected the generated catalogue");
+    if (!ReadLookupCatalogue(state))
         return;
-    }
     for (auto _ : state) {
-        const bool offered = GoDeviceParams(devices, 150);
+        const bool offered = GoDeviceParams(LookupDevices, 150);
         benchmark::DoNotOptimize(offered);
     }
 }
@@ -126,44 +134,22 @@ BENCHMARK(BM_FormDeviceParam)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(BM_GoDeviceParamsMiss)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(BM_NoMatch)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
-// Keeps the console output and remembers each run's time per iteration in seconds.
-class TRecorder : public benchmark::ConsoleReporter
-{
-public:
-    // Plain output: colour codes would leak into the figures line that follows.
-    TRecorder() : ConsoleReporter(OO_Tabular) {}
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (!run.error_occurred && run.iterations > 0) {
-                seconds[run.run_name.function_name] =
-                    run.real_accumulated_time / static_cast<double>(run.iterations);
-            }
-        }
-    }
-    std::map<std::string, double> seconds;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
     std::printf("document: %.1f MB\n", static_cast<double>(LargeDocument().size()) / 1e6);
-    TRecorder recorder;
+    TRunRecorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
     const double mb = static_cast<double>(LargeDocument().size()) / 1e6;
     auto rate = [&](const char *name) {
-        const auto it = recorder.seconds.find(name);
-        return it == recorder.seconds.end() || it->second <= 0 ? 0.0 : mb / it->second;
+        const double seconds = recorder.RealSeconds(name);
+        return seconds <= 0 ? 0.0 : mb / seconds;
     };
     const double own = rate("BM_Parse");
     const double pugi = rate("BM_ParsePugixml");
-    auto seconds = [&](const char *name) {
-        const auto it = recorder.seconds.find(name);
-        return it == recorder.seconds.end() ? 0.0 : it->second;
-    };
+    auto seconds = [&](const char *name) { return recorder.RealSeconds(name); };
     std::printf("parse_mb_s=%.1f pugixml_mb_s=%.1f parse_ratio=%.2f form_us=%.1f miss_us=%.1f "
                 "nomatch_ms=%.2f\n",
                 own, pugi, pugi > 0 ? own / pugi : 0.0, seconds("BM_FormDeviceParam") * 1e6,

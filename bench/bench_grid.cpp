@@ -2,6 +2,8 @@
 // paint by a QTableView over a minimal model. The last line sums it up as key=value pairs.
 #include "controls/UASGrid.h"
 
+#include "bench/RunRecorder.h"
+
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QHeaderView>
@@ -11,7 +13,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 
 namespace {
@@ -123,27 +124,6 @@ void PaintTableView(benchmark::State &state)
 BENCHMARK(PaintGrid)->Arg(10)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PaintTableView)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
-// Prints the usual table and keeps each run's processor time per paint in microseconds; the
-// machine is shared, so wall-clock time says more about the neighbours than about the paint.
-class CollectingReporter : public benchmark::ConsoleReporter
-{
-public:
-    // Plain text: colour codes would end up in front of the summary line.
-    CollectingReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        ConsoleReporter::ReportRuns(reports);
-        for (const Run &run : reports) {
-            const double us = run.GetAdjustedCPUTime() *
-                              benchmark::GetTimeUnitMultiplier(benchmark::kMicrosecond) /
-                              benchmark::GetTimeUnitMultiplier(run.time_unit);
-            times[run.benchmark_name()] = us;
-        }
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -153,13 +133,15 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    CollectingReporter reporter;
+    // Processor time per paint: the machine is shared, so wall-clock time says more about the
+    // neighbours than about the paint.
+    TRunRecorder reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
-    const double few = reporter.times["PaintGrid/10"];
-    const double many = reporter.times["PaintGrid/1000000"];
-    const double table = reporter.times["PaintTableView/1000000"];
+    const double few = reporter.CpuSeconds("PaintGrid/10") * 1e6;
+    const double many = reporter.CpuSeconds("PaintGrid/1000000") * 1e6;
+    const double table = reporter.CpuSeconds("PaintTableView/1000000") * 1e6;
     std::printf("paint_us_10=%.1f paint_us_1m=%.1f paint_ratio=%.3f qtableview_us=%.1f "
                 "paint_vs_qtableview=%.3f\n",
                 few, many, few > 0 ? many / few : 0.0, table, table > 0 ? many / table : 0.0);

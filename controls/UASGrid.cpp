@@ -755,27 +755,31 @@ bool TASGrid::viewportEvent(QEvent *event)
 
 void TASGrid::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
+    if (!TakeLeftPress(event)) {
         QAbstractScrollArea::mousePressEvent(event);
-        return;
     }
-    const QPoint pos = event->position().toPoint();
-    LeftButtonDown(pos.x(), pos.y());
-    event->accept();
 }
 
 void TASGrid::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton) {
+    if (!TakeLeftPress(event)) {
         QAbstractScrollArea::mouseDoubleClickEvent(event);
         return;
+    }
+    if (FOnChoiseRow) {
+        FOnChoiseRow(this);
+    }
+}
+
+bool TASGrid::TakeLeftPress(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        return false;
     }
     const QPoint pos = event->position().toPoint();
     LeftButtonDown(pos.x(), pos.y());
     event->accept();
-    if (FOnChoiseRow) {
-        FOnChoiseRow(this);
-    }
+    return true;
 }
 
 void TASGrid::LeftButtonDown(int x, int y)

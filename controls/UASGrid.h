@@ -161,6 +161,8 @@ protected:
 private:
     void PostSelChange();
     void LeftButtonDown(int x, int y);
+    // Handles a left-button press (single or double) as LeftButtonDown; false for another button.
+    bool TakeLeftPress(QMouseEvent *event);
     // Stores a positive size and lays the grid out again; 0 or less is ignored.
     void StorePositive(int &field, int value);
     // Scrolls a row into view: the top rule when moving upward, the bottom rule otherwise.

@@ -1,12 +1,13 @@
 #include "ui/UBusHealthView.h"
 
-#include "controls/UASGrid.h"
-#include "controls/UColors.h"
+#include "ui/UListGrid.h"
 
-#include <QHBoxLayout>
+#include "controls/UASGrid.h"
+
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
+
+#include <iterator>
 
 namespace {
 
@@ -18,6 +19,16 @@ const QString Titles[] = {
 };
 constexpr int Widths[] = {50, 60, 65, 55, 65, 75, 70, 40, 60, 75, 60, 65};
 constexpr int ColumnCount = 12;
+// The figures of the columns after the address, in their order: the counts, then the reply
+// times.
+constexpr uint64_t TDeviceHealth::*Counts[] = {
+    &TDeviceHealth::Attempts, &TDeviceHealth::Transactions, &TDeviceHealth::Valid,
+    &TDeviceHealth::Retries,  &TDeviceHealth::TimeOuts,     &TDeviceHealth::WrongCheck,
+    &TDeviceHealth::Echoes,   &TDeviceHealth::Refusals,
+};
+constexpr double TDeviceHealth::*Times[] = {&TDeviceHealth::MedianMs, &TDeviceHealth::P99Ms,
+                                            &TDeviceHealth::MaxMs};
+static_assert(1 + std::size(Counts) + std::size(Times) == size_t{ColumnCount});
 
 QString Ms(double ms)
 {
@@ -28,31 +39,16 @@ QString Ms(double ms)
 
 TBusHealthView::TBusHealthView(QWidget *parent) : QWidget(parent)
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    Grid = new TASGrid(this);
-    Grid->SetBorderStyle(TBorderStyle::bsSingle);
-    Grid->SetColCount(ColumnCount);
-    for (int col = 0; col < ColumnCount; ++col)
-        Grid->SetColWidths(col, Widths[col]);
-    Grid->SetRowHeight(18);
-    Grid->SetHotHint(true);
-    Grid->SetOnGetData([this](int row, int col, uint32_t &color, uint8_t &, QString &data) {
-        data = CellText(row, col);
-        color = row >= 0 && RowTroubled(row) ? clRed : clBlack;
-    });
-    layout->addWidget(Grid, 1);
-
-    auto *buttons = new QHBoxLayout;
+    Grid = NewListGrid(
+        this, Widths, [this](int row, int col) { return CellText(row, col); },
+        [this](int row) { return RowTroubled(row); });
     NoteLabel = new QLabel(QStringLiteral("Адреса, откуда не пришло ни байта, не показаны. "
                                           "Время ответа: от конца запроса до конца ответа. "
                                           "\"!\": без верного ответа больше попытки из десяти."),
                            this);
     NoteLabel->setWordWrap(true);
     ClearButton = new QPushButton(QStringLiteral("Очистить"), this);
-    buttons->addWidget(NoteLabel, 1);
-    buttons->addWidget(ClearButton);
-    layout->addLayout(buttons);
+    LayOutList(this, 0, Grid, NoteLabel, {ClearButton});
     connect(ClearButton, &QPushButton::clicked, this, &TBusHealthView::ClearButtonClick);
 }
 
@@ -84,34 +80,14 @@ QString TBusHealthView::CellText(int row, int col) const
     if (row < 0 || row >= RowCount())
         return QString();
     const TDeviceHealth &d = Devices[static_cast<size_t>(row)];
-    switch (col) {
-    case 0:
+    if (col == 0)
         return QString::number(d.Address) + (d.Troubled() ? QStringLiteral(" !") : QString());
-    case 1:
-        return QString::number(d.Attempts);
-    case 2:
-        return QString::number(d.Transactions);
-    case 3:
-        return QString::number(d.Valid);
-    case 4:
-        return QString::number(d.Retries);
-    case 5:
-        return QString::number(d.TimeOuts);
-    case 6:
-        return QString::number(d.WrongCheck);
-    case 7:
-        return QString::number(d.Echoes);
-    case 8:
-        return QString::number(d.Refusals);
-    case 9:
-        return Ms(d.MedianMs);
-    case 10:
-        return Ms(d.P99Ms);
-    case 11:
-        return Ms(d.MaxMs);
-    default:
-        return QString();
-    }
+    const int time = col - 1 - static_cast<int>(std::size(Counts));
+    if (col > 0 && time < 0)
+        return QString::number(d.*Counts[col - 1]);
+    if (time >= 0 && time < static_cast<int>(std::size(Times)))
+        return Ms(d.*Times[time]);
+    return QString();
 }
 
 bool TBusHealthView::RowTroubled(int row) const

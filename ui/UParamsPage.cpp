@@ -228,26 +228,26 @@ QString TParamsPage::CellText(int ARow, int ACol) const
                                     : FormatParamValue(value, entry->Divisor, LocaleDecimalMark());
 }
 
-bool TParamsPage::WriteUnconfirmed(size_t row) const
+bool TParamsPage::WriteAnswered(size_t row, TParameterReply reply) const
 {
-    // Only a write leaves unconfirmed values: a read without a reply shows "Неопределено", and
-    // a value put in since the write (typed, the defaults, a set) was never sent. An entry
-    // without a value has nothing to confirm.
+    // Only a write leaves such values: a read without a reply shows "Неопределено", and a value
+    // put in since the write (typed, the defaults, a set) was never sent. An entry without a
+    // value has nothing to confirm or refuse.
     if (!AfterWrite || row >= DeviceParameters.size() || row >= ReadValues.size())
         return false;
     const ParameterDescription &entry = DeviceParameters[row];
-    return ReplyOf(entry) == TParameterReply::NoValidReply && entry.Value != VALUE_UNDEFINED &&
+    return ReplyOf(entry) == reply && entry.Value != VALUE_UNDEFINED &&
            entry.Value == ReadValues[row];
+}
+
+bool TParamsPage::WriteUnconfirmed(size_t row) const
+{
+    return WriteAnswered(row, TParameterReply::NoValidReply);
 }
 
 bool TParamsPage::WriteRefused(size_t row) const
 {
-    // As for an unconfirmed row: only while the row holds the value the last write sent.
-    if (!AfterWrite || row >= DeviceParameters.size() || row >= ReadValues.size())
-        return false;
-    const ParameterDescription &entry = DeviceParameters[row];
-    return ReplyOf(entry) == TParameterReply::WriteRefused && entry.Value != VALUE_UNDEFINED &&
-           entry.Value == ReadValues[row];
+    return WriteAnswered(row, TParameterReply::WriteRefused);
 }
 
 bool TParamsPage::RowUnconfirmed(int ARow) const

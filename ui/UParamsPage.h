@@ -2,6 +2,7 @@
 // The parameter page: the chosen device's parameters in a two-column grid with a fixed-point
 // editor floating over the selected row, the catalogue defaults, the write, and "Назад".
 
+#include "device/ParameterReply.h"
 #include "sets/ParameterSet.h"
 #include "workers/TThread.h"
 
@@ -162,6 +163,9 @@ private:
     bool WriteUnconfirmed(size_t row) const;
     // True when row `row` holds the value the last write sent, refused by the device.
     bool WriteRefused(size_t row) const;
+    // True when row `row` holds the value the last write sent and `reply` is what that write
+    // got for it.
+    bool WriteAnswered(size_t row, TParameterReply reply) const;
     // True when row `row` got no valid reply to its last exchange.
     bool ReadUnanswered(size_t row) const;
     // The names of the rows `test` holds for, as shown.

@@ -3,10 +3,10 @@
 #include "ui/UBusHealthView.h"
 #include "ui/UErrorBox.h"
 #include "ui/UFileDialog.h"
+#include "ui/UListGrid.h"
 #include "ui/UWords.h"
 
 #include "controls/UASGrid.h"
-#include "controls/UColors.h"
 
 #include "link/Clock.h"
 #include "link/Frame.h"
@@ -16,7 +16,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -72,31 +71,16 @@ TTrafficForm::TTrafficForm(QWidget *owner) : QWidget(owner, Qt::Window)
     Tabs = new QTabWidget(this);
     outer->addWidget(Tabs);
     auto *attemptsPage = new QWidget(Tabs);
-    auto *layout = new QVBoxLayout(attemptsPage);
-    layout->setContentsMargins(4, 4, 4, 4);
-    Grid = new TASGrid(attemptsPage);
-    Grid->SetBorderStyle(TBorderStyle::bsSingle);
-    Grid->SetColCount(ColumnCount);
-    for (int col = 0; col < ColumnCount; ++col)
-        Grid->SetColWidths(col, Widths[col]);
-    Grid->SetRowHeight(18);
-    Grid->SetHotHint(true);
-    Grid->SetOnGetData([this](int row, int col, uint32_t &color, uint8_t &, QString &data) {
-        data = CellText(row, col);
-        color = row >= 0 && RowFailed(row) ? clRed : clBlack;
-    });
-    layout->addWidget(Grid, 1);
-
-    auto *buttons = new QHBoxLayout;
+    Grid = NewListGrid(
+        attemptsPage, Widths, [this](int row, int col) { return CellText(row, col); },
+        [this](int row) { return RowFailed(row); });
     CountLabel = new QLabel(attemptsPage);
     PauseButton = new QPushButton(PauseText, attemptsPage);
     ClearButton = new QPushButton(QStringLiteral("Очистить"), attemptsPage);
     CopyButton = new QPushButton(QStringLiteral("Копировать"), attemptsPage);
     SaveButton = new QPushButton(QStringLiteral("Сохранить..."), attemptsPage);
-    buttons->addWidget(CountLabel, 1);
-    for (QPushButton *button : {PauseButton, ClearButton, CopyButton, SaveButton})
-        buttons->addWidget(button);
-    layout->addLayout(buttons);
+    LayOutList(attemptsPage, 4, Grid, CountLabel,
+               {PauseButton, ClearButton, CopyButton, SaveButton});
     connect(PauseButton, &QPushButton::clicked, this, &TTrafficForm::PauseButtonClick);
     connect(ClearButton, &QPushButton::clicked, this, &TTrafficForm::ClearButtonClick);
     connect(CopyButton, &QPushButton::clicked, this, &TTrafficForm::CopyButtonClick);

@@ -36,6 +36,17 @@ protected:
         }
         return picked;
     }
+    // An unanswered ping, then an identify answered with ReplyL5; neither may key the
+    // converter through RTS or DTR.
+    void ExchangeWithoutKeying()
+    {
+        std::vector<uint8_t> reply;
+        EXPECT_FALSE(Send(Ping1, reply));
+        Fake.QueueReply(ReplyL5);
+        EXPECT_TRUE(Send(Identify5, reply));
+        EXPECT_EQ(Fake.Count("rts"), 0u);
+        EXPECT_EQ(Fake.Count("dtr"), 0u);
+    }
 };
 
 TEST_F(Exchange, OneAnsweredAttemptInOrder)
@@ -288,12 +299,7 @@ TEST_F(Exchange, SlowerLinesAddTheirExtraWireTimePerReplyByte)
 TEST_F(Exchange, SmartConverterLinesAreNeverTouched)
 {
     LinkSettings.SmartPI = true;
-    std::vector<uint8_t> reply;
-    EXPECT_FALSE(Send(Ping1, reply));
-    Fake.QueueReply(ReplyL5);
-    EXPECT_TRUE(Send(Identify5, reply));
-    EXPECT_EQ(Fake.Count("rts"), 0u);
-    EXPECT_EQ(Fake.Count("dtr"), 0u);
+    ExchangeWithoutKeying();
     EXPECT_EQ(Fake.Count("write"), 4u);
 }
 
@@ -303,12 +309,7 @@ TEST_F(Exchange, RemotePortSkipsTheHoldAndWaitsItsRoundTripLonger)
     // its round trip lengthens both the total and the gap time-outs of every reply.
     Fake.SetRemote(true, 25);
     LinkSettings.IntervalTimeout = 3;
-    std::vector<uint8_t> reply;
-    EXPECT_FALSE(Send(Ping1, reply));
-    Fake.QueueReply(ReplyL5);
-    EXPECT_TRUE(Send(Identify5, reply));
-    EXPECT_EQ(Fake.Count("rts"), 0u);
-    EXPECT_EQ(Fake.Count("dtr"), 0u);
+    ExchangeWithoutKeying();
     EXPECT_EQ(Fake.Count("priority up"), 0u);
     EXPECT_EQ(Only("set-timeouts"),
               (std::vector<std::string>{"set-timeouts 28 0 55 0 0", "set-timeouts 0 0 625 0 0"}));

@@ -135,13 +135,11 @@ struct TAttempt
 class TRecordingPlatform : public TSystemSerialPlatform
 {
 public:
-    class TPort : public TForwardingSerialPort
+    class TPort : public TOwnedForwardingPort<TRecordingPlatform>
     {
     public:
-        TPort(TRecordingPlatform &owner, std::unique_ptr<ISerialPort> inner)
-            : TForwardingSerialPort(std::move(inner)), Owner(owner)
-        {
-        }
+        using TOwnedForwardingPort::TOwnedForwardingPort;
+
         size_t Write(const uint8_t *bytes, size_t count) override
         {
             {
@@ -159,9 +157,6 @@ public:
                                                    bytes + got);
             return got;
         }
-
-    private:
-        TRecordingPlatform &Owner;
     };
 
     std::unique_ptr<ISerialPort> Open(const std::string &path, int &error) override

@@ -33,3 +33,17 @@ public:
 private:
     std::unique_ptr<ISerialPort> Inner;
 };
+
+// A forwarding port that knows the platform which opened it, for watchers that keep what they
+// see in that platform.
+template <class TOwner> class TOwnedForwardingPort : public TForwardingSerialPort
+{
+public:
+    TOwnedForwardingPort(TOwner &owner, std::unique_ptr<ISerialPort> inner)
+        : TForwardingSerialPort(std::move(inner)), Owner(owner)
+    {
+    }
+
+protected:
+    TOwner &Owner;
+};
