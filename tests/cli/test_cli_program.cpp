@@ -42,6 +42,14 @@ protected:
 };
 
 // Raw value by index of a read or write result; -1 for an undefined value.
+// linvar-cli on the bus of `sim` with the sample catalogue, without progress.
+TCliRun RunQuiet(const SimulatorProcess &sim, std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), {"--port", std::to_string(sim.PortNumber()), "--catalogue",
+                                         Catalogue, "--quiet"});
+    return RunCli(arguments);
+}
+
 std::map<int, int> Raw(const nlohmann::json &device)
 {
     std::map<int, int> values;
@@ -139,11 +147,7 @@ TEST(CliSpeedTest, SearchAtOneSpeedAndAcrossSpeedsReadAndWriteAt19200)
 {
     SimulatorProcess sim(LINVAR_CLI_TEST_DIR "/bus-speeds.conf", QuickBus());
     ASSERT_TRUE(sim.Ready()) << sim.Error();
-    auto run = [&](std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"--port", std::to_string(sim.PortNumber()),
-                                             "--catalogue", Catalogue, "--quiet"});
-        return RunCli(arguments);
-    };
+    auto run = [&](const std::vector<std::string> &arguments) { return RunQuiet(sim, arguments); };
     // (address, baud) of each device a JSON scan lists.
     auto found = [&](const std::vector<std::string> &arguments) {
         const TCliRun scan = run(arguments);
@@ -184,11 +188,7 @@ TEST(CliMoveTest, WritesFollowAMovedDeviceAndSayWhereItIs)
     TTempDir dir;
     SimulatorProcess sim(LINVAR_CLI_TEST_DIR "/bus-moves.conf", QuickBus());
     ASSERT_TRUE(sim.Ready()) << sim.Error();
-    auto run = [&](std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"--port", std::to_string(sim.PortNumber()),
-                                             "--catalogue", Catalogue, "--quiet"});
-        return RunCli(arguments);
-    };
+    auto run = [&](const std::vector<std::string> &arguments) { return RunQuiet(sim, arguments); };
 
     // A new address and a new line speed in one write.
     TCliRun write = run({"--json", "write", "--address", "5", "1=8", "2=19.2", "7=33"});
