@@ -360,6 +360,19 @@ public:
     EchoBus() { BusLines = "echo"; }
 };
 
+// The bus with one more device, at 40 (type 18: rows 1, 2, 5 and 7), whose parameter 1 is its
+// bus address: it takes a new address written to it once it has replied.
+class MovingBus : public TOperatorTest
+{
+public:
+    MovingBus()
+    {
+        BusLines = "device 40 type 18 version 1.11 identify 5\nparam 1 byte 40 address\n"
+                   "param 2 word 96\nparam 5 byte 0\nparam 7 word 20";
+    }
+};
+constexpr int Device40Row = 3;
+
 // The frames a request of `command` to `address` went out in after the first `from`.
 size_t Sent(TLinvarRun &run, size_t from, uint8_t command, uint8_t address)
 {
@@ -399,4 +412,41 @@ TEST_F(RemoteBus, PollReadAndWriteThroughRfc2217OnPort7)
     ASSERT_TRUE(OpenDevice12(run));
     Retype(run, "5");
     EXPECT_EQ(Write(run), TValues({{1, 5}, {2, 96}, {3, 4}, {4, 250}}));
+}
+
+// An operator gives a device a new address and another value in one write: the address goes
+// to the old address, everything after it to the new one, a box says where the device is
+// now, and its list entry opens it there.
+TEST_F(MovingBus, AWrittenAddressMovesTheDeviceAndTheRestOfTheWriteFollowsIt)
+{
+    TLinvarRun &run = *Run;
+    ASSERT_TRUE(run.Poll());
+    ASSERT_TRUE(WaitUntil([&] { return InkBands(run.Grab(Layout::List)) == 5; }));
+    size_t mark = run.Requests().size();
+    run.X.DoubleClick(run.Main, ListRow(Device40Row));
+    ASSERT_TRUE(WaitForPage(run, mark, 40));
+    ASSERT_TRUE(WaitUntil([&] { return ReadIndices(run, mark, 40).size() == 4; }));
+
+    Retype(run, "41");
+    for (int row = 0; row < 3; ++row)
+        run.X.Key(XK_Down);
+    Retype(run, "33"); // 33 is another device's address: the write must not go there
+    mark = run.Requests().size();
+    run.Click(Layout::SaveButton);
+    const TXWindow box = WaitForDialog(run);
+    ASSERT_NE(box, NoWindow);
+    EXPECT_EQ(run.X.Title(box), "Сообщение");
+    EXPECT_EQ(WrittenValues(Select(run.Requests(), mark, CMD_WRITE_PARAM, 40)),
+              (TValues{{1, 41}}));
+    EXPECT_EQ(WrittenValues(Select(run.Requests(), mark, CMD_WRITE_PARAM, 41)),
+              (TValues{{2, 96}, {5, 0}, {7, 33}}));
+    EXPECT_TRUE(Select(run.Requests(), mark, CMD_WRITE_PARAM, 33).empty());
+    run.X.Key(XK_Return);
+    ASSERT_TRUE(WaitUntil([&] { return run.Dialogs().empty(); }));
+
+    run.Click(Layout::BackButton);
+    ASSERT_TRUE(WaitUntil([&] { return run.ListPageShown(); }));
+    mark = run.Requests().size();
+    run.X.DoubleClick(run.Main, ListRow(Device40Row));
+    EXPECT_TRUE(WaitForPage(run, mark, 41));
 }

@@ -161,6 +161,11 @@ settings_add /v BaudRate /t REG_DWORD /d 19200
 expect_exit 0 "BaudRate=19200 from the registry reaches device 7" \
     read --address 7 --type 9 --firmware 2.05
 wine reg delete "$settings_key" /reg:32 /v BaudRate /f >/dev/null 2>&1
+# A write that moves device 8 to address 9 and 19200 baud follows it and lands every value.
+expect_exit 0 "a write follows device 8 to address 9 at 19200" write --address 8 1=9 2=19.2 7=44
+expect_output 'new address 9 and at its new line speed 19200' "the write says where device 8 is"
+expect_exit 0 "read the moved device at 9, 19200" --baud 19200 read --address 9
+expect_output '44' "the moved device holds the value written after the move"
 expect_exit 0 "read device 2" read --address 2
 expect_output '20' "device 2's pause parameter read"
 expect_exit 0 "write device 2" write --address 2 --raw 7=35
