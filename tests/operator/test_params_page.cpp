@@ -436,8 +436,7 @@ TEST_F(MovingBus, AWrittenAddressMovesTheDeviceAndTheRestOfTheWriteFollowsIt)
     const TXWindow box = WaitForDialog(run);
     ASSERT_NE(box, NoWindow);
     EXPECT_EQ(run.X.Title(box), "Сообщение");
-    EXPECT_EQ(WrittenValues(Select(run.Requests(), mark, CMD_WRITE_PARAM, 40)),
-              (TValues{{1, 41}}));
+    EXPECT_EQ(WrittenValues(Select(run.Requests(), mark, CMD_WRITE_PARAM, 40)), (TValues{{1, 41}}));
     EXPECT_EQ(WrittenValues(Select(run.Requests(), mark, CMD_WRITE_PARAM, 41)),
               (TValues{{2, 96}, {5, 0}, {7, 33}}));
     EXPECT_TRUE(Select(run.Requests(), mark, CMD_WRITE_PARAM, 33).empty());
