@@ -48,7 +48,6 @@ void TSaveThread::Execute()
     std::vector<uint8_t> reply;
     std::vector<TAttemptVerdict> verdicts;
     bool accepted = false; // the device accepted a value in this write that may move it
-    bool checked = true;   // it was looked for after the last value it accepted
     TFollowVerdict ending = TFollowVerdict::Here;
     // Tells the window of a move; false when the device is out of reach.
     const auto follow = [&device, &ending](TFollowVerdict verdict) {
@@ -83,7 +82,6 @@ void TSaveThread::Execute()
             return TEntryExchange::Heard;
         accepted = true;
         device.Accepted(entry);
-        checked = destination >= 0;
         TFollowVerdict verdict = TFollowVerdict::Here;
         // Some devices answer the write of their new address from that address already.
         if (!ReplyFrom(reply, device.Address())) {
@@ -93,7 +91,9 @@ void TSaveThread::Execute()
                 entry.Value = value;
                 SetReply(entry, TParameterReply::NoValidReply);
             }
-        } else if (checked) {
+        } else {
+            // Any new value may be its address or line speed: one ping where it was tells,
+            // at the cost of one short exchange, rather than the silent entries after it.
             verdict = device.Locate();
         }
         return follow(verdict) ? TEntryExchange::Heard : TEntryExchange::Ended;
@@ -107,15 +107,11 @@ void TSaveThread::Execute()
                 return outcome; // it answers, and ignores this entry
             if (!follow(verdict))
                 return TEntryExchange::Ended;
-            checked = true;
             outcome = send(entry);
         }
         return outcome;
     };
     const TExchangeEnd end = ExchangeEntries(Stop, exchange, [this] { Pause(EntryPauseMs); });
-    // The last value taken may have moved it too: the operator is told where it is now.
-    if (!end.Ended && !end.DeviceSilent && accepted && !checked && !Stop.load() && !PortLost())
-        follow(device.Locate());
     // What was to be sent and was not stays as the operator gave it, unconfirmed.
     for (size_t i = end.Done; i < DeviceParameters.size(); ++i) {
         if (!RequestFor(device.Address(), DeviceParameters[i]).empty())

@@ -148,11 +148,11 @@ TEST_F(ReadWriteTest, WriteFramesEchoesAndProgress)
     ASSERT_TRUE(StartWorker<TSaveThread>(Handle, Address, TDeviceIdentity{}));
     const auto messages = CollectUntil(WM_SAVEDONE);
 
-    // After the writes, one ping tells that the device still answers where it was.
+    // After each new value it took, one ping tells that the device answers where it was.
+    const std::vector<uint8_t> ping = WithCheckByte({Address, 6, 0, CMD_PING, 0, 0});
     const std::vector<std::vector<uint8_t>> expected = {
-        WithCheckByte({Address, 7, 0, CMD_WRITE_PARAM, 8, 0x34, 0x12}),
-        WithCheckByte({Address, 6, 0, CMD_WRITE_PARAM, 44, 44}),
-        WithCheckByte({Address, 6, 0, CMD_PING, 0, 0})};
+        WithCheckByte({Address, 7, 0, CMD_WRITE_PARAM, 8, 0x34, 0x12}), ping,
+        WithCheckByte({Address, 6, 0, CMD_WRITE_PARAM, 44, 44}), ping};
     EXPECT_EQ(Fake.Frames(), expected);
     EXPECT_EQ(DeviceParameters[0].Value, 4660);
     EXPECT_EQ(DeviceParameters[1].Value, 44); // what the device echoed
