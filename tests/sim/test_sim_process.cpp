@@ -110,7 +110,7 @@ TEST(SimProcess, WritesTheDevicesStateWhenItStops)
     ASSERT_TRUE(ParseSimState(text, state)) << text;
     EXPECT_EQ(state.size(), 16u); // every parameter of the demo bus's four devices
     EXPECT_EQ(state[std::make_pair(12, 4)], 0x1234);
-    EXPECT_EQ(state[std::make_pair(5, 2)], 192);
+    EXPECT_EQ(state[std::make_pair(5, 2)], 96);
     EXPECT_EQ(state[std::make_pair(90, 1)], 90);
 }
 
