@@ -69,6 +69,16 @@ bool TDeviceFollower::AnswersHere()
     return RequestWithRepeats(PingRequest(Current), Current, reply);
 }
 
+bool TDeviceFollower::StillHere()
+{
+    // Where it still answers, no value taken so far moved it: an address one named is no
+    // longer where it may have gone.
+    if (!AnswersHere())
+        return false;
+    Pending = -1;
+    return true;
+}
+
 bool TDeviceFollower::IsTheDeviceAt(uint8_t address, const TAcceptedValue &mover)
 {
     TDeviceIdentity found;
@@ -84,14 +94,14 @@ bool TDeviceFollower::IsTheDeviceAt(uint8_t address, const TAcceptedValue &mover
 
 TFollowVerdict TDeviceFollower::Locate()
 {
-    if (PortLost() || AnswersHere())
+    if (PortLost() || StillHere())
         return TFollowVerdict::Here;
     return Search(Pending);
 }
 
 TFollowVerdict TDeviceFollower::ConfirmAt(uint8_t address)
 {
-    if (PortLost() || AnswersHere())
+    if (PortLost() || StillHere())
         return TFollowVerdict::Here;
     if (!Free(address)) {
         Held = address;

@@ -75,6 +75,8 @@ private:
     // True when the device answers a ping at its current address and speed (two
     // transactions, so that a noisy line does not make it look gone).
     bool AnswersHere();
+    // AnswersHere, forgetting the address a value named when the device did not go there.
+    bool StillHere();
     // True when the device at `address` is this one: the same type and firmware, holding the
     // value `mover` that moved it (another device of the type would hold its own).
     bool IsTheDeviceAt(uint8_t address, const TAcceptedValue &mover);

@@ -341,6 +341,10 @@ TEST_F(SimulatedBusTest, AWriteFollowsADeviceItMovesAndNeverWritesToAnother)
                             "device 6 type 18 version 1.11\n"
                             "param 1 byte 6 address at-once\n"
                             "param 7 word 20\n"
+                            "device 7 type 18 version 1.11\n"
+                            "param 1 byte 7\n"
+                            "param 2 word 96 baud 96=9600,192=19200\n"
+                            "param 7 word 20\n"
                             "device 9 type 18 version 1.11\n"
                             "param 1 byte 9 address\n"
                             "param 7 word 20\n";
@@ -363,6 +367,15 @@ TEST_F(SimulatedBusTest, AWriteFollowsADeviceItMovesAndNeverWritesToAnother)
              TCase{"an address another device holds", 5, 9, none, DONE_ADDRESS_HELD, {}, 0},
              // At 19200 a device answers that is not the one written to: not followed.
              TCase{"another firmware at the new speed", 5, 5, 192, DONE_DEVICE_LOST, {}, 0, 112},
+             // Its parameter 1 is no address: 9 (held) stays where nobody followed it to.
+             TCase{"lost after a value that named a held address",
+                   7,
+                   9,
+                   192,
+                   DONE_DEVICE_LOST,
+                   {},
+                   0,
+                   112},
          }) {
         SCOPED_TRACE(c.Name);
         const std::string statePath = Dir.Path + "/state";
