@@ -563,16 +563,31 @@ void TMainFormLinvar::StatusBarResize()
 
 void TMainFormLinvar::WMDeviceFound(uint32_t wParam, uint32_t lParam)
 {
-    const DeviceListEntry entry = DeviceListEntry::FromDeviceFound(wParam, lParam);
+    auto *item = new QListWidgetItem;
+    SetListEntry(item, DeviceListEntry::FromDeviceFound(wParam, lParam), SearchBaudRate,
+                 SearchAcrossSpeeds);
+    ListBox->addItem(item);
+}
+
+void TMainFormLinvar::SetListEntry(QListWidgetItem *item, const DeviceListEntry &entry,
+                                   uint32_t baudRate, bool nameSpeed)
+{
     QString text = QString::fromStdString(entry.TextUtf8());
     // The speed is named where it is not the one every device leaves the factory with.
-    if (SearchAcrossSpeeds || SearchBaudRate != DefaultBaudRate)
-        text += QStringLiteral(", скорость: %1").arg(SearchBaudRate);
-    auto *item = new QListWidgetItem(text);
+    if (nameSpeed || baudRate != DefaultBaudRate)
+        text += QStringLiteral(", скорость: %1").arg(baudRate);
+    item->setText(text);
     item->setData(Qt::UserRole, entry.Tag);
     // The speed beside the tag: opening the device sets it.
-    item->setData(Qt::UserRole + 1, SearchBaudRate);
-    ListBox->addItem(item);
+    item->setData(Qt::UserRole + 1, baudRate);
+}
+
+uint8_t TMainFormLinvar::OpenedAddress() const
+{
+    uint8_t address = 0, type = 0;
+    uint16_t version = 0;
+    DecodeDeviceTag(OpenedTag, address, type, version);
+    return address;
 }
 
 void TMainFormLinvar::WMSearchSpeed(uint32_t baudRate)
@@ -682,23 +697,17 @@ void TMainFormLinvar::WMDeviceMoved(uint8_t address, uint32_t baudRate)
     uint8_t oldAddress = 0, type = 0;
     uint16_t version = 0;
     DecodeDeviceTag(OpenedTag, oldAddress, type, version);
-    const uint32_t tag = MakeDeviceTag(address, type, version);
+    const DeviceListEntry moved = DeviceListEntry::FromDeviceFound(address * 256u + type, version);
     // The entry is found by its tag: the list may have been searched anew since the page
     // was opened, and then holds no entry of the device, or one at its new place already.
     for (int row = 0; row < ListBox->count(); ++row) {
         QListWidgetItem *item = ListBox->item(row);
-        if (item->data(Qt::UserRole).toUInt() != OpenedTag)
-            continue;
-        QString text = QString::fromStdString(
-            DeviceListEntry::FromDeviceFound(address * 256u + type, version).TextUtf8());
-        if (baudRate != DefaultBaudRate)
-            text += QStringLiteral(", скорость: %1").arg(baudRate);
-        item->setText(text);
-        item->setData(Qt::UserRole, tag);
-        item->setData(Qt::UserRole + 1, baudRate);
-        break;
+        if (item->data(Qt::UserRole).toUInt() == OpenedTag) {
+            SetListEntry(item, moved, baudRate, false);
+            break;
+        }
     }
-    OpenedTag = tag;
+    OpenedTag = moved.Tag;
     OpenedBaudRate = baudRate;
     TabSheet2->DeviceMoved(address);
 }
@@ -754,7 +763,7 @@ void TMainFormLinvar::WorkBegins(bool reading, const QString &status)
     // while a read runs: its controls wait for WM_LOADDONE.
     if (reading)
         SetListPageEnabled(false);
-    WriteFromAddress = static_cast<uint8_t>((OpenedTag >> 8) & 0xFF);
+    WriteFromAddress = OpenedAddress();
     WriteFromBaudRate = OpenedBaudRate;
     SetStatus(status);
 }
@@ -805,8 +814,8 @@ void TMainFormLinvar::WMSaveDone(uint32_t wParam, uint32_t lParam)
     if (FBusyState != TBusyState::Writing)
         return;
     // Where the device went is told with the rest, never left to be found by chance.
-    const QString moved = DeviceMovedText(static_cast<uint8_t>((OpenedTag >> 8) & 0xFF),
-                                          OpenedBaudRate, WriteFromAddress, WriteFromBaudRate);
+    const QString moved =
+        DeviceMovedText(OpenedAddress(), OpenedBaudRate, WriteFromAddress, WriteFromBaudRate);
     TabSheet2->WMSaveDone();
     SetCloseEnabled(true);
     // Let the grid show the echoed values before the status returns to idle; operator input

@@ -20,6 +20,7 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -29,6 +30,7 @@ class TAboutForm;
 class TComPortSpinEdit;
 class TSpeedMenu;
 class TTrafficForm;
+struct DeviceListEntry;
 
 // A worker message on its way to the window: the event type is the message number.
 class TWindowMessageEvent : public QEvent
@@ -144,6 +146,12 @@ private:
     void LoadCatalogue(const QString &catalogueDir);
 
     void WMDeviceFound(uint32_t wParam, uint32_t lParam);
+    // Gives a list item the text, tag and line speed of `entry` found at `baudRate`; the text
+    // names the speed where it is not the default, or always with `nameSpeed`.
+    void SetListEntry(QListWidgetItem *item, const DeviceListEntry &entry, uint32_t baudRate,
+                      bool nameSpeed);
+    // Bus address of the device the parameter page shows, from OpenedTag.
+    uint8_t OpenedAddress() const;
     // The search across speeds: the sweep at `baudRate` begins; a listed device (row `row`)
     // answered again at `baudRate`.
     void WMSearchSpeed(uint32_t baudRate);
